@@ -1,0 +1,53 @@
+#pragma once
+// The program's thread facility. A worker is created suspended; Start() runs it;
+// Terminate() sets a flag its body polls; Synchronize() runs a call on the thread
+// that created the worker (the main thread) and blocks the worker until it has
+// returned. The main thread learns of a pending call from a message posted to a
+// message-only window, and WaitFor() serves the same pending call directly, so a
+// main thread waiting for the worker never deadlocks with a worker waiting for it.
+#include "engine/UniqueHandle.h"
+
+#include <atomic>
+#include <exception>
+#include <functional>
+
+class WorkerThread {
+public:
+    WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+    virtual ~WorkerThread();
+
+    void Start();
+    void Terminate() noexcept { FTerminated.store(true); }
+    bool Finished() const noexcept { return FFinished.load(); }
+    // Waits until the thread body has returned, running pending Synchronize calls
+    // on the calling (main) thread meanwhile. User input is not dispatched.
+    void WaitFor();
+    // Runs a pending Synchronize call, if any. Called by the message-only window.
+    void ServePendingCall();
+
+protected:
+    virtual void Execute() = 0;
+    bool Terminated() const noexcept { return FTerminated.load(); }
+    // Runs Call on the main thread; the worker waits until it has returned. An
+    // exception thrown by Call is rethrown here, on the worker.
+    void Synchronize(const std::function<void()>& Call);
+    // Derived destructors call this first, so the body never outlives the fields it uses.
+    void TerminateAndWait();
+
+private:
+    static DWORD WINAPI ThreadProc(void* Parameter);
+
+    UniqueKernelHandle FThread;
+    DWORD FOwnerThreadId = 0;
+    UniqueKernelHandle FCallPending;  // auto-reset: a Synchronize call is waiting
+    UniqueKernelHandle FCallDone;     // auto-reset: the main thread has run it
+    UniqueWindow FNotifyWindow;
+    std::atomic<const std::function<void()>*> FPendingCall{nullptr};
+    std::exception_ptr FCallError;    // written by the main thread while the worker waits
+    std::atomic<bool> FTerminated{false};
+    std::atomic<bool> FStarted{false};
+    std::atomic<bool> FFinished{false};
+    std::atomic<bool> FSkipBody{false};
+};

@@ -1,0 +1,22 @@
+#pragma once
+// Collecting the files that match one wildcard filter under a folder, ordering
+// them, and the small path and list helpers the rest of the program shares.
+#include "engine/TextMatching.h"
+
+#include <string>
+#include <string_view>
+
+// Every matching file under Folder (files of a folder first, then its sub-folders
+// depth first, in the order the file system lists them). Paths are Folder (with a
+// trailing backslash) + sub-folder names + file name, exactly as enumerated.
+TStringArray CollectFiles(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
+                          bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40);
+// Appends the matches of one folder (and, when Recursive, its sub-folders) to Files.
+void EnumerateFiles(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
+                    bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files);
+// Stable sort by FileSortKey under CompareStringW(LOCALE_USER_DEFAULT, 0).
+void SortFileList(TStringArray& Files, bool Descending);
+std::wstring FileSortKey(std::wstring_view Path);
+TStringArray SplitText(std::wstring_view Text, std::wstring_view Separator);
+std::wstring AppendWithSeparator(std::wstring_view ListText, std::wstring_view Item, std::wstring_view Separator);
+std::wstring WithTrailingBackslash(std::wstring_view Path);

@@ -1,0 +1,16 @@
+#pragma once
+// The settings file beside the executable (its extension replaced by ".INI").
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+std::wstring ExecutablePath();
+std::wstring SettingsFilePath();
+std::wstring HexEncodeText(std::wstring_view Text);
+std::wstring HexDecodeText(std::wstring_view Stored);
+std::wstring ReadSettingString(std::wstring_view Section, std::wstring_view Key, std::wstring_view Default);
+bool ReadSettingBool(std::wstring_view Section, std::wstring_view Key, bool Default);
+std::int32_t ReadSettingInteger(std::wstring_view Section, std::wstring_view Key, std::int32_t Default);
+void WriteSettingString(std::wstring_view Section, std::wstring_view Key, std::wstring_view Value);
+void WriteSettingBool(std::wstring_view Section, std::wstring_view Key, bool Value);
+void WriteSettingInteger(std::wstring_view Section, std::wstring_view Key, std::int32_t Value);

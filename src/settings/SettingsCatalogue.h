@@ -1,0 +1,32 @@
+#pragma once
+// The eleven keys of section "Main": read at start in catalogue order, written at
+// shut-down in the shut-down order.
+#include <cstdint>
+#include <string>
+
+struct TMainSettings {
+    std::wstring Folder;
+    bool Recursive = false;
+    std::wstring Filters;
+    bool CaseSensitive = true;
+    std::wstring Editor;
+    std::int32_t TextEncoding = 0;
+};
+
+struct TWindowBounds {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
+
+// Folder, Recursive, Filters, CaseSensitive, Editor, TextEncoding, each with the
+// value in Defaults as its default.
+TMainSettings ReadMainSettings(const TMainSettings& Defaults);
+// Left, Top, Width, Height.
+TWindowBounds ReadWindowBounds(const TWindowBounds& Defaults);
+bool ReadMaximized();  // default false
+// Folder, Recursive, Filters, CaseSensitive, Editor, TextEncoding.
+void WriteMainSettings(const TMainSettings& Settings);
+// Maximized: only Maximized=1. Otherwise Left, Top, Width, Height, then Maximized=0.
+void WriteWindowState(bool Maximized, const TWindowBounds& Bounds);
