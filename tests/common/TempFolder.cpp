@@ -85,7 +85,7 @@ std::wstring TempFolder::WriteFile(std::wstring_view Relative, std::string_view 
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create test file");
     DWORD Written = 0;
-    BOOL Ok = Bytes.empty() || WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr);
+    BOOL Ok = Bytes.empty() || ::WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr);
     CloseHandle(File);
     if (!Ok || Written != Bytes.size()) throw std::runtime_error("cannot write test file");
     return Full;

@@ -1,0 +1,99 @@
+#include "platform/Messages.h"
+
+#include "files/LongPath.h"
+#include "platform/Language.h"
+
+#include <windows.h>
+
+#include <vector>
+
+std::wstring FormatCount(std::uint64_t Value) {
+    // The pattern "#,###;-#,###;0": the locale's grouping and separator, no decimals.
+    std::wstring Digits = std::to_wstring(Value);
+    wchar_t Separator[8] = L",";
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Separator, 8) <= 0) {
+        Separator[0] = L',';
+        Separator[1] = L'\0';
+    }
+    NUMBERFMTW Format{};
+    Format.NumDigits = 0;
+    Format.LeadingZero = 0;
+    Format.Grouping = 3;
+    wchar_t Decimal[2] = L".";
+    Format.lpDecimalSep = Decimal;
+    Format.lpThousandSep = Separator;
+    Format.NegativeOrder = 1;
+    int Length = GetNumberFormatW(LOCALE_USER_DEFAULT, 0, Digits.c_str(), &Format, nullptr, 0);
+    if (Length <= 0) return Digits;
+    std::vector<wchar_t> Buffer(static_cast<size_t>(Length));
+    if (GetNumberFormatW(LOCALE_USER_DEFAULT, 0, Digits.c_str(), &Format, Buffer.data(), Length) <= 0) return Digits;
+    return std::wstring(Buffer.data());
+}
+
+bool ContainsUnicodeChars(std::wstring_view Text) {
+    for (wchar_t C : Text)
+        if (static_cast<unsigned>(C) > 0xFF) return true;
+    return false;
+}
+
+std::wstring MsgSpecifyExistingFolder() {
+    return ChooseText(UseSwedish(), L"Ange en existerande mapp.", L"Specify an existing folder.");
+}
+
+std::wstring MsgSpecifyFilters() {
+    return ChooseText(UseSwedish(), L"Ange ett eller flera filter.", L"Specify one or more filter(s).");
+}
+
+std::wstring MsgAnsiModeUnicode() {
+    return ChooseText(UseSwedish(),
+                      L"Programmet arbetar i ANSI-läge och hanterar därför inte Unicode-tecken. Växla läge med [F8].",
+                      L"The program works in ANSI mode and thus can not handle Unicode characters. Switch mode with [F8].");
+}
+
+std::wstring MsgSpecifyTextToFind() {
+    return ChooseText(UseSwedish(), L"Ange en text att hitta.", L"Specify a text to find.");
+}
+
+std::wstring MsgSameTextCaseSensitive() {
+    return ChooseText(UseSwedish(),
+                      L"Text att hitta och ersätt med kan inte ha samma värde när skiftlägeskänsligt är på.",
+                      L"Text to find and replace with cannot be the same when case sensitive is checked.");
+}
+
+std::wstring MsgReplaceWithEmpty() {
+    return ChooseText(UseSwedish(),
+                      L"Ersätt med är tomt vilket innebär att text att hitta kommer raderas. Klicka på OK för att fortsätta ändå.",
+                      L"Replace with is empty. All occurences of text to find will be deleted. Click OK to continue anyway.");
+}
+
+std::wstring SearchResultMessage(std::int32_t SkipCount) {
+    bool Swedish = UseSwedish();
+    std::wstring Text = ChooseText(Swedish, L"Inga filer matchades.", L"No files were matched.");
+    if (SkipCount != 0)
+        Text += ChooseText(Swedish, L" Antal överhoppade filer: ", L" Number of skipped files: ") +
+                FormatCount(static_cast<std::uint64_t>(SkipCount)) + L".";
+    return Text;
+}
+
+std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
+    bool Swedish = UseSwedish();
+    std::wstring Text;
+    if (ChangeCount == 0) {
+        Text = ChooseText(Swedish, L"Inga filer ändrades.", L"No files were changed.");
+    } else {
+        Text = ChooseText(Swedish, L"Klar. Antal filer som ändrades: ", L"Done. Number of files that were changed: ") +
+               FormatCount(static_cast<std::uint64_t>(ChangeCount)) + ChooseText(Swedish, L". Totalt ", L". In total ") +
+               FormatCount(static_cast<std::uint64_t>(ReplaceCount)) +
+               ChooseText(Swedish, L" ersättning(ar).", L" replacement(s).");
+    }
+    if (SkipCount != 0)
+        Text += ChooseText(Swedish, L" Antal överhoppade filer: ", L" Number of skipped files: ") +
+                FormatCount(static_cast<std::uint64_t>(SkipCount)) + L".";
+    return Text;
+}
+
+bool FolderExists(std::wstring_view Folder) {
+    if (Folder.empty()) return false;
+    DWORD Attributes = GetFileAttributesW(ExtendedPath(Folder).c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Texts the window and the command-line front end share: input-check messages,
+// result messages, and the number format of every count shown to the user.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Digits grouped by three with the user's thousands separator, no decimals; 0 gives "0".
+std::wstring FormatCount(std::uint64_t Value);
+// True when the text holds a code unit above U+00FF (ANSI mode refuses such texts).
+bool ContainsUnicodeChars(std::wstring_view Text);
+
+// Each returns the text in the language of the moment (UseSwedish).
+std::wstring MsgSpecifyExistingFolder();
+std::wstring MsgSpecifyFilters();
+std::wstring MsgAnsiModeUnicode();
+std::wstring MsgSpecifyTextToFind();
+std::wstring MsgSameTextCaseSensitive();
+std::wstring MsgReplaceWithEmpty();
+std::wstring SearchResultMessage(std::int32_t SkipCount);
+std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount);
+
+// Whether Folder names an existing folder (a link to a folder counts).
+bool FolderExists(std::wstring_view Folder);
