@@ -45,13 +45,18 @@ bool HasSwitch(std::wstring_view Switch) {
     return HasSwitchIn(GetCommandLineW(), Switch);
 }
 
-bool UseSwedish() {
-    bool Swedish = HasSwitch(L"/SWEDISH");
-    bool English = HasSwitch(L"/ENGLISH");
+bool UseSwedishIn(std::wstring_view CommandLine) {
+    bool Swedish = HasSwitchIn(CommandLine, L"/SWEDISH");
+    bool English = HasSwitchIn(CommandLine, L"/ENGLISH");
     if (Swedish && English) return StartupLocale == SwedishLocale;
     if (Swedish) return true;
     if (English) return false;
     return StartupLocale == SwedishLocale;
+}
+
+// The command line is scanned afresh at every call; nothing is cached.
+bool UseSwedish() {
+    return UseSwedishIn(GetCommandLineW());
 }
 
 std::wstring ChooseText(bool Flag, std::wstring_view First, std::wstring_view Second) {

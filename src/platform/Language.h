@@ -8,4 +8,6 @@ bool HasSwitch(std::wstring_view Switch);
 // The same test on a given command line (its first argument is the program name).
 bool HasSwitchIn(std::wstring_view CommandLine, std::wstring_view Switch);
 bool UseSwedish();
+// The same choice for a given command line.
+bool UseSwedishIn(std::wstring_view CommandLine);
 std::wstring ChooseText(bool Flag, std::wstring_view First, std::wstring_view Second);

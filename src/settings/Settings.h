@@ -6,6 +6,11 @@
 
 std::wstring ExecutablePath();
 std::wstring SettingsFilePath();
+// The settings file that belongs to an executable at ExecutablePath.
+std::wstring SettingsFilePathFor(std::wstring_view ExecutablePath);
+// Points every read and write at Path instead; an empty Path goes back to the
+// file beside the executable. For tests only.
+void SetSettingsFilePathForTests(std::wstring_view Path);
 std::wstring HexEncodeText(std::wstring_view Text);
 std::wstring HexDecodeText(std::wstring_view Stored);
 std::wstring ReadSettingString(std::wstring_view Section, std::wstring_view Key, std::wstring_view Default);

@@ -1,0 +1,201 @@
+#include "platform/Shell.h"
+
+#include "engine/UniqueHandle.h"
+#include "files/FileCollection.h"
+#include "platform/Language.h"
+#include "platform/Messages.h"
+
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace {
+
+HWND ApplicationWindowHandle = nullptr;
+
+// The size the process-creation call expects on 64-bit Windows.
+static_assert(sizeof(STARTUPINFOW) == 104);
+
+// Owns one reference to a COM interface.
+template <typename T>
+class ComRef {
+public:
+    ComRef() = default;
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() {
+        if (FPointer) FPointer->Release();
+    }
+    T** Out() { return &FPointer; }
+    T* operator->() const { return FPointer; }
+    T* Get() const { return FPointer; }
+
+private:
+    T* FPointer = nullptr;
+};
+
+// A block of the shell's allocator, given back when it goes out of scope.
+class ShellMemory {
+public:
+    ShellMemory(IMalloc* Allocator, void* Block) : FAllocator(Allocator), FBlock(Block) {}
+    ShellMemory(const ShellMemory&) = delete;
+    ShellMemory& operator=(const ShellMemory&) = delete;
+    ~ShellMemory() { Reset(); }
+    void* Get() const { return FBlock; }
+    void Reset() {
+        if (FBlock) FAllocator->Free(FBlock);
+        FBlock = nullptr;
+    }
+
+private:
+    IMalloc* FAllocator;
+    void* FBlock;
+};
+
+// While a folder dialog is open: the other top-level windows of this thread are
+// disabled and critical-error boxes are suppressed; both come back on scope exit.
+class ModalState {
+public:
+    ModalState() {
+        FErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+        EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(this));
+    }
+    ModalState(const ModalState&) = delete;
+    ModalState& operator=(const ModalState&) = delete;
+    ~ModalState() {
+        for (HWND Window : FDisabled)
+            if (IsWindow(Window)) EnableWindow(Window, TRUE);
+        SetErrorMode(FErrorMode);
+    }
+
+private:
+    static BOOL CALLBACK DisableOne(HWND Window, LPARAM Data) noexcept {
+        auto* Self = reinterpret_cast<ModalState*>(Data);
+        if (!IsWindowVisible(Window) || !IsWindowEnabled(Window)) return TRUE;
+        try {
+            Self->FDisabled.push_back(Window);
+        } catch (...) {
+            return FALSE;  // out of memory: leave the rest as they are
+        }
+        EnableWindow(Window, FALSE);
+        return TRUE;
+    }
+
+    UINT FErrorMode = 0;
+    std::vector<HWND> FDisabled;
+};
+
+// Centres the dialog on the full bounds of the monitor nearest the main window,
+// then preselects the folder whose text Data points to (when not empty).
+int CALLBACK FolderDialogCallback(HWND Dialog, UINT Message, LPARAM, LPARAM Data) noexcept {
+    if (Message != BFFM_INITIALIZED) return 0;
+    HMONITOR Monitor = MonitorFromWindow(ApplicationWindow(), MONITOR_DEFAULTTONEAREST);
+    MONITORINFO Info{};
+    Info.cbSize = sizeof(Info);
+    RECT DialogRect{};
+    if (Monitor && GetMonitorInfoW(Monitor, &Info) && GetWindowRect(Dialog, &DialogRect)) {
+        const RECT& Bounds = Info.rcMonitor;
+        int Left = Bounds.left + ((Bounds.right - Bounds.left) - (DialogRect.right - DialogRect.left)) / 2;
+        int Top = Bounds.top + ((Bounds.bottom - Bounds.top) - (DialogRect.bottom - DialogRect.top)) / 2;
+        SetWindowPos(Dialog, nullptr, Left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    const auto* Folder = reinterpret_cast<const wchar_t*>(Data);
+    if (Folder && *Folder) SendMessageW(Dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(Folder));
+    return 0;
+}
+
+}  // namespace
+
+void SetApplicationWindow(HWND Window) {
+    ApplicationWindowHandle = Window;
+}
+
+HWND ApplicationWindow() {
+    return ApplicationWindowHandle;
+}
+
+void RunCommandLine(std::wstring_view CommandLine) {
+    // CreateProcessW may write into its command-line buffer: give it a private copy.
+    std::vector<wchar_t> Buffer(CommandLine.begin(), CommandLine.end());
+    Buffer.push_back(L'\0');
+    STARTUPINFOW StartupInfo{};
+    StartupInfo.cb = sizeof(StartupInfo);
+    PROCESS_INFORMATION ProcessInfo{};
+    if (!CreateProcessW(nullptr, Buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &StartupInfo,
+                        &ProcessInfo))
+        return;
+    UniqueKernelHandle Process(ProcessInfo.hProcess), Thread(ProcessInfo.hThread);
+    Process.Reset();
+    Thread.Reset();
+}
+
+void OpenLink(std::wstring_view Target) {
+    if (Target.empty()) return;
+    const std::wstring File(Target);
+    ShellExecuteW(GetForegroundWindow(), nullptr, File.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+std::wstring TextUpToNul(std::wstring_view Buffer) {
+    return std::wstring(Buffer.substr(0, Buffer.find(L'\0')));
+}
+
+std::wstring SpecialFolderPath(std::int32_t FolderId, std::wstring_view Fallback) {
+    wchar_t Buffer[MAX_PATH] = {};
+    if (SHGetSpecialFolderPathW(nullptr, Buffer, FolderId, TRUE))
+        return WithTrailingBackslash(TextUpToNul(std::wstring_view(Buffer, MAX_PATH)));
+    return WithTrailingBackslash(Fallback);
+}
+
+std::wstring BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root) {
+    std::wstring Caption = ChooseText(UseSwedish(), L"Bläddra", L"Browse");
+    std::wstring Folder = InitialFolder;
+    if (ShowFolderDialog(Caption, Root, Folder, nullptr)) return WithTrailingBackslash(Folder);
+    return WithTrailingBackslash(InitialFolder);
+}
+
+bool ShowFolderDialog(const std::wstring& Caption, const std::wstring& Root, std::wstring& Folder, HWND Parent) {
+    if (!FolderExists(Folder)) Folder.clear();
+    ComRef<IMalloc> Allocator;
+    if (FAILED(SHGetMalloc(Allocator.Out())) || !Allocator.Get()) return false;
+    constexpr SIZE_T DisplayNameBytes = MAX_PATH * sizeof(wchar_t);
+    ShellMemory DisplayName(Allocator.Get(), Allocator->Alloc(DisplayNameBytes));
+    if (!DisplayName.Get()) return false;
+    auto* DisplayNameText = static_cast<wchar_t*>(DisplayName.Get());
+    DisplayNameText[0] = L'\0';
+
+    PIDLIST_RELATIVE RootPidl = nullptr;
+    if (!Root.empty()) {
+        ComRef<IShellFolder> Desktop;
+        if (SUCCEEDED(SHGetDesktopFolder(Desktop.Out())) && Desktop.Get()) {
+            std::vector<wchar_t> RootText(Root.begin(), Root.end());
+            RootText.push_back(L'\0');
+            if (FAILED(Desktop->ParseDisplayName(ApplicationWindow(), nullptr, RootText.data(), nullptr, &RootPidl,
+                                                 nullptr)))
+                RootPidl = nullptr;
+        }
+    }
+    ShellMemory RootItem(Allocator.Get(), RootPidl);
+
+    BROWSEINFOW Info{};
+    Info.hwndOwner = Parent && IsWindow(Parent) ? Parent : ApplicationWindow();
+    Info.pidlRoot = static_cast<PCIDLIST_ABSOLUTE>(RootItem.Get());
+    Info.pszDisplayName = DisplayNameText;
+    Info.lpszTitle = Caption.c_str();
+    Info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    Info.lpfn = FolderDialogCallback;
+    Info.lParam = reinterpret_cast<LPARAM>(Folder.c_str());
+    static_assert((BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE) == 0x41);
+
+    PIDLIST_ABSOLUTE Chosen = nullptr;
+    {
+        ModalState Modal;
+        Chosen = SHBrowseForFolderW(&Info);
+    }
+    if (!Chosen) return false;
+    ShellMemory ChosenItem(Allocator.Get(), Chosen);
+    // An item without a file-system path leaves the folder as it was.
+    if (!SHGetPathFromIDListW(Chosen, DisplayNameText)) return false;
+    Folder = TextUpToNul(std::wstring_view(DisplayNameText, MAX_PATH));
+    return true;
+}

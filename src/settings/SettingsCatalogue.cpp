@@ -1,0 +1,54 @@
+#include "settings/SettingsCatalogue.h"
+
+#include "settings/Settings.h"
+
+namespace {
+
+constexpr std::wstring_view Section = L"Main";
+
+}  // namespace
+
+TMainSettings ReadMainSettings(const TMainSettings& Defaults) {
+    TMainSettings Settings;
+    Settings.Folder = ReadSettingString(Section, L"Folder", Defaults.Folder);
+    Settings.Recursive = ReadSettingBool(Section, L"Recursive", Defaults.Recursive);
+    Settings.Filters = ReadSettingString(Section, L"Filters", Defaults.Filters);
+    Settings.CaseSensitive = ReadSettingBool(Section, L"CaseSensitive", Defaults.CaseSensitive);
+    Settings.Editor = ReadSettingString(Section, L"Editor", Defaults.Editor);
+    Settings.TextEncoding = ReadSettingInteger(Section, L"TextEncoding", Defaults.TextEncoding);
+    return Settings;
+}
+
+TWindowBounds ReadWindowBounds(const TWindowBounds& Defaults) {
+    TWindowBounds Bounds;
+    Bounds.Left = ReadSettingInteger(Section, L"Left", Defaults.Left);
+    Bounds.Top = ReadSettingInteger(Section, L"Top", Defaults.Top);
+    Bounds.Width = ReadSettingInteger(Section, L"Width", Defaults.Width);
+    Bounds.Height = ReadSettingInteger(Section, L"Height", Defaults.Height);
+    return Bounds;
+}
+
+bool ReadMaximized() {
+    return ReadSettingBool(Section, L"Maximized", false);
+}
+
+void WriteMainSettings(const TMainSettings& Settings) {
+    WriteSettingString(Section, L"Folder", Settings.Folder);
+    WriteSettingBool(Section, L"Recursive", Settings.Recursive);
+    WriteSettingString(Section, L"Filters", Settings.Filters);
+    WriteSettingBool(Section, L"CaseSensitive", Settings.CaseSensitive);
+    WriteSettingString(Section, L"Editor", Settings.Editor);
+    WriteSettingInteger(Section, L"TextEncoding", Settings.TextEncoding);
+}
+
+// A maximized window keeps the stored normal rectangle of an earlier shut-down,
+// so the next start places it there before maximizing it.
+void WriteWindowState(bool Maximized, const TWindowBounds& Bounds) {
+    if (!Maximized) {
+        WriteSettingInteger(Section, L"Left", Bounds.Left);
+        WriteSettingInteger(Section, L"Top", Bounds.Top);
+        WriteSettingInteger(Section, L"Width", Bounds.Width);
+        WriteSettingInteger(Section, L"Height", Bounds.Height);
+    }
+    WriteSettingBool(Section, L"Maximized", Maximized);
+}
