@@ -3,6 +3,7 @@
 // them, and the small path and list helpers the rest of the program shares.
 #include "engine/TextMatching.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,3 +21,30 @@ std::wstring FileSortKey(std::wstring_view Path);
 TStringArray SplitText(std::wstring_view Text, std::wstring_view Separator);
 std::wstring AppendWithSeparator(std::wstring_view ListText, std::wstring_view Item, std::wstring_view Separator);
 std::wstring WithTrailingBackslash(std::wstring_view Path);
+
+// A collector kept by a worker for one whole run. It gives exactly the lists that
+// CollectFiles gives, but remembers the sub-folders (and the identity) of every
+// folder it has walked, so later filters of the run list each folder once for
+// their own mask and never again for its sub-folders. Not shared between threads;
+// the tree is taken to stay as it is for the length of the run.
+class TFileCollector {
+public:
+    TFileCollector();
+    ~TFileCollector();
+    TFileCollector(const TFileCollector&) = delete;
+    TFileCollector& operator=(const TFileCollector&) = delete;
+
+    TStringArray Collect(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
+                         bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40);
+    // Appends instead of returning a new list.
+    void Collect(const std::wstring& Folder, const std::wstring& Mask, bool Recursive, bool ExcludeSystem,
+                 bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files);
+
+    // Directory passes made so far (file passes and sub-folder passes), for checks.
+    std::int64_t DirectoryPasses() const { return FDirectoryPasses; }
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> FImpl;
+    std::int64_t FDirectoryPasses = 0;
+};

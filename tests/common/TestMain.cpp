@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-int main(int argc, char** argv) {
+// The executables are linked with -municode, so the entry point is wmain.
+int wmain(int argc, wchar_t** argv) {
     RecordStartupLocale();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,242 @@
+#include "files/FileCollection.h"
+
+#include "engine/UniqueHandle.h"
+#include "files/LongPath.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr DWORD Attribute40 = 0x40;
+
+bool IsExcluded(DWORD Attributes, bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40) {
+    return (ExcludeSystem && (Attributes & FILE_ATTRIBUTE_SYSTEM)) ||
+           (ExcludeHidden && (Attributes & FILE_ATTRIBUTE_HIDDEN)) || (ExcludeAttr40 && (Attributes & Attribute40));
+}
+
+bool IsDotEntry(const wchar_t* Name) {
+    return Name[0] == L'.' && (Name[1] == L'\0' || (Name[1] == L'.' && Name[2] == L'\0'));
+}
+
+// Basic information (no short names) and large fetches: the cheapest listing the
+// platform offers.
+UniqueFind FindFirst(const std::wstring& SearchPath, WIN32_FIND_DATAW& Data) {
+    return UniqueFind(FindFirstFileExW(SearchPath.c_str(), FindExInfoBasic, &Data, FindExSearchNameMatch, nullptr,
+                                       FIND_FIRST_EX_LARGE_FETCH));
+}
+
+// A folder as the file system knows it, whatever path led to it.
+struct TFolderId {
+    DWORD Volume = 0;
+    DWORD IndexHigh = 0;
+    DWORD IndexLow = 0;
+    bool operator==(const TFolderId&) const = default;
+};
+
+bool GetFolderId(const std::wstring& ExtendedFolder, TFolderId& Id) {
+    UniqueFile Folder(CreateFileW(ExtendedFolder.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!Folder) return false;
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(Folder.Get(), &Info)) return false;
+    Id = {Info.dwVolumeSerialNumber, Info.nFileIndexHigh, Info.nFileIndexLow};
+    return true;
+}
+
+int CompareKeys(const std::wstring& First, const std::wstring& Second) {
+    return CompareStringW(LOCALE_USER_DEFAULT, 0, First.data(), static_cast<int>(First.size()), Second.data(),
+                          static_cast<int>(Second.size())) -
+           CSTR_EQUAL;
+}
+
+}  // namespace
+
+struct TFileCollector::TImpl {
+    struct TSubFolder {
+        std::wstring Name;
+        DWORD Attributes;
+    };
+    struct TFolderInfo {
+        bool Listed = false;
+        std::vector<TSubFolder> SubFolders;
+        bool IdTried = false;
+        bool IdKnown = false;
+        TFolderId Id;
+    };
+    // Keyed by the folder's path as the user sees it (ending in a backslash).
+    std::unordered_map<std::wstring, TFolderInfo> Folders;
+};
+
+TFileCollector::TFileCollector() : FImpl(std::make_unique<TImpl>()) {}
+TFileCollector::~TFileCollector() = default;
+
+TStringArray TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
+                                     bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40) {
+    TStringArray Files;
+    Collect(Folder, Mask, Recursive, ExcludeSystem, ExcludeHidden, ExcludeAttr40, Files);
+    return Files;
+}
+
+void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
+                             bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files) {
+    using TFolderInfo = TImpl::TFolderInfo;
+
+    // The matching files of one folder, in the order the platform lists them.
+    auto ListFiles = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder) {
+        WIN32_FIND_DATAW Data;
+        ++FDirectoryPasses;
+        UniqueFind Find = FindFirst(ExtFolder + Mask, Data);
+        if (!Find) return;
+        do {
+            if (IsDotEntry(Data.cFileName)) continue;
+            if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            if (IsExcluded(Data.dwFileAttributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
+            Files.push_back(UserFolder + Data.cFileName);
+        } while (FindNextFileW(Find.Get(), &Data));
+    };
+
+    auto Info = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder) -> TFolderInfo& {
+        TFolderInfo& Result = FImpl->Folders[UserFolder];
+        if (!Result.IdTried) {
+            Result.IdTried = true;
+            Result.IdKnown = GetFolderId(ExtFolder, Result.Id);
+        }
+        if (!Result.Listed) {
+            Result.Listed = true;
+            WIN32_FIND_DATAW Data;
+            ++FDirectoryPasses;
+            UniqueFind Find = FindFirst(ExtFolder + L"*", Data);
+            if (Find) {
+                do {
+                    if (IsDotEntry(Data.cFileName)) continue;
+                    if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+                    Result.SubFolders.push_back({Data.cFileName, Data.dwFileAttributes});
+                } while (FindNextFileW(Find.Get(), &Data));
+            }
+        }
+        return Result;
+    };
+
+    std::wstring Root = WithTrailingBackslash(Folder);
+    std::wstring ExtRoot = ExtendedPath(Root);
+    ListFiles(Root, ExtRoot);
+    if (!Recursive) return;
+
+    // Depth first with an explicit stack, so a deep tree cannot exhaust the
+    // thread's stack. A folder already on the way down (reached again through a
+    // link) is not entered a second time.
+    struct TFrame {
+        std::wstring UserFolder;
+        std::wstring ExtFolder;
+        const TFolderInfo* Folder;
+        size_t Next;
+    };
+    std::vector<TFrame> Stack;
+    Stack.push_back({Root, ExtRoot, &Info(Root, ExtRoot), 0});
+    while (!Stack.empty()) {
+        TFrame& Top = Stack.back();
+        if (Top.Next >= Top.Folder->SubFolders.size()) {
+            Stack.pop_back();
+            continue;
+        }
+        const TImpl::TSubFolder& Sub = Top.Folder->SubFolders[Top.Next++];
+        if (IsExcluded(Sub.Attributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
+        std::wstring UserChild = Top.UserFolder + Sub.Name + L'\\';
+        std::wstring ExtChild = Top.ExtFolder + Sub.Name + L'\\';
+        const TFolderInfo& Child = Info(UserChild, ExtChild);
+        if (Child.IdKnown &&
+            std::any_of(Stack.begin(), Stack.end(),
+                        [&](const TFrame& F) { return F.Folder->IdKnown && F.Folder->Id == Child.Id; }))
+            continue;
+        ListFiles(UserChild, ExtChild);
+        Stack.push_back({std::move(UserChild), std::move(ExtChild), &Child, 0});
+    }
+}
+
+TStringArray CollectFiles(const std::wstring& Folder, const std::wstring& Mask, bool Recursive, bool ExcludeSystem,
+                          bool ExcludeHidden, bool ExcludeAttr40) {
+    TFileCollector Collector;
+    return Collector.Collect(Folder, Mask, Recursive, ExcludeSystem, ExcludeHidden, ExcludeAttr40);
+}
+
+void EnumerateFiles(const std::wstring& Folder, const std::wstring& Mask, bool Recursive, bool ExcludeSystem,
+                    bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files) {
+    TFileCollector Collector;
+    Collector.Collect(Folder, Mask, Recursive, ExcludeSystem, ExcludeHidden, ExcludeAttr40, Files);
+}
+
+std::wstring FileSortKey(std::wstring_view Path) {
+    size_t LastSeparator = Path.find_last_of(L"\\:");
+    size_t NameStart = LastSeparator == std::wstring_view::npos ? 0 : LastSeparator + 1;
+    size_t LastDot = Path.rfind(L'.');
+    size_t ExtensionStart = (LastDot != std::wstring_view::npos && LastDot >= NameStart) ? LastDot : Path.size();
+
+    std::wstring Key = WithTrailingBackslash(Path.substr(0, NameStart));
+    Key += L'<';
+    Key += Path.substr(ExtensionStart);
+    Key += L'>';
+    Key += Path.substr(NameStart, ExtensionStart - NameStart);
+    return Key;
+}
+
+void SortFileList(TStringArray& Files, bool Descending) {
+    if (Files.size() < 2) return;
+    struct TEntry {
+        std::wstring Key;
+        size_t Index;
+    };
+    std::vector<TEntry> Entries;
+    Entries.reserve(Files.size());
+    for (size_t i = 0; i < Files.size(); ++i) Entries.push_back({FileSortKey(Files[i]), i});
+    // The insertion sort this replaces moves a path in front of an earlier one only
+    // when comparing the earlier with it gives "greater" (ascending) or "less"
+    // (descending); the same test as the stable sort's "goes before" gives the same
+    // order, equal keys included.
+    std::stable_sort(Entries.begin(), Entries.end(), [Descending](const TEntry& Taken, const TEntry& Earlier) {
+        int Result = CompareKeys(Earlier.Key, Taken.Key);
+        return Descending ? Result < 0 : Result > 0;
+    });
+    TStringArray Sorted;
+    Sorted.reserve(Files.size());
+    for (TEntry& E : Entries) Sorted.push_back(std::move(Files[E.Index]));
+    Files = std::move(Sorted);
+}
+
+TStringArray SplitText(std::wstring_view Text, std::wstring_view Separator) {
+    TStringArray Pieces;
+    if (Text.empty() || Separator.empty()) return Pieces;
+    while (!Text.empty()) {
+        size_t Pos = Text.find(Separator);
+        if (Pos == 0) {
+            Text.remove_prefix(Separator.size());
+        } else if (Pos == std::wstring_view::npos) {
+            Pieces.emplace_back(Text);
+            break;
+        } else {
+            Pieces.emplace_back(Text.substr(0, Pos));
+            Text.remove_prefix(Pos + Separator.size());
+        }
+    }
+    return Pieces;
+}
+
+std::wstring AppendWithSeparator(std::wstring_view ListText, std::wstring_view Item, std::wstring_view Separator) {
+    if (ListText.empty()) return std::wstring(Item);
+    std::wstring Result;
+    Result.reserve(ListText.size() + Separator.size() + Item.size());
+    Result += ListText;
+    Result += Separator;
+    Result += Item;
+    return Result;
+}
+
+std::wstring WithTrailingBackslash(std::wstring_view Path) {
+    std::wstring Result(Path);
+    if (!Result.empty() && Result.back() != L'\\') Result += L'\\';
+    return Result;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Decoding whole byte buffers into UTF-16 without the platform conversion on the
+// common paths. Every routine gives exactly what MultiByteToWideChar gives for the
+// same bytes and flags; the platform call is used where a table cannot stand in
+// for it (double-byte code pages, code page 65001 as the ANSI code page).
+#include <windows.h>
+
+#include <array>
+#include <string>
+#include <string_view>
+
+// Strict UTF-8: false (and Text empty) at the first invalid sequence, as
+// MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS) fails.
+bool DecodeUtf8Strict(std::string_view Bytes, std::wstring& Text);
+// The system's ANSI code page, lenient, as MultiByteToWideChar(CP_ACP, 0).
+// False only when the platform conversion itself fails.
+bool DecodeAnsi(std::string_view Bytes, std::wstring& Text);
+// UTF-16 little-endian: two bytes per code unit, low byte first; an odd final
+// byte forms no code unit and is dropped.
+void DecodeUtf16LE(std::string_view Bytes, std::wstring& Text);
+
+// The platform conversion itself, for any code page and flags (lengths beyond
+// the platform's int range fail).
+bool DecodeWithPlatform(UINT CodePage, DWORD Flags, std::string_view Bytes, std::wstring& Text);
+
+// The per-byte table of a single-byte code page, built from the platform
+// conversion and checked against it on every pair of bytes; false when the code
+// page is not one that a table can stand for.
+using TByteTable = std::array<wchar_t, 256>;
+bool BuildByteTable(UINT CodePage, TByteTable& Table);
+void DecodeWithTable(const TByteTable& Table, std::string_view Bytes, std::wstring& Text);

@@ -1,0 +1,208 @@
+#include "files/TextFileReader.h"
+
+#include "engine/UniqueHandle.h"
+#include "files/LongPath.h"
+#include "files/TextDecoding.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+namespace {
+
+constexpr unsigned char MarkUtf32BE[] = {0x00, 0x00, 0xFE, 0xFF};
+constexpr unsigned char MarkUtf32LE[] = {0xFF, 0xFE, 0x00, 0x00};
+constexpr unsigned char MarkUtf16BE[] = {0xFE, 0xFF};
+constexpr unsigned char MarkUtf16LE[] = {0xFF, 0xFE};
+constexpr unsigned char MarkUtf8[] = {0xEF, 0xBB, 0xBF};
+
+template <size_t N>
+bool StartsWith(std::string_view Bytes, const unsigned char (&Mark)[N]) {
+    return Bytes.size() >= N && std::memcmp(Bytes.data(), Mark, N) == 0;
+}
+
+// The probes in their fixed order, applied to the first bytes of a file.
+std::int32_t BomOfBytes(std::string_view Head) {
+    if (StartsWith(Head, MarkUtf32BE)) return bomUtf32BE;
+    if (StartsWith(Head, MarkUtf32LE)) return bomUtf32LE;
+    if (StartsWith(Head, MarkUtf8)) return bomUtf8;
+    if (StartsWith(Head, MarkUtf16BE)) return bomUtf16BE;
+    if (StartsWith(Head, MarkUtf16LE)) return bomUtf16LE;
+    return bomNone;
+}
+
+std::int32_t ModeOfBom(std::int32_t Kind) {
+    switch (Kind) {
+    case bomNone: return emAnsi;
+    case bomUtf16LE: return emUtf16LE;
+    case bomUtf8: return emUtf8;
+    default: return emAuto;  // UTF-32 either order, UTF-16 BE: not supported
+    }
+}
+
+UniqueFile OpenForReading(const std::wstring& Path, DWORD Share) {
+    return UniqueFile(CreateFileW(ExtendedPath(Path).c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+// Reads up to Count bytes from the current position; false when a read fails.
+bool ReadSome(HANDLE File, size_t Count, std::string& Bytes) {
+    size_t Start = Bytes.size();
+    Bytes.resize(Start + Count);
+    size_t Done = 0;
+    while (Done < Count) {
+        DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Count - Done, 1u << 30));
+        DWORD Got = 0;
+        if (!ReadFile(File, Bytes.data() + Start + Done, Chunk, &Got, nullptr)) {
+            Bytes.resize(Start + Done);
+            return false;
+        }
+        Done += Got;
+        if (Got < Chunk) break;  // end of file
+    }
+    Bytes.resize(Start + Done);
+    return true;
+}
+
+// The whole file. One byte more than the size is asked for, so a file that is
+// exactly its reported size needs no extra read to see its end, and one that
+// grew meanwhile is still read to its end. On failure Bytes keeps what was read.
+bool ReadWhole(HANDLE File, std::string& Bytes) {
+    Bytes.clear();
+    LARGE_INTEGER Size;
+    if (!GetFileSizeEx(File, &Size) || Size.QuadPart < 0) return false;
+    size_t Want = static_cast<size_t>(Size.QuadPart) + 1;
+    for (;;) {
+        size_t Before = Bytes.size();
+        if (!ReadSome(File, Want, Bytes)) return false;
+        if (Bytes.size() - Before < Want) return true;
+        Want = std::max<size_t>(Bytes.size(), 65536);
+    }
+}
+
+bool AnsiHasUtf8Mark() {
+    static const bool Result = GetACP() == CP_UTF8;
+    return Result;
+}
+
+// Length of the encoding's own mark at the start of Bytes (0 when absent).
+size_t OwnMarkLength(std::int32_t Mode, std::string_view Bytes) {
+    switch (Mode) {
+    case emAnsi: return AnsiHasUtf8Mark() && StartsWith(Bytes, MarkUtf8) ? 3 : 0;
+    case emUtf16LE: return StartsWith(Bytes, MarkUtf16LE) ? 2 : 0;
+    default: return StartsWith(Bytes, MarkUtf8) ? 3 : 0;
+    }
+}
+
+bool Decode(std::int32_t Mode, std::string_view Bytes, std::wstring& Text) {
+    switch (Mode) {
+    case emAnsi: return DecodeAnsi(Bytes, Text);
+    case emUtf16LE: DecodeUtf16LE(Bytes, Text); return true;
+    default: return DecodeUtf8Strict(Bytes, Text);
+    }
+}
+
+// Decodes Bytes (a whole file) in the concrete Mode into Content.
+void DecodeContent(std::int32_t Mode, std::string& Bytes, bool KeepBytes, TTextFileContent& Content) {
+    size_t Skip = OwnMarkLength(Mode, Bytes);
+    std::string_view Body(Bytes.data() + Skip, Bytes.size() - Skip);
+    Content.Read = Decode(Mode, Body, Content.Text);
+    if (!Content.Read) {
+        Content.Text.clear();
+        return;
+    }
+    if (KeepBytes) {
+        Bytes.erase(0, Skip);
+        Content.Bytes = std::move(Bytes);
+    }
+}
+
+bool ProbeMark(const std::wstring& Path, const unsigned char* Mark, DWORD Length) {
+    UniqueFile File = OpenForReading(Path, 0);
+    if (!File) return false;
+    unsigned char Head[4];
+    DWORD Got = 0;
+    if (!ReadFile(File.Get(), Head, Length, &Got, nullptr)) return false;
+    return Got == Length && std::memcmp(Head, Mark, Length) == 0;
+}
+
+}  // namespace
+
+bool HasBomUtf32BE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf32BE, 4); }
+bool HasBomUtf32LE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf32LE, 4); }
+bool HasBomUtf16BE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf16BE, 2); }
+bool HasBomUtf16LE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf16LE, 2); }
+bool HasBomUtf8(const std::wstring& Path) { return ProbeMark(Path, MarkUtf8, 3); }
+
+// One exclusive open and one read of the first four bytes answer all five probes:
+// each probe only compares a prefix of those bytes.
+std::int32_t DetectBom(const std::wstring& Path) {
+    UniqueFile File = OpenForReading(Path, 0);
+    if (!File) return bomNone;
+    char Head[4];
+    DWORD Got = 0;
+    if (!ReadFile(File.Get(), Head, sizeof(Head), &Got, nullptr)) return bomNone;
+    return BomOfBytes(std::string_view(Head, Got));
+}
+
+std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path) {
+    if (Mode != emAuto) return Mode;
+    return ModeOfBom(DetectBom(Path));
+}
+
+std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
+    // Anything but ANSI and UTF-16 LE, "none" included, reads as UTF-8.
+    std::int32_t Mode = Encoding == emAnsi || Encoding == emUtf16LE ? Encoding : emUtf8;
+    try {
+        TTextFileContent Content;
+        UniqueFile File = OpenForReading(Path, FILE_SHARE_READ);
+        if (!File) return {};
+        std::string Bytes;
+        if (!ReadWhole(File.Get(), Bytes)) return {};
+        File.Reset();
+        DecodeContent(Mode, Bytes, false, Content);
+        return std::move(Content.Text);
+    } catch (const std::bad_alloc&) {
+        // A file too large to hold is a file that cannot be read.
+        return {};
+    }
+}
+
+TTextFileContent LoadTextFile(const std::wstring& Path, std::int32_t Mode, bool KeepBytes) {
+    TTextFileContent Content;
+    Content.Mode = Mode;
+    if (Mode < emAuto || Mode > emUtf8) return Content;
+    try {
+        std::string Bytes;
+        bool Ok = false;
+        if (Mode == emAuto) {
+            // The exclusive open is the probe: whoever else has the file open
+            // makes it an ANSI file, read below with read sharing.
+            UniqueFile File = OpenForReading(Path, 0);
+            if (File) {
+                Ok = ReadWhole(File.Get(), Bytes);
+                Content.Mode = ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
+                if (Content.Mode == emAuto) return Content;
+            } else {
+                Content.Mode = emAnsi;
+                File = OpenForReading(Path, FILE_SHARE_READ);
+                Ok = File && ReadWhole(File.Get(), Bytes);
+            }
+        } else {
+            UniqueFile File = OpenForReading(Path, FILE_SHARE_READ);
+            Ok = File && ReadWhole(File.Get(), Bytes);
+        }
+        if (!Ok) return Content;
+        DecodeContent(Content.Mode, Bytes, KeepBytes, Content);
+    } catch (const std::bad_alloc&) {
+        Content.Read = false;
+        Content.Text.clear();
+        Content.Text.shrink_to_fit();
+        Content.Bytes.clear();
+        Content.Bytes.shrink_to_fit();
+    }
+    return Content;
+}
