@@ -1,0 +1,116 @@
+#include "files/FileSystemCalls.h"
+
+#include <atomic>
+
+namespace FileSystemCalls {
+
+namespace {
+
+std::atomic<std::int64_t> Calls{0};
+std::atomic<std::int64_t> CountedCalls{0};
+std::atomic<TCallKind> Counted{TCallKind::Any};
+std::atomic<std::int64_t> FailAt{0};
+std::atomic<bool> FromThenOn{false};
+std::atomic<TFaultKind> FaultKind{TFaultKind::Refuse};
+
+// Counts the call and tells whether the plan makes it fail.
+bool InjectedFault(TCallKind Call) {
+    ++Calls;
+    const TCallKind Only = Counted.load();
+    if (Only != TCallKind::Any && Only != Call) return false;
+    const std::int64_t Number = ++CountedCalls;
+    const std::int64_t First = FailAt.load();
+    if (First <= 0) return false;
+    return Number == First || (FromThenOn.load() && Number > First);
+}
+
+}  // namespace
+
+void ResetFaults() {
+    FailAt.store(0);
+    FromThenOn.store(false);
+    FaultKind.store(TFaultKind::Refuse);
+    Counted.store(TCallKind::Any);
+    Calls.store(0);
+    CountedCalls.store(0);
+}
+
+void SetFaultPlan(const TFaultPlan& Plan) {
+    FromThenOn.store(Plan.FromThenOn);
+    FaultKind.store(Plan.Kind);
+    Counted.store(Plan.Counted);
+    CountedCalls.store(0);
+    FailAt.store(Plan.FailAt);
+}
+
+std::int64_t CallCount() {
+    return Calls.load();
+}
+
+DWORD GetAttributes(const std::wstring& Path) {
+    if (InjectedFault(TCallKind::GetAttributes)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return GetFileAttributesW(Path.c_str());
+}
+
+bool Move(const std::wstring& From, const std::wstring& To, DWORD Flags) {
+    if (InjectedFault(TCallKind::Move)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return MoveFileExW(From.c_str(), To.c_str(), Flags) != FALSE;
+}
+
+HANDLE CreateNew(const std::wstring& Path) {
+    if (InjectedFault(TCallKind::CreateNew)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+bool Write(HANDLE File, const void* Data, DWORD Size, DWORD& Written) {
+    Written = 0;
+    if (InjectedFault(TCallKind::Write)) {
+        // A disk that fills up mid-write: part of the bytes reach the file.
+        DWORD Part = 0;
+        if (Size / 2 > 0) WriteFile(File, Data, Size / 2, &Part, nullptr);
+        Written = Part;
+        if (FaultKind.load() == TFaultKind::ShortWrite) return true;
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return WriteFile(File, Data, Size, &Written, nullptr) != FALSE;
+}
+
+bool Flush(HANDLE File) {
+    if (InjectedFault(TCallKind::Flush)) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return FlushFileBuffers(File) != FALSE;
+}
+
+bool Delete(const std::wstring& Path) {
+    if (InjectedFault(TCallKind::Delete)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return DeleteFileW(Path.c_str()) != FALSE;
+}
+
+bool Close(HANDLE File) {
+    // The handle is released in any case, as a failing close on a network file does.
+    const bool Injected = InjectedFault(TCallKind::Close);
+    const bool Closed = CloseHandle(File) != FALSE;
+    if (Injected) {
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return Closed;
+}
+
+}  // namespace FileSystemCalls

@@ -1,0 +1,217 @@
+#include "files/SafeFileWriter.h"
+
+#include "engine/TextMatching.h"
+#include "engine/UniqueHandle.h"
+#include "files/FileSystemCalls.h"
+#include "files/LongPath.h"
+#include "files/TextFileReader.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// The bytes reach the system in pieces of this size.
+constexpr size_t WriteBufferSize = 4096;
+
+struct SeamFileTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type H) noexcept { FileSystemCalls::Close(H); }
+};
+using SeamFile = UniqueHandle<SeamFileTraits>;
+
+enum class TPathKind { Nothing, File, Folder, Unknown };
+
+// What is at Path. Unknown when the system cannot say (access denied, a failing
+// disk): a caller about to overwrite must not take that for "nothing there".
+TPathKind ProbePath(const std::wstring& Path) {
+    const DWORD Attributes = FileSystemCalls::GetAttributes(Path);
+    if (Attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD Error = GetLastError();
+        return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND ? TPathKind::Nothing : TPathKind::Unknown;
+    }
+    return (Attributes & FILE_ATTRIBUTE_DIRECTORY) ? TPathKind::Folder : TPathKind::File;
+}
+
+// Prefix + Pattern with its "?" replaced by the first free number from First on.
+// Only an existing file makes a candidate taken; when the system cannot tell, the
+// candidate counts as free and the rename that follows (which never replaces a
+// file) is what guards it.
+std::wstring FirstFreeName(std::wstring_view Prefix, std::wstring_view Pattern, std::int32_t First) {
+    // Without a placeholder every candidate is the same name: testing it again
+    // would never end.
+    const bool HasPlaceholder = Pattern.find(L'?') != std::wstring_view::npos;
+    for (std::int64_t N = First;; ++N) {
+        std::wstring Candidate(Prefix);
+        Candidate += HasPlaceholder ? ReplaceAll(Pattern, L"?", std::to_wstring(N), true) : std::wstring(Pattern);
+        if (!HasPlaceholder || ProbePath(ExtendedPath(Candidate)) != TPathKind::File) return Candidate;
+    }
+}
+
+bool AppendUtf8(std::wstring_view Text, std::string& Out) {
+    Out.reserve(Out.size() + Text.size());
+    for (size_t i = 0; i < Text.size(); ++i) {
+        std::uint32_t C = static_cast<std::uint16_t>(Text[i]);
+        if (C < 0x80) {
+            Out.push_back(static_cast<char>(C));
+            continue;
+        }
+        if (C >= 0xD800 && C <= 0xDFFF) {
+            // Only a high surrogate followed by a low one is a character.
+            if (C > 0xDBFF || i + 1 >= Text.size()) return false;
+            const std::uint32_t Low = static_cast<std::uint16_t>(Text[i + 1]);
+            if (Low < 0xDC00 || Low > 0xDFFF) return false;
+            C = 0x10000 + ((C - 0xD800) << 10) + (Low - 0xDC00);
+            ++i;
+        }
+        if (C < 0x800) {
+            Out.push_back(static_cast<char>(0xC0 | (C >> 6)));
+        } else if (C < 0x10000) {
+            Out.push_back(static_cast<char>(0xE0 | (C >> 12)));
+            Out.push_back(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+        } else {
+            Out.push_back(static_cast<char>(0xF0 | (C >> 18)));
+            Out.push_back(static_cast<char>(0x80 | ((C >> 12) & 0x3F)));
+            Out.push_back(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+        }
+        if (C >= 0x80) Out.push_back(static_cast<char>(0x80 | (C & 0x3F)));
+    }
+    return true;
+}
+
+void AppendUtf16LE(std::wstring_view Text, std::string& Out) {
+    Out.reserve(Out.size() + Text.size() * 2);
+    for (wchar_t Unit : Text) {
+        const auto Value = static_cast<std::uint16_t>(Unit);
+        Out.push_back(static_cast<char>(Value & 0xFF));
+        Out.push_back(static_cast<char>(Value >> 8));
+    }
+}
+
+// The code page's own conversion, refusing best-fit and default characters: the
+// bytes must read back as exactly the text.
+bool AppendCodePage(UINT CodePage, std::wstring_view Text, std::string& Out) {
+    if (Text.size() > static_cast<size_t>(INT_MAX)) return false;
+    const int Length = static_cast<int>(Text.size());
+    DWORD Flags = WC_NO_BEST_FIT_CHARS;
+    BOOL UsedDefault = FALSE;
+    BOOL* UsedDefaultPointer = &UsedDefault;
+    int Size = WideCharToMultiByte(CodePage, Flags, Text.data(), Length, nullptr, 0, nullptr, UsedDefaultPointer);
+    if (Size <= 0 && (GetLastError() == ERROR_INVALID_FLAGS || GetLastError() == ERROR_INVALID_PARAMETER)) {
+        // Some code pages take neither the flag nor the used-default argument;
+        // the comparison below still catches every substitution.
+        Flags = 0;
+        UsedDefaultPointer = nullptr;
+        Size = WideCharToMultiByte(CodePage, Flags, Text.data(), Length, nullptr, 0, nullptr, nullptr);
+    }
+    if (Size <= 0 || UsedDefault) return false;
+    const size_t Start = Out.size();
+    Out.resize(Start + static_cast<size_t>(Size));
+    if (WideCharToMultiByte(CodePage, Flags, Text.data(), Length, Out.data() + Start, Size, nullptr,
+                            UsedDefaultPointer) != Size ||
+        UsedDefault)
+        return false;
+    const int Back = MultiByteToWideChar(CodePage, 0, Out.data() + Start, Size, nullptr, 0);
+    if (Back != Length) return false;
+    std::wstring Decoded(static_cast<size_t>(Back), L'\0');
+    if (MultiByteToWideChar(CodePage, 0, Out.data() + Start, Size, Decoded.data(), Back) != Back) return false;
+    return Decoded == Text;
+}
+
+bool AppendEncoded(std::wstring_view Text, std::int32_t Encoding, std::string& Out) {
+    if (Text.empty()) return true;
+    if (Encoding == emUtf16LE) {
+        AppendUtf16LE(Text, Out);
+        return true;
+    }
+    if (Encoding == emAnsi) {
+        const UINT CodePage = GetACP();
+        if (CodePage != CP_UTF8) return AppendCodePage(CodePage, Text, Out);
+    }
+    return AppendUtf8(Text, Out);
+}
+
+std::int32_t ConcreteEncoding(std::int32_t Encoding) {
+    return Encoding == emAnsi || Encoding == emUtf16LE ? Encoding : emUtf8;
+}
+
+// Creates Target anew and hands it every byte, then flushes and closes it. Created
+// tells whether a file was made (and so may hold part of the bytes).
+bool WriteNewFile(const std::wstring& Target, const std::string& Bytes, bool& Created) {
+    Created = false;
+    SeamFile File(FileSystemCalls::CreateNew(Target));
+    if (!File) return false;
+    Created = true;
+    for (size_t Position = 0; Position < Bytes.size(); Position += WriteBufferSize) {
+        const auto Size = static_cast<DWORD>(std::min(WriteBufferSize, Bytes.size() - Position));
+        DWORD Written = 0;
+        if (!FileSystemCalls::Write(File.Get(), Bytes.data() + Position, Size, Written) || Written != Size)
+            return false;
+    }
+    if (!FileSystemCalls::Flush(File.Get())) return false;
+    // A close that reports an error may have lost data the system still held.
+    return FileSystemCalls::Close(File.Release());
+}
+
+}  // namespace
+
+std::wstring MakeUniqueFileName(const std::wstring& Pattern, std::int32_t First) {
+    return FirstFreeName({}, Pattern, First);
+}
+
+std::string EncodingMark(std::int32_t Encoding) {
+    switch (ConcreteEncoding(Encoding)) {
+    case emUtf16LE:
+        return "\xFF\xFE";
+    case emAnsi:
+        return GetACP() == CP_UTF8 ? "\xEF\xBB\xBF" : "";
+    default:
+        return "\xEF\xBB\xBF";
+    }
+}
+
+bool EncodeText(std::wstring_view Text, std::int32_t Encoding, std::string& Bytes) {
+    Bytes.clear();
+    return AppendEncoded(Text, ConcreteEncoding(Encoding), Bytes);
+}
+
+bool WriteTextFile(const std::wstring& FileName, std::wstring_view Text, std::int32_t Encoding) {
+    const std::int32_t Concrete = ConcreteEncoding(Encoding);
+    // Everything is converted before the disk is touched, so a text the encoding
+    // cannot hold leaves the file as it is.
+    std::string Bytes = EncodingMark(Concrete);
+    if (!AppendEncoded(Text, Concrete, Bytes)) return false;
+
+    const std::wstring Target = ExtendedPath(FileName);
+    const size_t Slash = Target.rfind(L'\\');
+    if (Target.empty() || Slash == std::wstring::npos) return false;
+
+    std::wstring TempName;
+    switch (ProbePath(Target)) {
+    case TPathKind::Unknown:
+        return false;  // it may exist: creating it anew could overwrite it in place
+    case TPathKind::File:
+        TempName = FirstFreeName(std::wstring_view(Target).substr(0, Slash + 1), L"TEMP-?.TMP", 1);
+        // The rename never replaces a file, so a name taken meanwhile fails here.
+        if (!FileSystemCalls::Move(Target, TempName, 0)) return false;
+        break;
+    default:
+        break;
+    }
+
+    bool Created = false;
+    if (!WriteNewFile(Target, Bytes, Created)) {
+        // Remove what was written and give the old file its name back.
+        const bool Removed = Created && FileSystemCalls::Delete(Target);
+        if (!TempName.empty())
+            FileSystemCalls::Move(TempName, Target, Created && !Removed ? MOVEFILE_REPLACE_EXISTING : 0);
+        return false;
+    }
+    // Only now, with the new content complete and flushed, does the old content go.
+    // A read-only old file cannot be deleted and stays as TEMP-N.TMP.
+    if (!TempName.empty()) FileSystemCalls::Delete(TempName);
+    return true;
+}
