@@ -1,0 +1,177 @@
+#include "engine/WorkThreadSearch.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+struct SearchRun {
+    std::vector<std::wstring> Events;  // "filter X", "progress N", "add NAME O T", "return S"
+    std::int32_t SkipCount = -1;
+    int ReturnEvents = 0;
+};
+
+// Runs a search to its end, recording every event as a line (paths relative to Folder).
+SearchRun RunSearch(const std::wstring& Folder, bool Recursive, const std::wstring& Filters,
+                    const std::wstring& TextToFind, bool CaseSensitive, std::int32_t Encoding,
+                    std::function<void(TWorkThreadSearch&, const std::wstring&)> OnEvent = nullptr) {
+    SearchRun Run;
+    TWorkThreadSearch Worker(Folder, Recursive, Filters, TextToFind, CaseSensitive, Encoding);
+    auto Log = [&](std::wstring Line) {
+        Run.Events.push_back(Line);
+        if (OnEvent) OnEvent(Worker, Line);
+    };
+    Worker.OnSearchShowCurrentFilter = [&](std::wstring Filter) { Log(L"filter " + Filter); };
+    Worker.OnSearchProgress = [&](std::int32_t Value) { Log(L"progress " + std::to_wstring(Value)); };
+    Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Occurences, std::int32_t Total) {
+        std::wstring Relative = FileName.rfind(Folder, 0) == 0 ? FileName.substr(Folder.size()) : L"?" + FileName;
+        Log(L"add " + Relative + L" " + std::to_wstring(Occurences) + L" " + std::to_wstring(Total));
+    };
+    Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) {
+        Run.SkipCount = SkipCount;
+        ++Run.ReturnEvents;
+        Log(L"return " + std::to_wstring(SkipCount));
+    };
+    Worker.Start();
+    Worker.WaitFor();
+    return Run;
+}
+
+const std::string Utf8Bom = "\xEF\xBB\xBF";
+const std::string Utf16Bom = "\xFF\xFE";
+
+std::string Utf16(std::wstring_view Text) {
+    return Utf16Bom + std::string(reinterpret_cast<const char*>(Text.data()), Text.size() * 2);
+}
+
+TEST(WorkThreadSearch, EventsComeFilterByFilterInSortedOrderWithRunningTotal) {
+    TempFolder Dir;
+    Dir.WriteFile(L"b.txt", "apple apple");
+    Dir.WriteFile(L"a.txt", "one apple");
+    Dir.WriteFile(L"c.doc", "apple");
+    Dir.WriteFile(L"none.txt", "pear");
+    Dir.WriteFile(L"Sub\\a.txt", Utf16(L"apple"));
+
+    SearchRun Run = RunSearch(Dir.Path(), true, L"*.txt; *.doc", L"apple", true, 0);
+    std::vector<std::wstring> Expected = {
+        L"filter *.txt",  L"progress 0",      L"add a.txt 1 1",  L"progress 33",     L"add b.txt 2 3",
+        L"progress 67",   L"progress 100",    L"add Sub\\a.txt 1 4", L"filter *.doc", L"progress 0",
+        L"add c.doc 1 5", L"return 0"};
+    EXPECT_EQ(Run.Events, Expected);
+}
+
+TEST(WorkThreadSearch, NineFilesReportTheProgressSteps) {
+    TempFolder Dir;
+    for (int i = 1; i <= 9; ++i) Dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", "x");
+    SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt", L"nothing here", true, 0);
+    std::vector<std::wstring> Progress;
+    for (const auto& Event : Run.Events)
+        if (Event.rfind(L"progress", 0) == 0) Progress.push_back(Event.substr(9));
+    EXPECT_EQ(Progress, (std::vector<std::wstring>{L"0", L"12", L"25", L"38", L"50", L"62", L"75", L"88", L"100"}));
+    EXPECT_EQ(Run.SkipCount, 0);
+}
+
+TEST(WorkThreadSearch, EmptyTextListsEveryFileWithoutReadingOrSkipping) {
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", "hello");
+    Dir.WriteFile(L"b.txt", std::string("\x00\x00\xFE\xFF", 4));  // UTF-32 BE: would be skipped if probed
+    SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt", L"", true, 0);
+    std::vector<std::wstring> Expected = {L"filter *.txt", L"progress 0", L"add a.txt 0 0",
+                                          L"progress 100", L"add b.txt 0 0", L"return 0"};
+    EXPECT_EQ(Run.Events, Expected);
+}
+
+TEST(WorkThreadSearch, SkipsUnsupportedMarksOnlyInAutomaticMode) {
+    TempFolder Dir;
+    Dir.WriteFile(L"utf32be.txt", std::string("\x00\x00\xFE\xFF", 4) + "apple");
+    Dir.WriteFile(L"utf32le.txt", std::string("\xFF\xFE\x00\x00", 4) + "apple");
+    Dir.WriteFile(L"utf16be.txt", std::string("\xFE\xFF\x00\x61", 4));
+    Dir.WriteFile(L"plain.txt", "apple");
+    Dir.WriteFile(L"bad.txt", "apple \xC3\x28");  // invalid UTF-8
+
+    struct Case {
+        std::int32_t Mode;
+        std::int32_t Skips;
+        int Listed;
+    } Cases[] = {
+        {0, 3, 2},  // plain and bad read as ANSI
+        {1, 0, 4},  // ANSI reads the marks as bytes: all but utf16be hold "apple"
+        {3, 0, 1},  // UTF-8: invalid bytes (bad.txt, the foreign marks) count 0 and are not skipped
+        {7, 0, 0},  // a mode outside 0..3 reads nothing
+    };
+    for (const Case& C : Cases) {
+        SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt", L"apple", true, C.Mode);
+        int Listed = 0;
+        for (const auto& Event : Run.Events) Listed += Event.rfind(L"add", 0) == 0;
+        EXPECT_EQ(Run.SkipCount, C.Skips) << "mode " << C.Mode;
+        EXPECT_EQ(Listed, C.Listed) << "mode " << C.Mode;
+        EXPECT_EQ(Run.ReturnEvents, 1);
+    }
+}
+
+TEST(WorkThreadSearch, SameFileThroughTwoFiltersCountsTwiceAndCaseFlagApplies) {
+    TempFolder Dir;
+    Dir.WriteFile(L"fruit.txt", Utf8Bom + "\xC3\xA4pple \xC3\x84PPLE");  // äpple ÄPPLE
+    SearchRun Sensitive = RunSearch(Dir.Path(), false, L"*.txt; *.TXT", Wide("ÄPPLE"), true, 0);
+    EXPECT_EQ(Sensitive.Events,
+              (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"add fruit.txt 1 1", L"filter *.TXT",
+                                         L"progress 0", L"add fruit.txt 1 2", L"return 0"}));
+    SearchRun Insensitive = RunSearch(Dir.Path(), false, L"*.txt", Wide("ÄPPLE"), false, 0);
+    EXPECT_EQ(Insensitive.Events[2], L"add fruit.txt 2 2");
+}
+
+TEST(WorkThreadSearch, FilterListWithoutPiecesOnlyReturns) {
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", "x");
+    for (const wchar_t* Filters : {L"", L"; ", L"; ; "}) {
+        SearchRun Run = RunSearch(Dir.Path(), false, Filters, L"x", true, 0);
+        EXPECT_EQ(Run.Events, std::vector<std::wstring>{L"return 0"}) << Filters;
+    }
+}
+
+TEST(WorkThreadSearch, MissingFolderGivesNoFilesAndTheRunGoesOn) {
+    SearchRun Run = RunSearch(L"Z:\\no\\such\\folder", false, L"*.txt; *.md", L"x", true, 0);
+    EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"filter *.md", L"return 0"}));
+}
+
+TEST(WorkThreadSearch, TerminateFinishesTheCurrentFileThenOnlyReturns) {
+    TempFolder Dir;
+    for (int i = 1; i <= 5; ++i) Dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", "x x");
+    Dir.WriteFile(L"g.md", "x");
+    SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt; *.md", L"x", true, 0,
+                              [](TWorkThreadSearch& Worker, const std::wstring& Line) {
+                                  if (Line == L"progress 25") Worker.Terminate();
+                              });
+    std::vector<std::wstring> Expected = {L"filter *.txt", L"progress 0",     L"add f1.txt 2 2",
+                                          L"progress 25",  L"add f2.txt 2 4", L"return 0"};
+    EXPECT_EQ(Run.Events, Expected);
+}
+
+TEST(WorkThreadSearch, AFaultInAHandlerEndsTheRunWithReturnValues) {
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", "x");
+    Dir.WriteFile(L"b.txt", "x");
+    SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt", L"x", true, 0,
+                              [](TWorkThreadSearch&, const std::wstring& Line) {
+                                  if (Line == L"add a.txt 1 1") throw std::bad_alloc();
+                              });
+    EXPECT_EQ(Run.ReturnEvents, 1);
+    EXPECT_EQ(Run.Events.back(), L"return 0");
+    EXPECT_EQ(std::count(Run.Events.begin(), Run.Events.end(), L"add b.txt 1 2"), 0);
+}
+
+TEST(WorkThreadSearch, LineBreaksAreMatchedAsTheyStand) {
+    TempFolder Dir;
+    Dir.WriteFile(L"crlf.txt", "one\r\ntwo");
+    Dir.WriteFile(L"lf.txt", "one\ntwo");
+    SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt", L"one\r\ntwo", true, 0);
+    EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"add crlf.txt 1 1",
+                                                     L"progress 100", L"return 0"}));
+}
+
+}  // namespace
