@@ -1,0 +1,38 @@
+# Shared by the command-line front end's tests: run the real quorvane-cli.exe
+# under Wine on fixture folders and compare output and exit codes.
+set -u
+CLI="$1"
+WINE_EXEC="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/wine-exec"
+passed=0
+failed=0
+fixture=$(mktemp -d /tmp/qvcli.XXXXXX)
+trap 'rm -rf "$fixture"' EXIT
+# The fixture as Wine shows it: drive Z: is the Linux root.
+win_fixture="Z:${fixture//\//\\}"
+
+# run_cli: runs the front end; sets out (stdout, CR removed), err and rc.
+run_cli() {
+  local outfile errfile
+  outfile=$(mktemp)
+  errfile=$(mktemp)
+  "$WINE_EXEC" "$CLI" "$@" >"$outfile" 2>"$errfile"
+  rc=$?
+  out=$(tr -d '\r' <"$outfile")
+  err=$(tr -d '\r' <"$errfile")
+  rm -f "$outfile" "$errfile"
+}
+
+# check NAME EXPECTED ACTUAL
+check() {
+  if [[ "$2" == "$3" ]]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAILED: %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+  fi
+}
+
+finish() {
+  echo "$passed passed, $failed failed"
+  ((failed == 0))
+}
