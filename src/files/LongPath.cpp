@@ -60,10 +60,18 @@ std::wstring ExtendedPath(std::wstring_view Path) {
             return ExtendedPath(DriveFolder(Path[0]) + L"\\" + std::wstring(Path.substr(2)));
         }
     } else if (IsSeparator(Path[0])) {
-        // "\name": the root of the current drive.
+        // "\name": the root of the current drive, or of the current share.
         std::wstring Current = CurrentFolder();
         if (Current.size() < 2) return std::wstring(Path);
-        return ExtendedPath(Current.substr(0, 2) + std::wstring(Path));
+        size_t RootEnd = 2;
+        if (IsSeparator(Current[0]) && IsSeparator(Current[1])) {
+            // \\server\share: the root ends after the second part.
+            for (int Part = 0; Part < 2 && RootEnd < Current.size(); ++Part) {
+                while (RootEnd < Current.size() && !IsSeparator(Current[RootEnd])) ++RootEnd;
+                if (Part == 0 && RootEnd < Current.size()) ++RootEnd;
+            }
+        }
+        return ExtendedPath(Current.substr(0, RootEnd) + std::wstring(Path));
     } else {
         std::wstring Current = CurrentFolder();
         if (Current.empty()) return std::wstring(Path);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -75,4 +76,168 @@ TEST(FileCollection, HiddenAndSystemFilesAndFoldersAreCollected) {
               TStringArray{L"system.txt"});
     EXPECT_EQ(Relative(Folder, CollectFiles(Folder.Path(), L"*.txt", true, true, false, false)),
               TStringArray{L"hidden.txt"});
+}
+
+namespace {
+
+// A tree with folder links, made outside: Wine accepts CreateSymbolicLinkW but
+// makes nothing, and refuses junctions, so the test run builds it with the host's
+// own links (tests/files/extra.cmake) and names it in QV_LINK_CYCLE_DIR.
+//   A\f.txt, A\B\Up -> A, Side -> A          (a cycle below A, and a second way into A)
+//   P\p.txt, P\Q -> R, R\r.txt, R\S -> P     (two folders linked to each other)
+std::wstring LinkTree() {
+    const char* Unix = std::getenv("QV_LINK_CYCLE_DIR");
+    if (!Unix || !*Unix) return {};
+    std::wstring Path = L"Z:" + Wide(Unix);
+    for (wchar_t& C : Path)
+        if (C == L'/') C = L'\\';
+    return WithTrailingBackslash(Path);
+}
+
+}  // namespace
+
+TEST(FileCollection, LinksAreFollowedButNeverIntoAFolderOnTheWayDown) {
+    std::wstring Root = LinkTree();
+    if (Root.empty() || GetFileAttributesW((Root + L"Side").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no folder links here (QV_LINK_CYCLE_DIR is set by the CTest run)";
+    TStringArray Files = CollectFiles(Root, L"*.txt", true, false, false, false);
+    SortFileList(Files, false);
+    TStringArray Expected;
+    for (const wchar_t* Name : {L"A\\f.txt", L"P\\p.txt", L"P\\Q\\r.txt", L"R\\r.txt", L"R\\S\\p.txt", L"Side\\f.txt"})
+        Expected.push_back(Root + Name);
+    SortFileList(Expected, false);
+    EXPECT_EQ(Files, Expected);
+}
+
+TEST(FileCollection, CollectorServesLaterFiltersFromTheSubFoldersItFound) {
+    TempFolder Folder;
+    for (const wchar_t* Name : {L"1.txt", L"2.md", L"A\\3.txt", L"A\\B\\4.md", L"A\\B\\5.txt", L"C\\6.md", L"C\\7.ini"})
+        Folder.WriteFile(Name, "");
+    const wchar_t* Filters[] = {L"*.txt", L"*.md", L"*.nothing", L"*"};
+    TFileCollector Collector;
+    for (const wchar_t* Filter : Filters) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(Filter)));
+        EXPECT_EQ(Collector.Collect(Folder.Path(), Filter, true, false, false, false),
+                  CollectFiles(Folder.Path(), Filter, true, false, false, false));
+    }
+    // Four folders: one pass each per filter, and one shared sub-folder pass each.
+    EXPECT_EQ(Collector.DirectoryPasses(), 4 * 4 + 4);
+    // Without recursion only the folder itself is listed.
+    TFileCollector Flat;
+    EXPECT_EQ(Relative(Folder, Flat.Collect(Folder.Path(), L"*", false, false, false, false)).size(), 2u);
+    EXPECT_EQ(Flat.DirectoryPasses(), 1);
+}
+
+TEST(FileCollection, FolderWithoutTrailingBackslashAndMissingFolders) {
+    TempFolder Folder;
+    Folder.WriteFile(L"x.txt", "");
+    std::wstring Bare = Folder.Path().substr(0, Folder.Path().size() - 1);
+    EXPECT_EQ(CollectFiles(Bare, L"*.txt", true, false, false, false), TStringArray{Folder.Path() + L"x.txt"});
+    EXPECT_EQ(CollectFiles(Folder.Path() + L"missing", L"*", true, false, false, false), TStringArray{});
+    // EnumerateFiles appends to what the list already holds.
+    TStringArray Files{L"kept"};
+    EnumerateFiles(Folder.Path(), L"*.txt", false, false, false, false, Files);
+    EXPECT_EQ(Files, (TStringArray{L"kept", Folder.Path() + L"x.txt"}));
+}
+
+TEST(FileCollection, TextHelpers) {
+    struct {
+        const wchar_t* Text;
+        const wchar_t* Separator;
+        TStringArray Pieces;
+    } Splits[] = {
+        {L"", L"; ", {}},
+        {L"*.txt", L"", {}},
+        {L"; ; ; ", L"; ", {}},
+        {L"*.txt", L"; ", {L"*.txt"}},
+        {L"*.txt; *.md", L"; ", {L"*.txt", L"*.md"}},
+        {L"; *.txt; ; *.md; ", L"; ", {L"*.txt", L"*.md"}},
+        {L"*.txt;*.md", L"; ", {L"*.txt;*.md"}},
+        {L"*.txt;  *.md", L"; ", {L"*.txt", L" *.md"}},
+        {L"a\r\nb\r\n\r\nc", L"\r\n", {L"a", L"b", L"c"}},
+        {L"aXbxc", L"X", {L"a", L"bxc"}},
+    };
+    for (const auto& Case : Splits)
+        EXPECT_EQ(SplitText(Case.Text, Case.Separator), Case.Pieces) << testing::PrintToString(std::wstring(Case.Text));
+
+    EXPECT_EQ(AppendWithSeparator(L"", L"a", L"\r\n"), L"a");
+    EXPECT_EQ(AppendWithSeparator(L"a", L"b", L"\r\n"), L"a\r\nb");
+    EXPECT_EQ(AppendWithSeparator(L"a", L"", L"; "), L"a; ");
+
+    EXPECT_EQ(WithTrailingBackslash(L"C:\\"), L"C:\\");
+    EXPECT_EQ(WithTrailingBackslash(L"C:\\Data"), L"C:\\Data\\");
+    EXPECT_EQ(WithTrailingBackslash(L""), L"");
+    EXPECT_EQ(WithTrailingBackslash(L"C:"), L"C:\\");
+    EXPECT_EQ(WithTrailingBackslash(L"C:/Data/"), L"C:/Data/\\");
+
+    struct {
+        const wchar_t* Path;
+        const wchar_t* Key;
+    } Keys[] = {
+        {L"C:\\Data\\report.final.txt", L"C:\\Data\\<.txt>report.final"},
+        {L"C:\\Data\\README", L"C:\\Data\\<>README"},
+        {L"C:\\Data.d\\README", L"C:\\Data.d\\<>README"},
+        {L"C:\\Data\\.profile", L"C:\\Data\\<.profile>"},
+        {L"C:\\Data\\trail.", L"C:\\Data\\<.>trail"},
+        {L"C:report.txt", L"C:\\<.txt>report"},
+        {L"report.txt", L"<.txt>report"},
+        {L"", L"<>"},
+    };
+    for (const auto& Case : Keys) EXPECT_EQ(FileSortKey(Case.Path), Case.Key) << testing::PrintToString(std::wstring(Case.Path));
+}
+
+namespace {
+
+// The order the sort must give: a stable insertion sort comparing freshly formed
+// keys with the user's locale.
+void ReferenceSort(TStringArray& Files, bool Descending) {
+    for (size_t I = 1; I < Files.size(); ++I) {
+        std::wstring Taken = Files[I];
+        size_t J = I;
+        while (J > 0) {
+            std::wstring Before = FileSortKey(Files[J - 1]), Key = FileSortKey(Taken);
+            int Result = CompareStringW(LOCALE_USER_DEFAULT, 0, Before.c_str(), -1, Key.c_str(), -1) - CSTR_EQUAL;
+            if (Descending ? Result >= 0 : Result <= 0) break;
+            Files[J] = Files[J - 1];
+            --J;
+        }
+        Files[J] = Taken;
+    }
+}
+
+}  // namespace
+
+TEST(FileCollection, SortGivesTheInsertionSortOrderExactly) {
+    // Pieces chosen to collide: case pairs, accents, characters the collation
+    // weighs lightly or not at all (hyphen, apostrophe, soft hyphen), digits,
+    // "<" and ">" themselves, and "C:x" beside "C:\x" (different paths, equal keys).
+    const std::wstring Pieces[] = {L"a",  L"A",  L"b",      L"B",      L"\u00E4", L"\u00C4", L"e", L"\u00E9",
+                                   L"-",  L"'",  L"\u00AD", L"1",      L"10",     L"2",      L" ", L"_",
+                                   L"<",  L">",  L".",      L"\u0131", L"I",      L"i",      L"z", L"\u00DF"};
+    std::mt19937 Random(4242);
+    auto Pick = [&](int Low, int High) { return std::uniform_int_distribution<int>(Low, High)(Random); };
+    auto Word = [&] {
+        std::wstring W;
+        for (int I = Pick(0, 3); I >= 0; --I) W += Pieces[Pick(0, std::size(Pieces) - 1)];
+        return W;
+    };
+    for (int Round = 0; Round < 40; ++Round) {
+        TStringArray Files;
+        int Count = Round == 0 ? 1 : Pick(0, 150);
+        for (int I = 0; I < Count; ++I) {
+            std::wstring Path = Pick(0, 1) ? L"C:\\" : L"C:";
+            for (int Depth = Pick(0, 2); Depth > 0; --Depth) Path += Word() + L"\\";
+            Path += Word();
+            if (Pick(0, 2)) Path += L"." + Word();
+            Files.push_back(Path);
+            if (Pick(0, 5) == 0) Files.push_back(Path);  // exact duplicates too
+        }
+        for (bool Descending : {false, true}) {
+            SCOPED_TRACE("round " + std::to_string(Round) + (Descending ? " descending" : " ascending"));
+            TStringArray Expected = Files, Actual = Files;
+            ReferenceSort(Expected, Descending);
+            SortFileList(Actual, Descending);
+            ASSERT_EQ(Actual, Expected);
+        }
+    }
 }
