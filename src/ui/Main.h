@@ -1,0 +1,212 @@
+#pragma once
+// The main window TfrmMain and the state of the Main module.
+#include "engine/UniqueHandle.h"
+#include "engine/WorkThreadApply.h"
+#include "engine/WorkThreadSearch.h"
+#include "ui/FileDialogs.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TfrmMain;
+
+// ---- Module state (main thread only) ----
+extern std::int32_t CurrentEncodingMode;    // 0 Auto, 1 ANSI, 2 UTF-16/LE, 3 UTF-8; others kept as they are
+extern std::wstring BaseTitle;              // the application title when the window was created
+extern std::int32_t InitialWidth, InitialHeight;              // outer size as created: the minimum size
+extern std::int32_t InitialClientWidth, InitialClientHeight;  // reference of the layout rules
+extern std::int32_t GrowthWidth, GrowthHeight;                // client growth at the last resize
+extern std::wstring EditorPath;             // empty, "NOTEPAD" or the full path of a program
+extern std::unique_ptr<TWorkThreadSearch> SearchWorker;
+extern std::unique_ptr<TWorkThreadApply> ApplyWorker;
+extern bool WorkInProgress;
+extern TfrmMain* frmMain;                   // the one main window while it exists
+
+// ---- The application: its title and whether its message loop has been told to end ----
+const std::wstring& ApplicationTitle();
+void SetApplicationTitle(std::wstring_view Title);
+bool ApplicationTerminated();
+
+constexpr std::wstring_view ApplicationName = L"Quorvane 1.70";
+// The project's home page: the link of the window and the About credit.
+constexpr std::wstring_view HomePageUrl = L"https://quorvane.example/";
+
+// The title rule: BaseTitle, a blank and the label of CurrentEncodingMode become the
+// application title (a mode outside 0..3 leaves it as it is); the window caption
+// follows the application title.
+void ComposeModeTitle();
+// "(Auto)", "(ANSI)", "(UTF-16/LE)", "(UTF-8)", or empty for any other mode.
+std::wstring_view EncodingModeLabel(std::int32_t Mode);
+// The encoding switches /AUTO, /ANSI, /UTF16LE and /UTF8, tested in that order on
+// CommandLine: the first present gives 0, 1, 2 or 3; without any, Current.
+std::int32_t EncodingModeFromSwitches(std::wstring_view CommandLine, std::int32_t Current);
+// Whether a monitor of this size gets the 800 x 600 start-up size.
+bool MonitorTakesDefaultSize(const RECT& MonitorBounds);
+
+// Modifier keys held with a key.
+enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+using TShiftState = unsigned;
+TShiftState CurrentShiftState();
+
+// One row of the file list: the path relative to the folder and the count text.
+struct TFileListItem {
+    std::wstring Caption;
+    std::wstring CountText;
+};
+
+class TfrmMain {
+public:
+    // Builds the window from its design at the DPI of the monitor it opens on and
+    // runs FormCreate, which shows it. With QuitOnDestroy the window ends the
+    // thread's message loop when it is destroyed (the program's main window).
+    explicit TfrmMain(bool QuitOnDestroy = false);
+    ~TfrmMain();
+    TfrmMain(const TfrmMain&) = delete;
+    TfrmMain& operator=(const TfrmMain&) = delete;
+
+    HWND Handle() const { return FHandle; }
+    // Accelerators (F1, Ctrl+Q) and keyboard navigation between the controls;
+    // true when Message has been handled and must not be dispatched again.
+    bool PreTranslateMessage(MSG& Message);
+    // Closes the window as the user would (the window is destroyed and FormDestroy runs).
+    void Close();
+
+    // ---- Components, in design order ----
+    HWND btnApply = nullptr;
+    HWND btnBrowse = nullptr;
+    HWND btnSearch = nullptr;
+    HWND cbCaseSensitive = nullptr;
+    HWND cbRecursive = nullptr;
+    HWND ImageProgress = nullptr;
+    HWND lblFiles = nullptr;
+    HWND lblFilters = nullptr;
+    HWND lblFolder = nullptr;
+    HWND lblReplaceWith = nullptr;
+    HWND lblTextToFind = nullptr;
+    HWND llURL = nullptr;
+    HWND lvFiles = nullptr;
+    HMENU mnuMain = nullptr;
+    HMENU mnuMainFile = nullptr;
+    HMENU mnuMainHelp = nullptr;
+    // Command identifiers of the menu items.
+    static constexpr UINT mnuMainFileQuit = 201;
+    static constexpr UINT mnuMainHelpKeyboardShortcuts = 202;
+    static constexpr UINT mnuMainHelpBreak1 = 203;
+    static constexpr UINT mnuMainHelpAbout = 204;
+    TFileDialog odEditor;
+    TFileDialog sdTXT;
+    HWND txtFilters = nullptr;
+    HWND txtFolder = nullptr;
+    HWND txtReplaceWith = nullptr;
+    HWND txtTextToFind = nullptr;
+
+    // ---- Event handlers ----
+    void btnApplyClick();
+    void btnBrowseClick();
+    void btnSearchClick();
+    void FormAfterMonitorDpiChanged();
+    void FormCreate();
+    void FormDestroy();
+    void FormKeyDown(WORD& Key, TShiftState Shift);
+    void FormPaint(HDC Dc);
+    void FormResize();
+    void llURLLinkClick(std::wstring_view Link);
+    void lvFilesDblClick();
+    void lvFilesEnter();
+    void lvFilesKeyDown(WORD& Key, TShiftState Shift);
+    void mnuMainFileQuitClick();
+    void mnuMainHelpAboutClick();
+    void mnuMainHelpKeyboardShortcutsClick();
+    void txtFolderChange();
+    void txtReplaceWithKeyDown(WORD& Key, TShiftState Shift);
+    void txtTextToFindKeyDown(WORD& Key, TShiftState Shift);
+
+    // ---- Worker event handlers (run on the main thread while the worker waits) ----
+    void SearchShowCurrentFilter(std::wstring CurrentFilter);
+    void SearchProgress(std::int32_t ProgressValue);
+    void SearchAddFile(std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences);
+    void SearchReturnValues(std::int32_t SkipCount);
+    void ApplyShowCurrentFilter(std::wstring CurrentFilter);
+    void ApplyProgress(std::int32_t ProgressValue);
+    void ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount);
+
+    // ---- Layout, scaling and progress display ----
+    UINT Dpi() const { return FDpi; }
+    double DpiScale() const;
+    std::int32_t ScaleForDpi(std::int32_t Value) const;
+    void DrawProgress();
+    std::int32_t ProgressTag() const;
+    void SetProgressTag(std::int32_t Value);
+
+    // ---- Control helpers ----
+    static std::wstring ControlText(HWND Control);
+    // Sets the text only when it differs, so an edit box reports a change only for a real one.
+    static void SetControlText(HWND Control, std::wstring_view Text);
+    static bool Checked(HWND CheckBox);
+    static void SetChecked(HWND CheckBox, bool Value);
+    // Sets a label's text and sizes the label to it.
+    void SetLabelCaption(HWND Label, std::wstring_view Text);
+    void SetCaption(std::wstring_view Text);
+    std::wstring Caption() const;
+
+    // ---- File list (a virtual list: the rows live here) ----
+    void ClearFileList();
+    void AppendFileItem(std::wstring Caption, std::wstring CountText);
+    std::int32_t FileItemCount() const { return static_cast<std::int32_t>(FFileItems.size()); }
+    const TFileListItem& FileItem(std::int32_t Index) const { return FFileItems[static_cast<size_t>(Index)]; }
+    // The selected row, or -1.
+    std::int32_t SelectedFileIndex() const;
+
+private:
+    struct TAcceleratorTraits {
+        using Type = HACCEL;
+        static Type Invalid() noexcept { return nullptr; }
+        static void Close(Type H) noexcept { ::DestroyAcceleratorTable(H); }
+    };
+    struct TImageListTraits {
+        using Type = HIMAGELIST;
+        static Type Invalid() noexcept { return nullptr; }
+        static void Close(Type H) noexcept { ::ImageList_Destroy(H); }
+    };
+
+    static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
+    static LRESULT CALLBACK ControlProc(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR Id,
+                                        DWORD_PTR Data);
+    LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
+    LRESULT HandleControlMessage(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam);
+    void HandleCommand(UINT Id, UINT Code, HWND Control);
+    LRESULT HandleNotify(const NMHDR& Header);
+    void HandleActivate(WPARAM WParam);
+    void HandleDpiChanged(UINT NewDpi, const RECT& Suggested);
+    void ShowHandlerError(const char* What);
+
+    void CreateMenus();
+    void CreateControls();
+    void CreateFonts();
+    void ApplyFonts();
+    void UpdateButtonGlyphs();
+    void PlaceControlsAtDesign();
+    void SetEnglishTexts();
+    void AutoSizeLabel(HWND Label);
+    void OfferNotepadPlusPlus();
+    void RecordInitialSize();
+
+    HWND FHandle = nullptr;
+    bool FQuitOnDestroy = false;
+    UINT FDpi = 96;         // DPI of the monitor the window is on
+    UINT FCreatedDpi = 96;  // DPI at which the initial sizes were recorded
+    bool FLayoutReady = false;   // the reference size has been recorded
+    bool FHandlingError = false;
+    HWND FActiveControl = nullptr;  // the control that has (or last had) the focus
+    UniqueGdiObject FWindowFont;
+    UniqueGdiObject FConsolasFont;
+    UniqueHandle<TAcceleratorTraits> FAccelerators;
+    UniqueHandle<TImageListTraits> FGlyphs[3];
+    std::vector<TFileListItem> FFileItems;
+};

@@ -1,0 +1,157 @@
+// Start-up and shut-down of the main window: settings, encoding switches,
+// start-up geometry, the offer of Notepad++, and what is stored at exit.
+#include "files/LongPath.h"
+#include "platform/Language.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
+#include "settings/SettingsCatalogue.h"
+#include "ui/Main.h"
+#include "ui/WindowHelpers.h"
+
+#include <shlobj.h>
+
+namespace {
+
+constexpr int DefaultOuterWidth = 800;
+constexpr int DefaultOuterHeight = 600;
+
+bool FileExists(const std::wstring& Path) {
+    DWORD Attributes = GetFileAttributesW(ExtendedPath(Path).c_str());
+    return Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TWindowBounds WindowBounds(HWND Window) {
+    RECT Outer{};
+    GetWindowRect(Window, &Outer);
+    return TWindowBounds{Outer.left, Outer.top, Outer.right - Outer.left, Outer.bottom - Outer.top};
+}
+
+}  // namespace
+
+std::int32_t EncodingModeFromSwitches(std::wstring_view CommandLine, std::int32_t Current) {
+    static constexpr std::wstring_view Switches[] = {L"/AUTO", L"/ANSI", L"/UTF16LE", L"/UTF8"};
+    for (std::int32_t Mode = 0; Mode < 4; ++Mode)
+        if (HasSwitchIn(CommandLine, Switches[Mode])) return Mode;
+    return Current;
+}
+
+bool MonitorTakesDefaultSize(const RECT& MonitorBounds) {
+    return MonitorBounds.right - MonitorBounds.left >= 1024 && MonitorBounds.bottom - MonitorBounds.top >= 768;
+}
+
+void TfrmMain::FormCreate() {
+    // 1. The design texts are Swedish.
+    if (!UseSwedish()) SetEnglishTexts();
+    // 2.
+    BaseTitle = ApplicationTitle();
+    // 3. The tag is 0: the empty bar.
+    DrawProgress();
+    // 4. A missing key keeps the design value.
+    TMainSettings Defaults;
+    Defaults.Folder = ControlText(txtFolder);
+    Defaults.Recursive = Checked(cbRecursive);
+    Defaults.Filters = ControlText(txtFilters);
+    Defaults.CaseSensitive = Checked(cbCaseSensitive);
+    Defaults.Editor = L"";
+    Defaults.TextEncoding = CurrentEncodingMode;
+    TMainSettings Settings = ReadMainSettings(Defaults);
+    SetControlText(txtFolder, Settings.Folder);
+    SetChecked(cbRecursive, Settings.Recursive);
+    SetControlText(txtFilters, Settings.Filters);
+    SetChecked(cbCaseSensitive, Settings.CaseSensitive);
+    EditorPath = Settings.Editor;
+    CurrentEncodingMode = Settings.TextEncoding;
+    // 5.
+    CurrentEncodingMode = EncodingModeFromSwitches(GetCommandLineW(), CurrentEncodingMode);
+    // 6.
+    ComposeModeTitle();
+    // 7. and 8. (the minimum size is answered to WM_GETMINMAXINFO from here on)
+    RecordInitialSize();
+    // 9.
+    MONITORINFO Monitor{};
+    Monitor.cbSize = sizeof(Monitor);
+    if (GetMonitorInfoW(MonitorFromWindow(FHandle, MONITOR_DEFAULTTONEAREST), &Monitor) &&
+        MonitorTakesDefaultSize(Monitor.rcMonitor))
+        SetWindowPos(FHandle, nullptr, 0, 0, ScaleForDpi(DefaultOuterWidth), ScaleForDpi(DefaultOuterHeight),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // 10.
+    ShowWindow(FHandle, SW_SHOW);
+    // 11.
+    CenterOnWorkArea(FHandle);
+    // 12. Stored screen pixels, used as they are; the minimum size still applies.
+    TWindowBounds Bounds = ReadWindowBounds(WindowBounds(FHandle));
+    MoveWindow(FHandle, Bounds.Left, Bounds.Top, Bounds.Width, Bounds.Height, TRUE);
+    // 13.
+    if (ReadMaximized()) ShowWindow(FHandle, SW_MAXIMIZE);
+    // 14.
+    InvalidateRect(FHandle, nullptr, TRUE);
+    UpdateWindow(FHandle);
+    // 15. Asked over the visible, placed window.
+    if (EditorPath.empty()) OfferNotepadPlusPlus();
+}
+
+void TfrmMain::OfferNotepadPlusPlus() {
+    struct TCandidate {
+        std::int32_t FolderId;
+        const wchar_t* Fallback;
+        const wchar_t* Swedish;
+        const wchar_t* English;
+    };
+    static const TCandidate Candidates[] = {
+        {CSIDL_PROGRAM_FILES, L"C:\\Program Files\\",
+         L"Notepad++ (x64) hittades. Vill du använda denna som din redigerare?",
+         L"Notepad++ (x64) was found. Do you want to use this as your editor?"},
+        {CSIDL_PROGRAM_FILESX86, L"C:\\Program Files (x86)\\",
+         L"Notepad++ (x86) hittades. Vill du använda denna som din redigerare?",
+         L"Notepad++ (x86) was found. Do you want to use this as your editor?"},
+    };
+    for (const TCandidate& Candidate : Candidates) {
+        std::wstring Path = SpecialFolderPath(Candidate.FolderId, Candidate.Fallback) + L"Notepad++\\notepad++.exe";
+        if (!FileExists(Path)) continue;
+        bool Accepted = ConfirmYesNo(FHandle, ChooseText(UseSwedish(), Candidate.Swedish, Candidate.English));
+        EditorPath = Accepted ? Path : std::wstring(L"NOTEPAD");
+        return;
+    }
+    // Neither found: the editor stays unchosen and the next start looks again.
+}
+
+void TfrmMain::FormDestroy() {
+    // 1. A running worker is asked to stop; the wait still runs its pending
+    //    handlers on this thread.
+    {
+        std::unique_ptr<TWorkThreadSearch> Worker = std::move(SearchWorker);
+        Worker.reset();
+    }
+    {
+        std::unique_ptr<TWorkThreadApply> Worker = std::move(ApplyWorker);
+        Worker.reset();
+    }
+    // 2.
+    TMainSettings Settings;
+    Settings.Folder = ControlText(txtFolder);
+    Settings.Recursive = Checked(cbRecursive);
+    Settings.Filters = ControlText(txtFilters);
+    Settings.CaseSensitive = Checked(cbCaseSensitive);
+    Settings.Editor = EditorPath;
+    Settings.TextEncoding = CurrentEncodingMode;
+    WriteMainSettings(Settings);
+    // 3. A minimized window is stored as the state it would be restored to, not
+    //    at the far-off position the system parks minimized windows at.
+    bool Maximized = IsZoomed(FHandle) != FALSE;
+    TWindowBounds Bounds = WindowBounds(FHandle);
+    if (IsIconic(FHandle)) {
+        WINDOWPLACEMENT Placement{};
+        Placement.length = sizeof(Placement);
+        if (GetWindowPlacement(FHandle, &Placement)) {
+            Maximized = (Placement.flags & WPF_RESTORETOMAXIMIZED) != 0;
+            // The normal position is in work-area coordinates.
+            MONITORINFO Monitor{};
+            Monitor.cbSize = sizeof(Monitor);
+            GetMonitorInfoW(MonitorFromWindow(FHandle, MONITOR_DEFAULTTONEAREST), &Monitor);
+            RECT Normal = Placement.rcNormalPosition;
+            OffsetRect(&Normal, Monitor.rcWork.left - Monitor.rcMonitor.left, Monitor.rcWork.top - Monitor.rcMonitor.top);
+            Bounds = TWindowBounds{Normal.left, Normal.top, Normal.right - Normal.left, Normal.bottom - Normal.top};
+        }
+    }
+    WriteWindowState(Maximized, Bounds);
+}
