@@ -48,6 +48,14 @@ bool GetFolderId(const std::wstring& ExtendedFolder, TFolderId& Id) {
     return true;
 }
 
+// The plain form of a path drops trailing blanks from its last part, so a filter
+// typed as "*.txt " has always matched like "*.txt"; the extended form would keep
+// them and match nothing.
+std::wstring_view SearchMask(std::wstring_view Mask) {
+    size_t End = Mask.find_last_not_of(L' ');
+    return End == std::wstring_view::npos ? std::wstring_view() : Mask.substr(0, End + 1);
+}
+
 int CompareKeys(const std::wstring& First, const std::wstring& Second) {
     return CompareStringW(LOCALE_USER_DEFAULT, 0, First.data(), static_cast<int>(First.size()), Second.data(),
                           static_cast<int>(Second.size())) -
@@ -87,10 +95,10 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
     using TFolderInfo = TImpl::TFolderInfo;
 
     // The matching files of one folder, in the order the platform lists them.
-    auto ListFiles = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder) {
+    auto ListFiles = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder, std::wstring_view Search) {
         WIN32_FIND_DATAW Data;
         ++FDirectoryPasses;
-        UniqueFind Find = FindFirst(ExtFolder + Mask, Data);
+        UniqueFind Find = FindFirst(ExtFolder + std::wstring(Search), Data);
         if (!Find) return;
         do {
             if (IsDotEntry(Data.cFileName)) continue;
@@ -100,12 +108,9 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         } while (FindNextFileW(Find.Get(), &Data));
     };
 
+    // The folder's entry in the run's memory, its sub-folders listed once.
     auto Info = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder) -> TFolderInfo& {
         TFolderInfo& Result = FImpl->Folders[UserFolder];
-        if (!Result.IdTried) {
-            Result.IdTried = true;
-            Result.IdKnown = GetFolderId(ExtFolder, Result.Id);
-        }
         if (!Result.Listed) {
             Result.Listed = true;
             WIN32_FIND_DATAW Data;
@@ -121,23 +126,45 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         }
         return Result;
     };
+    // Opening a folder for its identity is dear (about a millisecond under Wine),
+    // so it is asked for only where a cycle is possible, and asked once a run.
+    auto Identity = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder) -> const TFolderInfo& {
+        TFolderInfo& Result = FImpl->Folders[UserFolder];
+        if (!Result.IdTried) {
+            Result.IdTried = true;
+            Result.IdKnown = GetFolderId(ExtFolder, Result.Id);
+        }
+        return Result;
+    };
 
     std::wstring Root = WithTrailingBackslash(Folder);
     std::wstring ExtRoot = ExtendedPath(Root);
-    ListFiles(Root, ExtRoot);
+    const std::wstring_view Pattern = SearchMask(Mask);
+    ListFiles(Root, ExtRoot, Pattern);
     if (!Recursive) return;
 
     // Depth first with an explicit stack, so a deep tree cannot exhaust the
     // thread's stack. A folder already on the way down (reached again through a
-    // link) is not entered a second time.
+    // link) is not entered a second time. Only a link (a reparse point: symbolic
+    // link, junction, mounted folder) can lead back up, so as long as the way down
+    // holds no link, a plain sub-folder is new and needs no identity.
     struct TFrame {
         std::wstring UserFolder;
         std::wstring ExtFolder;
         const TFolderInfo* Folder;
         size_t Next;
+        bool ThroughLink;
+    };
+    auto OnTheWayDown = [&](const std::vector<TFrame>& Stack, const TFolderInfo& Child) {
+        if (!Child.IdKnown) return false;
+        for (const TFrame& Frame : Stack) {
+            const TFolderInfo& Ancestor = Identity(Frame.UserFolder, Frame.ExtFolder);
+            if (Ancestor.IdKnown && Ancestor.Id == Child.Id) return true;
+        }
+        return false;
     };
     std::vector<TFrame> Stack;
-    Stack.push_back({Root, ExtRoot, &Info(Root, ExtRoot), 0});
+    Stack.push_back({Root, ExtRoot, &Info(Root, ExtRoot), 0, false});
     while (!Stack.empty()) {
         TFrame& Top = Stack.back();
         if (Top.Next >= Top.Folder->SubFolders.size()) {
@@ -148,13 +175,11 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         if (IsExcluded(Sub.Attributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
         std::wstring UserChild = Top.UserFolder + Sub.Name + L'\\';
         std::wstring ExtChild = Top.ExtFolder + Sub.Name + L'\\';
-        const TFolderInfo& Child = Info(UserChild, ExtChild);
-        if (Child.IdKnown &&
-            std::any_of(Stack.begin(), Stack.end(),
-                        [&](const TFrame& F) { return F.Folder->IdKnown && F.Folder->Id == Child.Id; }))
-            continue;
-        ListFiles(UserChild, ExtChild);
-        Stack.push_back({std::move(UserChild), std::move(ExtChild), &Child, 0});
+        bool ThroughLink = Top.ThroughLink || (Sub.Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        if (ThroughLink && OnTheWayDown(Stack, Identity(UserChild, ExtChild))) continue;
+        ListFiles(UserChild, ExtChild, Pattern);
+        const TFolderInfo* Child = &Info(UserChild, ExtChild);
+        Stack.push_back({std::move(UserChild), std::move(ExtChild), Child, 0, ThroughLink});
     }
 }
 

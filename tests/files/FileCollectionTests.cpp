@@ -62,6 +62,9 @@ TEST(FileCollection, MaskMatchingNothingInTheFolderStillFindsSubFolderMatches) {
     Folder.WriteFile(L"Sub\\Deeper\\z.TXT", "");
     EXPECT_EQ(Collect(Folder, L"*.txt", true), (TStringArray{L"Sub\\y.txt", L"Sub\\Deeper\\z.TXT"}));
     EXPECT_EQ(Collect(Folder, L"*.txt", false), TStringArray{});
+    // Trailing blanks of a filter never counted in matching.
+    EXPECT_EQ(Collect(Folder, L"*.txt  ", true), (TStringArray{L"Sub\\y.txt", L"Sub\\Deeper\\z.TXT"}));
+    EXPECT_EQ(Collect(Folder, L" ", true), TStringArray{});
 }
 
 TEST(FileCollection, HiddenAndSystemFilesAndFoldersAreCollected) {
@@ -83,7 +86,7 @@ namespace {
 // A tree with folder links, made outside: Wine accepts CreateSymbolicLinkW but
 // makes nothing, and refuses junctions, so the test run builds it with the host's
 // own links (tests/files/extra.cmake) and names it in QV_LINK_CYCLE_DIR.
-//   A\f.txt, A\B\Up -> A, Side -> A          (a cycle below A, and a second way into A)
+//   A\f.txt, A\B\b.txt, A\B\Up -> A, Side -> A   (a cycle below A, and a second way into A)
 //   P\p.txt, P\Q -> R, R\r.txt, R\S -> P     (two folders linked to each other)
 std::wstring LinkTree() {
     const char* Unix = std::getenv("QV_LINK_CYCLE_DIR");
@@ -103,10 +106,14 @@ TEST(FileCollection, LinksAreFollowedButNeverIntoAFolderOnTheWayDown) {
     TStringArray Files = CollectFiles(Root, L"*.txt", true, false, false, false);
     SortFileList(Files, false);
     TStringArray Expected;
-    for (const wchar_t* Name : {L"A\\f.txt", L"P\\p.txt", L"P\\Q\\r.txt", L"R\\r.txt", L"R\\S\\p.txt", L"Side\\f.txt"})
+    for (const wchar_t* Name : {L"A\\f.txt", L"A\\B\\b.txt", L"P\\p.txt", L"P\\Q\\r.txt", L"R\\r.txt",
+                                L"R\\S\\p.txt", L"Side\\f.txt", L"Side\\B\\b.txt"})
         Expected.push_back(Root + Name);
     SortFileList(Expected, false);
     EXPECT_EQ(Files, Expected);
+    // Up leads to A, whose plain sub-folder B is where the walk started.
+    std::wstring B = Root + L"A\\B\\";
+    EXPECT_EQ(CollectFiles(B, L"*.txt", true, false, false, false), (TStringArray{B + L"b.txt", B + L"Up\\f.txt"}));
 }
 
 TEST(FileCollection, CollectorServesLaterFiltersFromTheSubFoldersItFound) {
