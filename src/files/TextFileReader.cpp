@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <exception>
 #include <string_view>
 
 namespace {
@@ -165,7 +165,7 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
         File.Reset();
         DecodeContent(Mode, Bytes, false, Content);
         return std::move(Content.Text);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         // A file too large to hold is a file that cannot be read.
         return {};
     }
@@ -197,7 +197,7 @@ TTextFileContent LoadTextFile(const std::wstring& Path, std::int32_t Mode, bool 
         }
         if (!Ok) return Content;
         DecodeContent(Content.Mode, Bytes, KeepBytes, Content);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         Content.Read = false;
         Content.Text.clear();
         Content.Text.shrink_to_fit();
