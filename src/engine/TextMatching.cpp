@@ -125,14 +125,7 @@ std::int32_t CountMatches(std::wstring_view Text, std::wstring_view TextToFind, 
     // The count is that of the non-overlapping occurrences replace-all would find,
     // provided the containment test finds the text too. Case-sensitively both
     // look for the same thing.
-    std::size_t Count = 0;
-    if (CaseSensitive) {
-        const TextFinder Finder(TextToFind, nullptr);
-        for (std::size_t Hit = Finder.Find(Text, 0); Hit != TextFinder::NotFound;
-             Hit = Finder.Find(Text, Hit + TextToFind.size()))
-            ++Count;
-        return static_cast<std::int32_t>(Count);
-    }
+    if (CaseSensitive) return static_cast<std::int32_t>(TextFinder(TextToFind, nullptr).Count(Text, 0));
 
     // Case-insensitively replace-all uses the simple mapping and containment the
     // linguistic one. An occurrence whose units agree under the linguistic mapping
@@ -143,15 +136,16 @@ std::int32_t CountMatches(std::wstring_view Text, std::wstring_view TextToFind, 
         const std::wstring Stripped = ReplaceAllSimpleByCall(Text, TextToFind, L"");
         return static_cast<std::int32_t>((Text.size() - Stripped.size()) / TextToFind.size());
     }
+    const TextFinder Finder(TextToFind, Simple);
+    const std::size_t First = Finder.Find(Text, 0);
+    if (First == TextFinder::NotFound) return 0;
+    const std::size_t Count = 1 + Finder.Count(Text, First + TextToFind.size());
     const CaseMap* Linguistic = LinguisticCaseMap(StartupLocale);
     bool Contained = false;
-    const TextFinder Finder(TextToFind, Simple);
-    for (std::size_t Hit = Finder.Find(Text, 0); Hit != TextFinder::NotFound;
-         Hit = Finder.Find(Text, Hit + TextToFind.size())) {
-        ++Count;
-        if (!Contained && Linguistic != nullptr) Contained = SpanAgrees(*Linguistic, Text, Hit, TextToFind);
-    }
-    if (Count == 0) return 0;
+    if (Linguistic != nullptr)
+        for (std::size_t Hit = First; Hit != TextFinder::NotFound && !Contained;
+             Hit = Finder.Find(Text, Hit + TextToFind.size()))
+            Contained = SpanAgrees(*Linguistic, Text, Hit, TextToFind);
     if (!Contained && !ContainsLinguistic(Text, TextToFind)) return 0;
     return static_cast<std::int32_t>(Count);
 }

@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -25,8 +26,6 @@ int UnitFrequency(wchar_t Unit) {
     return 20;
 }
 
-constexpr int MaxSetSize = 4;
-
 }  // namespace
 
 TextFinder::TextFinder(std::wstring_view Needle, const CaseMap* Map) : FMapped(Needle), FMap(Map) {
@@ -43,113 +42,202 @@ TextFinder::TextFinder(std::wstring_view Needle, const CaseMap* Map) : FMapped(N
         Count = Map->PreimageCount(FMapped[K]);
         return Map->PreimagesOf(FMapped[K]);
     };
-    // Pick the two offsets whose sets are small and rare.
-    long Best[2] = {-1, -1};
-    std::size_t BestPlace[2] = {0, 0};
+    // Pick the offsets whose sets are small and rare, rarest first.
+    long Weight[MaxPlaces] = {};
+    int Places = 0;
+    int SetSize = 1;
     for (std::size_t K = 0; K < Length; ++K) {
         std::size_t Count = 0;
         const wchar_t* Set = SetAt(K, Count);
         if (Count == 0 || Count > MaxSetSize) continue;
-        long Weight = 0;
-        for (std::size_t I = 0; I < Count; ++I) Weight += UnitFrequency(Set[I]);
-        if (Best[0] < 0 || Weight < Best[0]) {
-            Best[1] = Best[0];
-            BestPlace[1] = BestPlace[0];
-            Best[0] = Weight;
-            BestPlace[0] = K;
-        } else if (Best[1] < 0 || Weight < Best[1]) {
-            Best[1] = Weight;
-            BestPlace[1] = K;
+        long ThisWeight = 0;
+        for (std::size_t I = 0; I < Count; ++I) ThisWeight += UnitFrequency(Set[I]);
+        int Slot = Places < MaxPlaces ? Places++ : MaxPlaces;
+        while (Slot > 0 && ThisWeight < Weight[Slot - 1]) {
+            if (Slot < MaxPlaces) {
+                Weight[Slot] = Weight[Slot - 1];
+                FPlace[Slot] = FPlace[Slot - 1];
+            }
+            --Slot;
+        }
+        if (Slot < MaxPlaces) {
+            Weight[Slot] = ThisWeight;
+            FPlace[Slot] = K;
         }
     }
-    if (Best[0] < 0) {
-        FScan = Map != nullptr ? &ScanScalar<true> : &ScanScalar<false>;
-        return;
+    std::vector<bool> Settled(Length, false);
+    for (int P = 0; P < Places; ++P) {
+        std::size_t Count = 0;
+        const wchar_t* Set = SetAt(FPlace[P], Count);
+        Settled[FPlace[P]] = true;
+        for (std::size_t I = 0; I < Count && Map != nullptr; ++I)
+            if ((Set[I] & 0xF800) == 0xD800) Settled[FPlace[P]] = false;
+        const unsigned Difference = Count == 2 ? static_cast<unsigned>(Set[0] ^ Set[1]) : 0;
+        wchar_t Folded = 0;
+        if (Difference != 0 && (Difference & (Difference - 1)) == 0) {
+            FFold[P] = static_cast<wchar_t>(Difference);
+            Folded = static_cast<wchar_t>(Set[0] | Difference);
+            Set = &Folded;
+            Count = 1;
+        }
+        for (int I = 0; I < MaxSetSize; ++I) FSet[P][I] = Set[static_cast<std::size_t>(I) < Count ? I : 0];
+        if (static_cast<int>(Count) > SetSize) SetSize = static_cast<int>(Count);
     }
-    const bool TwoPlaces = Best[1] >= 0;
-    FFirstPlace = BestPlace[0];
-    FSecondPlace = TwoPlaces ? BestPlace[1] : BestPlace[0];
-    std::size_t FirstCount = 0, SecondCount = 0;
-    const wchar_t* First = SetAt(FFirstPlace, FirstCount);
-    const wchar_t* Second = SetAt(FSecondPlace, SecondCount);
-    for (int I = 0; I < MaxSetSize; ++I) {
-        FFirstSet[I] = First[static_cast<std::size_t>(I) < FirstCount ? I : 0];
-        FSecondSet[I] = Second[static_cast<std::size_t>(I) < SecondCount ? I : 0];
+    for (std::size_t K = 0; K < Length; ++K)
+        if (!Settled[K]) FCheck.push_back(K);
+    if (Map != nullptr) {
+        FFind = ChooseScan<true, false>(SetSize, Places);
+        FCount = ChooseScan<true, true>(SetSize, Places);
+    } else {
+        FFind = ChooseScan<false, false>(1, Places);
+        FCount = ChooseScan<false, true>(1, Places);
     }
-    const int SetSize = static_cast<int>(FirstCount > SecondCount ? FirstCount : SecondCount);
-    FScan = Map != nullptr ? ChooseScan<true>(SetSize, TwoPlaces) : ChooseScan<false>(SetSize, TwoPlaces);
 }
 
-template <bool Mapped>
-TextFinder::ScanFunction TextFinder::ChooseScan(int SetSize, bool TwoPlaces) {
-    switch (SetSize) {
-    case 1: return TwoPlaces ? &ScanSse2<Mapped, 1, true> : &ScanSse2<Mapped, 1, false>;
-    case 2: return TwoPlaces ? &ScanSse2<Mapped, 2, true> : &ScanSse2<Mapped, 2, false>;
-    case 3: return TwoPlaces ? &ScanSse2<Mapped, 3, true> : &ScanSse2<Mapped, 3, false>;
-    default: return TwoPlaces ? &ScanSse2<Mapped, 4, true> : &ScanSse2<Mapped, 4, false>;
+template <bool Mapped, bool CountAll>
+TextFinder::ScanFunction TextFinder::ChooseScan(int SetSize, int Places) {
+    if (Places == 0) return &ScanScalar<Mapped, CountAll>;
+    if constexpr (!Mapped) {
+        (void)SetSize;
+        switch (Places) {
+        case 1: return &ScanSse2<false, 1, 1, CountAll>;
+        case 2: return &ScanSse2<false, 1, 2, CountAll>;
+        default: return &ScanSse2<false, 1, 3, CountAll>;
+        }
+    } else {
+        static constexpr ScanFunction Table[MaxSetSize][MaxPlaces] = {
+            {&ScanSse2<true, 1, 1, CountAll>, &ScanSse2<true, 1, 2, CountAll>, &ScanSse2<true, 1, 3, CountAll>},
+            {&ScanSse2<true, 2, 1, CountAll>, &ScanSse2<true, 2, 2, CountAll>, &ScanSse2<true, 2, 3, CountAll>},
+            {&ScanSse2<true, 3, 1, CountAll>, &ScanSse2<true, 3, 2, CountAll>, &ScanSse2<true, 3, 3, CountAll>},
+            {&ScanSse2<true, 4, 1, CountAll>, &ScanSse2<true, 4, 2, CountAll>, &ScanSse2<true, 4, 3, CountAll>},
+        };
+        return Table[SetSize - 1][Places - 1];
     }
 }
 
-template <bool Mapped>
+// Whether an occurrence starts at Position. Filtered: Position passed the filter
+// places, so only the offsets in FCheck are left to compare.
+template <bool Mapped, bool Filtered>
 inline bool TextFinder::MatchesAt(const wchar_t* Text, std::size_t Length, std::size_t Position) const {
+    const wchar_t* Needle = FMapped.data();
+    if constexpr (Filtered) {
+        const std::size_t* Check = FCheck.data();
+        const std::size_t CheckCount = FCheck.size();
+        if constexpr (Mapped) {
+            const CaseMap& Map = *FMap;
+            for (std::size_t I = 0; I < CheckCount; ++I)
+                if (Map.At(Text, Length, Position + Check[I]) != Needle[Check[I]]) return false;
+        } else {
+            for (std::size_t I = 0; I < CheckCount; ++I)
+                if (Text[Position + Check[I]] != Needle[Check[I]]) return false;
+        }
+        return true;
+    }
     const std::size_t NeedleLength = FMapped.size();
     if constexpr (Mapped) {
         const CaseMap& Map = *FMap;
         for (std::size_t K = 0; K < NeedleLength; ++K)
-            if (Map.At(Text, Length, Position + K) != FMapped[K]) return false;
-        return true;
+            if (Map.At(Text, Length, Position + K) != Needle[K]) return false;
     } else {
         (void)Length;
-        return std::memcmp(Text + Position, FMapped.data(), NeedleLength * sizeof(wchar_t)) == 0;
+        for (std::size_t K = 0; K < NeedleLength; ++K)
+            if (Text[Position + K] != Needle[K]) return false;
     }
+    return true;
 }
 
-template <bool Mapped>
+// Returns the first position (or NotFound), or with CountAll the number of
+// occurrences, each search resuming after the previous occurrence.
+template <bool Mapped, bool CountAll>
 std::size_t TextFinder::ScanScalar(const TextFinder& Finder, const wchar_t* Text, std::size_t Length,
                                    std::size_t From) {
     const std::size_t NeedleLength = Finder.FMapped.size();
-    if (Length < NeedleLength) return NotFound;
-    for (std::size_t P = From; P <= Length - NeedleLength; ++P)
-        if (Finder.MatchesAt<Mapped>(Text, Length, P)) return P;
-    return NotFound;
+    std::size_t Count = 0;
+    if (Length >= NeedleLength)
+        for (std::size_t P = From; P <= Length - NeedleLength;) {
+            if (!Finder.MatchesAt<Mapped, false>(Text, Length, P)) {
+                ++P;
+                continue;
+            }
+            if constexpr (!CountAll) return P;
+            ++Count;
+            P += NeedleLength;
+        }
+    return CountAll ? Count : NotFound;
 }
 
-template <bool Mapped, int SetSize, bool TwoPlaces>
+template <bool Mapped, int SetSize, int Places, bool CountAll>
 std::size_t TextFinder::ScanSse2(const TextFinder& Finder, const wchar_t* Text, std::size_t Length,
                                  std::size_t From) {
     const std::size_t NeedleLength = Finder.FMapped.size();
-    if (Length < NeedleLength || From > Length - NeedleLength) return NotFound;
+    if (Length < NeedleLength || From > Length - NeedleLength) return CountAll ? 0 : NotFound;
     const std::size_t Last = Length - NeedleLength;  // last possible start
-    __m128i FirstSet[SetSize], SecondSet[SetSize];
-    for (int I = 0; I < SetSize; ++I) {
-        FirstSet[I] = _mm_set1_epi16(static_cast<short>(Finder.FFirstSet[I]));
-        SecondSet[I] = _mm_set1_epi16(static_cast<short>(Finder.FSecondSet[I]));
+    __m128i Sets[Places][SetSize];
+    __m128i Folds[Places];
+    const wchar_t* Bases[Places];
+    for (int Place = 0; Place < Places; ++Place) {
+        for (int I = 0; I < SetSize; ++I) Sets[Place][I] = _mm_set1_epi16(static_cast<short>(Finder.FSet[Place][I]));
+        Folds[Place] = _mm_set1_epi16(static_cast<short>(Finder.FFold[Place]));
+        Bases[Place] = Text + Finder.FPlace[Place];
     }
-    const wchar_t* FirstBase = Text + Finder.FFirstPlace;
-    const wchar_t* SecondBase = Text + Finder.FSecondPlace;
-    std::size_t P = From;
-    // Eight starts P .. P + 7 per round; every load stays inside the text.
-    while (P + 7 <= Last) {
-        const __m128i A = _mm_loadu_si128(reinterpret_cast<const __m128i*>(FirstBase + P));
-        __m128i Hits = _mm_cmpeq_epi16(A, FirstSet[0]);
-        for (int I = 1; I < SetSize; ++I) Hits = _mm_or_si128(Hits, _mm_cmpeq_epi16(A, FirstSet[I]));
-        if constexpr (TwoPlaces) {
-            const __m128i B = _mm_loadu_si128(reinterpret_cast<const __m128i*>(SecondBase + P));
-            __m128i SecondHits = _mm_cmpeq_epi16(B, SecondSet[0]);
+    auto HitsAt = [&](std::size_t Start) {
+        __m128i Hits;
+        for (int Place = 0; Place < Places; ++Place) {
+            __m128i Units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bases[Place] + Start));
+            if constexpr (Mapped) Units = _mm_or_si128(Units, Folds[Place]);
+            __m128i PlaceHits = _mm_cmpeq_epi16(Units, Sets[Place][0]);
             for (int I = 1; I < SetSize; ++I)
-                SecondHits = _mm_or_si128(SecondHits, _mm_cmpeq_epi16(B, SecondSet[I]));
-            Hits = _mm_and_si128(Hits, SecondHits);
+                PlaceHits = _mm_or_si128(PlaceHits, _mm_cmpeq_epi16(Units, Sets[Place][I]));
+            Hits = Place == 0 ? PlaceHits : _mm_and_si128(Hits, PlaceHits);
         }
-        unsigned Mask = static_cast<unsigned>(_mm_movemask_epi8(Hits));
+        return Hits;
+    };
+    std::size_t Count = 0;
+    std::size_t P = From;
+    std::size_t Next = From;  // no occurrence may start before this one
+    // Bit I of Mask stands for the start P + I.
+    auto TakeCandidates = [&](unsigned Mask) {
         while (Mask != 0) {
-            const std::size_t Q = P + static_cast<unsigned>(__builtin_ctz(Mask)) / 2;
-            if (Finder.MatchesAt<Mapped>(Text, Length, Q)) return Q;
-            Mask &= Mask - 1;  // each 16-bit lane sets two mask bits
+            const std::size_t Q = P + static_cast<unsigned>(__builtin_ctz(Mask));
             Mask &= Mask - 1;
+            if (Q < Next || !Finder.MatchesAt<Mapped, true>(Text, Length, Q)) continue;
+            if constexpr (!CountAll) return Q;
+            ++Count;
+            Next = Q + NeedleLength;
         }
-        P += 8;
+        return NotFound;
+    };
+    // Sixteen starts P .. P + 15 per round, then eight; every load stays inside the text.
+    // A single unit settled by its filter: every candidate is an occurrence.
+    const bool CountCandidates = CountAll && NeedleLength == 1 && Finder.FCheck.empty();
+    while (P + 15 <= Last) {
+        const unsigned Mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(HitsAt(P), HitsAt(P + 8))));
+        if (CountCandidates) {
+            Count += static_cast<unsigned>(__builtin_popcount(Mask));
+            P += 16;
+            continue;
+        }
+        if (Mask != 0) {
+            const std::size_t Hit = TakeCandidates(Mask);
+            if (!CountAll && Hit != NotFound) return Hit;
+        }
+        P = Next > P + 16 ? Next : P + 16;
     }
-    for (; P <= Last; ++P)
-        if (Finder.MatchesAt<Mapped>(Text, Length, P)) return P;
-    return NotFound;
+    if (P + 7 <= Last) {
+        const unsigned Mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(HitsAt(P), _mm_setzero_si128())));
+        const std::size_t Hit = TakeCandidates(Mask);
+        if (!CountAll && Hit != NotFound) return Hit;
+        P = Next > P + 8 ? Next : P + 8;
+    }
+    if (P < Next) P = Next;
+    for (; P <= Last;) {
+        if (!Finder.MatchesAt<Mapped, false>(Text, Length, P)) {
+            ++P;
+            continue;
+        }
+        if constexpr (!CountAll) return P;
+        ++Count;
+        P += NeedleLength;
+    }
+    return CountAll ? Count : NotFound;
 }

@@ -1,14 +1,16 @@
 #pragma once
 // Finding a text inside another, code unit by code unit: either exactly, or as if
 // both had been mapped whole through a CaseMap (without mapping the text).
-// Candidates are found eight positions at a time with SSE2: the text's units at
-// two chosen places of the text to find are compared with every unit that can map
-// to the value there, and only positions passing both are compared in full.
+// Candidates are found sixteen positions at a time with SSE2: the text's units at
+// up to three rare places of the text to find are compared with every unit that
+// can map to the value there, and only positions passing all are compared at the
+// offsets the filter has not already settled.
 #include "engine/TextCaseMap.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TextFinder {
 public:
@@ -19,28 +21,41 @@ public:
 
     // Position of the first occurrence that starts at or after From, or NotFound.
     std::size_t Find(std::wstring_view Text, std::size_t From) const {
-        return FScan(*this, Text.data(), Text.size(), From);
+        return FFind(*this, Text.data(), Text.size(), From);
+    }
+    // Number of occurrences from From on, taken leftmost first without overlap.
+    std::size_t Count(std::wstring_view Text, std::size_t From) const {
+        return FCount(*this, Text.data(), Text.size(), From);
     }
     std::size_t Length() const { return FMapped.size(); }
 
 private:
+    static constexpr int MaxPlaces = 3;
+    static constexpr int MaxSetSize = 4;
     using ScanFunction = std::size_t (*)(const TextFinder&, const wchar_t*, std::size_t, std::size_t);
-    template <bool Mapped>
+    template <bool Mapped, bool Filtered>
     bool MatchesAt(const wchar_t* Text, std::size_t Length, std::size_t Position) const;
-    template <bool Mapped, int SetSize, bool TwoPlaces>
+    template <bool Mapped, int SetSize, int Places, bool CountAll>
     static std::size_t ScanSse2(const TextFinder& Finder, const wchar_t* Text, std::size_t Length,
                                 std::size_t From);
-    template <bool Mapped>
+    template <bool Mapped, bool CountAll>
     static std::size_t ScanScalar(const TextFinder& Finder, const wchar_t* Text, std::size_t Length,
                                   std::size_t From);
-    template <bool Mapped>
-    static ScanFunction ChooseScan(int SetSize, bool TwoPlaces);
+    template <bool Mapped, bool CountAll>
+    static ScanFunction ChooseScan(int SetSize, int Places);
 
-    std::wstring FMapped;           // the needle as mapped whole (or as given)
+    std::wstring FMapped;  // the needle as mapped whole (or as given)
     const CaseMap* FMap;
-    std::size_t FFirstPlace = 0;    // offsets in the needle whose units filter candidates
-    std::size_t FSecondPlace = 0;
-    wchar_t FFirstSet[4] = {};      // text units that can show the needle's value there,
-    wchar_t FSecondSet[4] = {};     // padded by repeating the first one
-    ScanFunction FScan = nullptr;
+    // Offsets in the needle whose units filter candidates, and for each the text
+    // units that can show the needle's value there, padded by repeating the first.
+    std::size_t FPlace[MaxPlaces] = {};
+    wchar_t FSet[MaxPlaces][MaxSetSize] = {};
+    // A set of two units that differ in one bit (a and A) is tested as one unit
+    // with that bit forced on.
+    wchar_t FFold[MaxPlaces] = {};
+    // Offsets a candidate still has to be checked at: a filter place settles its
+    // offset unless a surrogate in its set may map otherwise in a pair.
+    std::vector<std::size_t> FCheck;
+    ScanFunction FFind = nullptr;
+    ScanFunction FCount = nullptr;
 };

@@ -264,7 +264,7 @@ public:
     std::wstring Needle(const std::wstring& Haystack) {
         if (Haystack.empty() || Below(4) == 0) return Text(4);
         const std::size_t Start = Below(Haystack.size());
-        std::wstring Result = Haystack.substr(Start, 1 + Below(6));
+        std::wstring Result = Haystack.substr(Start, 1 + Below(Below(5) == 0 ? 40 : 6));
         for (wchar_t& Unit : Result) {
             if (Below(3) != 0) continue;
             wchar_t Changed[2] = {Unit, 0};
