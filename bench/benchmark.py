@@ -1,0 +1,389 @@
+#!/usr/bin/env python3
+"""Runs every benchmark case and prints the tables (bench/run is the entry point).
+
+Each measurement runs in a process of its own (qv-bench.exe under Wine, ripgrep
+natively), so that a process's peak working set belongs to one case. Every count
+of the product is compared with the plain reference, and ripgrep's per-file counts
+with the plain reference's on the files both read as the same text (no mark, or
+the UTF-8 mark). Any disagreement is printed loudly and makes the exit code 1.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(HERE)
+WINE_EXEC = os.path.join(REPO, "scripts", "wine-exec")
+MB = 1 << 20
+
+problems = []
+
+
+def loud(message):
+    problems.append(message)
+    print(f"\n!!!!! DISAGREEMENT: {message}\n", flush=True)
+
+
+def win_path(path):
+    """Drive Z: is the Linux root under Wine."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def run_driver(exe, mode, folder, *options, dump=None):
+    args = [WINE_EXEC, exe, mode, win_path(folder), *options]
+    if dump:
+        args += ["--dump", win_path(dump)]
+    proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    result = {}
+    for line in proc.stdout.splitlines():
+        m = re.match(r"result (\w+)=(.*)$", line.strip())
+        if m:
+            value = m.group(2)
+            try:
+                result[m.group(1)] = float(value) if "." in value else int(value)
+            except ValueError:
+                result[m.group(1)] = value
+    if proc.returncode != 0 or "seconds" not in result:
+        raise RuntimeError(f"qv-bench {mode} {folder} {options} failed ({proc.returncode}): {proc.stderr[-2000:]}")
+    return result
+
+
+def best_of(repeat, fn):
+    runs = [fn() for _ in range(repeat)]
+    return min(runs, key=lambda r: r["seconds"])
+
+
+def read_dump(path, root):
+    """[(relative path, mode, count)] in the order written."""
+    prefix = win_path(root).rstrip("\\") + "\\"
+    lines = []
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            count, mode, full = line.rstrip("\n").split("\t", 2)
+            rel = full[len(prefix):] if full.startswith(prefix) else full
+            lines.append((rel.replace("\\", "/"), int(mode), int(count)))
+    return lines
+
+
+def run_ripgrep(folder, word, case_sensitive, globs):
+    args = ["rg", "--count-matches", "-F", "-a", "--no-ignore", "--hidden", "--no-messages"]
+    for g in globs:
+        args += ["--iglob", g]
+    if not case_sensitive:
+        args.append("-i")
+    args += ["--", word, "."]
+    start = time.perf_counter()
+    pid = os.fork()
+    if pid == 0:
+        try:
+            os.chdir(folder)
+            fd = os.open(os.path.join(WORK, "rg.out"), os.O_WRONLY | os.O_CREAT | os.O_TRUNC)
+            os.dup2(fd, 1)
+            os.execvp("rg", args)
+        finally:
+            os._exit(127)
+    _, status, usage = os.wait4(pid, 0)
+    seconds = time.perf_counter() - start
+    counts = {}
+    with open(os.path.join(WORK, "rg.out"), encoding="utf-8", errors="surrogateescape") as f:
+        for line in f:
+            path, _, count = line.rstrip("\n").rpartition(":")
+            counts[path[2:] if path.startswith("./") else path] = int(count)
+    return {"seconds": seconds, "peak_rss": usage.ru_maxrss * 1024, "counts": counts,
+            "status": os.waitstatus_to_exitcode(status)}
+
+
+def warm(folder):
+    """Reads the corpus once natively, so every tool starts from the same warm cache."""
+    subprocess.run(f"find . -type f -print0 | xargs -0 cat > /dev/null", shell=True, cwd=folder, check=False)
+
+
+def compare_listing(name, product, plain):
+    """The product lists exactly the plain reference's files with a count, in its order."""
+    expected = [(p, c) for p, _, c in plain if c > 0]
+    got = [(p, c) for p, _, c in product]
+    if got == expected:
+        return True
+    for i, (a, b) in enumerate(zip(got, expected)):
+        if a != b:
+            loud(f"{name}: entry {i}: product {a}, plain reference {b}")
+            break
+    else:
+        loud(f"{name}: product listed {len(got)} files, plain reference {len(expected)}")
+    return False
+
+
+def compare_counts(name, label, got, plain):
+    expected = {p: c for p, _, c in plain}
+    bad = [(p, got.get(p), c) for p, c in expected.items() if got.get(p, 0) != c]
+    extra = [p for p in got if p not in expected]
+    if bad or extra:
+        loud(f"{name}: {label} disagrees with the plain reference on {len(bad) + len(extra)} files, "
+             f"first {(bad or extra)[:3]}")
+        return False
+    return True
+
+
+def compare_ripgrep(name, rg_counts, plain):
+    comparable = [(p, c) for p, mode, c in plain if mode in (1, 3)]
+    bad = [(p, rg_counts.get(p, 0), c) for p, c in comparable if rg_counts.get(p, 0) != c]
+    if bad:
+        loud(f"{name}: ripgrep disagrees on {len(bad)} of {len(comparable)} comparable files, first {bad[:3]}")
+        return False, len(comparable)
+    return True, len(comparable)
+
+
+def mb(value):
+    return value / MB
+
+
+def search_case(args, corpus, folder, filters, recursive, word, case_sensitive):
+    name = f"{corpus} {'cs' if case_sensitive else 'ci'} {word}"
+    print(f"--- {name}", flush=True)
+    options = ["--filters", "; ".join(filters), "--find", word]
+    if recursive:
+        options.append("--recursive")
+    if not case_sensitive:
+        options.append("--ignore-case")
+    exe = args.exe
+    floor = best_of(args.repeat, lambda: run_driver(exe, "floor", folder, *options))
+    product_dump = os.path.join(WORK, "product.dump")
+    product = best_of(args.repeat, lambda: run_driver(exe, "search", folder, *options, dump=product_dump))
+    plain_dump = os.path.join(WORK, "plain.dump")
+    plain = run_driver(exe, "plain", folder, *options, dump=plain_dump)
+    plain_lines = read_dump(plain_dump, folder)
+    ok = compare_listing(name, read_dump(product_dump, folder), plain_lines)
+    if floor["files"] != product["files"]:
+        loud(f"{name}: the read floor examined {floor['files']} files, the search {product['files']}")
+        ok = False
+    row = {"case": name, "kind": "search", "cs": case_sensitive, "corpus": corpus, "product": product,
+           "floor": floor, "plain": plain, "folders": floor["folders"], "filters": len(filters),
+           "recursive": recursive}
+    rg = best_of(args.repeat, lambda: run_ripgrep(folder, word, case_sensitive, filters))
+    rg_ok, comparable = compare_ripgrep(name, rg["counts"], plain_lines)
+    row["rg"] = rg
+    row["rg_comparable"] = comparable
+    ok = ok and rg_ok
+    if corpus in ("big", "real"):
+        engine_dump = os.path.join(WORK, "engine.dump")
+        engine = run_driver(exe, "engine", folder, *options, dump=engine_dump)
+        ok = compare_counts(name, "the in-memory engine", {p: c for p, _, c in read_dump(engine_dump, folder)},
+                            plain_lines) and ok
+        row["engine"] = engine
+    target = 1.3 if case_sensitive else 1.5
+    if product["seconds"] > target * floor["seconds"] or args.profile:
+        row["profile"] = run_driver(exe, "profile", folder, *options)
+    row["ok"] = ok
+    return row
+
+
+def listing_case(args, folder):
+    name = "flat listing"
+    print(f"--- {name}", flush=True)
+    exe = args.exe
+    options = ["--filters", "*", "--find", ""]
+    floor = best_of(args.repeat, lambda: run_driver(exe, "floor", folder, *options))
+    product_dump = os.path.join(WORK, "product.dump")
+    product = best_of(args.repeat, lambda: run_driver(exe, "search", folder, *options, dump=product_dump))
+    listed = [p for p, _, _ in read_dump(product_dump, folder)]
+    ok = True
+    if len(listed) != floor["files"] or len(set(listed)) != len(listed):
+        loud(f"{name}: the product listed {len(listed)} files, the folder holds {floor['files']}")
+        ok = False
+    plains = []
+    position = {p: i for i, p in enumerate(listed)}
+    for limit in args.flat_limits:
+        plain_dump = os.path.join(WORK, "plain.dump")
+        plain = run_driver(exe, "plain", folder, *options, "--limit", str(limit), dump=plain_dump)
+        subset = [p for p, _, _ in read_dump(plain_dump, folder)]
+        # The product's full order, restricted to the files the plain run saw.
+        restricted = sorted((p for p in subset if p in position), key=position.get)
+        if restricted != subset:
+            loud(f"{name}: the product's order of the first {limit} files differs from the plain reference's")
+            ok = False
+        plains.append((limit, plain))
+    return {"case": name, "kind": "listing", "corpus": "flat", "product": product, "floor": floor,
+            "plains": plains, "folders": floor["folders"], "filters": 1, "recursive": False, "ok": ok}
+
+
+def replace_case(args, tree, filters, word, replacement):
+    name = f"tree replace {word}"
+    print(f"--- {name}", flush=True)
+    ours = os.path.join(WORK, "replace-product")
+    theirs = os.path.join(WORK, "replace-plain")
+    options = ["--filters", "; ".join(filters), "--find", word, "--replace", replacement, "--recursive"]
+    for copy in (ours, theirs):
+        shutil.rmtree(copy, ignore_errors=True)
+        subprocess.run(["cp", "-a", tree, copy], check=True)
+        os.remove(os.path.join(copy, ".complete")) if os.path.exists(os.path.join(copy, ".complete")) else None
+    warm(ours)
+    floor = run_driver(args.exe, "floor", ours, *options)
+    product = run_driver(args.exe, "apply", ours, *options)
+    plain = run_driver(args.exe, "plain-apply", theirs, *options)
+    ok = True
+    for key in ("changed", "replaced", "skipped"):
+        if product[key] != plain[key]:
+            loud(f"{name}: {key} {product[key]}, plain reference {plain[key]}")
+            ok = False
+    diff = subprocess.run(["diff", "-rq", ours, theirs], stdout=subprocess.PIPE, text=True)
+    if diff.returncode != 0:
+        lines = diff.stdout.splitlines()
+        loud(f"{name}: the product's files differ from the plain reference's in {len(lines)} places: {lines[:3]}")
+        ok = False
+    leftovers = subprocess.run(["find", ours, "-name", "TEMP-*.TMP"], stdout=subprocess.PIPE, text=True).stdout
+    if leftovers.strip():
+        loud(f"{name}: temporary files left behind: {leftovers.split()[:3]}")
+        ok = False
+    shutil.rmtree(ours, ignore_errors=True)
+    shutil.rmtree(theirs, ignore_errors=True)
+    return {"case": name, "kind": "replace", "corpus": "tree", "product": product, "floor": floor,
+            "plain": plain, "folders": floor["folders"], "filters": len(filters), "recursive": True, "ok": ok}
+
+
+def fmt(value, digits=2):
+    return f"{value:,.{digits}f}"
+
+
+def table(headers, rows):
+    widths = [max(len(str(h)), *(len(str(r[i])) for r in rows)) for i, h in enumerate(headers)]
+    line = "| " + " | ".join(str(h).ljust(w) for h, w in zip(headers, widths)) + " |"
+    out = [line, "|" + "|".join("-" * (w + 2) for w in widths) + "|"]
+    for r in rows:
+        out.append("| " + " | ".join(str(v).rjust(w) if i else str(v).ljust(w)
+                                     for i, (v, w) in enumerate(zip(r, widths))) + " |")
+    return "\n".join(out)
+
+
+def report(rows):
+    speed, memory, engine, profiles = [], [], [], []
+    for r in rows:
+        p, fl = r["product"], r["floor"]
+        secs = p["seconds"]
+        size = p.get("bytes", 0)
+        ratio = secs / fl["seconds"] if fl["seconds"] > 0 else float("inf")
+        if r["kind"] == "search":
+            target = 1.3 if r["cs"] else 1.5
+            floor_text = f"{fmt(ratio)} (<= {target}) {'ok' if ratio <= target else 'MISSED'}"
+            plain_text = f"{fmt(r['plain']['seconds'])} s, {fmt(r['plain']['seconds'] / secs, 1)}x"
+            rg = r["rg"]
+            rg_text = f"{fmt(rg['seconds'])} s, {fmt(secs / rg['seconds'], 1)}x"
+        elif r["kind"] == "listing":
+            floor_text = f"{fmt(ratio)}"
+            plain_text = ", ".join(f"{n // 1000}k: {fmt(pl['seconds'])} s" for n, pl in r["plains"])
+            rg_text = "-"
+        else:
+            floor_text = f"{fmt(ratio)}"
+            plain_text = f"{fmt(r['plain']['seconds'])} s, {fmt(r['plain']['seconds'] / secs, 1)}x"
+            rg_text = "-"
+        speed.append([r["case"], f"{p['files']:,}", fmt(mb(size), 0), fmt(secs), fmt(mb(size) / secs, 0),
+                      fmt(p["files"] / secs, 0), f"{fmt(fl['seconds'])} s", floor_text, plain_text, rg_text,
+                      "yes" if r["ok"] else "NO"])
+        limit = r["folders"] * (r["filters"] + (1 if r["recursive"] else 0))
+        passes = p["directory_passes"]
+        peak = p["peak_working_set"]
+        if r["kind"] == "search" or r["kind"] == "listing":
+            bound = 1.2 * (p["largest_bytes"] + 2 * p["largest_decoded_bytes"]) + 32 * MB
+            bound_text = f"{fmt(mb(bound), 0)} {'ok' if peak <= bound else 'MISSED'}"
+        else:
+            bound_text = "-"
+        rg_peak = fmt(mb(r["rg"]["peak_rss"]), 0) if "rg" in r else "-"
+        memory.append([r["case"], fmt(mb(peak), 0), bound_text, rg_peak,
+                       f"{passes:,} (<= {limit:,}) {'ok' if passes <= limit else 'MISSED'}",
+                       f"{passes:,}/{r['plain']['find_first_calls']:,}" if "plain" in r else "-",
+                       fmt(p["create_file_calls"] / max(1, p["files"]), 2),
+                       fmt(r["plain"]["create_file_calls"] / max(1, r["plain"]["files"]), 2) if "plain" in r else "-"])
+        if "engine" in r:
+            e = r["engine"]
+            rate = mb(e["bytes"]) / e["seconds"]
+            target = 1500 if r["cs"] else 1000
+            engine.append([r["case"], fmt(mb(e["bytes"]), 0), fmt(rate, 0) + f" (>= {target}) " +
+                           ("ok" if rate >= target else "MISSED"),
+                           fmt(mb(e["bytes"]) / e["decode_seconds"], 0), fmt(mb(e["bytes"]) / e["count_seconds"], 0)])
+        if "profile" in r:
+            pr = r["profile"]
+            events = secs - pr["seconds"]
+            profiles.append([r["case"], fmt(secs), fmt(pr["collect_seconds"]), fmt(pr["sort_seconds"]),
+                             fmt(pr["load_seconds"]), fmt(pr["count_seconds"]), fmt(events),
+                             fmt(fl["enumerate_seconds"]), fmt(fl["open_read_seconds"])])
+    out = ["Speed (wall time of the run; ratios: x floor = ours / read floor, plain = plain reference's time and "
+           "our speed-up, rg = ripgrep's time and ours / ripgrep's)",
+           table(["case", "files", "MB", "wall s", "MB/s", "files/s", "read floor", "x floor", "plain reference",
+                  "ripgrep", "counts agree"], speed), "",
+           "Memory, directory passes and opens (peak working set in MB; bound = 1.2 x (largest file + twice its "
+           "decoded length) + 32 MB; passes ours/plain; CreateFileW calls per file ours and plain)",
+           table(["case", "peak WS", "bound", "rg peak RSS", "directory passes", "passes ours/plain", "opens/file",
+                  "plain opens/file"], memory)]
+    if engine:
+        out += ["", "Engine: decoding and counting files already in memory, one thread (MB/s of input bytes)",
+                table(["case", "MB", "decode + count MB/s", "decode MB/s", "count MB/s"], engine)]
+    if profiles:
+        out += ["", "Where the time goes (seconds; the worker's steps timed one by one with the product's routines; "
+                "events = run - sum of steps; the floor's enumeration and open+read for comparison)",
+                table(["case", "run", "collect", "sort", "open+read+decode", "count", "events+other",
+                       "floor enum", "floor open+read"], profiles)]
+    return "\n".join(out)
+
+
+def main():
+    global WORK
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--data", required=True)
+    parser.add_argument("--repeat", type=int, default=2)
+    parser.add_argument("--cases", default="", help="regular expression on the case names")
+    parser.add_argument("--flat-limits", type=lambda s: [int(x) for x in s.split(",")], default=[10000, 20000])
+    parser.add_argument("--real", required=True, help="the unpacked kernel source tree")
+    parser.add_argument("--real-subfolder", default="")
+    parser.add_argument("--profile", action="store_true", help="profile every search case")
+    parser.add_argument("--output", default="")
+    args = parser.parse_args()
+    WORK = os.path.join(args.data, "work")
+    os.makedirs(WORK, exist_ok=True)
+
+    tree = os.path.join(args.data, "tree")
+    big = os.path.join(args.data, "big")
+    flat = os.path.join(args.data, "flat")
+    real = os.path.join(args.real, args.real_subfolder)
+    plan = []
+    for corpus, folder, filters, recursive, rare in (
+            ("tree", tree, ["*.txt", "*.md", "*.log"], True, "zephyrine"),
+            ("big", big, ["*.txt"], False, "zephyrine"),
+            ("real", real, ["*.c", "*.h"], True, "penguin")):
+        for word in (rare, "the"):
+            for cs in (True, False):
+                plan.append((f"{corpus} {'cs' if cs else 'ci'} {word}",
+                             lambda c=corpus, f=folder, fi=filters, r=recursive, w=word, s=cs:
+                             search_case(args, c, f, fi, r, w, s), folder))
+    plan.append(("flat listing", lambda: listing_case(args, flat), flat))
+    plan.append(("tree replace the", lambda: replace_case(args, tree, ["*.txt", "*.md", "*.log"], "the", "that"),
+                 tree))
+    rows = []
+    warmed = set()
+    for name, run, folder in plan:
+        if args.cases and not re.search(args.cases, name):
+            continue
+        if folder not in warmed:
+            warm(folder)
+            warmed.add(folder)
+        try:
+            rows.append(run())
+        except Exception as error:  # a failed run is a failed benchmark, said loudly
+            loud(f"{name}: {error}")
+    text = report(rows) if rows else "no case ran"
+    print("\n" + text)
+    if args.output:
+        with open(args.output, "w") as f:
+            f.write(text + "\n")
+    if problems:
+        print(f"\n!!!!! {len(problems)} DISAGREEMENT(S) OR FAILURES:", *problems, sep="\n  ")
+        return 1
+    print("\nAll counts agree with the plain reference (and with ripgrep where both read the same text).")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,441 @@
+// qv-bench: one measurement per process, so that the process's peak working set
+// belongs to that measurement alone. Modes:
+//   search       the product's search worker, as the window and quorvane-cli run it
+//   apply        the product's apply worker
+//   floor        the read floor: one listing per folder, then open and read whole
+//                each file a search examines, nothing else
+//   engine       decoding and counting of files already in memory, one thread
+//   profile      the worker's steps, each timed on its own, with the product's routines
+//   plain        the plain reference search (counts for every file)
+//   plain-apply  the plain reference apply
+// Results go to standard output as "result key=value" lines; per-file counts to --dump.
+#include "BenchSupport.h"
+#include "PlainReference.h"
+
+#include "engine/TextMatching.h"
+#include "engine/UniqueHandle.h"
+#include "engine/WorkThreadApply.h"
+#include "engine/WorkThreadSearch.h"
+#include "files/FileCollection.h"
+#include "files/LongPath.h"
+#include "files/TextDecoding.h"
+#include "files/TextFileReader.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <exception>
+
+namespace {
+
+struct TFileSet {
+    std::int64_t Files = 0;
+    std::uint64_t Bytes = 0;
+    std::wstring Largest;
+    std::uint64_t LargestBytes = 0;
+    std::int64_t DirectoryPasses = 0;
+};
+
+// What a search run examines: every file of every filter, as the product collects
+// them (taken after the measured run; the collector's passes are counted here).
+TFileSet ExaminedFiles(const TBenchArgs& Args) {
+    TFileSet Set;
+    TFileCollector Collector;
+    for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
+        for (const std::wstring& File :
+             Collector.Collect(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, false, false, false)) {
+            std::uint64_t Size = FileSizeOf(File);
+            ++Set.Files;
+            Set.Bytes += Size;
+            if (Size > Set.LargestBytes || Set.Largest.empty()) {
+                Set.LargestBytes = Size;
+                Set.Largest = File;
+            }
+        }
+    }
+    Set.DirectoryPasses = Collector.DirectoryPasses();
+    return Set;
+}
+
+void ReportFileSet(TResult& Result, const TFileSet& Set, const TBenchArgs& Args) {
+    Result.Set("files", Set.Files);
+    Result.Set("bytes", static_cast<std::int64_t>(Set.Bytes));
+    Result.Set("directory_passes", Set.DirectoryPasses);
+    Result.Set("largest_bytes", static_cast<std::int64_t>(Set.LargestBytes));
+    if (!Set.Largest.empty()) {
+        // Its decoded length, in the mode the search reads it in.
+        TTextFileContent Content = LoadTextFile(Set.Largest, Args.Encoding, false);
+        Result.Set("largest_decoded_bytes", static_cast<std::int64_t>(Content.Text.size() * sizeof(wchar_t)));
+    }
+}
+
+void ReportRun(TResult& Result, double Seconds, const TCallCounts& Before) {
+    TCallCounts After = CallCounts();
+    TMemory Memory = ProcessMemory();
+    Result.Set("seconds", Seconds);
+    Result.Set("peak_working_set", static_cast<std::int64_t>(Memory.PeakWorkingSet));
+    Result.Set("peak_pagefile", static_cast<std::int64_t>(Memory.PeakPagefile));
+    Result.Set("create_file_calls", After.CreateFile - Before.CreateFile);
+    Result.Set("find_first_calls", After.FindFirst - Before.FindFirst);
+    Result.Set("read_file_calls", After.ReadFile - Before.ReadFile);
+}
+
+int RunSearch(const TBenchArgs& Args) {
+    std::vector<TCountLine> Lines;
+    std::int32_t Skipped = 0;
+    TResult Result;
+    TCallCounts Before = CallCounts();
+    double Start = Now();
+    {
+        TWorkThreadSearch Worker(Args.Folder, Args.Recursive, Args.Filters, Args.TextToFind, Args.CaseSensitive,
+                                 Args.Encoding);
+        Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Occurences, std::int32_t) {
+            Lines.push_back({std::move(FileName), -1, Occurences});
+        };
+        Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) { Skipped = SkipCount; };
+        Worker.Start();
+        Worker.WaitFor();
+    }
+    double Seconds = Now() - Start;
+    ReportRun(Result, Seconds, Before);
+    Result.Set("listed", static_cast<std::int64_t>(Lines.size()));
+    Result.Set("skipped", static_cast<std::int64_t>(Skipped));
+    std::int64_t Total = 0;
+    for (const TCountLine& L : Lines) Total += L.Count;
+    Result.Set("occurrences", Total);
+    ReportFileSet(Result, ExaminedFiles(Args), Args);
+    if (!Args.DumpPath.empty() && !WriteDump(Args.DumpPath, Lines)) return 3;
+    Result.Print();
+    return 0;
+}
+
+int RunApply(const TBenchArgs& Args) {
+    std::int32_t Changed = 0, Replaced = 0, Skipped = 0;
+    TResult Result;
+    TFileSet Set = ExaminedFiles(Args);  // before the run: the files as they were
+    TCallCounts Before = CallCounts();
+    double Start = Now();
+    {
+        TWorkThreadApply Worker(Args.Folder, Args.Recursive, Args.Filters, Args.TextToFind, Args.ReplaceWith,
+                                Args.CaseSensitive, Args.Encoding);
+        Worker.OnApplyReturnValues = [&](std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
+            Changed = ChangeCount;
+            Replaced = ReplaceCount;
+            Skipped = SkipCount;
+        };
+        Worker.Start();
+        Worker.WaitFor();
+    }
+    ReportRun(Result, Now() - Start, Before);
+    Result.Set("changed", static_cast<std::int64_t>(Changed));
+    Result.Set("replaced", static_cast<std::int64_t>(Replaced));
+    Result.Set("skipped", static_cast<std::int64_t>(Skipped));
+    Result.Set("files", Set.Files);
+    Result.Set("bytes", static_cast<std::int64_t>(Set.Bytes));
+    Result.Set("directory_passes", Set.DirectoryPasses);
+    Result.Print();
+    return 0;
+}
+
+// Case-insensitive "*" and "?" matching, for the floor's own single listing.
+bool MaskMatches(const wchar_t* Mask, const wchar_t* Name) {
+    if (*Mask == L'\0') return *Name == L'\0';
+    if (*Mask == L'*') {
+        for (const wchar_t* N = Name;; ++N) {
+            if (MaskMatches(Mask + 1, N)) return true;
+            if (*N == L'\0') return false;
+        }
+    }
+    if (*Name == L'\0') return false;
+    if (*Mask != L'?' && std::towupper(*Mask) != std::towupper(*Name)) return false;
+    return MaskMatches(Mask + 1, Name + 1);
+}
+
+int RunFloor(const TBenchArgs& Args) {
+    const TStringArray Masks = SplitText(Args.Filters, L"; ");
+    TResult Result;
+    std::int64_t Files = 0, Folders = 0;
+    std::uint64_t Bytes = 0;
+    std::string Buffer;
+    double Enumerate = 0, OpenRead = 0;
+    const bool ReadFiles = !Args.TextToFind.empty();  // a listing examines no file's content
+    TCallCounts Before = CallCounts();
+    double Start = Now();
+    std::vector<std::wstring> Pending{ExtendedPath(WithTrailingBackslash(Args.Folder))};
+    while (!Pending.empty()) {
+        std::wstring Folder = std::move(Pending.back());
+        Pending.pop_back();
+        ++Folders;
+        std::vector<std::wstring> SubFolders;
+        WIN32_FIND_DATAW Data;
+        double T0 = Now();
+        UniqueFind Find(FindFirstFileExW((Folder + L"*").c_str(), FindExInfoBasic, &Data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        Enumerate += Now() - T0;
+        if (!Find) continue;
+        for (bool More = true; More; T0 = Now(), More = FindNextFileW(Find.Get(), &Data), Enumerate += Now() - T0) {
+            const wchar_t* Name = Data.cFileName;
+            if (Name[0] == L'.' && (Name[1] == L'\0' || (Name[1] == L'.' && Name[2] == L'\0'))) continue;
+            if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (Args.Recursive) SubFolders.push_back(Folder + Name + L'\\');
+                continue;
+            }
+            const std::uint64_t Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+            for (const std::wstring& Mask : Masks) {
+                if (!MaskMatches(Mask.c_str(), Name)) continue;
+                ++Files;
+                if (!ReadFiles) continue;
+                double T1 = Now();
+                UniqueFile File(CreateFileW((Folder + Name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                            nullptr));
+                if (File) {
+                    if (Buffer.size() < Size + 1) Buffer.resize(Size + 1);
+                    DWORD Got = 0;
+                    if (ReadFile(File.Get(), Buffer.data(), static_cast<DWORD>(Size + 1), &Got, nullptr)) Bytes += Got;
+                    File.Reset();
+                }
+                OpenRead += Now() - T1;
+            }
+        }
+        std::reverse(SubFolders.begin(), SubFolders.end());
+        for (std::wstring& Sub : SubFolders) Pending.push_back(std::move(Sub));
+    }
+    ReportRun(Result, Now() - Start, Before);
+    Result.Set("files", Files);
+    Result.Set("bytes", static_cast<std::int64_t>(Bytes));
+    Result.Set("folders", Folders);
+    Result.Set("enumerate_seconds", Enumerate);
+    Result.Set("open_read_seconds", OpenRead);
+    Result.Print();
+    return 0;
+}
+
+// The resolved mode and the mark length of bytes already in memory, as the
+// automatic mode reads them (the product's own routine does this inside its read).
+std::int32_t ModeOfBytes(std::int32_t Mode, const std::string& Bytes, size_t& Skip) {
+    auto Starts = [&](const char* Mark, size_t Length) { return Bytes.compare(0, Length, Mark, Length) == 0; };
+    if (Mode == 0) {
+        if (Starts("\x00\x00\xFE\xFF", 4) || Starts("\xFF\xFE\x00\x00", 4)) Mode = 0;
+        else if (Starts("\xEF\xBB\xBF", 3)) Mode = 3;
+        else if (Starts("\xFE\xFF", 2)) Mode = 0;
+        else if (Starts("\xFF\xFE", 2)) Mode = 2;
+        else Mode = 1;
+        if (Mode == 0) return 0;
+    }
+    Skip = 0;
+    if (Mode == 3 && Starts("\xEF\xBB\xBF", 3)) Skip = 3;
+    if (Mode == 2 && Starts("\xFF\xFE", 2)) Skip = 2;
+    if (Mode == 1 && GetACP() == CP_UTF8 && Starts("\xEF\xBB\xBF", 3)) Skip = 3;
+    return Mode;
+}
+
+// The case tables the text routines build once are built before any clock starts
+// (the search worker's own run still pays for them).
+void WarmTextTables(const TBenchArgs& Args) {
+    if (Args.TextToFind.empty()) return;
+    CountMatches(Args.TextToFind + L" " + Args.TextToFind, Args.TextToFind, Args.CaseSensitive);
+}
+
+int RunEngine(const TBenchArgs& Args) {
+    constexpr std::uint64_t BatchBytes = 256ull << 20;
+    TResult Result;
+    std::vector<TCountLine> Lines;
+    double DecodeSeconds = 0, CountSeconds = 0;
+    std::uint64_t Bytes = 0, AsciiOrAnsiBytes = 0;
+    std::int64_t Files = 0;
+    std::vector<std::pair<std::wstring, std::string>> Batch;
+    std::uint64_t BatchSize = 0;
+    auto Process = [&] {
+        for (auto& [Path, Content] : Batch) {
+            size_t Skip = 0;
+            std::int32_t Mode = ModeOfBytes(Args.Encoding, Content, Skip);
+            if (Mode < 1 || Mode > 3) {
+                Lines.push_back({Path, Mode, 0});
+                continue;
+            }
+            Bytes += Content.size();
+            if (Mode != 2) AsciiOrAnsiBytes += Content.size();
+            const std::string_view Body(Content.data() + Skip, Content.size() - Skip);
+            double T0 = Now();
+            std::wstring Text;
+            bool Ok = true;
+            if (Mode == 1) Ok = DecodeAnsi(Body, Text);
+            else if (Mode == 2) DecodeUtf16LE(Body, Text);
+            else Ok = DecodeUtf8Strict(Body, Text);
+            double T1 = Now();
+            std::int32_t Count = Ok ? CountMatches(Text, Args.TextToFind, Args.CaseSensitive) : 0;
+            double T2 = Now();
+            DecodeSeconds += T1 - T0;
+            CountSeconds += T2 - T1;
+            Lines.push_back({Path, Mode, Count});
+        }
+        Batch.clear();
+        BatchSize = 0;
+    };
+    WarmTextTables(Args);
+    std::wstring Warm;
+    DecodeAnsi("warm", Warm);
+    TFileCollector Collector;
+    for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
+        for (const std::wstring& File :
+             Collector.Collect(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, false, false, false)) {
+            std::string Content;
+            if (!ReadAllBytes(File, Content)) Content.clear();
+            ++Files;
+            BatchSize += Content.size();
+            Batch.emplace_back(File, std::move(Content));
+            if (BatchSize >= BatchBytes) Process();
+        }
+    }
+    Process();
+    Result.Set("files", Files);
+    Result.Set("bytes", static_cast<std::int64_t>(Bytes));
+    Result.Set("single_byte_input_bytes", static_cast<std::int64_t>(AsciiOrAnsiBytes));
+    Result.Set("decode_seconds", DecodeSeconds);
+    Result.Set("count_seconds", CountSeconds);
+    Result.Set("seconds", DecodeSeconds + CountSeconds);
+    if (!Args.DumpPath.empty() && !WriteDump(Args.DumpPath, Lines)) return 3;
+    Result.Print();
+    return 0;
+}
+
+// The worker's steps in its order, on this thread, without the events.
+int RunProfile(const TBenchArgs& Args) {
+    TResult Result;
+    double Collect = 0, Sort = 0, Load = 0, Count = 0;
+    std::int64_t Files = 0;
+    TFileCollector Collector;
+    WarmTextTables(Args);
+    double Start = Now();
+    for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
+        double T0 = Now();
+        TStringArray List =
+            Collector.Collect(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, false, false, false);
+        double T1 = Now();
+        SortFileList(List, false);
+        double T2 = Now();
+        Collect += T1 - T0;
+        Sort += T2 - T1;
+        if (Args.TextToFind.empty()) continue;
+        for (const std::wstring& File : List) {
+            ++Files;
+            double T3 = Now();
+            TTextFileContent Content = LoadTextFile(File, Args.Encoding, false);
+            double T4 = Now();
+            if (Content.Read) CountMatches(Content.Text, Args.TextToFind, Args.CaseSensitive);
+            double T5 = Now();
+            Load += T4 - T3;
+            Count += T5 - T4;
+        }
+    }
+    Result.Set("seconds", Now() - Start);
+    Result.Set("collect_seconds", Collect);
+    Result.Set("sort_seconds", Sort);
+    Result.Set("load_seconds", Load);
+    Result.Set("count_seconds", Count);
+    Result.Set("files", Files);
+    Result.Set("directory_passes", Collector.DirectoryPasses());
+    Result.Print();
+    return 0;
+}
+
+int RunPlain(const TBenchArgs& Args) {
+    TResult Result;
+    std::vector<TCountLine> Lines;
+    std::int64_t Files = 0, Skipped = 0;
+    double Sort = 0;
+    TCallCounts Before = CallCounts();
+    double Start = Now();
+    for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
+        TStringArray List = Plain::CollectFiles(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, Args.Limit);
+        double T0 = Now();
+        Plain::SortFileList(List);
+        Sort += Now() - T0;
+        for (const std::wstring& File : List) {
+            ++Files;
+            if (Args.TextToFind.empty()) {
+                Lines.push_back({File, -1, 0});
+                continue;
+            }
+            std::int32_t Mode = Plain::ResolveEncodingMode(Args.Encoding, File);
+            std::int64_t Count = 0;
+            if (Mode == 0) ++Skipped;
+            else if (Mode >= 1 && Mode <= 3) Count = Plain::CountMatches(Plain::ReadTextFile(File, Mode), Args.TextToFind, Args.CaseSensitive);
+            Lines.push_back({File, Mode, Count});
+        }
+    }
+    ReportRun(Result, Now() - Start, Before);
+    Result.Set("sort_seconds", Sort);
+    Result.Set("files", Files);
+    Result.Set("skipped", Skipped);
+    std::int64_t Total = 0, Listed = 0;
+    for (const TCountLine& L : Lines) {
+        Total += L.Count;
+        if (L.Count > 0) ++Listed;
+    }
+    Result.Set("occurrences", Total);
+    Result.Set("listed", Args.TextToFind.empty() ? Files : Listed);
+    if (!Args.DumpPath.empty() && !WriteDump(Args.DumpPath, Lines)) return 3;
+    Result.Print();
+    return 0;
+}
+
+int RunPlainApply(const TBenchArgs& Args) {
+    TResult Result;
+    std::int64_t Changed = 0, Replaced = 0, Skipped = 0, Files = 0;
+    TCallCounts Before = CallCounts();
+    double Start = Now();
+    for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
+        TStringArray List = Plain::CollectFiles(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, -1);
+        Plain::SortFileList(List);
+        for (const std::wstring& File : List) {
+            ++Files;
+            std::int32_t Mode = Plain::ResolveEncodingMode(Args.Encoding, File);
+            std::wstring Text;
+            if (Mode == 0) ++Skipped;
+            else if (Mode >= 1 && Mode <= 3) Text = Plain::ReadTextFile(File, Mode);
+            if (!Text.empty() && Plain::TextContains(Text, Args.TextToFind, Args.CaseSensitive)) {
+                Replaced += Plain::CountMatches(Text, Args.TextToFind, Args.CaseSensitive);
+                Plain::WriteTextFile(File, Plain::ReplaceAll(Text, Args.TextToFind, Args.ReplaceWith, Args.CaseSensitive),
+                                     Mode);
+                ++Changed;
+            }
+        }
+    }
+    ReportRun(Result, Now() - Start, Before);
+    Result.Set("changed", Changed);
+    Result.Set("replaced", Replaced);
+    Result.Set("skipped", Skipped);
+    Result.Set("files", Files);
+    Result.Print();
+    return 0;
+}
+
+}  // namespace
+
+int wmain() {
+    try {
+        RecordStartupLocale();
+        InstallCallCounters();
+        TBenchArgs Args;
+        std::wstring Error;
+        if (!ParseBenchArgs(Args, Error)) {
+            std::string Text = Utf8(Error) + "\n";
+            DWORD Written = 0;
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
+            return 2;
+        }
+        if (Args.Mode == L"search") return RunSearch(Args);
+        if (Args.Mode == L"apply") return RunApply(Args);
+        if (Args.Mode == L"floor") return RunFloor(Args);
+        if (Args.Mode == L"engine") return RunEngine(Args);
+        if (Args.Mode == L"profile") return RunProfile(Args);
+        if (Args.Mode == L"plain") return RunPlain(Args);
+        if (Args.Mode == L"plain-apply") return RunPlainApply(Args);
+        return 2;
+    } catch (const std::exception&) {
+        return 4;
+    }
+}

@@ -1,0 +1,237 @@
+#include "BenchSupport.h"
+
+#include "engine/UniqueHandle.h"
+#include "files/LongPath.h"
+
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <algorithm>
+#include <cstring>
+
+bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error) {
+    int Count = 0;
+    LPWSTR* List = CommandLineToArgvW(GetCommandLineW(), &Count);
+    if (!List) {
+        Error = L"cannot read the command line";
+        return false;
+    }
+    std::vector<std::wstring> A(List + 1, List + Count);
+    LocalFree(List);
+    std::vector<std::wstring> Positional;
+    for (size_t i = 0; i < A.size(); ++i) {
+        auto Value = [&](std::wstring& Target) {
+            if (i + 1 >= A.size()) {
+                Error = L"missing value after " + A[i];
+                return false;
+            }
+            Target = A[++i];
+            return true;
+        };
+        std::wstring Number;
+        if (A[i] == L"--filters") {
+            if (!Value(Args.Filters)) return false;
+        } else if (A[i] == L"--find") {
+            if (!Value(Args.TextToFind)) return false;
+        } else if (A[i] == L"--replace") {
+            if (!Value(Args.ReplaceWith)) return false;
+        } else if (A[i] == L"--dump") {
+            if (!Value(Args.DumpPath)) return false;
+        } else if (A[i] == L"--ignore-case") {
+            Args.CaseSensitive = false;
+        } else if (A[i] == L"--recursive") {
+            Args.Recursive = true;
+        } else if (A[i] == L"--encoding") {
+            if (!Value(Number)) return false;
+            Args.Encoding = std::stoi(Number);
+        } else if (A[i] == L"--limit") {
+            if (!Value(Number)) return false;
+            Args.Limit = std::stoll(Number);
+        } else if (A[i].rfind(L"--", 0) == 0) {
+            Error = L"unknown option " + A[i];
+            return false;
+        } else {
+            Positional.push_back(A[i]);
+        }
+    }
+    if (Positional.size() != 2) {
+        Error = L"usage: qv-bench MODE FOLDER [options]";
+        return false;
+    }
+    Args.Mode = Positional[0];
+    Args.Folder = Positional[1];
+    return true;
+}
+
+double Now() {
+    static const double Frequency = [] {
+        LARGE_INTEGER F;
+        QueryPerformanceFrequency(&F);
+        return static_cast<double>(F.QuadPart);
+    }();
+    LARGE_INTEGER T;
+    QueryPerformanceCounter(&T);
+    return static_cast<double>(T.QuadPart) / Frequency;
+}
+
+TMemory ProcessMemory() {
+    PROCESS_MEMORY_COUNTERS Counters{};
+    Counters.cb = sizeof(Counters);
+    TMemory Result;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &Counters, sizeof(Counters))) {
+        Result.PeakWorkingSet = Counters.PeakWorkingSetSize;
+        Result.WorkingSet = Counters.WorkingSetSize;
+        Result.PeakPagefile = Counters.PeakPagefileUsage;
+    }
+    return Result;
+}
+
+namespace {
+
+std::atomic<std::int64_t> CreateFileCalls{0};
+std::atomic<std::int64_t> FindFirstCalls{0};
+std::atomic<std::int64_t> ReadFileCalls{0};
+
+decltype(&CreateFileW) RealCreateFileW = nullptr;
+decltype(&FindFirstFileW) RealFindFirstFileW = nullptr;
+decltype(&FindFirstFileExW) RealFindFirstFileExW = nullptr;
+decltype(&ReadFile) RealReadFile = nullptr;
+
+HANDLE WINAPI CountedCreateFileW(LPCWSTR Name, DWORD Access, DWORD Share, LPSECURITY_ATTRIBUTES Security,
+                                 DWORD Disposition, DWORD Flags, HANDLE Template) {
+    ++CreateFileCalls;
+    return RealCreateFileW(Name, Access, Share, Security, Disposition, Flags, Template);
+}
+HANDLE WINAPI CountedFindFirstFileW(LPCWSTR Name, LPWIN32_FIND_DATAW Data) {
+    ++FindFirstCalls;
+    return RealFindFirstFileW(Name, Data);
+}
+HANDLE WINAPI CountedFindFirstFileExW(LPCWSTR Name, FINDEX_INFO_LEVELS Level, LPVOID Data, FINDEX_SEARCH_OPS Op,
+                                      LPVOID Filter, DWORD Flags) {
+    ++FindFirstCalls;
+    return RealFindFirstFileExW(Name, Level, Data, Op, Filter, Flags);
+}
+BOOL WINAPI CountedReadFile(HANDLE File, LPVOID Buffer, DWORD Size, LPDWORD Read, LPOVERLAPPED Overlapped) {
+    ++ReadFileCalls;
+    return RealReadFile(File, Buffer, Size, Read, Overlapped);
+}
+
+// The import entry of Dll!Name in this executable (statically linked, so every
+// call of the product's libraries goes through it), or null.
+void** ImportEntry(const char* Dll, const char* Name) {
+    auto* Base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    auto* Dos = reinterpret_cast<IMAGE_DOS_HEADER*>(Base);
+    auto* Nt = reinterpret_cast<IMAGE_NT_HEADERS*>(Base + Dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& Dir = Nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (Dir.VirtualAddress == 0) return nullptr;
+    for (auto* Desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(Base + Dir.VirtualAddress); Desc->Name; ++Desc) {
+        if (_stricmp(reinterpret_cast<char*>(Base + Desc->Name), Dll) != 0) continue;
+        DWORD NamesRva = Desc->OriginalFirstThunk ? Desc->OriginalFirstThunk : Desc->FirstThunk;
+        auto* Names = reinterpret_cast<IMAGE_THUNK_DATA*>(Base + NamesRva);
+        auto* Functions = reinterpret_cast<IMAGE_THUNK_DATA*>(Base + Desc->FirstThunk);
+        for (; Names->u1.AddressOfData; ++Names, ++Functions) {
+            if (IMAGE_SNAP_BY_ORDINAL(Names->u1.Ordinal)) continue;
+            auto* ByName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(Base + Names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<char*>(ByName->Name), Name) == 0)
+                return reinterpret_cast<void**>(&Functions->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+template <typename F>
+void Redirect(const char* Name, F& Real, F Counted) {
+    void** Entry = ImportEntry("kernel32.dll", Name);
+    if (!Entry) return;
+    DWORD Old = 0;
+    if (!VirtualProtect(Entry, sizeof(void*), PAGE_READWRITE, &Old)) return;
+    Real = reinterpret_cast<F>(*Entry);
+    *Entry = reinterpret_cast<void*>(Counted);
+    VirtualProtect(Entry, sizeof(void*), Old, &Old);
+}
+
+}  // namespace
+
+void InstallCallCounters() {
+    Redirect("CreateFileW", RealCreateFileW, &CountedCreateFileW);
+    Redirect("FindFirstFileW", RealFindFirstFileW, &CountedFindFirstFileW);
+    Redirect("FindFirstFileExW", RealFindFirstFileExW, &CountedFindFirstFileExW);
+    Redirect("ReadFile", RealReadFile, &CountedReadFile);
+}
+
+TCallCounts CallCounts() {
+    return {CreateFileCalls.load(), FindFirstCalls.load(), ReadFileCalls.load()};
+}
+
+void TResult::Set(const std::string& Key, double Value) {
+    char Text[64];
+    std::snprintf(Text, sizeof(Text), "%.6f", Value);
+    FItems.emplace_back(Key, Text);
+}
+void TResult::Set(const std::string& Key, std::int64_t Value) {
+    FItems.emplace_back(Key, std::to_string(Value));
+}
+void TResult::Set(const std::string& Key, const std::string& Value) {
+    FItems.emplace_back(Key, Value);
+}
+void TResult::Print() const {
+    std::string Text;
+    for (const auto& [Key, Value] : FItems) Text += "result " + Key + "=" + Value + "\n";
+    DWORD Written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
+}
+
+std::string Utf8(const std::wstring& Text) {
+    if (Text.empty()) return {};
+    int Length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string Bytes(static_cast<size_t>(Length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Length, nullptr,
+                        nullptr);
+    return Bytes;
+}
+
+std::wstring Wide(const std::string& Text) {
+    if (Text.empty()) return {};
+    int Length = MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+    std::wstring Result(static_cast<size_t>(Length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Length);
+    return Result;
+}
+
+bool WriteDump(const std::wstring& Path, const std::vector<TCountLine>& Lines) {
+    std::string Text;
+    for (const TCountLine& L : Lines)
+        Text += std::to_string(L.Count) + "\t" + std::to_string(L.Mode) + "\t" + Utf8(L.Path) + "\n";
+    UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File) return false;
+    DWORD Written = 0;
+    return WriteFile(File.Get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) &&
+           Written == Text.size();
+}
+
+bool ReadAllBytes(const std::wstring& Path, std::string& Bytes) {
+    UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!File) return false;
+    LARGE_INTEGER Size;
+    if (!GetFileSizeEx(File.Get(), &Size)) return false;
+    Bytes.resize(static_cast<size_t>(Size.QuadPart));
+    size_t Done = 0;
+    while (Done < Bytes.size()) {
+        DWORD Got = 0;
+        DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Bytes.size() - Done, 1u << 30));
+        if (!ReadFile(File.Get(), Bytes.data() + Done, Chunk, &Got, nullptr) || Got == 0) return false;
+        Done += Got;
+    }
+    return true;
+}
+
+std::uint64_t FileSizeOf(const std::wstring& Path) {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(ExtendedPath(Path).c_str(), GetFileExInfoStandard, &Data)) return 0;
+    return (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// Small pieces every mode of the benchmark driver shares: arguments, a clock,
+// the process's memory figures, counted system calls, results and count dumps.
+#include "engine/TextMatching.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct TBenchArgs {
+    std::wstring Mode;
+    std::wstring Folder;
+    std::wstring Filters = L"*";
+    std::wstring TextToFind;
+    std::wstring ReplaceWith;
+    bool CaseSensitive = true;
+    bool Recursive = false;
+    std::int32_t Encoding = 0;
+    std::int64_t Limit = -1;   // plain listing: stop after this many files
+    std::wstring DumpPath;     // where per-file counts go
+};
+bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error);
+
+// Seconds since an arbitrary start, from the performance counter.
+double Now();
+
+struct TMemory {
+    std::uint64_t PeakWorkingSet = 0;
+    std::uint64_t WorkingSet = 0;
+    std::uint64_t PeakPagefile = 0;
+};
+TMemory ProcessMemory();
+
+// Calls of the file-system functions the product and the references make,
+// counted by redirecting this executable's own import entries.
+struct TCallCounts {
+    std::int64_t CreateFile = 0;
+    std::int64_t FindFirst = 0;    // FindFirstFileW and FindFirstFileExW: directory passes
+    std::int64_t ReadFile = 0;
+};
+void InstallCallCounters();
+TCallCounts CallCounts();
+
+// "key=value" lines on standard output, read by bench/benchmark.py.
+class TResult {
+public:
+    void Set(const std::string& Key, double Value);
+    void Set(const std::string& Key, std::int64_t Value);
+    void Set(const std::string& Key, const std::string& Value);
+    void Print() const;
+
+private:
+    std::vector<std::pair<std::string, std::string>> FItems;
+};
+
+// One line per file: count, resolved mode (or -1 when unknown), path; UTF-8.
+struct TCountLine {
+    std::wstring Path;
+    std::int32_t Mode = -1;
+    std::int64_t Count = 0;
+};
+bool WriteDump(const std::wstring& Path, const std::vector<TCountLine>& Lines);
+
+std::string Utf8(const std::wstring& Text);
+std::wstring Wide(const std::string& Text);
+
+// Reads a whole file natively (no decoding); false on any failure.
+bool ReadAllBytes(const std::wstring& Path, std::string& Bytes);
+std::uint64_t FileSizeOf(const std::wstring& Path);
