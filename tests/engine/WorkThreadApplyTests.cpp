@@ -1,0 +1,320 @@
+#include "engine/WorkThreadApply.h"
+
+#include "TempFolder.h"
+#include "engine/UniqueHandle.h"
+#include "files/FileSystemCalls.h"
+#include "files/LongPath.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+using namespace std::string_literals;
+
+struct ApplyRun {
+    std::vector<std::wstring> Events;  // "filter X", "progress N", "return C R S"
+    std::int32_t Changed = -1, Replaced = -1, Skipped = -1;
+    int ReturnEvents = 0;
+};
+
+ApplyRun RunApply(const std::wstring& Folder, bool Recursive, const std::wstring& Filters,
+                  const std::wstring& TextToFind, const std::wstring& ReplaceWith, bool CaseSensitive,
+                  std::int32_t Encoding, std::function<void(TWorkThreadApply&, const std::wstring&)> OnEvent = nullptr) {
+    ApplyRun Run;
+    TWorkThreadApply Worker(Folder, Recursive, Filters, TextToFind, ReplaceWith, CaseSensitive, Encoding);
+    auto Log = [&](std::wstring Line) {
+        Run.Events.push_back(Line);
+        if (OnEvent) OnEvent(Worker, Line);
+    };
+    Worker.OnApplyShowCurrentFilter = [&](std::wstring Filter) { Log(L"filter " + Filter); };
+    Worker.OnApplyProgress = [&](std::int32_t Value) { Log(L"progress " + std::to_wstring(Value)); };
+    Worker.OnApplyReturnValues = [&](std::int32_t Changed, std::int32_t Replaced, std::int32_t Skipped) {
+        Run.Changed = Changed;
+        Run.Replaced = Replaced;
+        Run.Skipped = Skipped;
+        ++Run.ReturnEvents;
+        Log(L"return " + std::to_wstring(Changed) + L" " + std::to_wstring(Replaced) + L" " +
+            std::to_wstring(Skipped));
+    };
+    Worker.Start();
+    Worker.WaitFor();
+    return Run;
+}
+
+const std::string Utf8Bom = "\xEF\xBB\xBF";
+
+std::string Utf16(std::wstring_view Text) {
+    return "\xFF\xFE"s + std::string(reinterpret_cast<const char*>(Text.data()), Text.size() * 2);
+}
+
+std::string AnsiMark() {
+    return GetACP() == CP_UTF8 ? Utf8Bom : "";
+}
+
+// Names and bytes of the files directly in Folder.
+std::map<std::wstring, std::string> Contents(const std::wstring& Folder) {
+    std::map<std::wstring, std::string> Files;
+    WIN32_FIND_DATAW Data;
+    UniqueFind Find(FindFirstFileW(ExtendedPath(Folder + L"*").c_str(), &Data));
+    if (!Find) return Files;
+    do {
+        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            Files[Data.cFileName] = ReadFileBytes(Folder + Data.cFileName).Bytes;
+    } while (FindNextFileW(Find.Get(), &Data));
+    return Files;
+}
+
+TEST(WorkThreadApply, ReplacesInOnePassAndCounts) {
+    struct Case {
+        const char* Name;
+        std::string Before;
+        std::wstring Find, Replace;
+        bool CaseSensitive;
+        std::string After;
+        std::int32_t Replaced;
+    };
+    const Case Cases[] = {
+        {"replacement holds the text", Utf8Bom + "aaa", L"a", L"aa", true, Utf8Bom + "aaaaaa", 3},
+        {"no overlaps", Utf8Bom + "aaaa", L"aa", L"b", true, Utf8Bom + "bb", 2},
+        {"every case variant", Utf8Bom + "abc ABC aBc\r\nAbC", L"abc", L"ABC", false,
+         Utf8Bom + "ABC ABC ABC\r\nABC", 4},
+        {"case sensitive leaves the others", Utf8Bom + "abc ABC aBc", L"abc", L"xyz", true,
+         Utf8Bom + "xyz ABC aBc", 1},
+        {"empty replacement deletes", Utf8Bom + "x-a-x\n", L"a", L"", true, Utf8Bom + "x--x\n", 1},
+        {"only the mark remains", Utf8Bom + "gone", L"gone", L"", true, Utf8Bom, 1},
+        {"line breaks as they stand", Utf8Bom + "one\r\ntwo\none\ntwo", L"one\r\ntwo", L"1-2", true,
+         Utf8Bom + "1-2\none\ntwo", 1},
+        {"UTF-16 stays UTF-16", Utf16(L"\u00E4pple \u00C4PPLE"), Wide("äpple"), L"pear", false,
+         Utf16(L"pear pear"), 2},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TempFolder Dir;
+        Dir.WriteFile(L"f.txt", C.Before);
+        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", C.Find, C.Replace, C.CaseSensitive, 0);
+        EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0",
+                                                         L"return 1 " + std::to_wstring(C.Replaced) + L" 0"}));
+        auto Files = Contents(Dir.Path());
+        ASSERT_EQ(Files.size(), 1u);
+        EXPECT_EQ(Files[L"f.txt"], C.After);
+    }
+}
+
+TEST(WorkThreadApply, FileReachedThroughTwoFiltersIsProcessedTwice) {
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", Utf8Bom + "a");
+    Dir.WriteFile(L"Sub\\b.txt", Utf8Bom + "-");
+    ApplyRun Run = RunApply(Dir.Path(), true, L"*.txt; *.TXT", L"a", L"aa", true, 0);
+    EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"progress 100", L"filter *.TXT",
+                                                     L"progress 0", L"progress 100", L"return 2 3 0"}));
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, Utf8Bom + "aaaa");
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"Sub\\b.txt").Bytes, Utf8Bom + "-");
+}
+
+// The file is written in the encoding it was read in, always with that
+// encoding's mark.
+TEST(WorkThreadApply, WritesBackInTheEncodingItWasReadIn) {
+    struct Case {
+        const char* Name;
+        std::int32_t Mode;
+        std::string Before, After;
+    };
+    const Case Cases[] = {
+        {"UTF-8 without mark in UTF-8 mode gains the mark", 3, "x = 1\n", Utf8Bom + "y = 1\n"},
+        {"UTF-8 without mark in automatic mode is ANSI", 0, "x \xC3\xA9\n", AnsiMark() + "y \xC3\xA9\n"},
+        {"UTF-8 with mark in automatic mode", 0, Utf8Bom + "x \xC3\xA9", Utf8Bom + "y \xC3\xA9"},
+        {"UTF-16 in UTF-16 mode", 2, Utf16(L"x\r\n"), Utf16(L"y\r\n")},
+        {"UTF-16 mark read as ANSI keeps its bytes", 1, "\xFF\xFEx\0"s, AnsiMark() + "\xFF\xFEy\0"s},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TempFolder Dir;
+        Dir.WriteFile(L"f.txt", C.Before);
+        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, C.Mode);
+        EXPECT_EQ(Run.Events.back(), L"return 1 1 0");
+        EXPECT_EQ(ReadFileBytes(Dir.Path() + L"f.txt").Bytes, C.After);
+    }
+}
+
+TEST(WorkThreadApply, FileWithoutTheTextKeepsItsBytesAndTime) {
+    TempFolder Dir;
+    const std::wstring Path = Dir.WriteFile(L"other.txt", "nothing to see");
+    FILETIME Old{};
+    Old.dwHighDateTime = 0x01C00000;  // some day in 2001
+    {
+        UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+        ASSERT_TRUE(File.Valid());
+        ASSERT_TRUE(SetFileTime(File.Get(), nullptr, nullptr, &Old));
+    }
+    ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"needle", L"pin", true, 0);
+    EXPECT_EQ(Run.Events.back(), L"return 0 0 0");
+    WIN32_FILE_ATTRIBUTE_DATA Data{};
+    ASSERT_TRUE(GetFileAttributesExW(ExtendedPath(Path).c_str(), GetFileExInfoStandard, &Data));
+    EXPECT_EQ(CompareFileTime(&Data.ftLastWriteTime, &Old), 0);
+    auto Files = Contents(Dir.Path());
+    ASSERT_EQ(Files.size(), 1u);
+    EXPECT_EQ(Files[L"other.txt"], "nothing to see");
+}
+
+// Files that cannot be changed safely are left byte for byte and counted as
+// skipped; files that cannot be read are neither changed nor counted.
+TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
+    struct Case {
+        const char* Name;
+        std::int32_t Mode;
+        std::string Bytes;
+        std::wstring Replace;
+        std::int32_t Skipped;
+    };
+    std::vector<Case> Cases = {
+        {"UTF-32 mark in automatic mode", 0, "\xFF\xFE\0\0x\0\0\0"s, L"y", 1},
+        {"UTF-16 BE mark in automatic mode", 0, "\xFE\xFF\0x"s, L"y", 1},
+        {"UTF-16 with an odd final byte", 2, Utf16(L"x x") + "!", L"y", 1},
+        {"invalid UTF-8 in UTF-8 mode", 3, "x \xC3\x28", L"y", 0},
+        {"mode outside 0..3", 9, "x", L"y", 0},
+        {"UTF-8 replacement with a lone surrogate", 3, "x", L"\xD800", 1},
+    };
+    if (GetACP() == 1252) {
+        // In automatic mode a file without a mark is ANSI: the code page has no
+        // omega and no arrow, and best fit would turn a-macron into a.
+        Cases.push_back({"omega in code page 1252", 0, "x", L"\u03A9", 1});
+        Cases.push_back({"arrow in code page 1252", 1, "x", L"\u2192", 1});
+        Cases.push_back({"a-macron in code page 1252", 0, "x", L"\u0101", 1});
+        // Bytes the code page decodes but does not give back.
+        for (int Byte = 0x80; Byte <= 0xFF; ++Byte) {
+            char In = static_cast<char>(Byte), Back = 0;
+            wchar_t Unit = 0;
+            BOOL UsedDefault = FALSE;
+            if (MultiByteToWideChar(1252, 0, &In, 1, &Unit, 1) != 1) continue;
+            if (WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, &Unit, 1, &Back, 1, nullptr, &UsedDefault) != 1 ||
+                UsedDefault || Back != In) {
+                Cases.push_back({"ANSI byte without a way back", 1, "x "s + In, L"y", 1});
+                break;
+            }
+        }
+    }
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TempFolder Dir;
+        Dir.WriteFile(L"f.txt", C.Bytes);
+        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", C.Replace, true, C.Mode);
+        EXPECT_EQ(Run.Events.back(), L"return 0 0 " + std::to_wstring(C.Skipped));
+        auto Files = Contents(Dir.Path());
+        ASSERT_EQ(Files.size(), 1u);
+        EXPECT_EQ(Files[L"f.txt"], C.Bytes);
+    }
+}
+
+// A write that cannot happen leaves the file as it was and counts as skipped,
+// never as changed; the run goes on with the next file.
+TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
+    {
+        SCOPED_TRACE("folder named TEMP-1.TMP");
+        TempFolder Dir;
+        Dir.WriteFile(L"a.txt", "x");
+        Dir.MakeFolder(L"TEMP-1.TMP");
+        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
+        EXPECT_EQ(Run.Events.back(), L"return 0 0 1");
+        EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, "x");
+    }
+    {
+        SCOPED_TRACE("file held open without delete sharing");
+        TempFolder Dir;
+        for (const wchar_t* Name : {L"a.txt", L"b.txt", L"c.txt"}) Dir.WriteFile(Name, "x x");
+        UniqueFile Holder(CreateFileW(ExtendedPath(Dir.Path() + L"b.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(Holder.Valid());
+        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
+        Holder.Reset();
+        EXPECT_EQ(Run.Events.back(), L"return 2 4 1");
+        auto Files = Contents(Dir.Path());
+        EXPECT_EQ(Files, (std::map<std::wstring, std::string>{
+                             {L"a.txt", AnsiMark() + "y y"}, {L"b.txt", "x x"}, {L"c.txt", AnsiMark() + "y y"}}));
+    }
+    {
+        SCOPED_TRACE("the new file cannot be created");
+        TempFolder Dir;
+        for (const wchar_t* Name : {L"a.txt", L"b.txt", L"c.txt"}) Dir.WriteFile(Name, Utf8Bom + "x");
+        FileSystemCalls::ResetFaults();
+        FileSystemCalls::SetFaultPlan({2, false, FileSystemCalls::TFaultKind::Refuse, FileSystemCalls::TCallKind::CreateNew});
+        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
+        FileSystemCalls::ResetFaults();
+        EXPECT_EQ(Run.Events.back(), L"return 2 2 1");
+        auto Files = Contents(Dir.Path());
+        EXPECT_EQ(Files, (std::map<std::wstring, std::string>{
+                             {L"a.txt", Utf8Bom + "y"}, {L"b.txt", Utf8Bom + "x"}, {L"c.txt", Utf8Bom + "y"}}));
+    }
+}
+
+TEST(WorkThreadApply, ReadOnlyFileIsChangedAndItsOldContentStaysBeside) {
+    TempFolder Dir;
+    const std::wstring Path = Dir.WriteFile(L"ro.txt", Utf8Bom + "x");
+    ASSERT_TRUE(SetFileAttributesW(ExtendedPath(Path).c_str(), FILE_ATTRIBUTE_READONLY));
+    ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
+    EXPECT_EQ(Run.Events.back(), L"return 1 1 0");
+    auto Files = Contents(Dir.Path());
+    EXPECT_EQ(Files, (std::map<std::wstring, std::string>{{L"ro.txt", Utf8Bom + "y"}, {L"TEMP-1.TMP", Utf8Bom + "x"}}));
+    EXPECT_TRUE(GetFileAttributesW(ExtendedPath(Dir.Path() + L"TEMP-1.TMP").c_str()) & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST(WorkThreadApply, DeviceNamesAndTrailingDotAreOrdinaryFiles) {
+    TempFolder Dir;
+    for (const wchar_t* Name : {L"aux.c", L"nul.txt", L"trail."}) Dir.WriteFile(Name, Utf8Bom + "x");
+    ApplyRun Run = RunApply(Dir.Path(), false, L"*", L"x", L"y", true, 0);
+    EXPECT_EQ(Run.Events.back(), L"return 3 3 0");
+    auto Files = Contents(Dir.Path());
+    EXPECT_EQ(Files, (std::map<std::wstring, std::string>{
+                         {L"aux.c", Utf8Bom + "y"}, {L"nul.txt", Utf8Bom + "y"}, {L"trail.", Utf8Bom + "y"}}));
+}
+
+TEST(WorkThreadApply, NothingToFindChangesNothing) {
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", "abc");
+    ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"", L"x", true, 0);
+    EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"return 0 0 0"}));
+    for (const wchar_t* Filters : {L"", L"; "}) {
+        ApplyRun Empty = RunApply(Dir.Path(), false, Filters, L"a", L"x", true, 0);
+        EXPECT_EQ(Empty.Events, std::vector<std::wstring>{L"return 0 0 0"});
+    }
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, "abc");
+}
+
+// A terminate request finishes the current file, write included, and then only
+// the return values come.
+TEST(WorkThreadApply, TerminateFinishesTheCurrentFileThenOnlyReturns) {
+    TempFolder Dir;
+    for (int i = 1; i <= 5; ++i) Dir.WriteFile(L"f" + std::to_wstring(i) + L".txt", Utf8Bom + "x");
+    Dir.WriteFile(L"g.md", Utf8Bom + "x");
+    ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt; *.md", L"x", L"y", true, 0,
+                            [](TWorkThreadApply& Worker, const std::wstring& Line) {
+                                if (Line == L"progress 25") Worker.Terminate();
+                            });
+    EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"progress 25", L"return 2 2 0"}));
+    auto Files = Contents(Dir.Path());
+    ASSERT_EQ(Files.size(), 6u);
+    EXPECT_EQ(Files[L"f1.txt"], Utf8Bom + "y");
+    EXPECT_EQ(Files[L"f2.txt"], Utf8Bom + "y");
+    for (const wchar_t* Name : {L"f3.txt", L"f4.txt", L"f5.txt", L"g.md"}) EXPECT_EQ(Files[Name], Utf8Bom + "x");
+}
+
+TEST(WorkThreadApply, AFaultInAHandlerEndsTheRunWithReturnValues) {
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", Utf8Bom + "x");
+    Dir.WriteFile(L"b.txt", Utf8Bom + "x");
+    ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0,
+                            [](TWorkThreadApply&, const std::wstring& Line) {
+                                if (Line == L"progress 100") throw std::runtime_error("handler failed");
+                            });
+    EXPECT_EQ(Run.ReturnEvents, 1);
+    EXPECT_EQ(Run.Events.back(), L"return 1 1 0");
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, Utf8Bom + "y");
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"b.txt").Bytes, Utf8Bom + "x");
+}
+
+}  // namespace
