@@ -54,8 +54,6 @@ bool ProcessMessages() {
 
 int RunApplication() {
     TOleApartment Apartment;
-    INITCOMMONCONTROLSEX Controls{sizeof(Controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_LINK_CLASS};
-    InitCommonControlsEx(&Controls);
     SetApplicationTitle(ApplicationName);
 
     std::unique_ptr<TfrmMain> Form;

@@ -220,6 +220,8 @@ TfrmMain::TfrmMain(bool QuitOnDestroy)
             OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_ENABLESIZING),
       FQuitOnDestroy(QuitOnDestroy) {
     static const ATOM ClassAtom = [] {
+        INITCOMMONCONTROLSEX Controls{sizeof(Controls), ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_LINK_CLASS};
+        InitCommonControlsEx(&Controls);
         HINSTANCE Instance = GetModuleHandleW(nullptr);
         WNDCLASSEXW Class{};
         Class.cbSize = sizeof(Class);
@@ -262,6 +264,16 @@ TfrmMain::TfrmMain(bool QuitOnDestroy)
     // A window opened on a monitor of another DPI than the primary one.
     UINT WindowDpi = MonitorDpi(FHandle);
     if (WindowDpi != FDpi) FDpi = FCreatedDpi = WindowDpi;
+
+    // The frame the system really draws decides: give the client area its
+    // designed size exactly.
+    RECT Client{};
+    GetClientRect(FHandle, &Client);
+    int MissingWidth = ScaleForDpi(DesignClientWidth) - Client.right;
+    int MissingHeight = ScaleForDpi(DesignClientHeight) - Client.bottom;
+    if (MissingWidth != 0 || MissingHeight != 0)
+        SetWindowPos(FHandle, nullptr, 0, 0, Width + MissingWidth, Height + MissingHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     CreateFonts();
     CreateControls();

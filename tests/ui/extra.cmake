@@ -1,0 +1,7 @@
+# The window loads its icon and glyphs from the running module, and needs the
+# manifest (common controls 6, per-monitor DPI awareness): link the program's
+# resources into the window tests too.
+if(TARGET ui_tests)
+  target_sources(ui_tests PRIVATE ${PROJECT_SOURCE_DIR}/src/app/Quorvane.rc)
+  target_include_directories(ui_tests PRIVATE ${PROJECT_SOURCE_DIR}/src/app ${PROJECT_SOURCE_DIR}/src)
+endif()
