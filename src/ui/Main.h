@@ -1,13 +1,8 @@
 #pragma once
 // The main window TfrmMain and the state of the Main module.
 #include "engine/UniqueHandle.h"
-#include "engine/WorkThreadSearch.h"
-#if __has_include("engine/WorkThreadApply.h")
 #include "engine/WorkThreadApply.h"
-#else
-// The apply worker is not in this tree yet: the window owns it as a plain worker.
-using TWorkThreadApply = WorkerThread;
-#endif
+#include "engine/WorkThreadSearch.h"
 #include "ui/FileDialogs.h"
 
 #include <windows.h>
