@@ -142,10 +142,9 @@ std::int32_t CountMatches(std::wstring_view Text, std::wstring_view TextToFind, 
     const std::size_t Count = 1 + Finder.Count(Text, First + TextToFind.size());
     const CaseMap* Linguistic = LinguisticCaseMap(StartupLocale);
     bool Contained = false;
-    if (Linguistic != nullptr)
-        for (std::size_t Hit = First; Hit != TextFinder::NotFound && !Contained;
-             Hit = Finder.Find(Text, Hit + TextToFind.size()))
-            Contained = SpanAgrees(*Linguistic, Text, Hit, TextToFind);
+    for (std::size_t Hit = First; Linguistic != nullptr && Hit != TextFinder::NotFound;
+         Hit = Finder.Find(Text, Hit + TextToFind.size()))
+        if ((Contained = SpanAgrees(*Linguistic, Text, Hit, TextToFind))) break;
     if (!Contained && !ContainsLinguistic(Text, TextToFind)) return 0;
     return static_cast<std::int32_t>(Count);
 }

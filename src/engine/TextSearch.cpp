@@ -26,6 +26,14 @@ int UnitFrequency(wchar_t Unit) {
     return 20;
 }
 
+// Set bits of a 16-bit mask (SSE2 machines need not have POPCNT).
+inline unsigned BitCount(unsigned Mask) {
+    Mask = Mask - ((Mask >> 1) & 0x5555u);
+    Mask = (Mask & 0x3333u) + ((Mask >> 2) & 0x3333u);
+    Mask = (Mask + (Mask >> 4)) & 0x0F0Fu;
+    return (Mask + (Mask >> 8)) & 0x1Fu;
+}
+
 }  // namespace
 
 TextFinder::TextFinder(std::wstring_view Needle, const CaseMap* Map) : FMapped(Needle), FMap(Map) {
@@ -85,6 +93,12 @@ TextFinder::TextFinder(std::wstring_view Needle, const CaseMap* Map) : FMapped(N
     }
     for (std::size_t K = 0; K < Length; ++K)
         if (!Settled[K]) FCheck.push_back(K);
+    // With every offset settled, each candidate is an occurrence; unless the needle
+    // repeats itself within its length, no two of them can overlap.
+    FCandidatesAreOccurrences = Places > 0 && FCheck.empty();
+    for (std::size_t Shift = 1; Shift < Length && FCandidatesAreOccurrences; ++Shift)
+        if (FMapped.compare(Shift, Length - Shift, FMapped, 0, Length - Shift) == 0)
+            FCandidatesAreOccurrences = false;
     if (Map != nullptr) {
         FFind = ChooseScan<true, false>(SetSize, Places);
         FCount = ChooseScan<true, true>(SetSize, Places);
@@ -208,15 +222,23 @@ std::size_t TextFinder::ScanSse2(const TextFinder& Finder, const wchar_t* Text, 
         return NotFound;
     };
     // Sixteen starts P .. P + 15 per round, then eight; every load stays inside the text.
-    // A single unit settled by its filter: every candidate is an occurrence.
-    const bool CountCandidates = CountAll && NeedleLength == 1 && Finder.FCheck.empty();
+    if (CountAll && Finder.FCandidatesAreOccurrences) {
+        // Every hit counts: sum the hit lanes (each -1) without looking at them,
+        // emptying the 16-bit sums before they could overflow.
+        while (P + 15 <= Last) {
+            std::size_t Rounds = (Last - P - 15) / 16 + 1;
+            if (Rounds > 8192) Rounds = 8192;
+            __m128i Sums = _mm_setzero_si128();
+            for (; Rounds != 0; --Rounds, P += 16)
+                Sums = _mm_sub_epi16(_mm_sub_epi16(Sums, HitsAt(P)), HitsAt(P + 8));
+            const __m128i Pairs = _mm_madd_epi16(Sums, _mm_set1_epi16(1));
+            const __m128i Halves = _mm_add_epi32(Pairs, _mm_shuffle_epi32(Pairs, _MM_SHUFFLE(1, 0, 3, 2)));
+            const __m128i Total = _mm_add_epi32(Halves, _mm_shuffle_epi32(Halves, _MM_SHUFFLE(2, 3, 0, 1)));
+            Count += static_cast<unsigned>(_mm_cvtsi128_si32(Total));
+        }
+    }
     while (P + 15 <= Last) {
         const unsigned Mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(HitsAt(P), HitsAt(P + 8))));
-        if (CountCandidates) {
-            Count += static_cast<unsigned>(__builtin_popcount(Mask));
-            P += 16;
-            continue;
-        }
         if (Mask != 0) {
             const std::size_t Hit = TakeCandidates(Mask);
             if (!CountAll && Hit != NotFound) return Hit;
@@ -225,8 +247,12 @@ std::size_t TextFinder::ScanSse2(const TextFinder& Finder, const wchar_t* Text, 
     }
     if (P + 7 <= Last) {
         const unsigned Mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(HitsAt(P), _mm_setzero_si128())));
-        const std::size_t Hit = TakeCandidates(Mask);
-        if (!CountAll && Hit != NotFound) return Hit;
+        if (CountAll && Finder.FCandidatesAreOccurrences) {
+            Count += BitCount(Mask);
+        } else {
+            const std::size_t Hit = TakeCandidates(Mask);
+            if (!CountAll && Hit != NotFound) return Hit;
+        }
         P = Next > P + 8 ? Next : P + 8;
     }
     if (P < Next) P = Next;

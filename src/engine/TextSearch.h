@@ -56,6 +56,8 @@ private:
     // Offsets a candidate still has to be checked at: a filter place settles its
     // offset unless a surrogate in its set may map otherwise in a pair.
     std::vector<std::size_t> FCheck;
+    // Every candidate is an occurrence and none can overlap another: count bits.
+    bool FCandidatesAreOccurrences = false;
     ScanFunction FFind = nullptr;
     ScanFunction FCount = nullptr;
 };

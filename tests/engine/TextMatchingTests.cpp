@@ -118,6 +118,27 @@ TEST(TextMatching, CountsLeftmostNonOverlappingOccurrences) {
     }
 }
 
+TEST(TextMatching, CountsInLongTexts) {
+    std::wstring Text;
+    for (int I = 0; I < 150000; ++I) Text += L"the cat ";
+    Text += L"\u00C4PPLE";
+    struct Case {
+        const wchar_t* Find;
+        bool CaseSensitive;
+        std::int32_t Expected;
+    };
+    const Case Cases[] = {
+        {L"the", true, 150000}, {L"THE", false, 150000}, {L"t", true, 300000}, {L"T", false, 300000},
+        {L" ", true, 300000},   {L"e c", false, 150000}, {L"cat the", true, 149999}, {L"\u00E4pple", false, 1},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(Hex(C.Find));
+        EXPECT_EQ(CountMatches(Text, C.Find, C.CaseSensitive), C.Expected);
+        EXPECT_EQ(RefCountMatches(Text, C.Find, C.CaseSensitive), C.Expected);
+    }
+    EXPECT_EQ(ReplaceAll(Text, L"CAT", L"", false).size(), Text.size() - 3 * 150000);
+}
+
 TEST(TextMatching, ContainmentAndUpperCasing) {
     EXPECT_FALSE(TextContains(L"", L"a", false));
     EXPECT_FALSE(TextContains(L"a", L"", true));
