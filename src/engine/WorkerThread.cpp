@@ -1,5 +1,7 @@
 #include "engine/WorkerThread.h"
 
+#include <utility>
+
 namespace {
 
 constexpr UINT WM_WORKER_CALL = WM_APP + 1;
@@ -32,16 +34,10 @@ HWND CreateNotifyWindow(WorkerThread* Worker) {
 
 }  // namespace
 
-WorkerThread::WorkerThread()
-    : FOwnerThreadId(GetCurrentThreadId()),
-      FCallPending(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      FCallDone(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+WorkerThread::WorkerThread() : FOwnerThreadId(GetCurrentThreadId()) {
     FNotifyWindow.Reset(CreateNotifyWindow(this));
     FThread.Reset(CreateThread(nullptr, 0, &WorkerThread::ThreadProc, this, CREATE_SUSPENDED, nullptr));
-    if (!FThread || !FCallPending || !FCallDone) {
-        FFinished.store(true);  // nothing can run; WaitFor returns at once
-        FThread.Reset();
-    }
+    if (!FThread) FFinished.store(true);  // nothing can run; WaitFor returns at once
 }
 
 WorkerThread::~WorkerThread() {
@@ -66,27 +62,37 @@ void WorkerThread::TerminateAndWait() {
 
 void WorkerThread::WaitFor() {
     if (!FThread) return;
-    HANDLE Handles[2] = {FThread.Get(), FCallPending.Get()};
-    for (;;) {
-        DWORD Result = WaitForMultipleObjects(2, Handles, FALSE, INFINITE);
-        if (Result == WAIT_OBJECT_0) break;
-        if (Result == WAIT_OBJECT_0 + 1) {
+    AcquireSRWLockExclusive(&FLock);
+    FOwnerWaiting = true;
+    while (!FBodyDone) {
+        if (FPendingCall) {
+            ReleaseSRWLockExclusive(&FLock);
             ServePendingCall();
+            AcquireSRWLockExclusive(&FLock);
             continue;
         }
-        break;  // a failed wait: do not spin
+        SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
     }
+    FOwnerWaiting = false;
+    ReleaseSRWLockExclusive(&FLock);
+    // The body has returned; the thread itself ends a moment later.
+    WaitForSingleObject(FThread.Get(), INFINITE);
 }
 
 void WorkerThread::ServePendingCall() {
-    const std::function<void()>* Call = FPendingCall.exchange(nullptr);
+    AcquireSRWLockExclusive(&FLock);
+    const std::function<void()>* Call = std::exchange(FPendingCall, nullptr);
+    ReleaseSRWLockExclusive(&FLock);
     if (!Call) return;
     try {
         (*Call)();
     } catch (...) {
         FCallError = std::current_exception();
     }
-    SetEvent(FCallDone.Get());
+    AcquireSRWLockExclusive(&FLock);
+    FCallDone = true;
+    ReleaseSRWLockExclusive(&FLock);
+    WakeAllConditionVariable(&FChanged);
 }
 
 void WorkerThread::Synchronize(const std::function<void()>& Call) {
@@ -95,10 +101,17 @@ void WorkerThread::Synchronize(const std::function<void()>& Call) {
         return;
     }
     FCallError = nullptr;
-    FPendingCall.store(&Call);
-    SetEvent(FCallPending.Get());
-    if (FNotifyWindow) PostMessageW(FNotifyWindow.Get(), WM_WORKER_CALL, 0, 0);
-    WaitForSingleObject(FCallDone.Get(), INFINITE);
+    AcquireSRWLockExclusive(&FLock);
+    FPendingCall = &Call;
+    FCallDone = false;
+    const bool OwnerWaiting = FOwnerWaiting;
+    ReleaseSRWLockExclusive(&FLock);
+    WakeAllConditionVariable(&FChanged);
+    // A main thread busy with its message loop learns of the call from its queue.
+    if (!OwnerWaiting && FNotifyWindow) PostMessageW(FNotifyWindow.Get(), WM_WORKER_CALL, 0, 0);
+    AcquireSRWLockExclusive(&FLock);
+    while (!FCallDone) SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
+    ReleaseSRWLockExclusive(&FLock);
     if (FCallError) std::rethrow_exception(std::exchange(FCallError, nullptr));
 }
 
@@ -113,5 +126,9 @@ DWORD WINAPI WorkerThread::ThreadProc(void* Parameter) {
         }
     }
     Self->FFinished.store(true);
+    AcquireSRWLockExclusive(&Self->FLock);
+    Self->FBodyDone = true;
+    ReleaseSRWLockExclusive(&Self->FLock);
+    WakeAllConditionVariable(&Self->FChanged);
     return 0;
 }

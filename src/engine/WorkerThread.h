@@ -41,10 +41,16 @@ private:
 
     UniqueKernelHandle FThread;
     DWORD FOwnerThreadId = 0;
-    UniqueKernelHandle FCallPending;  // auto-reset: a Synchronize call is waiting
-    UniqueKernelHandle FCallDone;     // auto-reset: the main thread has run it
     UniqueWindow FNotifyWindow;
-    std::atomic<const std::function<void()>*> FPendingCall{nullptr};
+    // The hand-over between the two threads. A slim lock and a condition variable
+    // wait in user space where the platform allows it; the posted message is only
+    // needed when the main thread is not already waiting in WaitFor.
+    SRWLOCK FLock = SRWLOCK_INIT;
+    CONDITION_VARIABLE FChanged = CONDITION_VARIABLE_INIT;
+    const std::function<void()>* FPendingCall = nullptr;  // guarded by FLock
+    bool FCallDone = false;                               // guarded by FLock
+    bool FOwnerWaiting = false;                           // guarded by FLock
+    bool FBodyDone = false;                               // guarded by FLock
     std::exception_ptr FCallError;    // written by the main thread while the worker waits
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FStarted{false};
