@@ -219,7 +219,6 @@ def replace_case(args, tree, filters, word, replacement):
     for copy in (ours, theirs):
         shutil.rmtree(copy, ignore_errors=True)
         subprocess.run(["cp", "-a", tree, copy], check=True)
-        os.remove(os.path.join(copy, ".complete")) if os.path.exists(os.path.join(copy, ".complete")) else None
     warm(ours)
     floor = run_driver(args.exe, "floor", ours, *options)
     product = run_driver(args.exe, "apply", ours, *options)

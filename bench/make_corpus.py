@@ -7,7 +7,8 @@ tree: files in a four-level tree (root and three levels of eight sub-folders),
       with its mark, 5 % with UTF-32 LE, UTF-32 BE or UTF-16 BE marks.
 big:  eight UTF-8 files with the mark.
 flat: small ASCII files in one folder.
-A corpus that is complete (its marker names the same seed and scale) is kept.
+A corpus that is complete (its marker NAME.complete beside it names the same seed
+and scale) is kept.
 """
 import argparse
 import math
@@ -74,20 +75,21 @@ def slice_of(rng, pool, length):
     return pool[start:start + length]
 
 
+# The marker lies beside the corpus, so that no case ever lists it.
 def complete(folder, stamp):
     try:
-        with open(os.path.join(folder, ".complete")) as f:
-            return f.read().strip() == stamp
+        with open(folder + ".complete") as f:
+            return f.read().strip() == stamp and os.path.isdir(folder)
     except OSError:
         return False
 
 
 def finish(tmp, folder, stamp):
-    with open(os.path.join(tmp, ".complete"), "w") as f:
-        f.write(stamp + "\n")
     if os.path.exists(folder):
         shutil.rmtree(folder)
     os.rename(tmp, folder)
+    with open(folder + ".complete", "w") as f:
+        f.write(stamp + "\n")
 
 
 def encode(kind, text):
