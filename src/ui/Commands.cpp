@@ -1,13 +1,188 @@
-// The Search and Apply commands and the worker event handlers arrive here with
-// the commands; until then the buttons and events have nothing to do.
+// The Search and Apply commands: their input checks, the running state of the
+// window, and the handlers through which a worker reports on the main thread.
+#include "files/FileCollection.h"
+#include "platform/Language.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "ui/Main.h"
+#include "ui/WindowHelpers.h"
 
-void TfrmMain::btnSearchClick() {}
-void TfrmMain::btnApplyClick() {}
-void TfrmMain::SearchShowCurrentFilter(std::wstring) {}
-void TfrmMain::SearchProgress(std::int32_t) {}
-void TfrmMain::SearchAddFile(std::wstring, std::int32_t, std::int32_t) {}
-void TfrmMain::SearchReturnValues(std::int32_t) {}
-void TfrmMain::ApplyShowCurrentFilter(std::wstring) {}
-void TfrmMain::ApplyProgress(std::int32_t) {}
-void TfrmMain::ApplyReturnValues(std::int32_t, std::int32_t, std::int32_t) {}
+#include <array>
+
+namespace {
+
+// The controls that a run disables and its end enables again, in this order.
+std::array<HWND, 10> RunControls(const TfrmMain& Form) {
+    return {Form.lvFiles,   Form.txtFolder, Form.btnBrowse,       Form.cbRecursive,    Form.txtFilters,
+            Form.txtTextToFind, Form.btnSearch, Form.cbCaseSensitive, Form.txtReplaceWith, Form.btnApply};
+}
+
+void EnableRunControls(const TfrmMain& Form, bool Enabled) {
+    for (HWND Control : RunControls(Form)) EnableWindow(Control, Enabled ? TRUE : FALSE);
+}
+
+std::wstring EmptyFilesLabel() { return ChooseText(UseSwedish(), L"Filer: (0 | #)", L"Files: (0 | #)"); }
+
+std::wstring CountOrNotAvailable(std::int32_t Count) {
+    return Count != 0 ? FormatCount(static_cast<std::uint64_t>(Count)) : std::wstring(L"N/A");
+}
+
+// The first three input checks, shared by both commands; false after showing the
+// message of the first that fails. The replacement is tested only for Apply.
+bool CheckFolderFiltersAndAnsi(const TfrmMain& Form, const std::wstring* ReplaceWith) {
+    if (!FolderExists(TfrmMain::ControlText(Form.txtFolder))) {
+        ShowError(Form.Handle(), MsgSpecifyExistingFolder());
+        return false;
+    }
+    if (TfrmMain::ControlText(Form.txtFilters).empty()) {
+        ShowError(Form.Handle(), MsgSpecifyFilters());
+        return false;
+    }
+    if (CurrentEncodingMode == 1 && (ContainsUnicodeChars(TfrmMain::ControlText(Form.txtTextToFind)) ||
+                                     (ReplaceWith && ContainsUnicodeChars(*ReplaceWith)))) {
+        ShowError(Form.Handle(), MsgAnsiModeUnicode());
+        return false;
+    }
+    return true;
+}
+
+// Steps 1 to 5 of a start; the caller frees its previous worker and starts the new one.
+void EnterRunningState(TfrmMain& Form) {
+    BusyCursorOn();
+    EnableRunControls(Form, false);
+    Form.ClearFileList();
+    Form.SetLabelCaption(Form.lblFiles, EmptyFilesLabel());
+    WorkInProgress = true;
+}
+
+// A start that failed half-way (no thread could be made) must not leave the
+// window disabled for good.
+void LeaveRunningStateAfterFailure(TfrmMain& Form) {
+    WorkInProgress = false;
+    EnableRunControls(Form, true);
+    BusyCursorOff();
+}
+
+}  // namespace
+
+// ---- The commands ----
+
+void TfrmMain::btnSearchClick() {
+    if (!CheckFolderFiltersAndAnsi(*this, nullptr)) return;
+
+    EnterRunningState(*this);
+    try {
+        SearchWorker.reset();
+        SearchWorker = std::make_unique<TWorkThreadSearch>(ControlText(txtFolder), Checked(cbRecursive),
+                                                           ControlText(txtFilters), ControlText(txtTextToFind),
+                                                           Checked(cbCaseSensitive), CurrentEncodingMode);
+        SearchWorker->OnSearchShowCurrentFilter = [this](std::wstring Filter) { SearchShowCurrentFilter(std::move(Filter)); };
+        SearchWorker->OnSearchProgress = [this](std::int32_t Value) { SearchProgress(Value); };
+        SearchWorker->OnSearchAddFile = [this](std::wstring FileName, std::int32_t Occurences,
+                                               std::int32_t TotalOccurences) {
+            SearchAddFile(std::move(FileName), Occurences, TotalOccurences);
+        };
+        SearchWorker->OnSearchReturnValues = [this](std::int32_t SkipCount) { SearchReturnValues(SkipCount); };
+        SearchWorker->Start();
+    } catch (...) {
+        LeaveRunningStateAfterFailure(*this);
+        throw;
+    }
+}
+
+void TfrmMain::btnApplyClick() {
+    const std::wstring ReplaceWith = ControlText(txtReplaceWith);
+    if (!CheckFolderFiltersAndAnsi(*this, &ReplaceWith)) return;
+    const std::wstring TextToFind = ControlText(txtTextToFind);
+    if (TextToFind.empty()) {
+        ShowError(FHandle, MsgSpecifyTextToFind());
+        return;
+    }
+    if (TextToFind == ReplaceWith && Checked(cbCaseSensitive)) {
+        ShowError(FHandle, MsgSameTextCaseSensitive());
+        return;
+    }
+    if (!ConfirmYesNo(FHandle)) return;
+    if (ReplaceWith.empty() &&
+        !ConfirmOkCancel(FHandle, MsgReplaceWithEmpty(), ChooseText(UseSwedish(), L"Varning", L"Warning")))
+        return;
+
+    EnterRunningState(*this);
+    try {
+        ApplyWorker.reset();
+        // The values as the controls hold them now, after the questions.
+        ApplyWorker = std::make_unique<TWorkThreadApply>(ControlText(txtFolder), Checked(cbRecursive),
+                                                         ControlText(txtFilters), ControlText(txtTextToFind),
+                                                         ControlText(txtReplaceWith), Checked(cbCaseSensitive),
+                                                         CurrentEncodingMode);
+        ApplyWorker->OnApplyShowCurrentFilter = [this](std::wstring Filter) { ApplyShowCurrentFilter(std::move(Filter)); };
+        ApplyWorker->OnApplyProgress = [this](std::int32_t Value) { ApplyProgress(Value); };
+        ApplyWorker->OnApplyReturnValues = [this](std::int32_t ChangeCount, std::int32_t ReplaceCount,
+                                                  std::int32_t SkipCount) {
+            ApplyReturnValues(ChangeCount, ReplaceCount, SkipCount);
+        };
+        ApplyWorker->Start();
+    } catch (...) {
+        LeaveRunningStateAfterFailure(*this);
+        throw;
+    }
+}
+
+// ---- Worker events ----
+
+void TfrmMain::SearchShowCurrentFilter(std::wstring CurrentFilter) {
+    SetCaption(ApplicationTitle() + L" - " + CurrentFilter);
+}
+
+void TfrmMain::SearchProgress(std::int32_t ProgressValue) {
+    // Most files of a large run leave the percentage as it was: no redraw then.
+    if (ProgressValue == ProgressTag()) return;
+    SetProgressTag(ProgressValue);
+    DrawProgress();
+}
+
+void TfrmMain::SearchAddFile(std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences) {
+    const size_t FolderLength = WithTrailingBackslash(ControlText(txtFolder)).size();
+    std::wstring Caption = FolderLength < FileName.size() ? FileName.substr(FolderLength) : std::wstring();
+    AppendFileItem(std::move(Caption), CountOrNotAvailable(Occurences));
+    SetLabelCaption(lblFiles, ChooseText(UseSwedish(), L"Filer: (", L"Files: (") +
+                                  FormatCount(static_cast<std::uint64_t>(FileItemCount())) + L" | " +
+                                  CountOrNotAvailable(TotalOccurences) + L")");
+}
+
+void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
+    // Closing the window waits for the worker; its last event then finds nothing to do.
+    if (ApplicationTerminated()) return;
+    WorkInProgress = false;
+    SetCaption(ApplicationTitle());
+    SetProgressTag(0);
+    DrawProgress();
+    EnableRunControls(*this, true);
+    BusyCursorOff();
+    SetFocus(btnSearch);
+    if (FileItemCount() == 0) ShowInformation(FHandle, SearchResultMessage(SkipCount));
+}
+
+void TfrmMain::ApplyShowCurrentFilter(std::wstring CurrentFilter) {
+    SetCaption(ApplicationTitle() + L" - " + CurrentFilter);
+}
+
+void TfrmMain::ApplyProgress(std::int32_t ProgressValue) {
+    if (ProgressValue == ProgressTag()) return;
+    SetProgressTag(ProgressValue);
+    DrawProgress();
+}
+
+void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
+    if (ApplicationTerminated()) return;
+    WorkInProgress = false;
+    SetCaption(ApplicationTitle());
+    SetProgressTag(0);
+    DrawProgress();
+    SetControlText(txtTextToFind, L"");
+    SetControlText(txtReplaceWith, L"");
+    EnableRunControls(*this, true);
+    BusyCursorOff();
+    SetFocus(txtTextToFind);
+    ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
+}

@@ -1,12 +1,102 @@
-// The file list and the keyboard commands (F4, F8, F12, Ctrl+A, Browse) arrive
-// here with those commands; until then the events have nothing to do.
+// What the user does with the window besides a run: the keyboard commands F4
+// (export the list), F8 (encoding mode) and F12 (editor), opening a listed file,
+// the folder dialog, Ctrl+A in the multi-line boxes, and the list following the
+// folder box.
+#include "files/FileCollection.h"
+#include "files/SafeFileWriter.h"
+#include "platform/Language.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
 #include "ui/Main.h"
 
-void TfrmMain::FormKeyDown(WORD&, TShiftState) {}
-void TfrmMain::lvFilesDblClick() {}
-void TfrmMain::lvFilesEnter() {}
-void TfrmMain::lvFilesKeyDown(WORD&, TShiftState) {}
-void TfrmMain::txtFolderChange() {}
-void TfrmMain::txtTextToFindKeyDown(WORD&, TShiftState) {}
-void TfrmMain::txtReplaceWithKeyDown(WORD&, TShiftState) {}
-void TfrmMain::btnBrowseClick() {}
+namespace {
+
+std::wstring QuoteString(std::wstring_view Text) { return L"\"" + std::wstring(Text) + L"\""; }
+
+// Opens the selected file in the editor: "EDITOR" "folder\caption", with the
+// system's Notepad when no editor has been chosen. A failure to start is not shown.
+void OpenSelectedFile(const TfrmMain& Form) {
+    const std::int32_t Index = Form.SelectedFileIndex();
+    if (Index < 0 || Index >= Form.FileItemCount()) return;
+    const std::wstring Program = QuoteString(EditorPath.empty() ? std::wstring(L"NOTEPAD") : EditorPath);
+    const std::wstring File =
+        QuoteString(WithTrailingBackslash(TfrmMain::ControlText(Form.txtFolder)) + Form.FileItem(Index).Caption);
+    RunCommandLine(Program + L" " + File);
+}
+
+}  // namespace
+
+void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
+    if (WorkInProgress) return;
+    // Shift+F4, Ctrl+F8, Alt+F4 and the like are not these commands. The key is
+    // not consumed: the focused control still receives it.
+    if (Shift != 0) return;
+    if (Key == VK_F12) {
+        if (!EditorPath.empty()) odEditor.FileName = EditorPath;
+        if (odEditor.Execute(FHandle)) EditorPath = odEditor.FileName;
+    } else if (Key == VK_F8) {
+        if (CurrentEncodingMode >= 0 && CurrentEncodingMode <= 3) CurrentEncodingMode = (CurrentEncodingMode + 1) % 4;
+        ComposeModeTitle();
+    } else if (Key == VK_F4) {
+        const bool Swedish = UseSwedish();
+        if (FileItemCount() == 0) {
+            ShowError(FHandle, ChooseText(Swedish, L"Fillistan är tom.", L"The file list is empty."));
+            return;
+        }
+        // One line per item, "folder\caption (count)", joined by CR LF with no
+        // break after the last. Built in one buffer: a list can hold many
+        // thousands of files.
+        const std::wstring Folder = WithTrailingBackslash(ControlText(txtFolder));
+        std::wstring Text;
+        for (std::int32_t i = 0; i < FileItemCount(); ++i) {
+            const TFileListItem& Item = FileItem(i);
+            if (i > 0) Text += L"\r\n";
+            Text += Folder;
+            Text += Item.Caption;
+            Text += L" (";
+            Text += Item.CountText;
+            Text += L")";
+        }
+        if (!sdTXT.Execute(FHandle)) return;
+        // No encoding: UTF-8 with its mark.
+        const bool Written = WriteTextFile(sdTXT.FileName, Text, 0);
+        sdTXT.FileName.clear();
+        if (Written)
+            ShowInformation(FHandle, ChooseText(Swedish, L"Fillistan är nu exporterad.", L"The file list is now exported."));
+        else
+            ShowError(FHandle,
+                      ChooseText(Swedish, L"Fillistan kunde inte exporteras.", L"The file list could not be exported."));
+    }
+}
+
+void TfrmMain::lvFilesDblClick() { OpenSelectedFile(*this); }
+
+void TfrmMain::lvFilesKeyDown(WORD& Key, TShiftState Shift) {
+    if (Key == VK_RETURN && Shift == 0) OpenSelectedFile(*this);
+}
+
+void TfrmMain::lvFilesEnter() {
+    // The focus rectangle on the first row shows where the arrow keys start; the
+    // row is not selected, so Enter opens nothing yet.
+    if (SelectedFileIndex() < 0 && FileItemCount() > 0) ListView_SetItemState(lvFiles, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+}
+
+void TfrmMain::txtFolderChange() {
+    // The list only ever holds files of the folder that the box shows.
+    ClearFileList();
+    SetLabelCaption(lblFiles, ChooseText(UseSwedish(), L"Filer: (0 | #)", L"Files: (0 | #)"));
+}
+
+void TfrmMain::txtTextToFindKeyDown(WORD& Key, TShiftState Shift) {
+    if (Key == 'A' && Shift == ssCtrl) SendMessageW(txtTextToFind, EM_SETSEL, 0, -1);
+}
+
+void TfrmMain::txtReplaceWithKeyDown(WORD& Key, TShiftState Shift) {
+    if (Key == 'A' && Shift == ssCtrl) SendMessageW(txtReplaceWith, EM_SETSEL, 0, -1);
+}
+
+void TfrmMain::btnBrowseClick() {
+    // A cancel gives back the previous text with a trailing backslash; a text
+    // that changes empties the list through txtFolderChange.
+    SetControlText(txtFolder, BrowseForFolder(ControlText(txtFolder), L""));
+}
