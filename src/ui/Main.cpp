@@ -11,6 +11,7 @@
 #include <windowsx.h>
 
 #include <cwchar>
+#include <iterator>
 #include <stdexcept>
 
 // ---- Module state ----
@@ -513,6 +514,13 @@ void TfrmMain::ClearFileList() {
 
 void TfrmMain::AppendFileItem(std::wstring Caption, std::wstring CountText) {
     FFileItems.push_back(TFileListItem{std::move(Caption), std::move(CountText)});
+    ListView_SetItemCountEx(lvFiles, static_cast<int>(FFileItems.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+}
+
+void TfrmMain::AppendFileItems(std::vector<TFileListItem>& Items) {
+    if (Items.empty()) return;
+    FFileItems.insert(FFileItems.end(), std::make_move_iterator(Items.begin()), std::make_move_iterator(Items.end()));
+    Items.clear();
     ListView_SetItemCountEx(lvFiles, static_cast<int>(FFileItems.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
 }
 

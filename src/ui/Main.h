@@ -158,6 +158,9 @@ public:
     // ---- File list (a virtual list: the rows live here) ----
     void ClearFileList();
     void AppendFileItem(std::wstring Caption, std::wstring CountText);
+    // Appends many rows at once: the list learns its new length (and redraws its
+    // scroll bar, which takes milliseconds) once for all of them.
+    void AppendFileItems(std::vector<TFileListItem>& Items);
     std::int32_t FileItemCount() const { return static_cast<std::int32_t>(FFileItems.size()); }
     const TFileListItem& FileItem(std::int32_t Index) const { return FFileItems[static_cast<size_t>(Index)]; }
     // The selected row, or -1.
