@@ -1,0 +1,298 @@
+#include "platform/Shell.h"
+
+#include "engine/TextMatching.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::wstring UpperText(std::wstring Text) {
+    if (!Text.empty()) CharUpperBuffW(Text.data(), static_cast<DWORD>(Text.size()));
+    return Text;
+}
+
+std::wstring TestFolder() {
+    wchar_t Buffer[MAX_PATH * 4];
+    DWORD Length = GetModuleFileNameW(nullptr, Buffer, MAX_PATH * 4);
+    std::wstring Path(Buffer, Length);
+    return Path.substr(0, Path.rfind(L'\\') + 1);
+}
+
+bool Exists(const std::wstring& Path) {
+    return GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Polls for a file to appear (a process start under Wine takes up to a second or two).
+bool WaitForFile(const std::wstring& Path) {
+    for (int i = 0; i < 1500; ++i) {
+        if (Exists(Path)) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+// The process's handle count, or 0 where the platform does not count (Wine).
+DWORD HandleCount() {
+    DWORD Count = 0;
+    return GetProcessHandleCount(GetCurrentProcess(), &Count) ? Count : 0;
+}
+
+TEST(Shell, TextUpToNul) {
+    using namespace std::string_literals;
+    EXPECT_EQ(TextUpToNul(L"C:\\Program Files\0garbage"s), L"C:\\Program Files");
+    EXPECT_EQ(TextUpToNul(L"no nul"), L"no nul");
+    EXPECT_EQ(TextUpToNul(L"\0x"s), L"");
+    EXPECT_EQ(TextUpToNul(L""), L"");
+}
+
+TEST(Shell, SpecialFolderPathEndsWithABackslashOrFallsBack) {
+    wchar_t Expected[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"ProgramFiles", Expected, MAX_PATH), 0u);
+    std::wstring ProgramFiles = SpecialFolderPath(CSIDL_PROGRAM_FILES, L"C:\\Fallback");
+    EXPECT_EQ(UpperText(ProgramFiles), UpperText(std::wstring(Expected) + L"\\"));
+    std::wstring ProgramFilesX86 = SpecialFolderPath(CSIDL_PROGRAM_FILESX86, L"");
+    ASSERT_FALSE(ProgramFilesX86.empty());
+    EXPECT_EQ(ProgramFilesX86.back(), L'\\');
+    // 0xFF names no special folder.
+    EXPECT_EQ(SpecialFolderPath(0xFF, L"C:\\Fallback"), L"C:\\Fallback\\");
+    EXPECT_EQ(SpecialFolderPath(0xFF, L"C:\\Fallback\\"), L"C:\\Fallback\\");
+    EXPECT_EQ(SpecialFolderPath(0xFF, L""), L"");
+}
+
+TEST(Shell, RunCommandLineStartsTheProgramWithoutWaiting) {
+    TempFolder Temp;
+    const std::wstring Helper = TestFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(Exists(Helper));
+    const std::wstring CommandLines[] = {
+        L"\"" + Helper + L"\" \"" + Temp.Path() + Wide("Fil med blanksteg å.txt") + L"\"",
+        // Found beside the running program, ".exe" added, as "NOTEPAD" is found in the system folders.
+        L"\"qv_record_cmdline\" \"" + Temp.Path() + L"x.txt\"",
+        L"qv_record_cmdline  /x   \"a\"\"b\" ",
+    };
+    int Index = 0;
+    for (const std::wstring& CommandLine : CommandLines) {
+        SCOPED_TRACE(testing::PrintToString(CommandLine));
+        const std::wstring Record = Temp.Path() + L"record" + std::to_wstring(Index) + L".txt";
+        const std::wstring HoldName = L"qv-hold-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(Index++);
+        HANDLE Hold = CreateEventW(nullptr, TRUE, FALSE, HoldName.c_str());
+        ASSERT_NE(Hold, nullptr);
+        SetEnvironmentVariableW(L"QV_RECORD_FILE", Record.c_str());
+        SetEnvironmentVariableW(L"QV_RECORD_HOLD", HoldName.c_str());
+        const DWORD HandlesBefore = HandleCount();
+        RunCommandLine(CommandLine);
+        EXPECT_EQ(HandleCount(), HandlesBefore);    // process and thread handles closed at once
+        EXPECT_FALSE(Exists(Record + L".done"));    // the program is still held: nobody waited for it
+        ASSERT_TRUE(WaitForFile(Record));
+        SetEvent(Hold);
+        EXPECT_TRUE(WaitForFile(Record + L".done"));
+        CloseHandle(Hold);
+        FileBytes Bytes = ReadFileBytes(Record);
+        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Bytes.Bytes.data()), Bytes.Bytes.size() / 2),
+                  CommandLine);
+    }
+    SetEnvironmentVariableW(L"QV_RECORD_HOLD", nullptr);
+
+    // A program that does not exist: nothing starts, nothing is reported, no handle is left.
+    const std::wstring Record = Temp.Path() + L"missing-record.txt";
+    SetEnvironmentVariableW(L"QV_RECORD_FILE", Record.c_str());
+    const DWORD HandlesBefore = HandleCount();
+    RunCommandLine(L"\"" + Temp.Path() + L"missing.exe\" \"" + Temp.Path() + L"x.txt\"");
+    RunCommandLine(L"");
+    EXPECT_EQ(HandleCount(), HandlesBefore);
+    EXPECT_FALSE(Exists(Record));
+    SetEnvironmentVariableW(L"QV_RECORD_FILE", nullptr);
+}
+
+// What a watcher thread saw of the folder dialog while it was open.
+struct DialogSeen {
+    bool Found = false;
+    RECT Rect{};
+    HWND Owner = nullptr;
+    std::vector<std::wstring> VisibleTexts;
+    std::wstring SelectedName;  // the dialog keeps the selected item's name in its (hidden) edit box
+    bool HasVisibleEdit = false;
+    bool OtherEnabled = true;
+    bool CriticalErrorsSuppressed = false;
+};
+
+// Finds the folder dialog of the calling thread from a thread of its own, reads
+// it once the dialog is initialised, then presses Command (IDOK or IDCANCEL).
+class FolderDialogDriver {
+public:
+    FolderDialogDriver(int Command, HWND Other)
+        : FThreadId(GetCurrentThreadId()), FCommand(Command), FOther(Other), FThread([this] { Run(); }) {}
+    ~FolderDialogDriver() {
+        if (FThread.joinable()) FThread.join();
+    }
+    FolderDialogDriver(const FolderDialogDriver&) = delete;
+    FolderDialogDriver& operator=(const FolderDialogDriver&) = delete;
+    // Call after the dialog has returned.
+    const DialogSeen& Seen() {
+        if (FThread.joinable()) FThread.join();
+        return FSeen;
+    }
+
+private:
+    static BOOL CALLBACK FindDialog(HWND Window, LPARAM Data) {
+        wchar_t Class[32] = {};
+        GetClassNameW(Window, Class, 32);
+        if (std::wstring(Class) != L"#32770" || !IsWindowVisible(Window)) return TRUE;
+        *reinterpret_cast<HWND*>(Data) = Window;
+        return FALSE;
+    }
+    static BOOL CALLBACK ReadChild(HWND Child, LPARAM Data) {
+        auto* Seen = reinterpret_cast<DialogSeen*>(Data);
+        wchar_t Class[64] = {}, Text[256] = {};
+        GetClassNameW(Child, Class, 64);
+        GetWindowTextW(Child, Text, 256);
+        bool Edit = std::wstring(Class) == L"Edit";
+        if (Edit) Seen->SelectedName = Text;
+        if (!IsWindowVisible(Child)) return TRUE;
+        if (Edit) Seen->HasVisibleEdit = true;
+        if (Text[0]) Seen->VisibleTexts.push_back(Text);
+        return TRUE;
+    }
+
+    void Run() {
+        for (int i = 0; i < 1500; ++i) {
+            HWND Dialog = nullptr;
+            EnumThreadWindows(FThreadId, FindDialog, reinterpret_cast<LPARAM>(&Dialog));
+            if (Dialog) {
+                // Answered only once the dialog's thread is back in its message loop,
+                // that is, after the dialog's initialisation.
+                SendMessageW(Dialog, WM_NULL, 0, 0);
+                FSeen.Found = true;
+                GetWindowRect(Dialog, &FSeen.Rect);
+                FSeen.Owner = GetWindow(Dialog, GW_OWNER);
+                EnumChildWindows(Dialog, ReadChild, reinterpret_cast<LPARAM>(&FSeen));
+                FSeen.OtherEnabled = IsWindowEnabled(FOther) != FALSE;
+                FSeen.CriticalErrorsSuppressed = (GetErrorMode() & SEM_FAILCRITICALERRORS) != 0;
+                PostMessageW(Dialog, WM_COMMAND, MAKEWPARAM(FCommand, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(20);
+        }
+    }
+
+    DWORD FThreadId;
+    int FCommand;
+    HWND FOther;
+    DialogSeen FSeen;
+    std::thread FThread;
+};
+
+bool Contains(const std::vector<std::wstring>& Texts, const std::wstring& Text) {
+    return std::find(Texts.begin(), Texts.end(), Text) != Texts.end();
+}
+
+// The main window stand-in and one more top-level window of the program, both
+// visible, and one that the program had disabled itself.
+class FolderDialog : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        App = MakeWindow(20, 30);
+        Other = MakeWindow(300, 30);
+        Disabled = MakeWindow(600, 30);
+        EnableWindow(Disabled, FALSE);
+    }
+    // The windows end with the process: destroying a window that Wine has once
+    // activated waits two seconds for a window manager that is not there.
+    static void TearDownTestSuite() {
+        CoUninitialize();
+    }
+    void SetUp() override {
+        FSavedLocale = StartupLocale;
+        SetApplicationWindow(App);
+        SetErrorMode(0);
+    }
+    void TearDown() override {
+        SetApplicationWindow(nullptr);
+        StartupLocale = FSavedLocale;
+    }
+    static HWND MakeWindow(int Left, int Top) {
+        HWND Window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_BORDER, Left, Top, 200, 120, nullptr, nullptr,
+                                      nullptr, nullptr);
+        ShowWindow(Window, SW_SHOWNOACTIVATE);
+        return Window;
+    }
+
+    static inline HWND App = nullptr, Other = nullptr, Disabled = nullptr;
+    TempFolder Temp;
+    LCID FSavedLocale = 0;
+};
+
+TEST_F(FolderDialog, OpensCentredWithTheFolderSelected) {
+    StartupLocale = 1033;
+    const std::wstring Folder = Temp.MakeFolder(L"Vald mapp");
+    FolderDialogDriver Driver(IDOK, Other);
+    std::wstring Result = BrowseForFolder(Folder.substr(0, Folder.size() - 1), L"");
+    const DialogSeen& Seen = Driver.Seen();
+    ASSERT_TRUE(Seen.Found);
+    EXPECT_EQ(Seen.SelectedName, L"Vald mapp");
+    EXPECT_EQ(UpperText(Result), UpperText(Folder));  // OK takes the preselected folder
+
+    MONITORINFO Monitor{};
+    Monitor.cbSize = sizeof(Monitor);
+    GetMonitorInfoW(MonitorFromWindow(App, MONITOR_DEFAULTTONEAREST), &Monitor);
+    const RECT& M = Monitor.rcMonitor;
+    const int Width = Seen.Rect.right - Seen.Rect.left, Height = Seen.Rect.bottom - Seen.Rect.top;
+    EXPECT_EQ(Seen.Rect.left, M.left + ((M.right - M.left) - Width) / 2);
+    EXPECT_EQ(Seen.Rect.top, M.top + ((M.bottom - M.top) - Height) / 2);
+
+    EXPECT_TRUE(Contains(Seen.VisibleTexts, L"Browse"));
+    EXPECT_FALSE(Seen.HasVisibleEdit);
+    EXPECT_EQ(Seen.Owner, App);
+    EXPECT_FALSE(Seen.OtherEnabled);
+    EXPECT_TRUE(Seen.CriticalErrorsSuppressed);
+    // Everything is back once the dialog has closed.
+    EXPECT_TRUE(IsWindowEnabled(App));
+    EXPECT_TRUE(IsWindowEnabled(Other));
+    EXPECT_FALSE(IsWindowEnabled(Disabled));
+    EXPECT_EQ(GetErrorMode() & SEM_FAILCRITICALERRORS, 0u);
+}
+
+// Cancel gives the caller's own text back with a trailing backslash.
+TEST_F(FolderDialog, CancelReturnsTheInitialFolder) {
+    const std::wstring Missing = Temp.Path() + L"Saknas";
+    struct Case {
+        LCID Locale;
+        std::wstring Initial, Expected;
+        const wchar_t* Title;
+    } Cases[] = {
+        {1053, Missing, Missing + L"\\", L"Bläddra"},  // also: nothing preselected
+        {1033, L"", L"", L"Browse"},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(testing::PrintToString(C.Initial));
+        StartupLocale = C.Locale;
+        FolderDialogDriver Driver(IDCANCEL, Other);
+        EXPECT_EQ(BrowseForFolder(C.Initial, L""), C.Expected);
+        const DialogSeen& Seen = Driver.Seen();
+        ASSERT_TRUE(Seen.Found);
+        EXPECT_TRUE(Contains(Seen.VisibleTexts, C.Title));
+        EXPECT_NE(Seen.SelectedName, L"Saknas");
+        EXPECT_TRUE(IsWindowEnabled(Other));
+    }
+}
+
+// With a root and a parent control: the tree starts at the root, the parent owns the dialog.
+TEST_F(FolderDialog, RootAndParent) {
+    const std::wstring Folder = Temp.MakeFolder(L"Under");
+    std::wstring Chosen = Folder;
+    FolderDialogDriver Driver(IDOK, Other);
+    EXPECT_TRUE(ShowFolderDialog(L"Välj", Temp.Path(), Chosen, Other));
+    const DialogSeen& Seen = Driver.Seen();
+    ASSERT_TRUE(Seen.Found);
+    EXPECT_EQ(Seen.Owner, Other);
+    EXPECT_TRUE(Contains(Seen.VisibleTexts, Wide("Välj")));
+    EXPECT_EQ(UpperText(Chosen), UpperText(Folder.substr(0, Folder.size() - 1)));
+}
+
+}  // namespace
