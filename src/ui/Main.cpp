@@ -448,12 +448,13 @@ void TfrmMain::SetEnglishTexts() {
         if (Control.Kind == TKind::Label) SetLabelCaption(Window, Control.English);
         else SetControlText(Window, Control.English);
     }
+    // Column 1 is "#" in both languages. The format goes along with the text:
+    // a text-only change resets the header's alignment under Wine.
     LVCOLUMNW Column{};
-    Column.mask = LVCF_TEXT;
+    Column.mask = LVCF_TEXT | LVCF_FMT;
+    Column.fmt = LVCFMT_LEFT;
     Column.pszText = const_cast<wchar_t*>(L"Filename");
     ListView_SetColumn(lvFiles, 0, &Column);
-    Column.pszText = const_cast<wchar_t*>(L"#");
-    ListView_SetColumn(lvFiles, 1, &Column);
 
     odEditor.Title = L"Browse";
     sdTXT.Title = L"Export file list";

@@ -206,6 +206,12 @@ TEST_F(MainWindowBehaviour, StartsWithTheFolderFocusedAndDefaults) {
     Column.mask = LVCF_FMT;
     ListView_GetColumn(FForm->lvFiles, 1, &Column);
     EXPECT_EQ(Column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_RIGHT);
+    HDITEMW Header{};
+    Header.mask = HDI_FORMAT;
+    ASSERT_TRUE(Header_GetItem(ListView_GetHeader(FForm->lvFiles), 1, &Header));
+    EXPECT_EQ(Header.fmt & HDF_JUSTIFYMASK, HDF_RIGHT);
+    ASSERT_TRUE(Header_GetItem(ListView_GetHeader(FForm->lvFiles), 0, &Header));
+    EXPECT_EQ(Header.fmt & HDF_JUSTIFYMASK, HDF_LEFT);
     // Multi-line boxes wrap and scroll vertically.
     for (HWND Box : {FForm->txtTextToFind, FForm->txtReplaceWith}) {
         LONG_PTR BoxStyle = GetWindowLongPtrW(Box, GWL_STYLE);
