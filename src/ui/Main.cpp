@@ -262,6 +262,21 @@ TfrmMain::TfrmMain(bool QuitOnDestroy)
     frmMain = this;
     SetApplicationWindow(FHandle);
 
+    try {
+        BuildWindow(Width, Height);
+    } catch (...) {
+        // A window that never finished its start-up is taken down without
+        // storing anything, and no message reaches this object again.
+        SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        DestroyWindow(FHandle);
+        FHandle = nullptr;
+        if (frmMain == this) frmMain = nullptr;
+        if (ApplicationWindow() == Window) SetApplicationWindow(nullptr);
+        throw;
+    }
+}
+
+void TfrmMain::BuildWindow(int Width, int Height) {
     // A window opened on a monitor of another DPI than the primary one.
     UINT WindowDpi = MonitorDpi(FHandle);
     if (WindowDpi != FDpi) FDpi = FCreatedDpi = WindowDpi;
@@ -289,6 +304,7 @@ TfrmMain::TfrmMain(bool QuitOnDestroy)
 
     FActiveControl = txtFolder;
     FormCreate();
+    FFormCreated = true;
     if (IsWindowVisible(FHandle) && GetActiveWindow() == FHandle && !GetFocus()) SetFocus(FActiveControl);
 }
 
@@ -624,7 +640,7 @@ LRESULT TfrmMain::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
     }
     case WM_DESTROY:
         Terminated = true;
-        FormDestroy();
+        if (FFormCreated) FormDestroy();
         if (FQuitOnDestroy) PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:

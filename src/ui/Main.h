@@ -189,6 +189,7 @@ private:
     void HandleDpiChanged(UINT NewDpi, const RECT& Suggested);
     void ShowHandlerError(const char* What);
 
+    void BuildWindow(int Width, int Height);
     void CreateMenus();
     void CreateControls();
     void CreateFonts();
@@ -206,6 +207,7 @@ private:
     UINT FCreatedDpi = 96;  // DPI at which the initial sizes were recorded
     bool FLayoutReady = false;   // the reference size has been recorded
     bool FHandlingError = false;
+    bool FFormCreated = false;   // FormCreate has run: FormDestroy will store the settings
     HWND FActiveControl = nullptr;  // the control that has (or last had) the focus
     UniqueGdiObject FWindowFont;
     UniqueGdiObject FConsolasFont;
