@@ -8,6 +8,7 @@
 #include "ui/WindowHelpers.h"
 
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -46,6 +47,54 @@ bool CheckFolderFiltersAndAnsi(const TfrmMain& Form, const std::wstring* Replace
     return true;
 }
 
+// Rows that a search has reported but the list does not show yet. Telling the
+// list its new length redraws its scroll bar, which takes milliseconds; a run
+// that lists thousands of files shows its new rows and the status label at
+// most every ShowInterval milliseconds instead, and all of them at its end.
+struct TPendingRows {
+    std::vector<TFileListItem> Rows;
+    std::wstring Label;          // the status label for every row reported so far
+    ULONGLONG LastShown = 0;     // GetTickCount64 of the last update of the list
+    bool TimerSet = false;
+    size_t FolderLength = 0;     // of the run's folder with its trailing backslash
+};
+TPendingRows Pending;
+
+constexpr ULONGLONG ShowInterval = 50;
+constexpr UINT_PTR ShowPendingTimer = 0x5157;  // on the main window
+
+void ShowPendingRows(TfrmMain& Form) {
+    if (Pending.TimerSet) {
+        KillTimer(Form.Handle(), ShowPendingTimer);
+        Pending.TimerSet = false;
+    }
+    Pending.LastShown = GetTickCount64();
+    if (Pending.Rows.empty()) return;
+    Form.AppendFileItems(Pending.Rows);
+    Form.SetLabelCaption(Form.lblFiles, Pending.Label);
+}
+
+// Rows that wait while the worker reads a large file are shown by the timer;
+// a timer message comes only when nothing else waits, hence the time test in
+// the handlers too.
+void CALLBACK ShowPendingRowsLater(HWND, UINT, UINT_PTR, DWORD) {
+    try {
+        if (frmMain) ShowPendingRows(*frmMain);
+    } catch (...) {
+        // Not a reason to stop the program: the rows come with the next update.
+    }
+}
+
+void ShowPendingRowsWhenDue(TfrmMain& Form) {
+    if (Pending.Rows.empty()) return;
+    if (GetTickCount64() - Pending.LastShown >= ShowInterval) {
+        ShowPendingRows(Form);
+    } else if (!Pending.TimerSet) {
+        Pending.TimerSet = SetTimer(Form.Handle(), ShowPendingTimer, static_cast<UINT>(ShowInterval),
+                                    &ShowPendingRowsLater) != 0;
+    }
+}
+
 // Steps 1 to 5 of a start; the caller frees its previous worker and starts the new one.
 void EnterRunningState(TfrmMain& Form) {
     BusyCursorOn();
@@ -53,6 +102,9 @@ void EnterRunningState(TfrmMain& Form) {
     Form.ClearFileList();
     Form.SetLabelCaption(Form.lblFiles, EmptyFilesLabel());
     WorkInProgress = true;
+    // Rows of a run that ended with its window belong to no list.
+    if (Pending.TimerSet) KillTimer(Form.Handle(), ShowPendingTimer);
+    Pending = TPendingRows{};
 }
 
 // A start that failed half-way (no thread could be made) must not leave the
@@ -71,6 +123,9 @@ void TfrmMain::btnSearchClick() {
     if (!CheckFolderFiltersAndAnsi(*this, nullptr)) return;
 
     EnterRunningState(*this);
+    // The folder box is disabled until the run ends, so its text is the same for
+    // every row of the run.
+    Pending.FolderLength = WithTrailingBackslash(ControlText(txtFolder)).size();
     try {
         SearchWorker.reset();
         SearchWorker = std::make_unique<TWorkThreadSearch>(ControlText(txtFolder), Checked(cbRecursive),
@@ -135,6 +190,7 @@ void TfrmMain::SearchShowCurrentFilter(std::wstring CurrentFilter) {
 }
 
 void TfrmMain::SearchProgress(std::int32_t ProgressValue) {
+    ShowPendingRowsWhenDue(*this);
     // Most files of a large run leave the percentage as it was: no redraw then.
     if (ProgressValue == ProgressTag()) return;
     SetProgressTag(ProgressValue);
@@ -142,17 +198,20 @@ void TfrmMain::SearchProgress(std::int32_t ProgressValue) {
 }
 
 void TfrmMain::SearchAddFile(std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences) {
-    const size_t FolderLength = WithTrailingBackslash(ControlText(txtFolder)).size();
+    // The caption is the path relative to the folder.
+    const size_t FolderLength = Pending.FolderLength;
     std::wstring Caption = FolderLength < FileName.size() ? FileName.substr(FolderLength) : std::wstring();
-    AppendFileItem(std::move(Caption), CountOrNotAvailable(Occurences));
-    SetLabelCaption(lblFiles, ChooseText(UseSwedish(), L"Filer: (", L"Files: (") +
-                                  FormatCount(static_cast<std::uint64_t>(FileItemCount())) + L" | " +
-                                  CountOrNotAvailable(TotalOccurences) + L")");
+    Pending.Rows.push_back(TFileListItem{std::move(Caption), CountOrNotAvailable(Occurences)});
+    const auto Count = static_cast<std::uint64_t>(FileItemCount()) + Pending.Rows.size();
+    Pending.Label = ChooseText(UseSwedish(), L"Filer: (", L"Files: (") + FormatCount(Count) + L" | " +
+                    CountOrNotAvailable(TotalOccurences) + L")";
+    ShowPendingRowsWhenDue(*this);
 }
 
 void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     // Closing the window waits for the worker; its last event then finds nothing to do.
     if (ApplicationTerminated()) return;
+    ShowPendingRows(*this);
     WorkInProgress = false;
     SetCaption(ApplicationTitle());
     SetProgressTag(0);

@@ -1,0 +1,64 @@
+#pragma once
+// Helpers for the window tests of the commands: the language of the moment,
+// modifier keys, keys and clicks sent to the real controls, and waiting for a
+// run to end while its events (and any result box) are served.
+#include "WindowTestSupport.h"
+
+#include "TempFolder.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Swedish or English messages for the scope (UseSwedish follows the start-up locale).
+class TLanguageScope {
+public:
+    explicit TLanguageScope(bool Swedish);
+    ~TLanguageScope();
+    TLanguageScope(const TLanguageScope&) = delete;
+    TLanguageScope& operator=(const TLanguageScope&) = delete;
+
+private:
+    LCID FOld;
+};
+
+// Holds Shift, Ctrl and Alt (a TShiftState) in this thread's key state for the scope.
+class TModifierScope {
+public:
+    explicit TModifierScope(TShiftState Shift);
+    ~TModifierScope();
+    TModifierScope(const TModifierScope&) = delete;
+    TModifierScope& operator=(const TModifierScope&) = delete;
+
+private:
+    BYTE FOld[256];
+};
+
+// A key pressed in Control as the keyboard would deliver it (WM_SYSKEYDOWN when
+// Alt is held), then the queue served.
+void PressKey(HWND Control, WORD Key);
+// A click on a button through the button itself, then the queue served.
+void Click(HWND Button);
+// Serves the queue until no run is in progress and both workers have ended;
+// false on a timeout.
+bool WaitForRunEnd(DWORD TimeoutMs = 60000);
+
+// The texts of a message box recorded by TBoxWatcher, as a readable pair.
+std::wstring BoxTexts(const TBoxWatcher& Watcher);
+
+// The window with a fresh fixture folder: each test sets the inputs it needs.
+class TCommandWindowTest {
+public:
+    TCommandWindowTest();
+    ~TCommandWindowTest();
+
+    void SetInputs(const std::wstring& Folder, const std::wstring& Filters, const std::wstring& TextToFind,
+                   const std::wstring& ReplaceWith, bool CaseSensitive, bool Recursive = true);
+    // Every row of the list as "caption|count".
+    std::vector<std::wstring> Rows() const;
+
+    TempFolder Fixture;
+    std::unique_ptr<TfrmMain> Form;
+};
