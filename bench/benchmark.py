@@ -19,6 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 WINE_EXEC = os.path.join(REPO, "scripts", "wine-exec")
 MB = 1 << 20
+DRIVER_TIMEOUT = 3 * 3600  # the plain reference's sort of the kernel tree alone takes many minutes
 
 problems = []
 
@@ -37,9 +38,20 @@ def run_driver(exe, mode, folder, *options, dump=None):
     args = [WINE_EXEC, exe, mode, win_path(folder), *options]
     if dump:
         args += ["--dump", win_path(dump)]
-    proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    # Output through files, not pipes: a Wine server started by this run keeps the
+    # handles it inherited, and a pipe would then never reach its end.
+    out_path, err_path = os.path.join(WORK, "driver.out"), os.path.join(WORK, "driver.err")
+    with open(out_path, "w") as out, open(err_path, "w") as err:
+        try:
+            proc = subprocess.run(args, stdout=out, stderr=err, stdin=subprocess.DEVNULL, timeout=DRIVER_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise RuntimeError(f"qv-bench {mode} {folder} {options} did not end within {DRIVER_TIMEOUT} s")
+    with open(out_path, encoding="utf-8", errors="replace") as f:
+        stdout = f.read()
+    with open(err_path, encoding="utf-8", errors="replace") as f:
+        stderr = f.read()
     result = {}
-    for line in proc.stdout.splitlines():
+    for line in stdout.splitlines():
         m = re.match(r"result (\w+)=(.*)$", line.strip())
         if m:
             value = m.group(2)
@@ -47,8 +59,8 @@ def run_driver(exe, mode, folder, *options, dump=None):
                 result[m.group(1)] = float(value) if "." in value else int(value)
             except ValueError:
                 result[m.group(1)] = value
-    if proc.returncode != 0 or "seconds" not in result:
-        raise RuntimeError(f"qv-bench {mode} {folder} {options} failed ({proc.returncode}): {proc.stderr[-2000:]}")
+    if proc.returncode != 0 or not result:
+        raise RuntimeError(f"qv-bench {mode} {folder} {options} failed ({proc.returncode}): {stderr[-2000:]}")
     return result
 
 
@@ -70,7 +82,8 @@ def read_dump(path, root):
 
 
 def run_ripgrep(folder, word, case_sensitive, globs):
-    args = ["rg", "--count-matches", "-F", "-a", "--no-ignore", "--hidden", "--no-messages"]
+    # Links are followed, as the platform's enumeration follows them.
+    args = ["rg", "--count-matches", "-F", "-a", "--no-ignore", "--hidden", "--follow", "--no-messages"]
     for g in globs:
         args += ["--iglob", g]
     if not case_sensitive:
@@ -141,7 +154,29 @@ def mb(value):
     return value / MB
 
 
-def search_case(args, corpus, folder, filters, recursive, word, case_sensitive):
+def plain_searches(args, corpus, folder, filters, recursive, cases):
+    """The plain reference for all searches of a corpus: its quadratic sort runs once
+    (on the kernel tree it alone takes many minutes), each search's per-file work on
+    its own; a search's plain time is the two added."""
+    print(f"--- {corpus}: plain reference ({len(cases)} searches)", flush=True)
+    options = ["--filters", "; ".join(filters)]
+    if recursive:
+        options.append("--recursive")
+    for word, cs in cases:
+        options += ["--case", f"{'cs' if cs else 'ci'}:{word}"]
+    dump = os.path.join(WORK, f"plain-{corpus}.dump")
+    result = run_driver(args.exe, "plain", folder, *options, dump=dump)
+    plains = {}
+    for k, (word, cs) in enumerate(cases):
+        plains[(word, cs)] = ({"seconds": result[f"case{k}_seconds"], "files": result["files"],
+                               "create_file_calls": result[f"case{k}_create_file_calls"],
+                               "find_first_calls": result["find_first_calls"],
+                               "shared_seconds": result["shared_seconds"]},
+                              read_dump(f"{dump}.{k}", folder))
+    return plains
+
+
+def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, plains):
     name = f"{corpus} {'cs' if case_sensitive else 'ci'} {word}"
     print(f"--- {name}", flush=True)
     options = ["--filters", "; ".join(filters), "--find", word]
@@ -153,9 +188,7 @@ def search_case(args, corpus, folder, filters, recursive, word, case_sensitive):
     floor = best_of(args.repeat, lambda: run_driver(exe, "floor", folder, *options))
     product_dump = os.path.join(WORK, "product.dump")
     product = best_of(args.repeat, lambda: run_driver(exe, "search", folder, *options, dump=product_dump))
-    plain_dump = os.path.join(WORK, "plain.dump")
-    plain = run_driver(exe, "plain", folder, *options, dump=plain_dump)
-    plain_lines = read_dump(plain_dump, folder)
+    plain, plain_lines = plains[(word, case_sensitive)]
     ok = compare_listing(name, read_dump(product_dump, folder), plain_lines)
     if floor["files"] != product["files"]:
         loud(f"{name}: the read floor examined {floor['files']} files, the search {product['files']}")
@@ -198,6 +231,7 @@ def listing_case(args, folder):
     position = {p: i for i, p in enumerate(listed)}
     for limit in args.flat_limits:
         plain_dump = os.path.join(WORK, "plain.dump")
+        print(f"    plain reference on the first {limit:,} files", flush=True)
         plain = run_driver(exe, "plain", folder, *options, "--limit", str(limit), dump=plain_dump)
         subset = [p for p, _, _ in read_dump(plain_dump, folder)]
         # The product's full order, restricted to the files the plain run saw.
@@ -348,28 +382,38 @@ def main():
     flat = os.path.join(args.data, "flat")
     real = os.path.join(args.real, args.real_subfolder)
     plan = []
-    for corpus, folder, filters, recursive, rare in (
-            ("tree", tree, ["*.txt", "*.md", "*.log"], True, "zephyrine"),
-            ("big", big, ["*.txt"], False, "zephyrine"),
-            ("real", real, ["*.c", "*.h"], True, "penguin")):
+    corpora = (("tree", tree, ["*.txt", "*.md", "*.log"], True, "zephyrine"),
+               ("big", big, ["*.txt"], False, "zephyrine"),
+               ("real", real, ["*.c", "*.h"], True, "penguin"))
+    for corpus, folder, filters, recursive, rare in corpora:
         for word in (rare, "the"):
             for cs in (True, False):
-                plan.append((f"{corpus} {'cs' if cs else 'ci'} {word}",
-                             lambda c=corpus, f=folder, fi=filters, r=recursive, w=word, s=cs:
-                             search_case(args, c, f, fi, r, w, s), folder))
-    plan.append(("flat listing", lambda: listing_case(args, flat), flat))
-    plan.append(("tree replace the", lambda: replace_case(args, tree, ["*.txt", "*.md", "*.log"], "the", "that"),
-                 tree))
+                plan.append((corpus, f"{corpus} {'cs' if cs else 'ci'} {word}", (word, cs), folder))
+    plan.append(("flat", "flat listing", None, flat))
+    plan.append(("tree-replace", "tree replace the", None, tree))
+    plan = [p for p in plan if not args.cases or re.search(args.cases, p[1])]
     rows = []
     warmed = set()
-    for name, run, folder in plan:
-        if args.cases and not re.search(args.cases, name):
-            continue
+    plains = {}
+    for corpus, name, search, folder in plan:
         if folder not in warmed:
             warm(folder)
             warmed.add(folder)
         try:
-            rows.append(run())
+            if search:
+                _, _, filters, recursive, _ = next(c for c in corpora if c[0] == corpus)
+                if corpus not in plains:
+                    wanted = [p[2] for p in plan if p[0] == corpus]
+                    plains[corpus] = None  # tried once, whatever happens
+                    plains[corpus] = plain_searches(args, corpus, folder, filters, recursive, wanted)
+                if plains[corpus] is None:
+                    raise RuntimeError("no plain reference to compare with")
+                rows.append(search_case(args, corpus, folder, filters, recursive, search[0], search[1],
+                                        plains[corpus]))
+            elif corpus == "flat":
+                rows.append(listing_case(args, folder))
+            else:
+                rows.append(replace_case(args, tree, ["*.txt", "*.md", "*.log"], "the", "that"))
         except Exception as error:  # a failed run is a failed benchmark, said loudly
             loud(f"{name}: {error}")
     text = report(rows) if rows else "no case ran"

@@ -341,43 +341,65 @@ int RunProfile(const TBenchArgs& Args) {
     return 0;
 }
 
+// The plain reference. With several --case searches, the collection and the sort
+// run once and each search's per-file work is timed on its own: a plain run of
+// one search is that collection and sort followed by its per-file work.
 int RunPlain(const TBenchArgs& Args) {
     TResult Result;
-    std::vector<TCountLine> Lines;
-    std::int64_t Files = 0, Skipped = 0;
-    double Sort = 0;
+    std::vector<std::pair<bool, std::wstring>> Cases = Args.Cases;
+    if (Cases.empty()) Cases.emplace_back(Args.CaseSensitive, Args.TextToFind);
     TCallCounts Before = CallCounts();
-    double Start = Now();
+    double T0 = Now();
+    std::vector<TStringArray> Lists;
+    double Sort = 0;
+    std::int64_t Files = 0;
     for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
-        TStringArray List = Plain::CollectFiles(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, Args.Limit);
-        double T0 = Now();
-        Plain::SortFileList(List);
-        Sort += Now() - T0;
-        for (const std::wstring& File : List) {
-            ++Files;
-            if (Args.TextToFind.empty()) {
-                Lines.push_back({File, -1, 0});
-                continue;
-            }
-            std::int32_t Mode = Plain::ResolveEncodingMode(Args.Encoding, File);
-            std::int64_t Count = 0;
-            if (Mode == 0) ++Skipped;
-            else if (Mode >= 1 && Mode <= 3) Count = Plain::CountMatches(Plain::ReadTextFile(File, Mode), Args.TextToFind, Args.CaseSensitive);
-            Lines.push_back({File, Mode, Count});
-        }
+        Lists.push_back(Plain::CollectFiles(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, Args.Limit));
+        double T1 = Now();
+        Plain::SortFileList(Lists.back());
+        Sort += Now() - T1;
+        Files += static_cast<std::int64_t>(Lists.back().size());
     }
-    ReportRun(Result, Now() - Start, Before);
+    const double Shared = Now() - T0;
+    TCallCounts AfterCollect = CallCounts();
+    Result.Set("shared_seconds", Shared);
     Result.Set("sort_seconds", Sort);
     Result.Set("files", Files);
-    Result.Set("skipped", Skipped);
-    std::int64_t Total = 0, Listed = 0;
-    for (const TCountLine& L : Lines) {
-        Total += L.Count;
-        if (L.Count > 0) ++Listed;
+    Result.Set("find_first_calls", AfterCollect.FindFirst - Before.FindFirst);
+    for (size_t K = 0; K < Cases.size(); ++K) {
+        const auto& [CaseSensitive, TextToFind] = Cases[K];
+        std::vector<TCountLine> Lines;
+        std::int64_t Skipped = 0, Total = 0, Listed = 0;
+        TCallCounts CaseBefore = CallCounts();
+        double T2 = Now();
+        for (const TStringArray& List : Lists) {
+            for (const std::wstring& File : List) {
+                if (TextToFind.empty()) {
+                    Lines.push_back({File, -1, 0});
+                    continue;
+                }
+                std::int32_t Mode = Plain::ResolveEncodingMode(Args.Encoding, File);
+                std::int64_t Count = 0;
+                if (Mode == 0) ++Skipped;
+                else if (Mode >= 1 && Mode <= 3)
+                    Count = Plain::CountMatches(Plain::ReadTextFile(File, Mode), TextToFind, CaseSensitive);
+                Lines.push_back({File, Mode, Count});
+                Total += Count;
+                if (Count > 0) ++Listed;
+            }
+        }
+        const std::string Prefix = Cases.size() == 1 && Args.Cases.empty() ? "" : "case" + std::to_string(K) + "_";
+        TCallCounts CaseAfter = CallCounts();
+        Result.Set(Prefix + "seconds", Shared + (Now() - T2));
+        Result.Set(Prefix + "skipped", Skipped);
+        Result.Set(Prefix + "occurrences", Total);
+        Result.Set(Prefix + "listed", TextToFind.empty() ? Files : Listed);
+        Result.Set(Prefix + "create_file_calls", CaseAfter.CreateFile - CaseBefore.CreateFile);
+        std::wstring Dump = Args.DumpPath;
+        if (!Prefix.empty() && !Dump.empty()) Dump += L"." + std::to_wstring(K);
+        if (!Dump.empty() && !WriteDump(Dump, Lines)) return 3;
     }
-    Result.Set("occurrences", Total);
-    Result.Set("listed", Args.TextToFind.empty() ? Files : Listed);
-    if (!Args.DumpPath.empty() && !WriteDump(Args.DumpPath, Lines)) return 3;
+    Result.Set("peak_working_set", static_cast<std::int64_t>(ProcessMemory().PeakWorkingSet));
     Result.Print();
     return 0;
 }

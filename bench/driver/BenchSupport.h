@@ -21,6 +21,8 @@ struct TBenchArgs {
     std::int32_t Encoding = 0;
     std::int64_t Limit = -1;   // plain listing: stop after this many files
     std::wstring DumpPath;     // where per-file counts go
+    // Plain reference: several searches over one collection ("cs:WORD" or "ci:WORD").
+    std::vector<std::pair<bool, std::wstring>> Cases;
 };
 bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error);
 
