@@ -5,6 +5,7 @@
 #include "WindowTestSupport.h"
 
 #include "TempFolder.h"
+#include "ui/Application.h"
 
 #include <windows.h>
 

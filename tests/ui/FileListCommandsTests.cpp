@@ -1,0 +1,382 @@
+// The file list and the keyboard commands driven through the real window: F4
+// export, F8 encoding modes, F12 editor choice, opening a listed file, the list
+// following the folder box, Ctrl+A and the folder dialog.
+#include "CommandsTestSupport.h"
+
+#include "engine/UniqueHandle.h"
+#include "files/LongPath.h"
+#include "platform/Messages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string Utf8Bom = "\xEF\xBB\xBF";
+
+std::wstring TestFolder() {
+    wchar_t Buffer[MAX_PATH * 4];
+    DWORD Length = GetModuleFileNameW(nullptr, Buffer, MAX_PATH * 4);
+    std::wstring Path(Buffer, Length);
+    return Path.substr(0, Path.rfind(L'\\') + 1);
+}
+
+std::wstring Upper(std::wstring Text) {
+    CharUpperBuffW(Text.data(), static_cast<DWORD>(Text.size()));
+    return Text;
+}
+
+bool Exists(const std::wstring& Path) { return GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The recorder writes its command line (UTF-16) to QV_RECORD_FILE.
+std::wstring WaitForRecord(const std::wstring& Record) {
+    for (int i = 0; i < 1000 && !Exists(Record); ++i) {
+        ProcessMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    FileBytes Bytes = ReadFileBytes(Record);
+    return std::wstring(reinterpret_cast<const wchar_t*>(Bytes.Bytes.data()), Bytes.Bytes.size() / 2);
+}
+
+std::string Utf8(const std::wstring& Text) {
+    int Length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+    std::string Result(static_cast<size_t>(Length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Length, nullptr, nullptr);
+    return Result;
+}
+
+class FileListCommands : public testing::Test, protected TCommandWindowTest {
+protected:
+    // Lists Folder's *.TXT files (all of them for an empty text) through the Search command.
+    void Search(const std::wstring& Folder, const std::wstring& TextToFind) {
+        SetInputs(Folder, L"*.TXT", TextToFind, L"", true);
+        Click(Form->btnSearch);
+        ASSERT_TRUE(WaitForRunEnd());
+    }
+    // F-keys are pressed in a control; the window sees them first.
+    void Press(WORD Key) { PressKey(Form->txtFilters, Key); }
+    TLanguageScope FLanguage{false};
+};
+
+TEST_F(FileListCommands, F8CyclesTheModesAndTheTitleAndLeavesAnUnknownModeAlone) {
+    const std::wstring Base = L"Quorvane 1.70";
+    const wchar_t* Titles[] = {L"Quorvane 1.70 (ANSI)", L"Quorvane 1.70 (UTF-16/LE)", L"Quorvane 1.70 (UTF-8)",
+                               L"Quorvane 1.70 (Auto)"};
+    ASSERT_EQ(Form->Caption(), L"Quorvane 1.70 (Auto)");
+    for (std::int32_t i = 0; i < 4; ++i) {
+        Press(VK_F8);
+        EXPECT_EQ(CurrentEncodingMode, (i + 1) % 4);
+        EXPECT_EQ(Form->Caption(), Titles[i]);
+        EXPECT_EQ(ApplicationTitle(), Titles[i]);
+    }
+    // A mode from an edited settings file has no label and no successor.
+    CurrentEncodingMode = 7;
+    SetApplicationTitle(Base);
+    Press(VK_F8);
+    EXPECT_EQ(CurrentEncodingMode, 7);
+    EXPECT_EQ(Form->Caption(), Base);
+    // During a run the keys do nothing.
+    CurrentEncodingMode = 2;
+    ComposeModeTitle();
+    WorkInProgress = true;
+    TBoxWatcher Boxes;
+    for (WORD Key : {VK_F8, VK_F4, VK_F12}) Press(Key);
+    WorkInProgress = false;
+    EXPECT_EQ(CurrentEncodingMode, 2);
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
+}
+
+TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExporting) {
+    Form->AppendFileItem(L"a.txt", L"1");  // F4 would export
+    EditorPath = L"NOTEPAD";
+    const std::wstring Caption = Form->Caption();
+    TBoxWatcher Boxes;
+    // A dialog that should not have come is cancelled (and recorded).
+    for (int i = 0; i < 40; ++i) Boxes.Answer(IDCANCEL);
+    for (TShiftState Shift : {TShiftState{ssShift}, TShiftState{ssCtrl}, TShiftState{ssAlt}, TShiftState{ssCtrl | ssShift},
+                              TShiftState{ssCtrl | ssAlt}}) {
+        for (WORD Key : {VK_F4, VK_F8, VK_F12}) {
+            if (Key == VK_F4 && (Shift & ssAlt)) continue;  // closes the window: below
+            SCOPED_TRACE(testing::Message() << "shift " << Shift << " key " << Key);
+            TModifierScope Modifiers(Shift);
+            Press(Key);
+            EXPECT_EQ(CurrentEncodingMode, 0);
+            EXPECT_EQ(Form->Caption(), Caption);
+            EXPECT_EQ(EditorPath, L"NOTEPAD");
+            EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
+        }
+    }
+    {
+        TModifierScope Modifiers(ssAlt);
+        Press(VK_F4);
+    }
+    for (int i = 0; i < 100 && Form->Handle(); ++i) {
+        ProcessMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    EXPECT_EQ(Form->Handle(), nullptr);
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
+}
+
+TEST_F(FileListCommands, AnEmptyListCannotBeExportedInEitherLanguage) {
+    for (bool Swedish : {true, false}) {
+        TLanguageScope Language(Swedish);
+        TBoxWatcher Boxes;
+        Press(VK_F4);
+        ASSERT_EQ(Boxes.Boxes().size(), 1u);
+        EXPECT_EQ(Boxes.Boxes()[0].Text, Swedish ? Wide("Fillistan är tom.") : L"The file list is empty.");
+    }
+}
+
+TEST_F(FileListCommands, AChangedFolderEmptiesTheListAndResetsTheLabel) {
+    Fixture.WriteFile(L"a.txt", "x");
+    Search(Fixture.Path(), L"x");
+    ASSERT_EQ(Form->FileItemCount(), 1);
+    ASSERT_EQ(TextOf(Form->lblFiles), L"Files: (1 | 1)");
+    // One character typed at the end.
+    SendMessageW(Form->txtFolder, EM_SETSEL, 1000, 1000);
+    SendMessageW(Form->txtFolder, WM_CHAR, L'x', 1);
+    Pump();
+    EXPECT_EQ(Form->FileItemCount(), 0);
+    EXPECT_EQ(ListView_GetItemCount(Form->lvFiles), 0);
+    EXPECT_EQ(TextOf(Form->lblFiles), L"Files: (0 | #)");
+    TBoxWatcher Boxes;
+    Press(VK_F4);
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Boxes.Boxes()[0].Text, L"The file list is empty.");
+}
+
+TEST_F(FileListCommands, AnApplyLeavesNothingToExport) {
+    Fixture.WriteFile(L"a.txt", "abc");
+    Search(Fixture.Path(), L"abc");
+    ASSERT_EQ(Form->FileItemCount(), 1);
+    SetInputs(Fixture.Path(), L"*.TXT", L"abc", L"x", true);
+    TBoxWatcher Boxes;
+    Boxes.Answer(IDYES);
+    Click(Form->btnApply);
+    ASSERT_TRUE(WaitForRunEnd());
+    Press(VK_F4);
+    ASSERT_EQ(Boxes.Boxes().size(), 3u) << BoxTexts(Boxes);
+    EXPECT_EQ(Boxes.Boxes()[2].Text, L"The file list is empty.");
+}
+
+// The export in both languages: the lines as listed, joined by CR LF without a
+// final break, UTF-8 with its mark; an existing file is replaced after the
+// dialog's question; a file that cannot be written is reported.
+TEST_F(FileListCommands, F4ExportsTheListAsListed) {
+    const std::wstring Folder = Fixture.MakeFolder(Wide("Mapp å"));
+    Fixture.WriteFile(Wide("Mapp å\\a.txt"), "");
+    Fixture.WriteFile(Wide("Mapp å\\sub\\b.txt"), std::string(1234, 'x'));
+    const std::wstring Export = Fixture.Path() + L"export.txt";
+    const std::wstring FolderText = Folder.substr(0, Folder.size() - 1);  // typed without the backslash
+
+    struct {
+        bool Swedish;
+        const wchar_t* TextToFind;
+        std::wstring Expected;
+        std::vector<int> Answers;  // save dialog, overwrite question
+    } Exports[] = {
+        {true, L"", Folder + L"a.txt (N/A)\r\n" + Folder + L"sub\\b.txt (N/A)", {IDOK}},
+        {false, L"x", Folder + L"sub\\b.txt (" + FormatCount(1234) + L")", {IDOK, IDYES}},
+    };
+    for (const auto& Case : Exports) {
+        SCOPED_TRACE(Case.Swedish ? "Swedish" : "English");
+        TLanguageScope Language(Case.Swedish);
+        Search(FolderText, Case.TextToFind);
+        Form->sdTXT.FileName = Export;  // as if typed into the dialog
+        TBoxWatcher Boxes;
+        for (int Answer : Case.Answers) Boxes.Answer(Answer);
+        Press(VK_F4);
+        // The save dialog, for an existing file the question (after which the
+        // dialog is active once more), then the message.
+        ASSERT_GE(Boxes.Boxes().size(), Case.Answers.size() + 1) << BoxTexts(Boxes);
+        EXPECT_EQ(Boxes.Boxes()[0].Caption, L"Export file list");  // the window's language
+        EXPECT_EQ(Boxes.Boxes().size() > 2, Case.Answers.size() > 1) << BoxTexts(Boxes);
+        EXPECT_EQ(Boxes.Boxes().back().Text,
+                  Case.Swedish ? Wide("Fillistan är nu exporterad.") : L"The file list is now exported.");
+        EXPECT_EQ(ReadFileBytes(Export).Bytes, Utf8Bom + Utf8(Case.Expected));
+        EXPECT_EQ(Form->sdTXT.FileName, L"");
+    }
+
+    // Cancelling the dialog writes nothing.
+    const std::string Before = ReadFileBytes(Export).Bytes;
+    {
+        TBoxWatcher Boxes;
+        Boxes.Answer(IDCANCEL);
+        Press(VK_F4);
+        EXPECT_EQ(Boxes.Boxes().size(), 1u) << BoxTexts(Boxes);
+    }
+    // A file held open by another program cannot be replaced: an error, never "exported".
+    Form->AppendFileItem(L"more.txt", L"1");
+    for (bool Swedish : {true, false}) {
+        TLanguageScope Language(Swedish);
+        UniqueFile Holder(
+            CreateFileW(ExtendedPath(Export).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(Holder.Valid());
+        Form->sdTXT.FileName = Export;
+        TBoxWatcher Boxes;
+        Boxes.Answer(IDOK);
+        Boxes.Answer(IDYES);
+        Press(VK_F4);
+        ASSERT_GE(Boxes.Boxes().size(), 3u) << BoxTexts(Boxes);
+        EXPECT_EQ(Boxes.Boxes().back().Text, Swedish ? Wide("Fillistan kunde inte exporteras.")
+                                                 : L"The file list could not be exported.");
+        Holder.Reset();
+        EXPECT_EQ(ReadFileBytes(Export).Bytes, Before);
+    }
+}
+
+// Opening the selected file: the quoted editor and the quoted path, started by
+// a double click or Enter, nothing without a selection.
+TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
+    const std::wstring Recorder = TestFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(Exists(Recorder)) << "the command-line recorder of the platform tests is missing";
+    Fixture.WriteFile(L"docs\\a.txt", "");
+    Fixture.WriteFile(L"docs\\sub\\b.txt", "");
+    const std::wstring Folder = Fixture.Path() + L"docs";
+    Search(Folder, L"");
+    ASSERT_EQ(Form->FileItemCount(), 2);
+    EditorPath = Recorder;
+    auto Record = [&](const wchar_t* Name) {
+        const std::wstring Path = Fixture.Path() + Name;
+        SetEnvironmentVariableW(L"QV_RECORD_FILE", Path.c_str());
+        return Path;
+    };
+
+    // No selection: Enter and a double click open nothing. Tab into the list marks
+    // the first row as focused without selecting it.
+    const std::wstring Nothing = Record(L"nothing.rec");
+    SetFocus(Form->btnApply);
+    PressKey(Form->btnApply, VK_TAB);
+    ASSERT_EQ(GetFocus(), Form->lvFiles);
+    EXPECT_EQ(ListView_GetItemState(Form->lvFiles, 0, LVIS_FOCUSED | LVIS_SELECTED), static_cast<UINT>(LVIS_FOCUSED));
+    EXPECT_EQ(Form->SelectedFileIndex(), -1);
+    PressKey(Form->lvFiles, VK_RETURN);
+    RECT Row{};
+    ListView_GetItemRect(Form->lvFiles, 1, &Row, LVIR_LABEL);
+    const LPARAM RowPoint = MAKELPARAM(Row.left + 2, (Row.top + Row.bottom) / 2);
+    RECT Empty{};
+    GetClientRect(Form->lvFiles, &Empty);
+    const LPARAM EmptyPoint = MAKELPARAM(Empty.right / 2, Empty.bottom - 2);  // below the rows
+    SendMessageW(Form->lvFiles, WM_LBUTTONDBLCLK, MK_LBUTTON, EmptyPoint);
+    SendMessageW(Form->lvFiles, WM_LBUTTONUP, 0, EmptyPoint);
+    Pump();
+
+    // A double click on the second row selects and opens it.
+    const std::wstring Clicked = Record(L"clicked.rec");
+    SendMessageW(Form->lvFiles, WM_LBUTTONDOWN, MK_LBUTTON, RowPoint);
+    SendMessageW(Form->lvFiles, WM_LBUTTONUP, 0, RowPoint);
+    SendMessageW(Form->lvFiles, WM_LBUTTONDBLCLK, MK_LBUTTON, RowPoint);
+    SendMessageW(Form->lvFiles, WM_LBUTTONUP, 0, RowPoint);
+    Pump();
+    EXPECT_EQ(Form->SelectedFileIndex(), 1);
+    EXPECT_EQ(WaitForRecord(Clicked), L"\"" + Recorder + L"\" \"" + Folder + L"\\sub\\b.txt\"");
+
+    // Enter on the selected row; without a chosen editor the system's Notepad,
+    // here a recorder named NOTEPAD.EXE found in the current folder.
+    TempFolder Current;
+    ASSERT_TRUE(CopyFileW(Recorder.c_str(), (Current.Path() + L"NOTEPAD.EXE").c_str(), FALSE));
+    wchar_t OldCurrent[MAX_PATH * 2];
+    GetCurrentDirectoryW(MAX_PATH * 2, OldCurrent);
+    SetCurrentDirectoryW(Current.Path().c_str());
+    EditorPath.clear();
+    ListView_SetItemState(Form->lvFiles, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    const std::wstring Entered = Record(L"entered.rec");
+    PressKey(Form->lvFiles, VK_RETURN);
+    EXPECT_EQ(WaitForRecord(Entered), L"\"NOTEPAD\" \"" + Folder + L"\\a.txt\"");
+    SetCurrentDirectoryW(OldCurrent);
+    SetEnvironmentVariableW(L"QV_RECORD_FILE", nullptr);
+    // Started before the others, had it been started at all.
+    EXPECT_FALSE(Exists(Nothing));
+}
+
+TEST_F(FileListCommands, CtrlAAloneSelectsAllOfTheMultiLineBox) {
+    struct {
+        TShiftState Shift;
+        bool SelectsAll;
+    } Cases[] = {{ssCtrl, true}, {ssCtrl | ssShift, false}, {ssCtrl | ssAlt, false}, {0, false}, {ssShift, false}};
+    for (HWND Box : {Form->txtTextToFind, Form->txtReplaceWith}) {
+        for (const auto& Case : Cases) {
+            SCOPED_TRACE(testing::Message() << (Box == Form->txtTextToFind ? "find" : "replace") << " shift "
+                                            << Case.Shift);
+            SetWindowTextW(Box, L"one\r\ntwo");
+            SendMessageW(Box, EM_SETSEL, 2, 2);
+            WORD Key = 'A';
+            if (Box == Form->txtTextToFind) Form->txtTextToFindKeyDown(Key, Case.Shift);
+            else Form->txtReplaceWithKeyDown(Key, Case.Shift);
+            EXPECT_EQ(Key, 'A');  // not consumed
+            DWORD Start = 0, End = 0;
+            SendMessageW(Box, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
+            EXPECT_EQ(Start, Case.SelectsAll ? 0u : 2u);
+            EXPECT_EQ(End, Case.SelectsAll ? 8u : 2u);
+        }
+    }
+    // From the keyboard.
+    SetWindowTextW(Form->txtReplaceWith, L"abc");
+    SetFocus(Form->txtReplaceWith);
+    SendMessageW(Form->txtReplaceWith, EM_SETSEL, 1, 1);
+    {
+        TModifierScope Modifiers(ssCtrl);
+        PressKey(Form->txtReplaceWith, 'A');
+    }
+    DWORD Start = 0, End = 0;
+    SendMessageW(Form->txtReplaceWith, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
+    EXPECT_EQ(Start, 0u);
+    EXPECT_EQ(End, 3u);
+    EXPECT_EQ(TextOf(Form->txtReplaceWith), L"abc");
+}
+
+// F12: the dialog starts at the chosen editor; OK takes the file, Cancel changes nothing.
+TEST_F(FileListCommands, F12ChoosesTheEditor) {
+    const std::wstring Recorder = TestFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(Exists(Recorder));
+    for (bool Swedish : {true, false}) {
+        TLanguageScope Language(Swedish);
+        EditorPath = Recorder;
+        Form->odEditor.FileName.clear();
+        TBoxWatcher Boxes;
+        Boxes.Answer(IDCANCEL);
+        Press(VK_F12);
+        ASSERT_EQ(Boxes.Boxes().size(), 1u);
+        EXPECT_EQ(Boxes.Boxes()[0].Caption, L"Browse");  // the window's language
+        EXPECT_EQ(EditorPath, Recorder);
+        EXPECT_EQ(Form->odEditor.FileName, Recorder);
+    }
+    // No editor yet: the dialog keeps its last file name, and OK takes it.
+    EditorPath.clear();
+    TBoxWatcher Boxes;
+    Boxes.Answer(IDOK);
+    Press(VK_F12);
+    ASSERT_EQ(Boxes.Boxes().size(), 1u);
+    EXPECT_EQ(Upper(EditorPath), Upper(Recorder));
+}
+
+// Browse: Cancel keeps the folder but adds the backslash, which is a change and
+// empties the list; OK with the folder already chosen changes nothing.
+TEST_F(FileListCommands, TheFolderDialogFillsTheFolderBox) {
+    const std::wstring Folder = Fixture.MakeFolder(L"Vald");
+    const std::wstring Typed = Folder.substr(0, Folder.size() - 1);
+    SetInputs(Typed, L"*.TXT", L"", L"", true);
+    Form->AppendFileItem(L"a.txt", L"1");
+    {
+        TBoxWatcher Boxes;
+        Boxes.Answer(IDCANCEL);
+        Click(Form->btnBrowse);
+        EXPECT_EQ(Boxes.Boxes().size(), 1u);
+    }
+    EXPECT_EQ(TextOf(Form->txtFolder), Folder);
+    EXPECT_EQ(Form->FileItemCount(), 0);
+    Form->AppendFileItem(L"a.txt", L"1");
+    {
+        TBoxWatcher Boxes;
+        Boxes.Answer(IDOK);
+        Click(Form->btnBrowse);
+        EXPECT_EQ(Boxes.Boxes().size(), 1u);
+    }
+    EXPECT_EQ(Upper(TextOf(Form->txtFolder)), Upper(Folder));
+    EXPECT_EQ(Form->FileItemCount(), 1);
+}
+
+}  // namespace
