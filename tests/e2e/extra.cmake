@@ -2,7 +2,8 @@
 # Quorvane.exe in fresh folders (each with its own settings file) under the same
 # Wine server and display, and reads their windows and settings files.
 if(TARGET Quorvane)
-  add_executable(e2e_tests ${CMAKE_CURRENT_LIST_DIR}/ProgramTests.cpp)
+  file(GLOB e2e_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+  add_executable(e2e_tests ${e2e_sources})
   target_link_libraries(e2e_tests PRIVATE qv_testsupport)
   target_compile_definitions(e2e_tests PRIVATE "QV_PROGRAM=\"$<TARGET_FILE:Quorvane>\"")
   add_dependencies(e2e_tests Quorvane)

@@ -1,0 +1,282 @@
+// The whole job done in the real program as a user does it: mouse clicks and
+// typing through the X display (xdotool), a search, the export with F4, an
+// apply, Ctrl+Q; then the exported list, the changed files and the settings.
+#include "TempFolder.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Control identifiers of the main window.
+constexpr int IdFolder = 102;
+constexpr int IdRecursive = 104;
+constexpr int IdTextToFind = 108;
+constexpr int IdSearch = 109;
+constexpr int IdCaseSensitive = 110;
+constexpr int IdReplaceWith = 112;
+constexpr int IdApply = 113;
+constexpr int IdFilesLabel = 114;
+constexpr int IdFiles = 115;
+
+const std::string Utf8Bom = "\xEF\xBB\xBF";
+
+std::wstring ProgramPath() {
+    std::wstring Path = Wide(QV_PROGRAM);
+    if (!Path.empty() && Path[0] == L'/') {
+        for (wchar_t& C : Path)
+            if (C == L'/') C = L'\\';
+        Path = L"Z:" + Path;
+    }
+    return Path;
+}
+
+bool WaitUntil(const std::function<bool()>& Condition, DWORD Milliseconds = 30000) {
+    const ULONGLONG Deadline = GetTickCount64() + Milliseconds;
+    while (!Condition()) {
+        if (GetTickCount64() > Deadline) return false;
+        Sleep(30);
+    }
+    return true;
+}
+
+// Runs xdotool (a Linux program, which Wine starts directly) and waits until it
+// has done its work. Wine cannot wait for a Linux process, so a shell runs it and
+// then leaves a mark in /tmp, for which this polls.
+bool Xdotool(const std::wstring& Arguments) {
+    static int Calls = 0;
+    const std::wstring Mark =
+        L"/tmp/qv-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++Calls) + L".done";
+    std::wstring WindowsMark = L"Z:" + Mark;
+    for (wchar_t& C : WindowsMark)
+        if (C == L'/') C = L'\\';
+    std::wstring CommandLine = L"/bin/sh -c \"/usr/bin/xdotool " + Arguments + L"; : > " + Mark + L"\"";
+    STARTUPINFOW Startup{};
+    Startup.cb = sizeof(Startup);
+    PROCESS_INFORMATION Process{};
+    if (!CreateProcessW(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup, &Process))
+        return false;
+    CloseHandle(Process.hProcess);
+    CloseHandle(Process.hThread);
+    const bool Done =
+        WaitUntil([&] { return GetFileAttributesW(WindowsMark.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
+    DeleteFileW(WindowsMark.c_str());
+    return Done;
+}
+
+void ClickOn(HWND Control) {
+    RECT Bounds{};
+    GetWindowRect(Control, &Bounds);
+    Xdotool(L"mousemove --sync " + std::to_wstring((Bounds.left + Bounds.right) / 2) + L" " +
+            std::to_wstring((Bounds.top + Bounds.bottom) / 2) + L" click 1");
+}
+
+// Text without quotes and not ending in a backslash.
+void Type(const std::wstring& Text) { Xdotool(L"type --delay 15 '" + Text + L"'"); }
+void Keys(const std::wstring& Keys) { Xdotool(L"key " + Keys); }
+
+// WM_GETTEXT, which the system carries across processes.
+std::wstring TextOf(HWND Window) {
+    wchar_t Buffer[1024] = L"";
+    DWORD_PTR Result = 0;
+    SendMessageTimeoutW(Window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(Buffer), SMTO_BLOCK, 5000, &Result);
+    return Buffer;
+}
+
+LRESULT Ask(HWND Window, UINT Message, WPARAM WParam = 0) {
+    DWORD_PTR Result = 0;
+    SendMessageTimeoutW(Window, Message, WParam, 0, SMTO_BLOCK, 5000, &Result);
+    return static_cast<LRESULT>(Result);
+}
+
+std::wstring HexOf(const std::wstring& Text) {
+    std::wstring Hex;
+    for (wchar_t C : Text) {
+        wchar_t Digits[8];
+        swprintf(Digits, 8, L"%04X", static_cast<unsigned>(C));
+        Hex += Digits;
+    }
+    return Hex;
+}
+
+std::string Narrow(const std::wstring& Text) {
+    int Length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+    std::string Result(static_cast<size_t>(Length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Length, nullptr, nullptr);
+    return Result;
+}
+
+struct TFind {
+    DWORD ProcessId;
+    const wchar_t* ClassName;
+    HWND Found;
+};
+
+BOOL CALLBACK FindWindowOf(HWND Window, LPARAM Data) {
+    auto* Find = reinterpret_cast<TFind*>(Data);
+    DWORD ProcessId = 0;
+    GetWindowThreadProcessId(Window, &ProcessId);
+    wchar_t ClassName[64] = L"";
+    GetClassNameW(Window, ClassName, 64);
+    if (ProcessId == Find->ProcessId && IsWindowVisible(Window) && std::wstring(ClassName) == Find->ClassName) {
+        Find->Found = Window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A private copy of the program in a folder of its own, with its own settings file.
+class TProgram {
+public:
+    TProgram() : FExe(FFolder.Path() + L"Quorvane.exe") {
+        EXPECT_TRUE(CopyFileW(ProgramPath().c_str(), FExe.c_str(), FALSE)) << "no program at " << QV_PROGRAM;
+        // An editor is chosen: no question about one at start-up.
+        FFolder.WriteFile(L"Quorvane.INI", "[Main]\r\nEditor=004E004F00540045005000410044\r\n");
+    }
+    ~TProgram() {
+        if (FProcess.hProcess) {
+            TerminateProcess(FProcess.hProcess, 1);
+            WaitForSingleObject(FProcess.hProcess, 10000);
+            CloseHandle(FProcess.hProcess);
+            CloseHandle(FProcess.hThread);
+        }
+    }
+    HWND Start() {
+        std::wstring CommandLine = L"\"" + FExe + L"\"";
+        STARTUPINFOW Startup{};
+        Startup.cb = sizeof(Startup);
+        if (!CreateProcessW(FExe.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            FFolder.Path().c_str(), &Startup, &FProcess))
+            return nullptr;
+        HWND Window = nullptr;
+        WaitUntil([&] { return (Window = Find(L"TfrmMain")) != nullptr; });
+        return Window;
+    }
+    HWND Find(const wchar_t* ClassName) const {
+        TFind Find{FProcess.dwProcessId, ClassName, nullptr};
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&Find));
+        return Find.Found;
+    }
+    // The program's message box (or dialog) that is open now, if any.
+    HWND Box() const { return Find(L"#32770"); }
+    bool WaitForEnd() {
+        if (WaitForSingleObject(FProcess.hProcess, 30000) != WAIT_OBJECT_0) return false;
+        CloseHandle(FProcess.hProcess);
+        CloseHandle(FProcess.hThread);
+        FProcess = PROCESS_INFORMATION{};
+        return true;
+    }
+    std::string Setting(const std::string& Key) const {
+        std::istringstream Stream(ReadFileBytes(FFolder.Path() + L"Quorvane.INI").Bytes);
+        std::string Line;
+        while (std::getline(Stream, Line)) {
+            if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+            if (Line.rfind(Key + "=", 0) == 0) return Line.substr(Key.size() + 1);
+        }
+        return "<missing>";
+    }
+
+private:
+    TempFolder FFolder;
+    std::wstring FExe;
+    PROCESS_INFORMATION FProcess{};
+};
+
+// The text of a message box's message.
+std::wstring BoxMessage(HWND Box) { return TextOf(GetDlgItem(Box, 0xFFFF)); }
+
+TEST(ProgramAtWork, SearchExportApplyAndQuitAsAUserDoes) {
+    TempFolder Data;
+    const std::wstring A = Data.WriteFile(L"a.txt", Utf8Bom + "Hello world, hello!");
+    const std::wstring B = Data.WriteFile(L"sub\\b.txt", "say hello");
+    const std::wstring C = Data.WriteFile(L"sub\\c.log", "hello");
+    const std::wstring D = Data.WriteFile(L"d.txt", "nothing");
+    const std::wstring Folder = Data.Path().substr(0, Data.Path().size() - 1);  // typed without the backslash
+    TempFolder Out;
+    const std::wstring Export = Out.Path() + L"list.txt";
+
+    TProgram Program;
+    HWND Window = Program.Start();
+    ASSERT_TRUE(Window);
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(Window) == L"Quorvane 1.70 (Auto)"; }));
+
+    // The search: folder, sub-folders, any letter case, the text.
+    ClickOn(GetDlgItem(Window, IdFolder));
+    Type(Folder);
+    ClickOn(GetDlgItem(Window, IdRecursive));
+    ClickOn(GetDlgItem(Window, IdCaseSensitive));
+    ClickOn(GetDlgItem(Window, IdTextToFind));
+    Type(L"hello");
+    ASSERT_EQ(TextOf(GetDlgItem(Window, IdFolder)), Folder);
+    ASSERT_EQ(Ask(GetDlgItem(Window, IdRecursive), BM_GETCHECK), BST_CHECKED);
+    ASSERT_EQ(Ask(GetDlgItem(Window, IdCaseSensitive), BM_GETCHECK), BST_UNCHECKED);
+    ClickOn(GetDlgItem(Window, IdSearch));
+    ASSERT_TRUE(WaitUntil([&] {
+        return Ask(GetDlgItem(Window, IdFiles), LVM_GETITEMCOUNT) == 2 && TextOf(Window) == L"Quorvane 1.70 (Auto)" &&
+               IsWindowEnabled(GetDlgItem(Window, IdSearch));
+    })) << "items " << Ask(GetDlgItem(Window, IdFiles), LVM_GETITEMCOUNT);
+    EXPECT_EQ(TextOf(GetDlgItem(Window, IdFilesLabel)), L"Files: (2 | 3)");
+    EXPECT_EQ(Program.Box(), nullptr);  // files were listed: no message
+
+    // F4: the save dialog takes the typed name; the program says it is done.
+    Keys(L"F4");
+    HWND Dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (Dialog = Program.Box()) != nullptr; }));
+    EXPECT_EQ(TextOf(Dialog), L"Export file list");
+    Type(Export.substr(0, Export.size() - 4));  // the dialog adds ".TXT"
+    Keys(L"Return");
+    HWND Box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (Box = Program.Box()) != nullptr && Box != Dialog; }));
+    EXPECT_EQ(BoxMessage(Box), L"The file list is now exported.");
+    Keys(L"Return");
+    ASSERT_TRUE(WaitUntil([&] { return Program.Box() == nullptr; }));
+
+    // The apply: the replacement, the question answered with Yes, the result.
+    ClickOn(GetDlgItem(Window, IdReplaceWith));
+    Type(L"bye");
+    ClickOn(GetDlgItem(Window, IdApply));
+    ASSERT_TRUE(WaitUntil([&] { return (Box = Program.Box()) != nullptr; }));
+    EXPECT_EQ(BoxMessage(Box), L"Continue?");
+    ClickOn(GetDlgItem(Box, IDYES));
+    HWND Question = Box;
+    ASSERT_TRUE(WaitUntil([&] { return (Box = Program.Box()) != nullptr && Box != Question; }));
+    EXPECT_EQ(BoxMessage(Box), L"Done. Number of files that were changed: 2. In total 3 replacement(s).");
+    ClickOn(GetDlgItem(Box, IDOK));
+    ASSERT_TRUE(WaitUntil([&] { return Program.Box() == nullptr; }));
+    EXPECT_EQ(TextOf(GetDlgItem(Window, IdTextToFind)), L"");
+    EXPECT_EQ(TextOf(GetDlgItem(Window, IdReplaceWith)), L"");
+    EXPECT_EQ(Ask(GetDlgItem(Window, IdFiles), LVM_GETITEMCOUNT), 0);
+
+    Keys(L"ctrl+q");
+    ASSERT_TRUE(Program.WaitForEnd());
+
+    // The list as it was shown, UTF-8 with its mark, no break after the last line.
+    EXPECT_EQ(ReadFileBytes(Export).Bytes,
+              Utf8Bom + Narrow(Folder + L"\\a.txt (2)\r\n" + Folder + L"\\sub\\b.txt (1)"));
+    // The changed files keep their encodings; the others are untouched.
+    EXPECT_EQ(ReadFileBytes(A).Bytes, Utf8Bom + "bye world, bye!");
+    EXPECT_EQ(ReadFileBytes(B).Bytes, "say bye");
+    EXPECT_EQ(ReadFileBytes(C).Bytes, "hello");
+    EXPECT_EQ(ReadFileBytes(D).Bytes, "nothing");
+    WIN32_FIND_DATAW Found;
+    HANDLE Find = FindFirstFileW((Data.Path() + L"*.TMP").c_str(), &Found);
+    EXPECT_EQ(Find, INVALID_HANDLE_VALUE) << "a temporary file was left";
+    if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
+    // What the user set is stored; the texts are not.
+    EXPECT_EQ(Program.Setting("Folder"), Narrow(HexOf(Folder)));
+    EXPECT_EQ(Program.Setting("Recursive"), "1");
+    EXPECT_EQ(Program.Setting("Filters"), Narrow(HexOf(L"*.TXT")));
+    EXPECT_EQ(Program.Setting("CaseSensitive"), "0");
+    EXPECT_EQ(Program.Setting("Editor"), Narrow(HexOf(L"NOTEPAD")));
+    EXPECT_EQ(Program.Setting("TextEncoding"), "0");
+}
+
+}  // namespace
