@@ -14,8 +14,9 @@ namespace {
 
 // The controls that a run disables and its end enables again, in this order.
 std::array<HWND, 10> RunControls(const TfrmMain& Form) {
-    return {Form.lvFiles,   Form.txtFolder, Form.btnBrowse,       Form.cbRecursive,    Form.txtFilters,
-            Form.txtTextToFind, Form.btnSearch, Form.cbCaseSensitive, Form.txtReplaceWith, Form.btnApply};
+    return {Form.lvFiles,    Form.txtFolder,     Form.btnBrowse, Form.cbRecursive,
+            Form.txtFilters, Form.txtTextToFind, Form.btnSearch, Form.cbCaseSensitive,
+            Form.txtReplaceWith, Form.btnApply};
 }
 
 void EnableRunControls(const TfrmMain& Form, bool Enabled) {
