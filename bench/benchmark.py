@@ -209,7 +209,7 @@ def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, 
         row["engine"] = engine
     target = 1.3 if case_sensitive else 1.5
     if product["seconds"] > target * floor["seconds"] or args.profile:
-        row["profile"] = run_driver(exe, "profile", folder, *options)
+        row["profile"] = best_of(args.repeat, lambda: run_driver(exe, "profile", folder, *options))
     row["ok"] = ok
     return row
 
@@ -240,8 +240,9 @@ def listing_case(args, folder):
             loud(f"{name}: the product's order of the first {limit} files differs from the plain reference's")
             ok = False
         plains.append((limit, plain))
+    profile = best_of(args.repeat, lambda: run_driver(exe, "profile", folder, *options))
     return {"case": name, "kind": "listing", "corpus": "flat", "product": product, "floor": floor,
-            "plains": plains, "folders": floor["folders"], "filters": 1, "recursive": False, "ok": ok}
+            "profile": profile, "plains": plains, "folders": floor["folders"], "filters": 1, "recursive": False, "ok": ok}
 
 
 def replace_case(args, tree, filters, word, replacement):
@@ -277,6 +278,25 @@ def replace_case(args, tree, filters, word, replacement):
             "plain": plain, "folders": floor["folders"], "filters": len(filters), "recursive": True, "ok": ok}
 
 
+API_GROUPS = (("enumeration", ("FindFirstFileW", "FindFirstFileExW", "FindNextFileW", "FindClose")),
+              ("open+close", ("CreateFileW", "CloseHandle", "GetFileSizeEx", "GetFileInformationByHandle")),
+              ("read", ("ReadFile",)),
+              ("write", ("WriteFile",)),
+              ("flush", ("FlushFileBuffers",)),
+              ("rename+delete", ("MoveFileW", "MoveFileExW", "DeleteFileW", "GetFileAttributesW")),
+              ("CompareStringW", ("CompareStringW",)),
+              ("conversions", ("LCMapStringW", "CharUpperBuffW", "MultiByteToWideChar", "WideCharToMultiByte")))
+
+
+def api_row(name, result):
+    cells, total = [], 0.0
+    for _, names in API_GROUPS:
+        seconds = sum(result.get(f"api_{n}_seconds", 0.0) for n in names)
+        total += seconds
+        cells.append(fmt(seconds) if seconds else "-")
+    return [name, fmt(result["seconds"]), *cells, fmt(result["seconds"] - total)]
+
+
 def fmt(value, digits=2):
     return f"{value:,.{digits}f}"
 
@@ -292,7 +312,7 @@ def table(headers, rows):
 
 
 def report(rows):
-    speed, memory, engine, profiles = [], [], [], []
+    speed, memory, engine, profiles, api = [], [], [], [], []
     for r in rows:
         p, fl = r["product"], r["floor"]
         secs = p["seconds"]
@@ -318,7 +338,7 @@ def report(rows):
         limit = r["folders"] * (r["filters"] + (1 if r["recursive"] else 0))
         passes = p["directory_passes"]
         peak = p["peak_working_set"]
-        if r["kind"] == "search" or r["kind"] == "listing":
+        if r["kind"] == "search":
             bound = 1.2 * (p["largest_bytes"] + 2 * p["largest_decoded_bytes"]) + 32 * MB
             bound_text = f"{fmt(mb(bound), 0)} {'ok' if peak <= bound else 'MISSED'}"
         else:
@@ -335,7 +355,11 @@ def report(rows):
             target = 1500 if r["cs"] else 1000
             engine.append([r["case"], fmt(mb(e["bytes"]), 0), fmt(rate, 0) + f" (>= {target}) " +
                            ("ok" if rate >= target else "MISSED"),
-                           fmt(mb(e["bytes"]) / e["decode_seconds"], 0), fmt(mb(e["bytes"]) / e["count_seconds"], 0)])
+                           fmt(mb(e["bytes"]) / e["decode_seconds"], 0), fmt(mb(e["bytes"]) / e["count_seconds"], 0),
+                           fmt(mb(e["bytes"]) / e["kept_decode_seconds"], 0),
+                           fmt(mb(e["bytes"]) / (e["kept_decode_seconds"] + e["count_seconds"]), 0)])
+        api.append(api_row(r["case"], p))
+        api.append(api_row("  its read floor", fl))
         if "profile" in r:
             pr = r["profile"]
             events = secs - pr["seconds"]
@@ -352,7 +376,12 @@ def report(rows):
                   "plain opens/file"], memory)]
     if engine:
         out += ["", "Engine: decoding and counting files already in memory, one thread (MB/s of input bytes)",
-                table(["case", "MB", "decode + count MB/s", "decode MB/s", "count MB/s"], engine)]
+                table(["case", "MB", "decode + count MB/s", "decode MB/s", "count MB/s",
+                       "decode MB/s, text memory kept", "decode + count, text memory kept"], engine)]
+    out += ["", "Time inside system calls during each run, in seconds (counted through the driver's import "
+            "entries; rest = wall time less these: decoding, counting, sort code, allocation, events)",
+            table(["case", "wall", "enumeration", "open+close", "read", "write", "flush", "rename+delete",
+                   "CompareStringW", "case maps+conversions", "rest"], api)]
     if profiles:
         out += ["", "Where the time goes (seconds; the worker's steps timed one by one with the product's routines; "
                 "events = run - sum of steps; the floor's enumeration and open+read for comparison)",

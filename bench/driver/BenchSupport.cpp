@@ -98,34 +98,6 @@ TMemory ProcessMemory() {
 
 namespace {
 
-std::atomic<std::int64_t> CreateFileCalls{0};
-std::atomic<std::int64_t> FindFirstCalls{0};
-std::atomic<std::int64_t> ReadFileCalls{0};
-
-decltype(&CreateFileW) RealCreateFileW = nullptr;
-decltype(&FindFirstFileW) RealFindFirstFileW = nullptr;
-decltype(&FindFirstFileExW) RealFindFirstFileExW = nullptr;
-decltype(&ReadFile) RealReadFile = nullptr;
-
-HANDLE WINAPI CountedCreateFileW(LPCWSTR Name, DWORD Access, DWORD Share, LPSECURITY_ATTRIBUTES Security,
-                                 DWORD Disposition, DWORD Flags, HANDLE Template) {
-    ++CreateFileCalls;
-    return RealCreateFileW(Name, Access, Share, Security, Disposition, Flags, Template);
-}
-HANDLE WINAPI CountedFindFirstFileW(LPCWSTR Name, LPWIN32_FIND_DATAW Data) {
-    ++FindFirstCalls;
-    return RealFindFirstFileW(Name, Data);
-}
-HANDLE WINAPI CountedFindFirstFileExW(LPCWSTR Name, FINDEX_INFO_LEVELS Level, LPVOID Data, FINDEX_SEARCH_OPS Op,
-                                      LPVOID Filter, DWORD Flags) {
-    ++FindFirstCalls;
-    return RealFindFirstFileExW(Name, Level, Data, Op, Filter, Flags);
-}
-BOOL WINAPI CountedReadFile(HANDLE File, LPVOID Buffer, DWORD Size, LPDWORD Read, LPOVERLAPPED Overlapped) {
-    ++ReadFileCalls;
-    return RealReadFile(File, Buffer, Size, Read, Overlapped);
-}
-
 // The import entry of Dll!Name in this executable (statically linked, so every
 // call of the product's libraries goes through it), or null.
 void** ImportEntry(const char* Dll, const char* Name) {
@@ -149,28 +121,90 @@ void** ImportEntry(const char* Dll, const char* Name) {
     return nullptr;
 }
 
-template <typename F>
-void Redirect(const char* Name, F& Real, F Counted) {
-    void** Entry = ImportEntry("kernel32.dll", Name);
-    if (!Entry) return;
-    DWORD Old = 0;
-    if (!VirtualProtect(Entry, sizeof(void*), PAGE_READWRITE, &Old)) return;
-    Real = reinterpret_cast<F>(*Entry);
-    *Entry = reinterpret_cast<void*>(Counted);
-    VirtualProtect(Entry, sizeof(void*), Old, &Old);
+struct TApiCounter {
+    const char* Name;
+    void* Real = nullptr;
+    std::atomic<std::int64_t> Calls{0};
+    std::atomic<std::int64_t> Ticks{0};
+};
+
+TApiCounter Counters[] = {{"CreateFileW"},      {"CloseHandle"},     {"FindFirstFileW"},  {"FindFirstFileExW"},
+                          {"FindNextFileW"},    {"FindClose"},       {"ReadFile"},        {"WriteFile"},
+                          {"FlushFileBuffers"}, {"MoveFileW"},       {"MoveFileExW"},     {"DeleteFileW"},
+                          {"GetFileSizeEx"},    {"GetFileAttributesW"}, {"GetFileInformationByHandle"},
+                          {"CompareStringW"},   {"LCMapStringW"},    {"CharUpperBuffW"},  {"MultiByteToWideChar"},
+                          {"WideCharToMultiByte"}};
+
+template <int Id, typename R, typename... A>
+R WINAPI Counted(A... Arguments) {
+    LARGE_INTEGER Start, End;
+    QueryPerformanceCounter(&Start);
+    R Result = reinterpret_cast<R(WINAPI*)(A...)>(Counters[Id].Real)(Arguments...);
+    QueryPerformanceCounter(&End);
+    Counters[Id].Calls.fetch_add(1, std::memory_order_relaxed);
+    Counters[Id].Ticks.fetch_add(End.QuadPart - Start.QuadPart, std::memory_order_relaxed);
+    return Result;
+}
+
+template <int Id, typename R, typename... A>
+void Redirect(R(WINAPI*)(A...)) {
+    // Functions the program never imports (a user32 one, say) have no entry: nothing to count.
+    for (const char* Dll : {"kernel32.dll", "user32.dll"}) {
+        void** Entry = ImportEntry(Dll, Counters[Id].Name);
+        if (!Entry) continue;
+        DWORD Old = 0;
+        if (!VirtualProtect(Entry, sizeof(void*), PAGE_READWRITE, &Old)) return;
+        Counters[Id].Real = *Entry;
+        *Entry = reinterpret_cast<void*>(&Counted<Id, R, A...>);
+        VirtualProtect(Entry, sizeof(void*), Old, &Old);
+        return;
+    }
 }
 
 }  // namespace
 
 void InstallCallCounters() {
-    Redirect("CreateFileW", RealCreateFileW, &CountedCreateFileW);
-    Redirect("FindFirstFileW", RealFindFirstFileW, &CountedFindFirstFileW);
-    Redirect("FindFirstFileExW", RealFindFirstFileExW, &CountedFindFirstFileExW);
-    Redirect("ReadFile", RealReadFile, &CountedReadFile);
+    Redirect<0>(&CreateFileW);
+    Redirect<1>(&CloseHandle);
+    Redirect<2>(&FindFirstFileW);
+    Redirect<3>(&FindFirstFileExW);
+    Redirect<4>(&FindNextFileW);
+    Redirect<5>(&FindClose);
+    Redirect<6>(&ReadFile);
+    Redirect<7>(&WriteFile);
+    Redirect<8>(&FlushFileBuffers);
+    Redirect<9>(&MoveFileW);
+    Redirect<10>(&MoveFileExW);
+    Redirect<11>(&DeleteFileW);
+    Redirect<12>(&GetFileSizeEx);
+    Redirect<13>(&GetFileAttributesW);
+    Redirect<14>(&GetFileInformationByHandle);
+    Redirect<15>(&CompareStringW);
+    Redirect<16>(&LCMapStringW);
+    Redirect<17>(&CharUpperBuffW);
+    Redirect<18>(&MultiByteToWideChar);
+    Redirect<19>(&WideCharToMultiByte);
+}
+
+std::vector<TApiStat> ApiStats() {
+    LARGE_INTEGER Frequency;
+    QueryPerformanceFrequency(&Frequency);
+    std::vector<TApiStat> Stats;
+    for (const TApiCounter& C : Counters)
+        Stats.push_back({C.Name, C.Calls.load(),
+                         static_cast<double>(C.Ticks.load()) / static_cast<double>(Frequency.QuadPart)});
+    return Stats;
 }
 
 TCallCounts CallCounts() {
-    return {CreateFileCalls.load(), FindFirstCalls.load(), ReadFileCalls.load()};
+    TCallCounts Result;
+    Result.Api = ApiStats();
+    for (const TApiStat& S : Result.Api) {
+        if (S.Name == "CreateFileW") Result.CreateFile = S.Calls;
+        if (S.Name == "FindFirstFileW" || S.Name == "FindFirstFileExW") Result.FindFirst += S.Calls;
+        if (S.Name == "ReadFile") Result.ReadFile = S.Calls;
+    }
+    return Result;
 }
 
 void TResult::Set(const std::string& Key, double Value) {

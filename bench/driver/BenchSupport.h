@@ -36,14 +36,22 @@ struct TMemory {
 };
 TMemory ProcessMemory();
 
-// Calls of the file-system functions the product and the references make,
-// counted by redirecting this executable's own import entries.
+// Calls of the system functions the product and the references make, counted and
+// timed by redirecting this executable's own import entries (the product's
+// libraries are linked in statically, so their calls go through them too).
+struct TApiStat {
+    std::string Name;
+    std::int64_t Calls = 0;
+    double Seconds = 0;
+};
+void InstallCallCounters();
+std::vector<TApiStat> ApiStats();
 struct TCallCounts {
     std::int64_t CreateFile = 0;
     std::int64_t FindFirst = 0;    // FindFirstFileW and FindFirstFileExW: directory passes
     std::int64_t ReadFile = 0;
+    std::vector<TApiStat> Api;
 };
-void InstallCallCounters();
 TCallCounts CallCounts();
 
 // "key=value" lines on standard output, read by bench/benchmark.py.
