@@ -2,6 +2,7 @@
 
 #include "engine/TextMatching.h"
 #include "platform/Language.h"
+#include "platform/Messages.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -126,6 +127,19 @@ std::wstring CliUsage() {
         L"Defaults: filter *.TXT, not recursive, case sensitive, automatic encoding.\r\n"
         L"Language: /SWEDISH or /ENGLISH (otherwise the system's locale).\r\n"
         L"Exit code: 0 when a file was listed or changed, 1 when none, 2 for bad input.\r\n");
+}
+
+std::wstring InputError(const TCliOptions& Options) {
+    const bool Apply = Options.Command == L"replace";
+    if (!FolderExists(Options.Folder)) return MsgSpecifyExistingFolder();
+    if (Options.Filters.empty()) return MsgSpecifyFilters();
+    // ANSI mode cannot hold code units above U+00FF; Search tests only the text to find.
+    if (Options.TextEncoding == 1 &&
+        (ContainsUnicodeChars(Options.TextToFind) || (Apply && ContainsUnicodeChars(Options.ReplaceWith))))
+        return MsgAnsiModeUnicode();
+    if (Apply && Options.TextToFind.empty()) return MsgSpecifyTextToFind();
+    if (Apply && Options.CaseSensitive && Options.TextToFind == Options.ReplaceWith) return MsgSameTextCaseSensitive();
+    return {};
 }
 
 TCliOutput::TCliOutput(unsigned long StdHandle) : FHandle(GetStdHandle(StdHandle)) {

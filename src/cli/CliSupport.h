@@ -28,6 +28,9 @@ struct TCliOptions {
 bool ParseCliArguments(const std::vector<std::wstring>& Arguments, TCliOptions& Options, std::wstring& Error);
 std::vector<std::wstring> CommandLineArguments();
 std::wstring CliUsage();
+// The window's input checks for the command, in its order: the first message that
+// applies, or the empty text when the input passes.
+std::wstring InputError(const TCliOptions& Options);
 
 // Buffered output to standard output or standard error.
 class TCliOutput {

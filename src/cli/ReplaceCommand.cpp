@@ -10,26 +10,8 @@
 int RunReplaceCommand(const TCliOptions& Options) {
     TCliOutput Out(STD_OUTPUT_HANDLE);
     TCliOutput Err(STD_ERROR_HANDLE);
-    // The window's input checks, in its order.
-    if (!FolderExists(Options.Folder)) {
-        Err.WriteLine(MsgSpecifyExistingFolder());
-        return ExitBadInput;
-    }
-    if (Options.Filters.empty()) {
-        Err.WriteLine(MsgSpecifyFilters());
-        return ExitBadInput;
-    }
-    if (Options.TextEncoding == 1 &&
-        (ContainsUnicodeChars(Options.TextToFind) || ContainsUnicodeChars(Options.ReplaceWith))) {
-        Err.WriteLine(MsgAnsiModeUnicode());
-        return ExitBadInput;
-    }
-    if (Options.TextToFind.empty()) {
-        Err.WriteLine(MsgSpecifyTextToFind());
-        return ExitBadInput;
-    }
-    if (Options.CaseSensitive && Options.TextToFind == Options.ReplaceWith) {
-        Err.WriteLine(MsgSameTextCaseSensitive());
+    if (std::wstring Error = InputError(Options); !Error.empty()) {
+        Err.WriteLine(Error);
         return ExitBadInput;
     }
 

@@ -8,17 +8,8 @@
 int RunSearchCommand(const TCliOptions& Options) {
     TCliOutput Out(STD_OUTPUT_HANDLE);
     TCliOutput Err(STD_ERROR_HANDLE);
-    // The window's input checks, in its order.
-    if (!FolderExists(Options.Folder)) {
-        Err.WriteLine(MsgSpecifyExistingFolder());
-        return ExitBadInput;
-    }
-    if (Options.Filters.empty()) {
-        Err.WriteLine(MsgSpecifyFilters());
-        return ExitBadInput;
-    }
-    if (Options.TextEncoding == 1 && ContainsUnicodeChars(Options.TextToFind)) {
-        Err.WriteLine(MsgAnsiModeUnicode());
+    if (std::wstring Error = InputError(Options); !Error.empty()) {
+        Err.WriteLine(Error);
         return ExitBadInput;
     }
 

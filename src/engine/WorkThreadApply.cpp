@@ -1,7 +1,7 @@
 #include "engine/WorkThreadApply.h"
 
 #include "engine/TextMatching.h"
-#include "files/FileCollection.h"
+#include "engine/WorkThreadRun.h"
 #include "files/SafeFileWriter.h"
 #include "files/TextFileReader.h"
 
@@ -37,26 +37,18 @@ void TWorkThreadApply::Run() {
     FSkipCount = 0;
     FChangeCount = 0;
     FReplaceCount = 0;
-    const TStringArray Filters = SplitText(FFilters, L"; ");
-    const std::wstring Folder = WithTrailingBackslash(FFolder);
-    TFileCollector Collector;
-    for (const std::wstring& Filter : Filters) {
-        FCurrentFilter = Filter;
-        SyncShowCurrentFilter();
-        TStringArray Files = Collector.Collect(Folder, Filter, FRecursive, false, false, false);
-        if (!Files.empty()) {
-            SortFileList(Files, false);
-            const auto Count = static_cast<std::int64_t>(Files.size());
-            for (std::int64_t i = 0; i < Count; ++i) {
-                FProgressValue = static_cast<std::int32_t>(ProgressPercent(i, Count - 1, 100));
-                SyncProgress();
-                ApplyToFile(Files[static_cast<size_t>(i)]);
-                // Polled only here: the file just handled is always finished, write included.
-                if (Terminated()) break;
-            }
-        }
-        if (Terminated()) break;
-    }
+    WalkRunFiles(
+        FFolder, FFilters, FRecursive,
+        [this](const std::wstring& Filter) {
+            FCurrentFilter = Filter;
+            SyncShowCurrentFilter();
+        },
+        [this](const std::wstring& File, std::int32_t ProgressValue) {
+            FProgressValue = ProgressValue;
+            SyncProgress();
+            ApplyToFile(File);  // the terminate request is looked at after the write
+        },
+        [this] { return Terminated(); });
 }
 
 void TWorkThreadApply::ApplyToFile(const std::wstring& File) {

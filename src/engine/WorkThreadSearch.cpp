@@ -1,7 +1,7 @@
 #include "engine/WorkThreadSearch.h"
 
 #include "engine/TextMatching.h"
-#include "files/FileCollection.h"
+#include "engine/WorkThreadRun.h"
 #include "files/TextFileReader.h"
 
 TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
@@ -34,45 +34,41 @@ void TWorkThreadSearch::Run() {
     FSkipCount = 0;
     FOccurences = 0;
     FTotalOccurences = 0;
-    const TStringArray Filters = SplitText(FFilters, L"; ");
-    const std::wstring Folder = WithTrailingBackslash(FFolder);
-    TFileCollector Collector;  // later filters reuse the sub-folder lists of the first
-    for (const std::wstring& Filter : Filters) {
-        FCurrentFilter = Filter;
-        SyncShowCurrentFilter();
-        TStringArray Files = Collector.Collect(Folder, Filter, FRecursive, false, false, false);
-        if (!Files.empty()) {
-            SortFileList(Files, false);
-            const auto Count = static_cast<std::int64_t>(Files.size());
-            for (std::int64_t i = 0; i < Count; ++i) {
-                const std::wstring& File = Files[static_cast<size_t>(i)];
-                FProgressValue = static_cast<std::int32_t>(ProgressPercent(i, Count - 1, 100));
-                SyncProgress();
-                if (FTextToFind.empty()) {
-                    // Listing mode: every file, neither probed nor read.
-                    FFileName = File;
-                    FOccurences = 0;
-                    FTotalOccurences = 0;
-                    SyncAddFile();
-                } else {
-                    TTextFileContent Content = LoadTextFile(File, FTextEncoding, false);
-                    if (Content.Mode == 0) {
-                        ++FSkipCount;
-                        FOccurences = 0;
-                    } else if (Content.Mode >= 1 && Content.Mode <= 3) {
-                        FOccurences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
-                    }
-                    // A mode outside 0..3 reads nothing and leaves the count as it was.
-                    if (FOccurences > 0) {
-                        FTotalOccurences += FOccurences;
-                        FFileName = File;
-                        SyncAddFile();
-                    }
-                }
-                if (Terminated()) break;
-            }
-        }
-        if (Terminated()) break;
+    WalkRunFiles(
+        FFolder, FFilters, FRecursive,
+        [this](const std::wstring& Filter) {
+            FCurrentFilter = Filter;
+            SyncShowCurrentFilter();
+        },
+        [this](const std::wstring& File, std::int32_t ProgressValue) {
+            FProgressValue = ProgressValue;
+            SyncProgress();
+            ExamineFile(File);
+        },
+        [this] { return Terminated(); });
+}
+
+void TWorkThreadSearch::ExamineFile(const std::wstring& File) {
+    if (FTextToFind.empty()) {
+        // Listing mode: every file, neither probed nor read.
+        FFileName = File;
+        FOccurences = 0;
+        FTotalOccurences = 0;
+        SyncAddFile();
+        return;
+    }
+    TTextFileContent Content = LoadTextFile(File, FTextEncoding, false);
+    if (Content.Mode == 0) {
+        ++FSkipCount;
+        FOccurences = 0;
+    } else if (Content.Mode >= 1 && Content.Mode <= 3) {
+        FOccurences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+    }
+    // A mode outside 0..3 reads nothing and leaves the count as it was.
+    if (FOccurences > 0) {
+        FTotalOccurences += FOccurences;
+        FFileName = File;
+        SyncAddFile();
     }
 }
 

@@ -30,6 +30,7 @@ protected:
 
 private:
     void Run();
+    void ExamineFile(const std::wstring& File);
     void SyncShowCurrentFilter();
     void SyncProgress();
     void SyncAddFile();

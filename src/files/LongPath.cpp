@@ -19,11 +19,11 @@ std::wstring CurrentFolder() {
 
 // The full path of a drive-relative start such as "D:" (that drive's current folder).
 std::wstring DriveFolder(wchar_t Drive) {
-    wchar_t Spec[3] = {Drive, L':', L'\0'};
-    DWORD Length = GetFullPathNameW(Spec, 0, nullptr, nullptr);
-    if (Length == 0) return std::wstring(Spec) + L"\\";
+    wchar_t DriveName[3] = {Drive, L':', L'\0'};
+    DWORD Length = GetFullPathNameW(DriveName, 0, nullptr, nullptr);
+    if (Length == 0) return std::wstring(DriveName) + L"\\";
     std::wstring Result(Length, L'\0');
-    Length = GetFullPathNameW(Spec, Length, Result.data(), nullptr);
+    Length = GetFullPathNameW(DriveName, Length, Result.data(), nullptr);
     Result.resize(Length);
     return Result;
 }
