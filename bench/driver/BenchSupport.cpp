@@ -47,13 +47,13 @@ bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error) {
             if (!Value(Number)) return false;
             Args.Encoding = std::stoi(Number);
         } else if (A[i] == L"--case") {
-            std::wstring Spec;
-            if (!Value(Spec)) return false;
-            if (Spec.size() < 3 || (Spec.compare(0, 3, L"cs:") != 0 && Spec.compare(0, 3, L"ci:") != 0)) {
+            std::wstring CaseText;
+            if (!Value(CaseText)) return false;
+            if (CaseText.size() < 3 || (CaseText.compare(0, 3, L"cs:") != 0 && CaseText.compare(0, 3, L"ci:") != 0)) {
                 Error = L"--case takes cs:WORD or ci:WORD";
                 return false;
             }
-            Args.Cases.emplace_back(Spec[1] == L's', Spec.substr(3));
+            Args.Cases.emplace_back(CaseText[1] == L's', CaseText.substr(3));
         } else if (A[i] == L"--limit") {
             if (!Value(Number)) return false;
             Args.Limit = std::stoll(Number);
