@@ -1,7 +1,7 @@
 // The whole job done in the real program as a user does it: mouse clicks and
 // typing through the X display (xdotool), a search, the export with F4, an
 // apply, Ctrl+Q; then the exported list, the changed files and the settings.
-#include "TempFolder.h"
+#include "ProgramSupport.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -28,16 +28,6 @@ constexpr int IdFilesLabel = 114;
 constexpr int IdFiles = 115;
 
 const std::string Utf8Bom = "\xEF\xBB\xBF";
-
-std::wstring ProgramPath() {
-    std::wstring Path = Wide(QV_PROGRAM);
-    if (!Path.empty() && Path[0] == L'/') {
-        for (wchar_t& C : Path)
-            if (C == L'/') C = L'\\';
-        Path = L"Z:" + Path;
-    }
-    return Path;
-}
 
 bool WaitUntil(const std::function<bool()>& Condition, DWORD Milliseconds = 30000) {
     const ULONGLONG Deadline = GetTickCount64() + Milliseconds;
@@ -83,14 +73,6 @@ void ClickOn(HWND Control) {
 void Type(const std::wstring& Text) { Xdotool(L"type --delay 15 '" + Text + L"'"); }
 void Keys(const std::wstring& Keys) { Xdotool(L"key " + Keys); }
 
-// WM_GETTEXT, which the system carries across processes.
-std::wstring TextOf(HWND Window) {
-    wchar_t Buffer[1024] = L"";
-    DWORD_PTR Result = 0;
-    SendMessageTimeoutW(Window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(Buffer), SMTO_BLOCK, 5000, &Result);
-    return Buffer;
-}
-
 LRESULT Ask(HWND Window, UINT Message, WPARAM WParam = 0) {
     DWORD_PTR Result = 0;
     SendMessageTimeoutW(Window, Message, WParam, 0, SMTO_BLOCK, 5000, &Result);
@@ -114,82 +96,6 @@ std::string Narrow(const std::wstring& Text) {
     return Result;
 }
 
-struct TFind {
-    DWORD ProcessId;
-    const wchar_t* ClassName;
-    HWND Found;
-};
-
-BOOL CALLBACK FindWindowOf(HWND Window, LPARAM Data) {
-    auto* Find = reinterpret_cast<TFind*>(Data);
-    DWORD ProcessId = 0;
-    GetWindowThreadProcessId(Window, &ProcessId);
-    wchar_t ClassName[64] = L"";
-    GetClassNameW(Window, ClassName, 64);
-    if (ProcessId == Find->ProcessId && IsWindowVisible(Window) && std::wstring(ClassName) == Find->ClassName) {
-        Find->Found = Window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A private copy of the program in a folder of its own, with its own settings file.
-class TProgram {
-public:
-    TProgram() : FExe(FFolder.Path() + L"Quorvane.exe") {
-        EXPECT_TRUE(CopyFileW(ProgramPath().c_str(), FExe.c_str(), FALSE)) << "no program at " << QV_PROGRAM;
-        // An editor is chosen: no question about one at start-up.
-        FFolder.WriteFile(L"Quorvane.INI", "[Main]\r\nEditor=004E004F00540045005000410044\r\n");
-    }
-    ~TProgram() {
-        if (FProcess.hProcess) {
-            TerminateProcess(FProcess.hProcess, 1);
-            WaitForSingleObject(FProcess.hProcess, 10000);
-            CloseHandle(FProcess.hProcess);
-            CloseHandle(FProcess.hThread);
-        }
-    }
-    HWND Start() {
-        std::wstring CommandLine = L"\"" + FExe + L"\"";
-        STARTUPINFOW Startup{};
-        Startup.cb = sizeof(Startup);
-        if (!CreateProcessW(FExe.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            FFolder.Path().c_str(), &Startup, &FProcess))
-            return nullptr;
-        HWND Window = nullptr;
-        WaitUntil([&] { return (Window = Find(L"TfrmMain")) != nullptr; });
-        return Window;
-    }
-    HWND Find(const wchar_t* ClassName) const {
-        TFind Find{FProcess.dwProcessId, ClassName, nullptr};
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&Find));
-        return Find.Found;
-    }
-    // The program's message box (or dialog) that is open now, if any.
-    HWND Box() const { return Find(L"#32770"); }
-    bool WaitForEnd() {
-        if (WaitForSingleObject(FProcess.hProcess, 30000) != WAIT_OBJECT_0) return false;
-        CloseHandle(FProcess.hProcess);
-        CloseHandle(FProcess.hThread);
-        FProcess = PROCESS_INFORMATION{};
-        return true;
-    }
-    std::string Setting(const std::string& Key) const {
-        std::istringstream Stream(ReadFileBytes(FFolder.Path() + L"Quorvane.INI").Bytes);
-        std::string Line;
-        while (std::getline(Stream, Line)) {
-            if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-            if (Line.rfind(Key + "=", 0) == 0) return Line.substr(Key.size() + 1);
-        }
-        return "<missing>";
-    }
-
-private:
-    TempFolder FFolder;
-    std::wstring FExe;
-    PROCESS_INFORMATION FProcess{};
-};
-
 // The text of a message box's message.
 std::wstring BoxMessage(HWND Box) { return TextOf(GetDlgItem(Box, 0xFFFF)); }
 
@@ -203,7 +109,8 @@ TEST(ProgramAtWork, SearchExportApplyAndQuitAsAUserDoes) {
     TempFolder Out;
     const std::wstring Export = Out.Path() + L"list.txt";
 
-    TProgram Program;
+    // An editor is chosen: no question about one at start-up.
+    TProgram Program("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     HWND Window = Program.Start();
     ASSERT_TRUE(Window);
     ASSERT_TRUE(WaitUntil([&] { return TextOf(Window) == L"Quorvane 1.70 (Auto)"; }));
