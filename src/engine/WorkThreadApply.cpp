@@ -20,17 +20,7 @@ TWorkThreadApply::~TWorkThreadApply() {
 }
 
 void TWorkThreadApply::Execute() {
-    try {
-        Run();
-    } catch (...) {
-        // A fault (memory exhausted on a huge file, a failing handler) ends the
-        // run early; the window still learns that it is over, with the counts so
-        // far. A file being written is either complete or untouched.
-    }
-    try {
-        SyncReturnValues();
-    } catch (...) {
-    }
+    RunThenReport([this] { Run(); }, [this] { SyncReturnValues(); });
 }
 
 void TWorkThreadApply::Run() {

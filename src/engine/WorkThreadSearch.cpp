@@ -18,16 +18,7 @@ TWorkThreadSearch::~TWorkThreadSearch() {
 }
 
 void TWorkThreadSearch::Execute() {
-    try {
-        Run();
-    } catch (...) {
-        // A fault (memory exhausted on a huge file, a failing handler) ends the
-        // run early; the window still learns that it is over.
-    }
-    try {
-        SyncReturnValues();
-    } catch (...) {
-    }
+    RunThenReport([this] { Run(); }, [this] { SyncReturnValues(); });
 }
 
 void TWorkThreadSearch::Run() {

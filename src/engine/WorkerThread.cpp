@@ -95,6 +95,17 @@ void WorkerThread::ServePendingCall() {
     WakeAllConditionVariable(&FChanged);
 }
 
+void WorkerThread::RunThenReport(const std::function<void()>& Body, const std::function<void()>& Report) noexcept {
+    try {
+        Body();
+    } catch (...) {
+    }
+    try {
+        Report();
+    } catch (...) {
+    }
+}
+
 void WorkerThread::Synchronize(const std::function<void()>& Call) {
     if (GetCurrentThreadId() == FOwnerThreadId) {
         Call();

@@ -33,6 +33,10 @@ protected:
     // Runs Call on the main thread; the worker waits until it has returned. An
     // exception thrown by Call is rethrown here, on the worker.
     void Synchronize(const std::function<void()>& Call);
+    // Runs the body of a run and then its report. A fault in the body (memory
+    // exhausted on a huge file, a failing handler) ends the run early, and the
+    // report still comes, so the owner always learns that the run is over.
+    void RunThenReport(const std::function<void()>& Body, const std::function<void()>& Report) noexcept;
     // Derived destructors call this first, so the body never outlives the fields it uses.
     void TerminateAndWait();
 
