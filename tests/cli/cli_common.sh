@@ -17,6 +17,13 @@ run_cli() {
   errfile=$(mktemp)
   "$WINE_EXEC" "$CLI" "$@" >"$outfile" 2>"$errfile"
   rc=$?
+  # The program itself exits with 0, 1 or 2. Anything else with no output at all
+  # means Wine did not get it running; say so and try that start once more.
+  if ((rc > 2)) && [[ ! -s "$outfile" ]]; then
+    echo "note: no run of the program (exit code $rc, stderr: $(head -c 300 "$errfile")); starting it once more"
+    "$WINE_EXEC" "$CLI" "$@" >"$outfile" 2>"$errfile"
+    rc=$?
+  fi
   out=$(tr -d '\r' <"$outfile")
   err=$(tr -d '\r' <"$errfile")
   rm -f "$outfile" "$errfile"
