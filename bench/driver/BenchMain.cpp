@@ -12,10 +12,10 @@
 #include "BenchSupport.h"
 #include "PlainReference.h"
 
-#include "engine/TextMatching.h"
-#include "engine/UniqueHandle.h"
-#include "engine/WorkThreadApply.h"
-#include "engine/WorkThreadSearch.h"
+#include "base/TextMatching.h"
+#include "base/UniqueHandle.h"
+#include "workers/WorkThreadApply.h"
+#include "workers/WorkThreadSearch.h"
 #include "files/FileCollection.h"
 #include "files/LongPath.h"
 #include "files/TextDecoding.h"
@@ -100,7 +100,7 @@ int RunSearch(const TBenchArgs& Args) {
     double Start = Now();
     {
         TWorkThreadSearch Worker(Args.Folder, Args.Recursive, Args.Filters, Args.TextToFind, Args.CaseSensitive,
-                                 Args.Encoding);
+                                 EncodingModeFromStored(Args.Encoding));
         Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Occurences, std::int32_t) {
             Lines.push_back({std::move(FileName), -1, Occurences});
         };
@@ -129,7 +129,7 @@ int RunApply(const TBenchArgs& Args) {
     double Start = Now();
     {
         TWorkThreadApply Worker(Args.Folder, Args.Recursive, Args.Filters, Args.TextToFind, Args.ReplaceWith,
-                                Args.CaseSensitive, Args.Encoding);
+                                Args.CaseSensitive, EncodingModeFromStored(Args.Encoding));
         Worker.OnApplyReturnValues = [&](std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
             Changed = ChangeCount;
             Replaced = ReplaceCount;

@@ -1,6 +1,6 @@
 #include "BenchSupport.h"
 
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "files/LongPath.h"
 
 #include <psapi.h>

@@ -1,7 +1,7 @@
 #pragma once
 // Small pieces every mode of the benchmark driver shares: arguments, a clock,
 // the process's memory figures, counted system calls, results and count dumps.
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include <windows.h>
 

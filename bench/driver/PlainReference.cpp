@@ -1,6 +1,6 @@
 #include "PlainReference.h"
 
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
+#include "platform/InputChecks.h"
 #include "platform/Language.h"
 #include "platform/Messages.h"
 
@@ -57,10 +58,10 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, TCliOptions& 
         } else if (Argument == L"--encoding") {
             std::wstring Name;
             if (!Value(Name)) return false;
-            if (Name == L"auto") Options.TextEncoding = 0;
-            else if (Name == L"ansi") Options.TextEncoding = 1;
-            else if (Name == L"utf16le") Options.TextEncoding = 2;
-            else if (Name == L"utf8") Options.TextEncoding = 3;
+            if (Name == L"auto") Options.TextEncoding = TEncodingMode::Auto;
+            else if (Name == L"ansi") Options.TextEncoding = TEncodingMode::Ansi;
+            else if (Name == L"utf16le") Options.TextEncoding = TEncodingMode::Utf16LE;
+            else if (Name == L"utf8") Options.TextEncoding = TEncodingMode::Utf8;
             else {
                 Error = ChooseText(Swedish, L"Okänd kodning: ", L"Unknown encoding: ") + Name;
                 return false;
@@ -130,16 +131,9 @@ std::wstring CliUsage() {
 }
 
 std::wstring InputError(const TCliOptions& Options) {
-    const bool Apply = Options.Command == L"replace";
-    if (!FolderExists(Options.Folder)) return MsgSpecifyExistingFolder();
-    if (Options.Filters.empty()) return MsgSpecifyFilters();
-    // ANSI mode cannot hold code units above U+00FF; Search tests only the text to find.
-    if (Options.TextEncoding == 1 &&
-        (ContainsUnicodeChars(Options.TextToFind) || (Apply && ContainsUnicodeChars(Options.ReplaceWith))))
-        return MsgAnsiModeUnicode();
-    if (Apply && Options.TextToFind.empty()) return MsgSpecifyTextToFind();
-    if (Apply && Options.CaseSensitive && Options.TextToFind == Options.ReplaceWith) return MsgSameTextCaseSensitive();
-    return {};
+    const TRunInputs Inputs{Options.Folder, Options.Filters, Options.TextToFind, Options.ReplaceWith,
+                            Options.CaseSensitive, Options.TextEncoding};
+    return InputProblemMessage(Options.Command == L"replace" ? CheckApplyInputs(Inputs) : CheckSearchInputs(Inputs));
 }
 
 TCliOutput::TCliOutput(unsigned long StdHandle) : FHandle(GetStdHandle(StdHandle)) {

@@ -1,6 +1,8 @@
 #pragma once
 // The command-line front end's shared pieces: argument parsing, the window's
 // input checks, and output that is UTF-8 when redirected and Unicode on a console.
+#include "files/EncodingMode.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,7 +21,7 @@ struct TCliOptions {
     bool HasReplace = false;
     bool Recursive = false;
     bool CaseSensitive = true;
-    std::int32_t TextEncoding = 0;
+    TEncodingMode TextEncoding = TEncodingMode::Auto;
     bool Help = false;
 };
 

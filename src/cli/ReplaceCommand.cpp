@@ -1,6 +1,6 @@
 #include "cli/CliSupport.h"
 
-#include "engine/WorkThreadApply.h"
+#include "workers/WorkThreadApply.h"
 #include "platform/Messages.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "cli/CliSupport.h"
 
-#include "engine/WorkThreadSearch.h"
+#include "workers/WorkThreadSearch.h"
 #include "platform/Messages.h"
 
 #include <windows.h>
@@ -18,9 +18,7 @@ int RunSearchCommand(const TCliOptions& Options) {
                              Options.CaseSensitive, Options.TextEncoding);
     Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Occurences, std::int32_t) {
         ++Listed;
-        Out.WriteLine(FileName + L" (" +
-                      (Occurences != 0 ? FormatCount(static_cast<std::uint64_t>(Occurences)) : std::wstring(L"N/A")) +
-                      L")");
+        Out.WriteLine(FileName + L" (" + CountOrNotAvailable(Occurences) + L")");
     };
     Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) { Skipped = SkipCount; };
     Worker.Start();

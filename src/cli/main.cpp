@@ -2,7 +2,7 @@
 // and for measuring.
 #include "cli/CliSupport.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "files/FileCollection.h"
 
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "files/LongPath.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #pragma once
 // Collecting the files that match one wildcard filter under a folder, ordering
 // them, and the small path and list helpers the rest of the program shares.
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
 #include "files/SafeFileWriter.h"
 
-#include "engine/TextMatching.h"
-#include "engine/UniqueHandle.h"
+#include "base/TextMatching.h"
+#include "base/UniqueHandle.h"
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
 #include "files/TextFileReader.h"

@@ -1,6 +1,6 @@
 #include "platform/Language.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include <windows.h>
 

@@ -30,6 +30,10 @@ std::wstring FormatCount(std::uint64_t Value) {
     return std::wstring(Buffer.data());
 }
 
+std::wstring CountOrNotAvailable(std::int32_t Count) {
+    return Count != 0 ? FormatCount(static_cast<std::uint64_t>(Count)) : std::wstring(L"N/A");
+}
+
 bool ContainsUnicodeChars(std::wstring_view Text) {
     for (wchar_t C : Text)
         if (static_cast<unsigned>(C) > 0xFF) return true;
@@ -66,13 +70,20 @@ std::wstring MsgReplaceWithEmpty() {
                       L"Replace with is empty. All occurences of text to find will be deleted. Click OK to continue anyway.");
 }
 
+namespace {
+
+// " Number of skipped files: N." after a result, when files were skipped.
+std::wstring SkippedSuffix(bool Swedish, std::int32_t SkipCount) {
+    if (SkipCount == 0) return {};
+    return ChooseText(Swedish, L" Antal överhoppade filer: ", L" Number of skipped files: ") +
+           FormatCount(static_cast<std::uint64_t>(SkipCount)) + L".";
+}
+
+}  // namespace
+
 std::wstring SearchResultMessage(std::int32_t SkipCount) {
     bool Swedish = UseSwedish();
-    std::wstring Text = ChooseText(Swedish, L"Inga filer matchades.", L"No files were matched.");
-    if (SkipCount != 0)
-        Text += ChooseText(Swedish, L" Antal överhoppade filer: ", L" Number of skipped files: ") +
-                FormatCount(static_cast<std::uint64_t>(SkipCount)) + L".";
-    return Text;
+    return ChooseText(Swedish, L"Inga filer matchades.", L"No files were matched.") + SkippedSuffix(Swedish, SkipCount);
 }
 
 std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
@@ -86,10 +97,7 @@ std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCo
                FormatCount(static_cast<std::uint64_t>(ReplaceCount)) +
                ChooseText(Swedish, L" ersättning(ar).", L" replacement(s).");
     }
-    if (SkipCount != 0)
-        Text += ChooseText(Swedish, L" Antal överhoppade filer: ", L" Number of skipped files: ") +
-                FormatCount(static_cast<std::uint64_t>(SkipCount)) + L".";
-    return Text;
+    return Text + SkippedSuffix(Swedish, SkipCount);
 }
 
 bool FolderExists(std::wstring_view Folder) {

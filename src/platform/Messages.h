@@ -7,6 +7,9 @@
 
 // Digits grouped by three with the user's thousands separator, no decimals; 0 gives "0".
 std::wstring FormatCount(std::uint64_t Value);
+// A listed file's count as the list and the search output show it: "N/A" for 0
+// (a count beyond the counter's reach), otherwise FormatCount.
+std::wstring CountOrNotAvailable(std::int32_t Count);
 // True when the text holds a code unit above U+00FF (ANSI mode refuses such texts).
 bool ContainsUnicodeChars(std::wstring_view Text);
 

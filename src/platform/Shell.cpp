@@ -1,6 +1,6 @@
 #include "platform/Shell.h"
 
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "files/FileCollection.h"
 #include "platform/Language.h"
 #include "platform/Messages.h"

@@ -1,6 +1,6 @@
 #include "settings/Settings.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include <windows.h>
 

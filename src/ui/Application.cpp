@@ -1,5 +1,6 @@
 #include "ui/Application.h"
 
+#include "base/TextMatching.h"
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
 #include "ui/Main.h"
@@ -53,6 +54,8 @@ bool ProcessMessages() {
 }
 
 int RunApplication() {
+    // Every linguistic comparison of the run uses the locale the program started in.
+    RecordStartupLocale();
     TOleApartment Apartment;
     SetApplicationTitle(ApplicationName);
 

@@ -3,7 +3,7 @@
 // message loop.
 #include <windows.h>
 
-// Runs the program until its main window has closed; returns the exit code.
+// Records the start-up locale, then runs the program until its main window has closed; returns the exit code.
 int RunApplication();
 // Handles every message waiting for this thread as the message loop would
 // (accelerators and keyboard navigation of the main window included), without

@@ -1,6 +1,7 @@
 // The Search and Apply commands: their input checks, the running state of the
 // window, and the handlers through which a worker reports on the main thread.
 #include "files/FileCollection.h"
+#include "platform/InputChecks.h"
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Messages.h"
@@ -25,27 +26,18 @@ void EnableRunControls(const TfrmMain& Form, bool Enabled) {
 
 std::wstring EmptyFilesLabel() { return ChooseText(UseSwedish(), L"Filer: (0 | #)", L"Files: (0 | #)"); }
 
-std::wstring CountOrNotAvailable(std::int32_t Count) {
-    return Count != 0 ? FormatCount(static_cast<std::uint64_t>(Count)) : std::wstring(L"N/A");
-}
-
-// The first three input checks, shared by both commands; false after showing the
-// message of the first that fails. The replacement is tested only for Apply.
-bool CheckFolderFiltersAndAnsi(const TfrmMain& Form, const std::wstring* ReplaceWith) {
-    if (!FolderExists(TfrmMain::ControlText(Form.txtFolder))) {
-        ShowError(Form.Handle(), MsgSpecifyExistingFolder());
-        return false;
-    }
-    if (TfrmMain::ControlText(Form.txtFilters).empty()) {
-        ShowError(Form.Handle(), MsgSpecifyFilters());
-        return false;
-    }
-    if (CurrentEncodingMode == 1 && (ContainsUnicodeChars(TfrmMain::ControlText(Form.txtTextToFind)) ||
-                                     (ReplaceWith && ContainsUnicodeChars(*ReplaceWith)))) {
-        ShowError(Form.Handle(), MsgAnsiModeUnicode());
-        return false;
-    }
-    return true;
+// The input checks of a command on the texts the controls hold now; false after
+// showing the message of the first problem.
+bool InputsPass(const TfrmMain& Form, TInputProblem (*Check)(const TRunInputs&)) {
+    const std::wstring Folder = TfrmMain::ControlText(Form.txtFolder), Filters = TfrmMain::ControlText(Form.txtFilters),
+                       TextToFind = TfrmMain::ControlText(Form.txtTextToFind),
+                       ReplaceWith = TfrmMain::ControlText(Form.txtReplaceWith);
+    const TInputProblem Problem =
+        Check(TRunInputs{Folder, Filters, TextToFind, ReplaceWith, TfrmMain::Checked(Form.cbCaseSensitive),
+                         CurrentEncodingMode});
+    if (Problem == TInputProblem::None) return true;
+    ShowError(Form.Handle(), InputProblemMessage(Problem));
+    return false;
 }
 
 // Rows that a search has reported but the list does not show yet. Telling the
@@ -121,7 +113,7 @@ void LeaveRunningStateAfterFailure(TfrmMain& Form) {
 // ---- The commands ----
 
 void TfrmMain::btnSearchClick() {
-    if (!CheckFolderFiltersAndAnsi(*this, nullptr)) return;
+    if (!InputsPass(*this, &CheckSearchInputs)) return;
 
     EnterRunningState(*this);
     // The folder box is disabled until the run ends, so its text is the same for
@@ -147,19 +139,9 @@ void TfrmMain::btnSearchClick() {
 }
 
 void TfrmMain::btnApplyClick() {
-    const std::wstring ReplaceWith = ControlText(txtReplaceWith);
-    if (!CheckFolderFiltersAndAnsi(*this, &ReplaceWith)) return;
-    const std::wstring TextToFind = ControlText(txtTextToFind);
-    if (TextToFind.empty()) {
-        ShowError(FHandle, MsgSpecifyTextToFind());
-        return;
-    }
-    if (TextToFind == ReplaceWith && Checked(cbCaseSensitive)) {
-        ShowError(FHandle, MsgSameTextCaseSensitive());
-        return;
-    }
+    if (!InputsPass(*this, &CheckApplyInputs)) return;
     if (!ConfirmYesNo(FHandle)) return;
-    if (ReplaceWith.empty() &&
+    if (ControlText(txtReplaceWith).empty() &&
         !ConfirmOkCancel(FHandle, MsgReplaceWithEmpty(), ChooseText(UseSwedish(), L"Varning", L"Warning")))
         return;
 

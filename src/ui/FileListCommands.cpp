@@ -35,7 +35,7 @@ void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
         if (!EditorPath.empty()) odEditor.FileName = EditorPath;
         if (odEditor.Execute(FHandle)) EditorPath = odEditor.FileName;
     } else if (Key == VK_F8) {
-        if (CurrentEncodingMode >= 0 && CurrentEncodingMode <= 3) CurrentEncodingMode = (CurrentEncodingMode + 1) % 4;
+        CurrentEncodingMode = NextEncodingMode(CurrentEncodingMode);
         ComposeModeTitle();
     } else if (Key == VK_F4) {
         const bool Swedish = UseSwedish();

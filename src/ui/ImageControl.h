@@ -1,7 +1,7 @@
 #pragma once
 // A child window that shows a bitmap (its picture) at its top-left corner,
 // unstretched, and keeps an integer tag, as the progress image uses them.
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 

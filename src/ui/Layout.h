@@ -1,6 +1,6 @@
 #pragma once
 // The main window's layout rules as data, and the drawing of the progress bar.
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "ui/Main.h"
 
 #include <windows.h>

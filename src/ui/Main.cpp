@@ -15,7 +15,7 @@
 #include <stdexcept>
 
 // ---- Module state ----
-std::int32_t CurrentEncodingMode = 0;
+TEncodingMode CurrentEncodingMode = TEncodingMode::Auto;
 std::wstring BaseTitle;
 std::int32_t InitialWidth = 0, InitialHeight = 0;
 std::int32_t InitialClientWidth = 0, InitialClientHeight = 0;
@@ -188,12 +188,12 @@ const std::wstring& ApplicationTitle() { return TheApplicationTitle; }
 void SetApplicationTitle(std::wstring_view Title) { TheApplicationTitle.assign(Title); }
 bool ApplicationTerminated() { return Terminated; }
 
-std::wstring_view EncodingModeLabel(std::int32_t Mode) {
+std::wstring_view EncodingModeLabel(TEncodingMode Mode) {
     switch (Mode) {
-    case 0: return L"(Auto)";
-    case 1: return L"(ANSI)";
-    case 2: return L"(UTF-16/LE)";
-    case 3: return L"(UTF-8)";
+    case TEncodingMode::Auto: return L"(Auto)";
+    case TEncodingMode::Ansi: return L"(ANSI)";
+    case TEncodingMode::Utf16LE: return L"(UTF-16/LE)";
+    case TEncodingMode::Utf8: return L"(UTF-8)";
     }
     return {};
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The main window TfrmMain and the state of the Main module.
-#include "engine/UniqueHandle.h"
-#include "engine/WorkThreadApply.h"
-#include "engine/WorkThreadSearch.h"
+#include "base/UniqueHandle.h"
+#include "workers/WorkThreadApply.h"
+#include "workers/WorkThreadSearch.h"
+#include "files/EncodingMode.h"
 #include "ui/FileDialogs.h"
 
 #include <windows.h>
@@ -17,7 +18,7 @@
 class TfrmMain;
 
 // ---- Module state (main thread only) ----
-extern std::int32_t CurrentEncodingMode;    // 0 Auto, 1 ANSI, 2 UTF-16/LE, 3 UTF-8; others kept as they are
+extern TEncodingMode CurrentEncodingMode;   // an unknown mode from the settings file is kept as it is
 extern std::wstring BaseTitle;              // the application title when the window was created
 extern std::int32_t InitialWidth, InitialHeight;              // outer size as created: the minimum size
 extern std::int32_t InitialClientWidth, InitialClientHeight;  // reference of the layout rules
@@ -38,14 +39,14 @@ constexpr std::wstring_view ApplicationName = L"Quorvane 1.70";
 constexpr std::wstring_view HomePageUrl = L"https://quorvane.example/";
 
 // The title rule: BaseTitle, a blank and the label of CurrentEncodingMode become the
-// application title (a mode outside 0..3 leaves it as it is); the window caption
+// application title (an unknown mode leaves it as it is); the window caption
 // follows the application title.
 void ComposeModeTitle();
 // "(Auto)", "(ANSI)", "(UTF-16/LE)", "(UTF-8)", or empty for any other mode.
-std::wstring_view EncodingModeLabel(std::int32_t Mode);
+std::wstring_view EncodingModeLabel(TEncodingMode Mode);
 // The encoding switches /AUTO, /ANSI, /UTF16LE and /UTF8, tested in that order on
-// CommandLine: the first present gives 0, 1, 2 or 3; without any, Current.
-std::int32_t EncodingModeFromSwitches(std::wstring_view CommandLine, std::int32_t Current);
+// CommandLine: the first present gives its mode; without any, Current.
+TEncodingMode EncodingModeFromSwitches(std::wstring_view CommandLine, TEncodingMode Current);
 // Whether a monitor of this size gets the 800 x 600 start-up size.
 bool MonitorTakesDefaultSize(const RECT& MonitorBounds);
 

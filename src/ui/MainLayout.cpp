@@ -1,6 +1,6 @@
 // Layout of the main window: DPI scaling, the resize rules, the progress bar and
 // the frame around it.
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 #include "ui/ImageControl.h"
 #include "ui/Layout.h"
 #include "ui/Main.h"

@@ -28,10 +28,16 @@ TWindowBounds WindowBounds(HWND Window) {
 
 }  // namespace
 
-std::int32_t EncodingModeFromSwitches(std::wstring_view CommandLine, std::int32_t Current) {
-    static constexpr std::wstring_view Switches[] = {L"/AUTO", L"/ANSI", L"/UTF16LE", L"/UTF8"};
-    for (std::int32_t Mode = 0; Mode < 4; ++Mode)
-        if (HasSwitchIn(CommandLine, Switches[Mode])) return Mode;
+TEncodingMode EncodingModeFromSwitches(std::wstring_view CommandLine, TEncodingMode Current) {
+    static constexpr struct {
+        std::wstring_view Switch;
+        TEncodingMode Mode;
+    } Switches[] = {{L"/AUTO", TEncodingMode::Auto},
+                    {L"/ANSI", TEncodingMode::Ansi},
+                    {L"/UTF16LE", TEncodingMode::Utf16LE},
+                    {L"/UTF8", TEncodingMode::Utf8}};
+    for (const auto& Entry : Switches)
+        if (HasSwitchIn(CommandLine, Entry.Switch)) return Entry.Mode;
     return Current;
 }
 
@@ -53,14 +59,14 @@ void TfrmMain::FormCreate() {
     Defaults.Filters = ControlText(txtFilters);
     Defaults.CaseSensitive = Checked(cbCaseSensitive);
     Defaults.Editor = L"";
-    Defaults.TextEncoding = CurrentEncodingMode;
+    Defaults.TextEncoding = StoredEncodingMode(CurrentEncodingMode);
     TMainSettings Settings = ReadMainSettings(Defaults);
     SetControlText(txtFolder, Settings.Folder);
     SetChecked(cbRecursive, Settings.Recursive);
     SetControlText(txtFilters, Settings.Filters);
     SetChecked(cbCaseSensitive, Settings.CaseSensitive);
     EditorPath = Settings.Editor;
-    CurrentEncodingMode = Settings.TextEncoding;
+    CurrentEncodingMode = EncodingModeFromStored(Settings.TextEncoding);
     // 5.
     CurrentEncodingMode = EncodingModeFromSwitches(GetCommandLineW(), CurrentEncodingMode);
     // 6.
@@ -133,7 +139,7 @@ void TfrmMain::FormDestroy() {
     Settings.Filters = ControlText(txtFilters);
     Settings.CaseSensitive = Checked(cbCaseSensitive);
     Settings.Editor = EditorPath;
-    Settings.TextEncoding = CurrentEncodingMode;
+    Settings.TextEncoding = StoredEncodingMode(CurrentEncodingMode);
     WriteMainSettings(Settings);
     // 3. A minimized window is stored as the state it would be restored to, not
     //    at the far-off position the system parks minimized windows at.

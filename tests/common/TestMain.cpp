@@ -1,4 +1,4 @@
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 if(TARGET Quorvane)
   file(GLOB e2e_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
   add_executable(e2e_tests ${e2e_sources})
-  target_link_libraries(e2e_tests PRIVATE qv_testsupport)
+  target_link_libraries(e2e_tests PRIVATE qv_testsupport qv_warnings)
   target_compile_definitions(e2e_tests PRIVATE "QV_PROGRAM=\"$<TARGET_FILE:Quorvane>\"")
   add_dependencies(e2e_tests Quorvane)
   add_test(NAME e2e COMMAND e2e_tests)

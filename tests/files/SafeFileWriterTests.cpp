@@ -2,7 +2,7 @@
 
 #include "SafeFileTestSupport.h"
 #include "TempFolder.h"
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

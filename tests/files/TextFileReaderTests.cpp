@@ -1,6 +1,6 @@
 #include "files/TextFileReader.h"
 
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "files/FileCollection.h"
 #include "files/LongPath.h"
 

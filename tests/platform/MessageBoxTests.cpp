@@ -1,6 +1,6 @@
 #include "platform/MessageBoxes.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include <gtest/gtest.h>
 

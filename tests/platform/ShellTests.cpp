@@ -1,6 +1,6 @@
 #include "platform/Shell.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "CommandsTestSupport.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 #include "ui/Application.h"
 
 #include <commctrl.h>

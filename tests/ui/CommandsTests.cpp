@@ -140,7 +140,7 @@ TEST_P(CommandsInLanguage, InputChecksInOrderWithTheirMessages) {
         SCOPED_TRACE(Case.Name);
         const std::wstring TextToFind = Wide(Case.TextToFind), ReplaceWith = Wide(Case.ReplaceWith);
         SetInputs(FolderOf(Case, Fixture.Path()), Wide(Case.Filters), TextToFind, ReplaceWith, Case.CaseSensitive);
-        CurrentEncodingMode = Case.Mode;
+        CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
         ComposeModeTitle();
         MarkState();
         TWorkThreadSearch* SearchBefore = SearchWorker.get();

@@ -3,7 +3,7 @@
 // following the folder box, Ctrl+A and the folder dialog.
 #include "CommandsTestSupport.h"
 
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "files/LongPath.h"
 #include "platform/Messages.h"
 
@@ -67,24 +67,24 @@ TEST_F(FileListCommands, F8CyclesTheModesAndTheTitleAndLeavesAnUnknownModeAlone)
     ASSERT_EQ(Form->Caption(), L"Quorvane 1.70 (Auto)");
     for (std::int32_t i = 0; i < 4; ++i) {
         Press(VK_F8);
-        EXPECT_EQ(CurrentEncodingMode, (i + 1) % 4);
+        EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), (i + 1) % 4);
         EXPECT_EQ(Form->Caption(), Titles[i]);
         EXPECT_EQ(ApplicationTitle(), Titles[i]);
     }
     // A mode from an edited settings file has no label and no successor.
-    CurrentEncodingMode = 7;
+    CurrentEncodingMode = EncodingModeFromStored(7);
     SetApplicationTitle(Base);
     Press(VK_F8);
-    EXPECT_EQ(CurrentEncodingMode, 7);
+    EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 7);
     EXPECT_EQ(Form->Caption(), Base);
     // During a run the keys do nothing.
-    CurrentEncodingMode = 2;
+    CurrentEncodingMode = EncodingModeFromStored(2);
     ComposeModeTitle();
     WorkInProgress = true;
     TBoxWatcher Boxes;
     for (WORD Key : {VK_F8, VK_F4, VK_F12}) Press(Key);
     WorkInProgress = false;
-    EXPECT_EQ(CurrentEncodingMode, 2);
+    EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 2);
     EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
 }
 
@@ -102,7 +102,7 @@ TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExpor
             SCOPED_TRACE(testing::Message() << "shift " << Shift << " key " << Key);
             TModifierScope Modifiers(Shift);
             Press(Key);
-            EXPECT_EQ(CurrentEncodingMode, 0);
+            EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 0);
             EXPECT_EQ(Form->Caption(), Caption);
             EXPECT_EQ(EditorPath, L"NOTEPAD");
             EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);

@@ -2,7 +2,7 @@
 // keyboard navigation and focus.
 #include "WindowTestSupport.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -130,7 +130,7 @@ TEST_P(MainWindowTexts, HelpListsTheKeyboardShortcutsAndAboutNamesTheProgramWith
     // F1 goes through the window's accelerators.
     PostMessageW(FForm->txtFolder, WM_KEYDOWN, VK_F1, 0);
     Pump();
-    CurrentEncodingMode = 2;
+    CurrentEncodingMode = EncodingModeFromStored(2);
     ComposeModeTitle();
     PostMessageW(FForm->Handle(), WM_COMMAND, TfrmMain::mnuMainHelpAbout, 0);
     Pump();
@@ -157,12 +157,12 @@ TEST(MainWindowTitle, ComposeModeTitleLabelsTheFourModesAndLeavesOthersAlone) {
     ResetMainState();
     BaseTitle = L"Quorvane 1.70";
     for (const auto& Case : Cases) {
-        CurrentEncodingMode = Case.Mode;
+        CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
         ComposeModeTitle();
         EXPECT_EQ(ApplicationTitle(), Case.Title);
     }
     // No label for another value: the application title stays as it was.
-    CurrentEncodingMode = 7;
+    CurrentEncodingMode = EncodingModeFromStored(7);
     ComposeModeTitle();
     EXPECT_EQ(ApplicationTitle(), L"Quorvane 1.70 (UTF-8)");
     ResetMainState();

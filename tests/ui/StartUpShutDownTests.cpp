@@ -2,7 +2,7 @@
 // encoding switches and the offer of Notepad++.
 #include "WindowTestSupport.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 #include "platform/Shell.h"
 #include "TempFolder.h"
 #include "ui/WindowHelpers.h"
@@ -109,7 +109,7 @@ TEST_F(StartUpShutDown, StoredValuesAreRestoredAndWrittenBack) {
         EXPECT_FALSE(TfrmMain::Checked(Form->cbCaseSensitive));
         EXPECT_EQ(EditorPath, L"NOTEPAD");
         // A mode outside 0..3 gets no label and is kept.
-        EXPECT_EQ(CurrentEncodingMode, 7);
+        EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 7);
         EXPECT_EQ(Form->Caption(), L"Quorvane 1.70");
         RECT Outer{};
         GetWindowRect(Form->Handle(), &Outer);
@@ -196,7 +196,9 @@ TEST(EncodingSwitches, TheFirstInPriorityOrderWinsWhateverTheCommandLineOrder) {
         {L"Quorvane.exe /UTF-8 UTF8", 5},
         {L"/UTF8", 5},  // the program's own name is not an argument
     };
-    for (const auto& Case : Cases) EXPECT_EQ(EncodingModeFromSwitches(Case.CommandLine, 5), Case.Expected) << Case.CommandLine;
+    for (const auto& Case : Cases)
+        EXPECT_EQ(StoredEncodingMode(EncodingModeFromSwitches(Case.CommandLine, EncodingModeFromStored(5))), Case.Expected)
+            << Case.CommandLine;
 }
 
 TEST(StartUpSize, MonitorsFrom1024By768TakeThe800By600Size) {

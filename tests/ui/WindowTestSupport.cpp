@@ -1,6 +1,6 @@
 #include "WindowTestSupport.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 #include "settings/Settings.h"
 #include "TempFolder.h"
 #include "ui/Application.h"
@@ -68,7 +68,7 @@ LRESULT CALLBACK TBoxWatcher::HookProc(int Code, WPARAM WParam, LPARAM LParam) {
 }
 
 void ResetMainState() {
-    CurrentEncodingMode = 0;
+    CurrentEncodingMode = EncodingModeFromStored(0);
     BaseTitle.clear();
     InitialWidth = InitialHeight = InitialClientWidth = InitialClientHeight = 0;
     GrowthWidth = GrowthHeight = 0;

@@ -2,7 +2,7 @@
 // file named by QV_RECORD_FILE. When QV_RECORD_HOLD names an event, it then
 // waits for that event (at most 30 s) and writes QV_RECORD_FILE + ".done", so a
 // test can tell that the starter did not wait for it.
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <windows.h>
 

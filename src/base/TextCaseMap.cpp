@@ -1,4 +1,4 @@
-#include "engine/TextCaseMap.h"
+#include "base/TextCaseMap.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 // The shared text routines: fixed cases, and seeded random comparisons of the
 // table-driven routines with straightforward versions that call the platform on
 // whole copies, as the routines are defined.
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
 #include "TempFolder.h"
 

@@ -2,7 +2,8 @@
 // One Search run away from the window: for each filter, collect and sort the
 // files, resolve each file's encoding, read it, count the occurrences, and report
 // through four events that run on the main thread while the worker waits.
-#include "engine/WorkerThread.h"
+#include "files/EncodingMode.h"
+#include "workers/WorkerThread.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,7 +18,7 @@ using TSearchReturnValuesEvent = std::function<void(std::int32_t SkipCount)>;
 class TWorkThreadSearch : public WorkerThread {
 public:
     TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                      bool CaseSensitive, std::int32_t TextEncoding);
+                      bool CaseSensitive, TEncodingMode TextEncoding);
     ~TWorkThreadSearch() override;
 
     TSearchShowCurrentFilterEvent OnSearchShowCurrentFilter;
@@ -41,7 +42,7 @@ private:
     const std::wstring FFilters;
     const std::wstring FTextToFind;
     const bool FCaseSensitive;
-    const std::int32_t FTextEncoding;
+    const TEncodingMode FTextEncoding;
     std::wstring FCurrentFilter;
     std::int32_t FProgressValue = 0;
     std::wstring FFileName;

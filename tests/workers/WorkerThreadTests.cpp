@@ -1,4 +1,4 @@
-#include "engine/WorkerThread.h"
+#include "workers/WorkerThread.h"
 
 #include <gtest/gtest.h>
 

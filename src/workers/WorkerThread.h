@@ -5,7 +5,7 @@
 // returned. The main thread learns of a pending call from a message posted to a
 // message-only window, and WaitFor() serves the same pending call directly, so a
 // main thread waiting for the worker never deadlocks with a worker waiting for it.
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 #include <atomic>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "engine/TextSearch.h"
+#include "base/TextSearch.h"
 
 #include <emmintrin.h>
 

@@ -1,4 +1,4 @@
-#include "engine/WorkThreadSearch.h"
+#include "workers/WorkThreadSearch.h"
 
 #include "TempFolder.h"
 
@@ -21,7 +21,7 @@ SearchRun RunSearch(const std::wstring& Folder, bool Recursive, const std::wstri
                     const std::wstring& TextToFind, bool CaseSensitive, std::int32_t Encoding,
                     std::function<void(TWorkThreadSearch&, const std::wstring&)> OnEvent = nullptr) {
     SearchRun Run;
-    TWorkThreadSearch Worker(Folder, Recursive, Filters, TextToFind, CaseSensitive, Encoding);
+    TWorkThreadSearch Worker(Folder, Recursive, Filters, TextToFind, CaseSensitive, EncodingModeFromStored(Encoding));
     auto Log = [&](std::wstring Line) {
         Run.Events.push_back(Line);
         if (OnEvent) OnEvent(Worker, Line);

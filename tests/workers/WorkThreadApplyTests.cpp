@@ -1,7 +1,7 @@
-#include "engine/WorkThreadApply.h"
+#include "workers/WorkThreadApply.h"
 
 #include "TempFolder.h"
-#include "engine/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
 
@@ -26,7 +26,8 @@ ApplyRun RunApply(const std::wstring& Folder, bool Recursive, const std::wstring
                   const std::wstring& TextToFind, const std::wstring& ReplaceWith, bool CaseSensitive,
                   std::int32_t Encoding, std::function<void(TWorkThreadApply&, const std::wstring&)> OnEvent = nullptr) {
     ApplyRun Run;
-    TWorkThreadApply Worker(Folder, Recursive, Filters, TextToFind, ReplaceWith, CaseSensitive, Encoding);
+    TWorkThreadApply Worker(Folder, Recursive, Filters, TextToFind, ReplaceWith, CaseSensitive,
+                            EncodingModeFromStored(Encoding));
     auto Log = [&](std::wstring Line) {
         Run.Events.push_back(Line);
         if (OnEvent) OnEvent(Worker, Line);

@@ -1,11 +1,11 @@
-#include "engine/WorkThreadSearch.h"
+#include "workers/WorkThreadSearch.h"
 
-#include "engine/TextMatching.h"
-#include "engine/WorkThreadRun.h"
+#include "base/TextMatching.h"
+#include "workers/WorkThreadRun.h"
 #include "files/TextFileReader.h"
 
 TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
-                                     std::wstring TextToFind, bool CaseSensitive, std::int32_t TextEncoding)
+                                     std::wstring TextToFind, bool CaseSensitive, TEncodingMode TextEncoding)
     : FFolder(std::move(Folder)),
       FRecursive(Recursive),
       FFilters(std::move(Filters)),
@@ -48,7 +48,7 @@ void TWorkThreadSearch::ExamineFile(const std::wstring& File) {
         SyncAddFile();
         return;
     }
-    TTextFileContent Content = LoadTextFile(File, FTextEncoding, false);
+    TTextFileContent Content = LoadTextFile(File, StoredEncodingMode(FTextEncoding), false);
     if (Content.Mode == 0) {
         ++FSkipCount;
         FOccurences = 0;

@@ -1,12 +1,12 @@
-#include "engine/WorkThreadApply.h"
+#include "workers/WorkThreadApply.h"
 
-#include "engine/TextMatching.h"
-#include "engine/WorkThreadRun.h"
+#include "base/TextMatching.h"
+#include "workers/WorkThreadRun.h"
 #include "files/SafeFileWriter.h"
 #include "files/TextFileReader.h"
 
 TWorkThreadApply::TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                                   std::wstring ReplaceWith, bool CaseSensitive, std::int32_t TextEncoding)
+                                   std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding)
     : FFolder(std::move(Folder)),
       FRecursive(Recursive),
       FFilters(std::move(Filters)),
@@ -44,7 +44,7 @@ void TWorkThreadApply::Run() {
 void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
     // Only files that contain the text are written, so the raw bytes are kept
     // for the check below.
-    TTextFileContent Content = LoadTextFile(File, FTextEncoding, true);
+    TTextFileContent Content = LoadTextFile(File, StoredEncodingMode(FTextEncoding), true);
     if (Content.Mode == 0) {
         ++FSkipCount;  // a mark this program does not handle
         return;

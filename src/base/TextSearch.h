@@ -5,7 +5,7 @@
 // up to three rare places of the text to find are compared with every unit that
 // can map to the value there, and only positions passing all are compared at the
 // offsets the filter has not already settled.
-#include "engine/TextCaseMap.h"
+#include "base/TextCaseMap.h"
 
 #include <cstddef>
 #include <string>

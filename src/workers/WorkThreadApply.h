@@ -4,7 +4,8 @@
 // back safely in the encoding it was read in; report the filter, the progress
 // and at the end the changed, replaced and skipped counts, through three events
 // that run on the main thread while the worker waits.
-#include "engine/WorkerThread.h"
+#include "files/EncodingMode.h"
+#include "workers/WorkerThread.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,7 +19,7 @@ using TApplyReturnValuesEvent =
 class TWorkThreadApply : public WorkerThread {
 public:
     TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                     std::wstring ReplaceWith, bool CaseSensitive, std::int32_t TextEncoding);
+                     std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding);
     ~TWorkThreadApply() override;
 
     TApplyShowCurrentFilterEvent OnApplyShowCurrentFilter;
@@ -41,7 +42,7 @@ private:
     const std::wstring FTextToFind;
     const std::wstring FReplaceWith;
     const bool FCaseSensitive;
-    const std::int32_t FTextEncoding;
+    const TEncodingMode FTextEncoding;
     std::wstring FCurrentFilter;
     std::int32_t FProgressValue = 0;
     std::int32_t FChangeCount = 0;   // files whose new content was written completely

@@ -1,6 +1,6 @@
-#include "engine/WorkThreadRun.h"
+#include "workers/WorkThreadRun.h"
 
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 #include "files/FileCollection.h"
 
 void WalkRunFiles(const std::wstring& Folder, const std::wstring& Filters, bool Recursive,

@@ -1,7 +1,7 @@
-#include "engine/TextMatching.h"
+#include "base/TextMatching.h"
 
-#include "engine/TextCaseMap.h"
-#include "engine/TextSearch.h"
+#include "base/TextCaseMap.h"
+#include "base/TextSearch.h"
 
 #include <cmath>
 
