@@ -1,31 +1,93 @@
-#include "cli/CliSupport.h"
-
+#include "cli/CliCommands.h"
+#include "cli/CliMessages.h"
+#include "cli/CliRun.h"
+#include "cli/CliText.h"
+#include "files/LongPath.h"
+#include "files/TextFileReader.h"
 #include "workers/WorkThreadSearch.h"
-#include "platform/Messages.h"
 
 #include <windows.h>
 
+std::wstring AbsoluteFolder(std::wstring_view Typed) {
+    const std::wstring_view Extended = L"\\\\?\\", Unc = L"\\\\?\\UNC\\";
+    if (Typed.substr(0, 4) == Extended || Typed.substr(0, 4) == L"\\\\.\\") return std::wstring(Typed);
+    const std::wstring Full = ExtendedPath(Typed);
+    if (Full.compare(0, Unc.size(), Unc) == 0) return L"\\\\" + Full.substr(Unc.size());
+    if (Full.compare(0, Extended.size(), Extended) == 0) return Full.substr(Extended.size());
+    return std::wstring(Typed);
+}
+
+std::string JsonEncoding(std::int32_t ResolvedMode) {
+    switch (ResolvedMode) {
+    case emAnsi: return "\"ansi\"";
+    case emUtf16LE: return "\"utf16le\"";
+    case emUtf8: return "\"utf8\"";
+    default: return "null";
+    }
+}
+
 int RunSearchCommand(const TCliOptions& Options) {
-    TCliOutput Out(STD_OUTPUT_HANDLE);
-    TCliOutput Err(STD_ERROR_HANDLE);
-    if (std::wstring Error = InputError(Options); !Error.empty()) {
-        Err.WriteLine(Error);
+    const bool Swedish = Options.Swedish;
+    TCliOutput Out(STD_OUTPUT_HANDLE, true);
+    TCliOutput Err(STD_ERROR_HANDLE, false);
+    const TRunInputs Inputs{Options.Folder,      Options.Filters,       Options.TextToFind,
+                            Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding};
+    if (TInputProblem Problem = CheckSearchInputs(Inputs); Problem != TInputProblem::None) {
+        Err.WriteLine(CliInputProblemMessage(Swedish, Problem, Options.Folder));
         return ExitBadInput;
     }
 
-    std::int32_t Listed = 0, Skipped = 0;
-    TWorkThreadSearch Worker(Options.Folder, Options.Recursive, Options.Filters, Options.TextToFind,
+    TProgressLine Progress(Err, !Options.NoProgress);
+    if (Out.Console()) Out.ShareConsoleWith(&Progress);
+    std::wstring Filter;
+    std::int32_t Percent = 0;
+    std::int64_t Examined = 0, Listed = 0, Occurrences = 0, Skipped = 0;
+    auto ShowProgress = [&] { Progress.Update(ProgressText(Swedish, Filter, Percent, Examined, Listed, true)); };
+
+    TWorkThreadSearch Worker(AbsoluteFolder(Options.Folder), Options.Recursive, Options.Filters, Options.TextToFind,
                              Options.CaseSensitive, Options.TextEncoding);
-    Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Occurences, std::int32_t) {
+    Worker.OnSearchShowCurrentFilter = [&](std::wstring CurrentFilter) {
+        Filter = std::move(CurrentFilter);
+        Percent = 0;
+        ShowProgress();
+    };
+    Worker.OnSearchProgress = [&](std::int32_t ProgressValue) {
+        Percent = ProgressValue;
+        ++Examined;
+        ShowProgress();
+    };
+    Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Count, std::int32_t) {
         ++Listed;
-        Out.WriteLine(FileName + L" (" + CountOrNotAvailable(Occurences) + L")");
+        Occurrences += Count;
+        if (Options.CountOnly) return;
+        if (Options.Json) {
+            // The worker does not say how it read the file; the same resolution again
+            // gives the same answer (one more open, only for --json).
+            const std::int32_t Mode = ResolveEncodingMode(StoredEncodingMode(Options.TextEncoding), FileName);
+            Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) +
+                              ",\"count\":" + (Count != 0 ? std::to_string(Count) : std::string("null")) +
+                              ",\"encoding\":" + JsonEncoding(Mode) + "}");
+        } else {
+            Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + L")");
+        }
     };
     Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) { Skipped = SkipCount; };
-    Worker.Start();
-    Worker.WaitFor();
-    if (Listed == 0) {
-        Out.WriteLine(SearchResultMessage(Skipped));
-        return ExitNone;
+    RunToEnd(Worker, Out);
+    Progress.Erase();
+
+    const int Code = StopRequested() ? ExitInterrupted : Listed != 0 ? ExitListed : ExitNone;
+    if (Out.Broken()) return Code;  // the reader has gone: nothing more to say
+    if (Options.Json) {
+        Out.WriteUtf8Line("{\"summary\":{\"files\":" + std::to_string(Listed) +
+                          ",\"occurrences\":" + std::to_string(Occurrences) +
+                          ",\"skipped\":" + std::to_string(Skipped) + "}}");
+    } else if (Options.CountOnly) {
+        Out.WriteLine(SearchTotalsLine(Swedish, Listed, Occurrences, Skipped));
+    } else if (Listed == 0) {
+        Err.WriteLine(MsgNoFilesMatched(Swedish, Skipped));
+    } else if (Skipped != 0) {
+        Err.WriteLine(MsgSkippedFiles(Swedish, Skipped));
     }
-    return ExitListed;
+    if (Code == ExitInterrupted) Err.WriteLine(MsgInterrupted(Swedish));
+    return Code;
 }

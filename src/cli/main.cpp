@@ -1,27 +1,39 @@
-// quorvane-cli: the search and replace engine without the window, for scripts
-// and for measuring.
-#include "cli/CliSupport.h"
-
+// quorvane-cli: the search and replace engine without the window, for people
+// at a console and for scripts.
 #include "base/TextMatching.h"
+#include "cli/CliArguments.h"
+#include "cli/CliCommands.h"
+#include "cli/CliMessages.h"
+#include "cli/CliOutput.h"
+#include "cli/CliRun.h"
 
 #include <windows.h>
 
+namespace {
+
+constexpr LCID SwedishLocale = 1053;
+
+}  // namespace
+
 int wmain() {
     RecordStartupLocale();
+    InstallStopOnConsoleEvents();
     TCliOptions Options;
     std::wstring Error;
-    if (!ParseCliArguments(CommandLineArguments(), Options, Error)) {
-        TCliOutput Err(STD_ERROR_HANDLE);
+    if (!ParseCliArguments(CommandLineArguments(), StartupLocale == SwedishLocale, Options, Error)) {
+        TCliOutput Err(STD_ERROR_HANDLE, false);
         Err.WriteLine(Error);
-        Err.WriteLine(L"");
-        Err.Write(CliUsage());
+        Err.WriteLine(MsgTryHelp(Options.Swedish));
         return ExitBadInput;
     }
-    if (Options.Help) {
-        TCliOutput Out(STD_OUTPUT_HANDLE);
-        Out.Write(CliUsage());
+    if (Options.Help || Options.Version) {
+        TCliOutput Out(STD_OUTPUT_HANDLE, false);
+        if (Options.Help)
+            Out.WriteLines(CliUsage(Options.Swedish));
+        else
+            Out.WriteLine(CliVersionLine());
         return 0;
     }
-    if (Options.Command == L"replace") return RunReplaceCommand(Options);
+    if (Options.Command == TCliCommand::Replace) return RunReplaceCommand(Options);
     return RunSearchCommand(Options);
 }

@@ -1,0 +1,51 @@
+#pragma once
+// The command line of quorvane-cli: what the user asked for, read from the
+// arguments after the program name.
+#include "files/EncodingMode.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TCliCommand { None, Search, Replace };
+
+struct TCliOptions {
+    TCliCommand Command = TCliCommand::None;
+    std::wstring Folder;
+    std::wstring Filters = L"*.TXT";  // already in the engine's form: masks joined with "; "
+    std::wstring TextToFind;
+    std::wstring ReplaceWith;
+    bool HasFind = false;
+    bool HasReplace = false;
+    bool Recursive = false;
+    bool CaseSensitive = true;
+    TEncodingMode TextEncoding = TEncodingMode::Auto;
+    bool Json = false;
+    bool CountOnly = false;
+    bool Verbose = false;
+    bool DryRun = false;
+    bool NoProgress = false;
+    bool Help = false;
+    bool Version = false;
+    bool Swedish = false;  // the language of every text the program prints
+};
+
+// Reads Arguments (without the program name). LocaleSwedish is the language
+// when no switch chooses one. On a fault, Error holds the message (in the
+// language chosen so far) and the result is false; Options.Swedish is set either way.
+bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSwedish, TCliOptions& Options,
+                       std::wstring& Error);
+
+// The arguments of this process after the program name.
+std::vector<std::wstring> CommandLineArguments();
+
+// The masks of every --filters value, split on ";" with the blanks around each
+// mask trimmed and empty masks dropped, joined with "; " as the engine splits them.
+std::wstring JoinFilterMasks(const std::vector<std::wstring>& Values);
+
+// An --encoding value, without regard to case: auto, ansi, utf8 (utf-8),
+// utf16le (utf16, utf-16le). Nothing for any other name.
+std::optional<TEncodingMode> EncodingFromName(std::wstring_view Name);
+// The name --json and --encoding use for a concrete encoding: ansi, utf16le, utf8.
+std::wstring EncodingName(TEncodingMode Mode);

@@ -1,0 +1,290 @@
+#include "cli/CliMessages.h"
+
+#include "cli/CliText.h"
+#include "files/LongPath.h"
+#include "platform/Language.h"
+#include "QuorvaneVersion.h"
+
+#include <windows.h>
+
+namespace {
+
+std::wstring Prefixed(std::wstring_view Text) {
+    return std::wstring(CliName) + L": " + std::wstring(Text);
+}
+
+std::wstring Quoted(std::wstring_view Text) {
+    return L"'" + std::wstring(Text) + L"'";
+}
+
+}  // namespace
+
+std::wstring CliUsage(bool Swedish) {
+    const std::wstring Version = QV_VERSION_WTEXT;
+    if (Swedish)
+        return L"quorvane-cli " + Version +
+               L": sök och ersätt en text i många textfiler (Quorvanes motor, utan fönster)\n"
+               L"\n"
+               L"Användning:\n"
+               L"  quorvane-cli search  MAPP --find TEXT [alternativ]\n"
+               L"  quorvane-cli replace MAPP --find TEXT --replace TEXT [alternativ]\n"
+               L"\n"
+               L"search listar varje fil i MAPP som innehåller TEXT, en rad per fil: hela\n"
+               L"sökvägen och antalet förekomster inom parentes. --find \"\" listar alla filer\n"
+               L"som matchar filtren. replace ersätter alla förekomster utan att fråga och\n"
+               L"skriver tillbaka varje ändrad fil säkert; --replace \"\" raderar dem.\n"
+               L"\n"
+               L"Alternativ:\n"
+               L"  -f, --filters FILTER   filnamnsmönster åtskilda med \";\" (blanksteg runt dem\n"
+               L"                         spelar ingen roll, tomma hoppas över; kan anges flera\n"
+               L"                         gånger). Standard: *.TXT\n"
+               L"  -r, --recursive        även undermappar\n"
+               L"  -i, --ignore-case      skiftläge spelar ingen roll\n"
+               L"  -e, --encoding LÄGE    auto (efter byte-order-mark, standard), ansi, utf8 eller\n"
+               L"                         utf16le; även utf-8, utf16, utf-16le, i valfritt skiftläge\n"
+               L"      --json             ett JSON-objekt per rad för varje fil, sist en summering\n"
+               L"      --count-only       skriv bara summaraden\n"
+               L"      --no-progress      ingen statusrad i konsolen\n"
+               L"  -n, --dry-run          replace: ändra inget, visa vad som skulle ändras\n"
+               L"  -v, --verbose          replace: nämn varje ändrad och varje överhoppad fil\n"
+               L"  -h, --help             den här texten\n"
+               L"  -V, --version          versionen\n"
+               L"  /SWEDISH, /ENGLISH     språket (annars systemets språk)\n"
+               L"\n"
+               L"Värden ges som --alternativ VÄRDE eller --alternativ=VÄRDE. Resultaten går till\n"
+               L"standard ut, meddelanden till standard fel.\n"
+               L"\n"
+               L"Slutkoder:\n"
+               L"  0    en fil listades (search) eller ändrades (replace; --dry-run: skulle ändras)\n"
+               L"  1    ingen fil listades eller ändrades\n"
+               L"  2    felaktig indata\n"
+               L"  130  avbruten (Ctrl+C); filen som bearbetas görs klar först\n"
+               L"\n"
+               L"Exempel:\n"
+               L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
+               L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n";
+    return L"quorvane-cli " + Version +
+           L": find and replace a text in many text files (Quorvane's engine, without the window)\n"
+           L"\n"
+           L"Usage:\n"
+           L"  quorvane-cli search  FOLDER --find TEXT [options]\n"
+           L"  quorvane-cli replace FOLDER --find TEXT --replace TEXT [options]\n"
+           L"\n"
+           L"search lists every file in FOLDER that contains TEXT, one line per file: its\n"
+           L"full path and the number of occurrences in parentheses. --find \"\" lists every\n"
+           L"file that matches the filters. replace replaces every occurrence without asking\n"
+           L"and writes each changed file back safely; --replace \"\" deletes them.\n"
+           L"\n"
+           L"Options:\n"
+           L"  -f, --filters MASKS    file name masks separated by \";\" (blanks around them do\n"
+           L"                         not matter, empty ones are dropped; may be given more\n"
+           L"                         than once). Default: *.TXT\n"
+           L"  -r, --recursive        sub-folders too\n"
+           L"  -i, --ignore-case      letter case does not matter\n"
+           L"  -e, --encoding MODE    auto (by byte-order mark, the default), ansi, utf8 or\n"
+           L"                         utf16le; also utf-8, utf16, utf-16le, in any letter case\n"
+           L"      --json             one JSON object per line for each file, then a summary\n"
+           L"      --count-only       print the totals line alone\n"
+           L"      --no-progress      no status line on the console\n"
+           L"  -n, --dry-run          replace: change nothing, show what would change\n"
+           L"  -v, --verbose          replace: name every changed and every skipped file\n"
+           L"  -h, --help             this text\n"
+           L"  -V, --version          the version\n"
+           L"  /SWEDISH, /ENGLISH     the language (otherwise the system's locale)\n"
+           L"\n"
+           L"Values are given as --option VALUE or --option=VALUE. Results go to standard\n"
+           L"output, messages to standard error.\n"
+           L"\n"
+           L"Exit codes:\n"
+           L"  0    a file was listed (search) or changed (replace; --dry-run: would change)\n"
+           L"  1    no file was listed or changed\n"
+           L"  2    bad input\n"
+           L"  130  interrupted (Ctrl+C); the file at hand is finished first\n"
+           L"\n"
+           L"Examples:\n"
+           L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
+           L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n";
+}
+
+std::wstring CliVersionLine() {
+    return std::wstring(CliName) + L" " + QV_VERSION_WTEXT;
+}
+
+std::wstring MsgTryHelp(bool Swedish) {
+    return ChooseText(Swedish, L"Försök med 'quorvane-cli --help'.", L"Try 'quorvane-cli --help'.");
+}
+
+std::wstring MsgUnknownOption(bool Swedish, std::wstring_view Option) {
+    return Prefixed(ChooseText(Swedish, L"okänt alternativ: ", L"unknown option: ") + std::wstring(Option));
+}
+
+std::wstring MsgOptionNeedsValue(bool Swedish, std::wstring_view Option) {
+    return Prefixed(ChooseText(Swedish, L"alternativet ", L"option ") + std::wstring(Option) +
+                    ChooseText(Swedish, L" behöver ett värde", L" needs a value"));
+}
+
+std::wstring MsgOptionBadValue(bool Swedish, std::wstring_view Option) {
+    return Prefixed(ChooseText(Swedish, L"ogiltigt värde för alternativet ", L"invalid value for option ") +
+                    std::wstring(Option));
+}
+
+std::wstring MsgUnknownEncoding(bool Swedish, std::wstring_view Name) {
+    return Prefixed(ChooseText(Swedish, L"okänd kodning ", L"unknown encoding ") + Quoted(Name) +
+                    ChooseText(Swedish, L" för --encoding; använd auto, ansi, utf8 eller utf16le",
+                               L" for --encoding; use auto, ansi, utf8 or utf16le"));
+}
+
+std::wstring MsgNameACommand(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"ange ett kommando: search eller replace",
+                               L"name a command: search or replace"));
+}
+
+std::wstring MsgUnknownCommand(bool Swedish, std::wstring_view Command) {
+    return Prefixed(ChooseText(Swedish, L"okänt kommando: ", L"unknown command: ") + std::wstring(Command) +
+                    ChooseText(Swedish, L" (använd search eller replace)", L" (use search or replace)"));
+}
+
+std::wstring MsgNameAFolder(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"ange en mapp efter kommandot", L"name a folder after the command"));
+}
+
+std::wstring MsgUnexpectedArgument(bool Swedish, std::wstring_view Argument) {
+    return Prefixed(ChooseText(Swedish, L"oväntat argument: ", L"unexpected argument: ") + std::wstring(Argument) +
+                    ChooseText(Swedish, L" (ange en enda mapp)", L" (name one folder only)"));
+}
+
+std::wstring MsgFindMissing(bool Swedish, bool Replace) {
+    if (Replace) return Prefixed(L"--find " + ChooseText(Swedish, L"saknas", L"is missing"));
+    return Prefixed(ChooseText(Swedish, L"--find saknas (använd --find \"\" för att lista alla filer)",
+                               L"--find is missing (use --find \"\" to list every file)"));
+}
+
+std::wstring MsgReplaceMissing(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"--replace saknas (använd --replace \"\" för att radera förekomsterna)",
+                               L"--replace is missing (use --replace \"\" to delete the occurrences)"));
+}
+
+std::wstring MsgBelongsToReplace(bool Swedish, std::wstring_view Option) {
+    return Prefixed(std::wstring(Option) +
+                    ChooseText(Swedish, L" hör till kommandot replace", L" belongs to the replace command"));
+}
+
+std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second) {
+    return Prefixed(std::wstring(First) + ChooseText(Swedish, L" och ", L" and ") + std::wstring(Second) +
+                    ChooseText(Swedish, L" kan inte användas tillsammans", L" cannot be used together"));
+}
+
+std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::wstring_view Folder) {
+    switch (Problem) {
+    case TInputProblem::None: break;
+    case TInputProblem::NoSuchFolder: {
+        if (Folder.empty())
+            return Prefixed(ChooseText(Swedish, L"mappen är tom; ange en mapp", L"the folder is empty; name a folder"));
+        const DWORD Attributes = GetFileAttributesW(ExtendedPath(Folder).c_str());
+        if (Attributes != INVALID_FILE_ATTRIBUTES && !(Attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Prefixed(Quoted(Folder) + ChooseText(Swedish, L" är en fil, inte en mapp", L" is a file, not a folder"));
+        return Prefixed(ChooseText(Swedish, L"mappen finns inte: ", L"no such folder: ") + std::wstring(Folder));
+    }
+    case TInputProblem::NoFilters:
+        return Prefixed(ChooseText(Swedish, L"--filters innehåller inget filter; ange till exempel \"*.txt\"",
+                                   L"--filters holds no mask; give one such as \"*.txt\""));
+    case TInputProblem::AnsiCannotHoldText:
+        return Prefixed(ChooseText(
+            Swedish,
+            L"--encoding ansi kan inte söka efter tecken utanför ANSI-teckentabellen; använd --encoding utf8 eller utf16le",
+            L"--encoding ansi cannot search for characters outside the ANSI code page; use --encoding utf8 or utf16le"));
+    case TInputProblem::NoTextToFind:
+        return Prefixed(ChooseText(Swedish, L"replace behöver en text att hitta: --find är tomt",
+                                   L"replace needs a text to find: --find is empty"));
+    case TInputProblem::SameTextCaseSensitive:
+        return Prefixed(ChooseText(
+            Swedish,
+            L"--find och --replace är samma text, så ingenting skulle ändras (med --ignore-case görs andra skiftlägen likadana)",
+            L"--find and --replace are the same text, so nothing would change (with --ignore-case, other letter cases are made like it)"));
+    }
+    return {};
+}
+
+std::wstring MsgSkippedFiles(bool Swedish, std::int64_t Skipped) {
+    return ChooseText(Swedish, L"Antal överhoppade filer: ", L"Number of skipped files: ") + PlainCount(Skipped) + L".";
+}
+
+std::wstring MsgNoFilesMatched(bool Swedish, std::int64_t Skipped) {
+    std::wstring Text = ChooseText(Swedish, L"Inga filer matchades.", L"No files were matched.");
+    if (Skipped != 0) Text += L" " + MsgSkippedFiles(Swedish, Skipped);
+    return Text;
+}
+
+std::wstring SearchTotalsLine(bool Swedish, std::int64_t Files, std::int64_t Occurrences, std::int64_t Skipped) {
+    return PlainCount(Files) + ChooseText(Swedish, L" fil(er), ", L" file(s), ") + PlainCount(Occurrences) +
+           ChooseText(Swedish, L" förekomst(er), ", L" occurrence(s), ") + PlainCount(Skipped) +
+           ChooseText(Swedish, L" överhoppade", L" skipped");
+}
+
+std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped) {
+    std::wstring Text;
+    if (Changed == 0)
+        Text = ChooseText(Swedish, L"Inga filer ändrades.", L"No files were changed.");
+    else
+        Text = ChooseText(Swedish, L"Klar. Antal filer som ändrades: ", L"Done. Number of files that were changed: ") +
+               PlainCount(Changed) + ChooseText(Swedish, L". Totalt ", L". In total ") + PlainCount(Replacements) +
+               ChooseText(Swedish, L" ersättning(ar).", L" replacement(s).");
+    return Text + L" " + MsgSkippedFiles(Swedish, Skipped);
+}
+
+std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped) {
+    return ChooseText(Swedish, L"Provkörning, inget ändrades. Filer som skulle ändras: ",
+                      L"Dry run, nothing was changed. Files that would be changed: ") +
+           PlainCount(Changed) + ChooseText(Swedish, L". Totalt ", L". In total ") + PlainCount(Replacements) +
+           ChooseText(Swedish, L" ersättning(ar). ", L" replacement(s). ") + MsgSkippedFiles(Swedish, Skipped);
+}
+
+std::wstring MsgInterrupted(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"avbruten", L"interrupted"));
+}
+
+std::wstring SkipReasonText(bool Swedish, TSkipReason Reason) {
+    switch (Reason) {
+    case TSkipReason::UnsupportedMark:
+        return ChooseText(Swedish, L"byte-order-mark som inte stöds", L"unsupported byte-order mark");
+    case TSkipReason::NotRoundTrip:
+        return ChooseText(Swedish, L"byten skulle inte skrivas tillbaka oförändrade",
+                          L"its bytes would not be written back unchanged");
+    case TSkipReason::CannotEncode:
+        return ChooseText(Swedish, L"filens kodning kan inte hålla den nya texten",
+                          L"its encoding cannot hold the new text");
+    case TSkipReason::MixedEncoding:
+        return ChooseText(Swedish, L"filen skulle få två kodningar", L"the file would get two encodings");
+    case TSkipReason::ReadOnly: return ChooseText(Swedish, L"skrivskyddad", L"read-only");
+    case TSkipReason::Locked:
+        return ChooseText(Swedish, L"öppen i ett annat program", L"open in another program");
+    case TSkipReason::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
+    }
+    return {};
+}
+
+std::wstring SkipReasonCode(TSkipReason Reason) {
+    switch (Reason) {
+    case TSkipReason::UnsupportedMark: return L"unsupported-mark";
+    case TSkipReason::NotRoundTrip: return L"not-round-trip";
+    case TSkipReason::CannotEncode: return L"cannot-encode";
+    case TSkipReason::MixedEncoding: return L"mixed-encoding";
+    case TSkipReason::ReadOnly: return L"read-only";
+    case TSkipReason::Locked: return L"locked";
+    case TSkipReason::WriteFailed: return L"write-failed";
+    }
+    return {};
+}
+
+std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TSkipReason Reason) {
+    return std::wstring(Path) + ChooseText(Swedish, L" (överhoppad: ", L" (skipped: ") + SkipReasonText(Swedish, Reason) +
+           L")";
+}
+
+std::wstring ProgressText(bool Swedish, std::wstring_view Filter, std::int32_t Percent, std::int64_t Examined,
+                          std::int64_t Listed, bool ShowListed) {
+    std::wstring Text = std::wstring(Filter) + L"  " + PlainCount(Percent) + ChooseText(Swedish, L" %  ", L"%  ") +
+                        PlainCount(Examined) + ChooseText(Swedish, L" filer undersökta", L" files examined");
+    if (ShowListed) Text += ChooseText(Swedish, L", ", L", ") + PlainCount(Listed) + ChooseText(Swedish, L" listade", L" listed");
+    return Text;
+}

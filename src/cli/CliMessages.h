@@ -1,0 +1,60 @@
+#pragma once
+// Every text quorvane-cli prints, in Swedish and in English. The window's
+// messages speak of keys and check boxes; these speak of options.
+#include "platform/InputChecks.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The program's name, as messages begin with it.
+constexpr std::wstring_view CliName = L"quorvane-cli";
+
+std::wstring CliUsage(bool Swedish);
+std::wstring CliVersionLine();
+std::wstring MsgTryHelp(bool Swedish);
+
+// Faults in the arguments.
+std::wstring MsgUnknownOption(bool Swedish, std::wstring_view Option);
+std::wstring MsgOptionNeedsValue(bool Swedish, std::wstring_view Option);
+std::wstring MsgOptionBadValue(bool Swedish, std::wstring_view Option);
+std::wstring MsgUnknownEncoding(bool Swedish, std::wstring_view Name);
+std::wstring MsgNameACommand(bool Swedish);
+std::wstring MsgUnknownCommand(bool Swedish, std::wstring_view Command);
+std::wstring MsgNameAFolder(bool Swedish);
+std::wstring MsgUnexpectedArgument(bool Swedish, std::wstring_view Argument);
+std::wstring MsgFindMissing(bool Swedish, bool Replace);
+std::wstring MsgReplaceMissing(bool Swedish);
+std::wstring MsgBelongsToReplace(bool Swedish, std::wstring_view Option);
+std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second);
+
+// The command line's wording of a problem the shared input checks found; Folder
+// is the folder as typed (the message tells a file from a missing folder).
+std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::wstring_view Folder);
+
+// Results.
+std::wstring MsgNoFilesMatched(bool Swedish, std::int64_t Skipped);
+std::wstring MsgSkippedFiles(bool Swedish, std::int64_t Skipped);
+std::wstring SearchTotalsLine(bool Swedish, std::int64_t Files, std::int64_t Occurrences, std::int64_t Skipped);
+std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped);
+std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped);
+std::wstring MsgInterrupted(bool Swedish);
+
+// Why Apply leaves a file untouched.
+enum class TSkipReason {
+    UnsupportedMark,  // a byte-order mark the program does not read
+    NotRoundTrip,     // the bytes would not come back the same from the decoded text
+    CannotEncode,     // the new text holds characters the file's encoding lacks
+    MixedEncoding,    // non-ASCII text into an ANSI file whose bytes read as UTF-8
+    ReadOnly,
+    Locked,           // another program holds the file open
+    WriteFailed,
+};
+std::wstring SkipReasonText(bool Swedish, TSkipReason Reason);
+std::wstring SkipReasonCode(TSkipReason Reason);  // the --json value
+// A skipped file's line in the plain output: "path (skipped: reason)".
+std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TSkipReason Reason);
+
+// The status line: the filter, the percentage, files examined and listed.
+std::wstring ProgressText(bool Swedish, std::wstring_view Filter, std::int32_t Percent, std::int64_t Examined,
+                          std::int64_t Listed, bool ShowListed);

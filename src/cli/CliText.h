@@ -1,0 +1,20 @@
+#pragma once
+// Text conversions of the command line: arguments between UTF-16 and the byte
+// strings the argument parser works on, and the JSON form of a string.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// UTF-16 to UTF-8 that keeps every code unit: a lone surrogate becomes its own
+// three-byte sequence (the generalised form of UTF-8), so a name that is not
+// valid UTF-16 survives the round trip through FromLosslessUtf8 unchanged.
+std::string ToLosslessUtf8(std::wstring_view Text);
+std::wstring FromLosslessUtf8(std::string_view Bytes);
+
+// Text as a JSON string literal, quotes included: the characters JSON requires
+// escaped ("\\", "\"", control characters) and nothing else; a lone surrogate
+// is written as its \uXXXX escape, since UTF-8 cannot carry it.
+std::string JsonString(std::wstring_view Text);
+
+// A count as plain digits, whatever the user's locale.
+std::wstring PlainCount(std::int64_t Value);
