@@ -142,7 +142,9 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     CLI::Option* ReplaceOption =
         Parser.add_option("--replace", Replacement)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     CLI::Option* FiltersOption =
-        Parser.add_option("-f,--filters", Filters)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        Parser.add_option("-f,--filters", Filters)
+            ->allow_extra_args(false)  // one value per --filters; what follows is the next argument
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     CLI::Option* EncodingOption =
         Parser.add_option("-e,--encoding", Encoding)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     bool IgnoreCase = false;

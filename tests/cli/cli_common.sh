@@ -1,7 +1,8 @@
 # Shared by the command-line front end's tests: run the real quorvane-cli.exe
 # under Wine on fixture folders and compare output and exit codes.
 set -u
-CLI="$1"
+CLI=$(realpath "$1")
+HOLD_OPEN=${2:+$(realpath "$2")}
 WINE_EXEC="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/wine-exec"
 passed=0
 failed=0
@@ -37,6 +38,22 @@ check() {
     failed=$((failed + 1))
     printf 'FAILED: %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
   fi
+}
+
+# json_check NAME PYTHON-CONDITION: the output is JSON Lines that Python's json
+# module reads, and the condition holds for them (lines: the objects in order;
+# F: the fixture folder as Wine shows it).
+json_check() {
+  local verdict
+  verdict=$(printf '%s' "$out" | F="$win_fixture" python3 -c '
+import json, os, sys
+F = os.environ["F"]
+try:
+    lines = [json.loads(line) for line in sys.stdin.read().splitlines()]
+except ValueError as fault:
+    print("not JSON Lines:", fault); sys.exit()
+print("ok" if ('"$2"') else "got " + repr(lines))' 2>&1)
+  check "$1" ok "$verdict"
 }
 
 finish() {

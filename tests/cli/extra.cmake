@@ -1,7 +1,16 @@
-# The command-line front end, run for real under Wine by shell scripts.
-foreach(script search_cli_test replace_cli_test)
+# The command-line front end, run for real under Wine by shell scripts. A small
+# helper program holds a file open the way another program would.
+add_executable(cli_hold_open ${CMAKE_CURRENT_LIST_DIR}/helper/HoldOpen.cpp)
+target_link_libraries(cli_hold_open PRIVATE qv_base qv_warnings)
+foreach(script search_cli_test replace_cli_test stop_cli_test)
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${script}.sh)
-    add_test(NAME cli_${script} COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${script}.sh $<TARGET_FILE:quorvane-cli>)
-    set_tests_properties(cli_${script} PROPERTIES TIMEOUT 600)
+    add_test(NAME cli_${script}
+             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${script}.sh $<TARGET_FILE:quorvane-cli> $<TARGET_FILE:cli_hold_open>)
+    set_tests_properties(cli_${script} PROPERTIES TIMEOUT 600 ENVIRONMENT "QV_VERSION=${PROJECT_VERSION}")
   endif()
 endforeach()
+# The front end's own routines, tested in-process against the shipped library
+# (the JSON library serves as the reference for the JSON strings).
+if(TARGET cli_tests)
+  target_link_libraries(cli_tests PRIVATE qv_cli qv_third_party)
+endif()

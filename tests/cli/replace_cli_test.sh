@@ -69,36 +69,131 @@ mkdir -p "$D3"
 printf 'an apple pie' >"$D3/pie.txt"
 W3="Z:${D3//\//\\}"
 run_cli replace "$W3" --find "apple " --replace ""
-check "empty replacement" "Done. Number of files that were changed: 1. In total 1 replacement(s)." "$out"
+check "empty replacement" "Done. Number of files that were changed: 1. In total 1 replacement(s). Number of skipped files: 0." "$out"
 check_bytes "empty replacement deletes" "$D3/pie.txt" 'an pie'
 printf 'Pie PIE pie' >"$D3/case.txt"
 LC_ALL=sv_SE.UTF-8 run_cli replace "$W3" --find pie --replace pie --ignore-case --filters case.txt
-check "same text ignoring case, Swedish locale" "Klar. Antal filer som ändrades: 1. Totalt 3 ersättning(ar)." "$out"
+check "same text ignoring case, Swedish locale" "Klar. Antal filer som ändrades: 1. Totalt 3 ersättning(ar). Antal överhoppade filer: 0." "$out"
 check_bytes "case variants rewritten" "$D3/case.txt" 'pie pie pie'
 run_cli replace "$W3" --find zzz --replace y
-check "nothing changed" "No files were changed." "$out"; check "nothing changed rc" 1 "$rc"
+check "nothing changed" "No files were changed. Number of skipped files: 0." "$out"; check "nothing changed rc" 1 "$rc"
 run_cli replace "$W3" --find zzz --replace y /swedish
-check "nothing changed, Swedish" "Inga filer ändrades." "$out"
+check "nothing changed, Swedish" "Inga filer ändrades. Antal överhoppade filer: 0." "$out"
 
 # The input checks, in the window's order.
 run_cli replace "$W\\missing" --find apple --replace pear
-check "missing folder" "Specify an existing folder." "$err"; check "missing folder rc" 2 "$rc"
+check "missing folder" "quorvane-cli: no such folder: $W\\missing" "$err"; check "missing folder rc" 2 "$rc"
 run_cli replace "$W" --find apple --replace pear --filters ""
-check "empty filters" "Specify one or more filter(s)." "$err"; check "empty filters rc" 2 "$rc"
+check "empty filters" 'quorvane-cli: --filters holds no mask; give one such as "*.txt"' "$err"; check "empty filters rc" 2 "$rc"
 run_cli replace "$W" --find "apple" --replace "€" --encoding ansi
-check "ANSI mode refuses Unicode in the replacement" "The program works in ANSI mode and thus can not handle Unicode characters. Switch mode with [F8]." "$err"
+check "ANSI mode refuses Unicode in the replacement" "quorvane-cli: --encoding ansi cannot search for characters outside the ANSI code page; use --encoding utf8 or utf16le" "$err"
 check "ANSI refusal rc" 2 "$rc"
 run_cli replace "$W" --find "" --replace "€" --encoding ansi
-check "ANSI check comes before the empty text" "The program works in ANSI mode and thus can not handle Unicode characters. Switch mode with [F8]." "$err"
+check "ANSI check comes before the empty text" "quorvane-cli: --encoding ansi cannot search for characters outside the ANSI code page; use --encoding utf8 or utf16le" "$err"
 run_cli replace "$W" --find "" --replace pear
-check "empty text to find" "Specify a text to find." "$err"; check "empty text rc" 2 "$rc"
+check "empty text to find" "quorvane-cli: replace needs a text to find: --find is empty" "$err"; check "empty text rc" 2 "$rc"
 run_cli replace "$W" --find pear --replace pear
-check "same texts, case sensitive" "Text to find and replace with cannot be the same when case sensitive is checked." "$err"
+check "same texts, case sensitive" "quorvane-cli: --find and --replace are the same text, so nothing would change (with --ignore-case, other letter cases are made like it)" "$err"
 check "same texts rc" 2 "$rc"
 run_cli replace "$W" --find pear --replace pear /SWEDISH
-check "same texts, Swedish" "Text att hitta och ersätt med kan inte ha samma värde när skiftlägeskänsligt är på." "$err"
+check "same texts, Swedish" "quorvane-cli: --find och --replace är samma text, så ingenting skulle ändras (med --ignore-case görs andra skiftlägen likadana)" "$err"
 run_cli replace "$W" --find pear
-check "missing --replace rc" 2 "$rc"
+check "missing --replace" "quorvane-cli: --replace is missing (use --replace \"\" to delete the occurrences)
+Try 'quorvane-cli --help'." "$err"; check "missing --replace rc" 2 "$rc"
+run_cli replace "$W" --find "" --replace pear /SWEDISH
+check "empty text to find, Swedish" "quorvane-cli: replace behöver en text att hitta: --find är tomt" "$err"
 check_bytes "refused commands changed nothing" "$D/a.txt" 'pear Apple\r\nline2 pear'
+
+# One file of each kind Apply leaves alone, beside one it changes (the new text,
+# an omega, fits UTF-8 but not the ANSI code page).
+K="$fixture/kinds"
+make_kinds() {
+  rm -rf "$K"
+  mkdir -p "$K"
+  printf 'apple\r\n' >"$K/ansi.txt"
+  printf '\x00\x00\xfe\xffapple' >"$K/mark.txt"
+  printf 'pear' >"$K/none.txt"
+  printf '\xff\xfea\x00p\x00p\x00l\x00e\x00!' >"$K/odd16.txt"
+  printf '\xef\xbb\xbfapple, apple' >"$K/u8.txt"
+  touch -d '2001-01-01' "$K"/*.txt
+}
+tree_state() { (cd "$K" && find . -type f -printf '%p %TY-%Tm-%Td\n' | sort && cat ./*.txt | md5sum); }
+WK="Z:${K//\//\\}"
+make_kinds
+before=$(tree_state)
+
+run_cli replace "$WK" --find apple --replace "Ω" --dry-run
+check "dry run" "$WK\\u8.txt (2)
+Dry run, nothing was changed. Files that would be changed: 1. In total 2 replacement(s). Number of skipped files: 3." "$out"
+check "dry run rc" 0 "$rc"
+run_cli replace "$WK" --find apple --replace "Ω" -n --verbose
+check "dry run, verbose" "$WK\\ansi.txt (skipped: its encoding cannot hold the new text)
+$WK\\mark.txt (skipped: unsupported byte-order mark)
+$WK\\odd16.txt (skipped: its bytes would not be written back unchanged)
+$WK\\u8.txt (2)
+Dry run, nothing was changed. Files that would be changed: 1. In total 2 replacement(s). Number of skipped files: 3." "$out"
+run_cli replace "$WK" --find apple --replace "Ω" -n -v /SWEDISH
+check "dry run, verbose, Swedish" "$WK\\ansi.txt (överhoppad: filens kodning kan inte hålla den nya texten)
+$WK\\mark.txt (överhoppad: byte-order-mark som inte stöds)
+$WK\\odd16.txt (överhoppad: byten skulle inte skrivas tillbaka oförändrade)
+$WK\\u8.txt (2)
+Provkörning, inget ändrades. Filer som skulle ändras: 1. Totalt 2 ersättning(ar). Antal överhoppade filer: 3." "$out"
+run_cli replace "$WK" --find apple --replace "Ω" --dry-run --json
+json_check "dry run, JSON" 'lines == [
+    {"path": F + "\\kinds\\ansi.txt", "status": "skipped", "reason": "cannot-encode"},
+    {"path": F + "\\kinds\\mark.txt", "status": "skipped", "reason": "unsupported-mark"},
+    {"path": F + "\\kinds\\odd16.txt", "status": "skipped", "reason": "not-round-trip"},
+    {"path": F + "\\kinds\\u8.txt", "count": 2, "encoding": "utf8", "status": "would-change"},
+    {"summary": {"changed": 1, "replacements": 2, "skipped": 3, "dry_run": True}}]'
+run_cli replace "$WK" --find pear --replace apple --dry-run --count-only
+check "dry run, count only" "Dry run, nothing was changed. Files that would be changed: 1. In total 1 replacement(s). Number of skipped files: 1." "$out"
+run_cli replace "$WK" --find zzz --replace y --dry-run
+check "dry run, nothing would change rc" 1 "$rc"
+check "dry runs changed no byte and no time" "$before" "$(tree_state)"
+
+# The real run says the same, and does it.
+run_cli replace "$WK" --find apple --replace "Ω" --verbose
+check "verbose" "$WK\\ansi.txt (skipped: its encoding cannot hold the new text)
+$WK\\mark.txt (skipped: unsupported byte-order mark)
+$WK\\odd16.txt (skipped: its bytes would not be written back unchanged)
+$WK\\u8.txt (2)
+Done. Number of files that were changed: 1. In total 2 replacement(s). Number of skipped files: 3." "$out"
+check_bytes "verbose: changed" "$K/u8.txt" '\xef\xbb\xbf\xce\xa9, \xce\xa9'
+check_bytes "verbose: skipped ANSI file untouched" "$K/ansi.txt" 'apple\r\n'
+check_bytes "verbose: odd UTF-16 untouched" "$K/odd16.txt" '\xff\xfea\x00p\x00p\x00l\x00e\x00!'
+make_kinds
+run_cli replace "$WK" --find apple --replace "Ω" --json
+json_check "JSON" 'lines == [
+    {"path": F + "\\kinds\\ansi.txt", "status": "skipped", "reason": "cannot-encode"},
+    {"path": F + "\\kinds\\mark.txt", "status": "skipped", "reason": "unsupported-mark"},
+    {"path": F + "\\kinds\\odd16.txt", "status": "skipped", "reason": "not-round-trip"},
+    {"path": F + "\\kinds\\u8.txt", "count": 2, "encoding": "utf8", "status": "changed"},
+    {"summary": {"changed": 1, "replacements": 2, "skipped": 3}}]'
+check_bytes "JSON: changed" "$K/u8.txt" '\xef\xbb\xbf\xce\xa9, \xce\xa9'
+make_kinds
+run_cli replace "$WK" --find apple --replace "Ω"
+check "without --verbose: the result line alone" "Done. Number of files that were changed: 1. In total 2 replacement(s). Number of skipped files: 3." "$out"
+
+# A file another program holds open is named as such, and left as it was.
+L="$fixture/locked"
+mkdir -p "$L"
+printf 'apple' >"$L/free.txt"
+printf 'apple' >"$L/held.txt"
+WL="Z:${L//\//\\}"
+mkfifo "$fixture/hold.in"
+"$WINE_EXEC" "$HOLD_OPEN" "$WL\\held.txt" <"$fixture/hold.in" >"$fixture/hold.out" 2>/dev/null &
+hold_pid=$!
+exec 4>"$fixture/hold.in"
+for _ in $(seq 300); do grep -q held "$fixture/hold.out" 2>/dev/null && break; sleep 0.1; done
+check "helper holds the file" held "$(tr -d '\r' <"$fixture/hold.out")"
+run_cli replace "$WL" --find apple --replace pear --dry-run --json
+json_check "held file, dry run" 'lines[1] == {"path": F + "\\locked\\held.txt", "status": "skipped", "reason": "locked"}'
+run_cli replace "$WL" --find apple --replace pear -v
+check "held file" "$WL\\free.txt (1)
+$WL\\held.txt (skipped: open in another program)
+Done. Number of files that were changed: 1. In total 1 replacement(s). Number of skipped files: 1." "$out"
+check_bytes "held file untouched" "$L/held.txt" 'apple'
+exec 4>&-
+wait "$hold_pid"
 
 finish

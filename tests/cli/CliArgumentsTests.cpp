@@ -1,0 +1,144 @@
+// Reading the command line: option forms, values that look like options or
+// switches, and the faults, each named in the user's language.
+#include "cli/CliArguments.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct TParsed {
+    bool Ok = false;
+    TCliOptions Options;
+    std::wstring Error;
+};
+
+TParsed Parse(std::vector<std::wstring> Arguments, bool LocaleSwedish = false) {
+    TParsed Result;
+    Result.Ok = ParseCliArguments(Arguments, LocaleSwedish, Result.Options, Result.Error);
+    return Result;
+}
+
+}  // namespace
+
+TEST(CliArguments, OptionFormsGiveTheSameOptions) {
+    const std::vector<std::vector<std::wstring>> Forms = {
+        {L"search", L"D", L"--find", L"x", L"--recursive", L"--ignore-case", L"--encoding", L"utf8", L"--filters",
+         L"*.c;*.h"},
+        {L"search", L"D", L"--find=x", L"-r", L"-i", L"-e", L"UTF-8", L"-f", L"*.c", L"-f", L"*.h"},
+        {L"-ri", L"--find", L"x", L"search", L"-eutf8", L"--filters=*.c ; *.h", L"D"},
+        {L"search", L"--encoding=Utf8", L"D", L"-rif", L"*.c;;*.h", L"--find", L"x"},
+    };
+    for (const auto& Form : Forms) {
+        const TParsed P = Parse(Form);
+        ASSERT_TRUE(P.Ok) << testing::PrintToString(Form) << " " << testing::PrintToString(P.Error);
+        EXPECT_EQ(P.Options.Command, TCliCommand::Search);
+        EXPECT_EQ(P.Options.Folder, L"D");
+        EXPECT_EQ(P.Options.TextToFind, L"x");
+        EXPECT_TRUE(P.Options.Recursive);
+        EXPECT_FALSE(P.Options.CaseSensitive);
+        EXPECT_EQ(P.Options.TextEncoding, TEncodingMode::Utf8);
+        EXPECT_EQ(P.Options.Filters, L"*.c; *.h");
+    }
+}
+
+TEST(CliArguments, AValueIsNeverTakenAsAnOptionOrASwitch) {
+    const struct {
+        std::vector<std::wstring> Arguments;
+        std::wstring Find;
+        bool Swedish;
+    } Cases[] = {
+        {{L"search", L"D", L"--find", L"/swedish"}, L"/swedish", false},
+        {{L"search", L"D", L"--find", L"-r"}, L"-r", false},
+        {{L"search", L"D", L"--find", L"--recursive"}, L"--recursive", false},
+        {{L"search", L"D", L"--find="}, L"", false},
+        {{L"search", L"D", L"--find=", L"/SWEDISH"}, L"", true},
+        {{L"search", L"D", L"--find", L"a=b"}, L"a=b", false},
+        {{L"search", L"D", L"--find", L"--x="}, L"--x=", false},
+        {{L"search", L"D", L"--find", L"a", L"--find", L"b"}, L"b", false},  // the last one counts
+        {{L"/SWEDISH", L"search", L"D", L"--find", L"/ENGLISH"}, L"/ENGLISH", true},
+    };
+    for (const auto& Case : Cases) {
+        const TParsed P = Parse(Case.Arguments);
+        ASSERT_TRUE(P.Ok) << testing::PrintToString(Case.Arguments) << " " << testing::PrintToString(P.Error);
+        EXPECT_EQ(P.Options.TextToFind, Case.Find) << testing::PrintToString(Case.Arguments);
+        EXPECT_EQ(P.Options.Swedish, Case.Swedish) << testing::PrintToString(Case.Arguments);
+        EXPECT_FALSE(P.Options.Recursive);
+    }
+}
+
+TEST(CliArguments, LanguageFromSwitchesOrLocale) {
+    const struct {
+        std::vector<std::wstring> Switches;
+        bool Locale, Swedish;
+    } Cases[] = {
+        {{}, false, false},          {{}, true, true},
+        {{L"/swedish"}, false, true}, {{L"/English"}, true, false},
+        {{L"/SWEDISH", L"/ENGLISH"}, false, false}, {{L"/SWEDISH", L"/ENGLISH"}, true, true},
+    };
+    for (const auto& Case : Cases) {
+        std::vector<std::wstring> Arguments = {L"search", L"D", L"--find", L"x"};
+        Arguments.insert(Arguments.end(), Case.Switches.begin(), Case.Switches.end());
+        const TParsed P = Parse(Arguments, Case.Locale);
+        ASSERT_TRUE(P.Ok);
+        EXPECT_EQ(P.Options.Swedish, Case.Swedish) << testing::PrintToString(Case.Switches);
+        EXPECT_EQ(P.Options.Folder, L"D");
+    }
+}
+
+TEST(CliArguments, FaultsNameTheOptionInBothLanguages) {
+    const struct {
+        std::vector<std::wstring> Arguments;
+        std::wstring English, Swedish;
+    } Cases[] = {
+        {{L"search", L"D", L"--find", L"x", L"--bogus"}, L"quorvane-cli: unknown option: --bogus",
+         L"quorvane-cli: okänt alternativ: --bogus"},
+        {{L"search", L"D", L"--find", L"x", L"-rx"}, L"quorvane-cli: unknown option: -x",
+         L"quorvane-cli: okänt alternativ: -x"},
+        {{L"search", L"D", L"--find"}, L"quorvane-cli: option --find needs a value",
+         L"quorvane-cli: alternativet --find behöver ett värde"},
+        {{L"search", L"D", L"--find", L"x", L"-e"}, L"quorvane-cli: option --encoding needs a value",
+         L"quorvane-cli: alternativet --encoding behöver ett värde"},
+        {{L"search", L"D", L"--find", L"x", L"--recursive=maybe"}, L"quorvane-cli: invalid value for option --recursive",
+         L"quorvane-cli: ogiltigt värde för alternativet --recursive"},
+        {{L"search", L"D", L"--find", L"x", L"-e", L"utf32"},
+         L"quorvane-cli: unknown encoding 'utf32' for --encoding; use auto, ansi, utf8 or utf16le",
+         L"quorvane-cli: okänd kodning 'utf32' för --encoding; använd auto, ansi, utf8 eller utf16le"},
+        {{L"--find", L"x"}, L"quorvane-cli: name a command: search or replace",
+         L"quorvane-cli: ange ett kommando: search eller replace"},
+        {{L"find", L"D", L"--find", L"x"}, L"quorvane-cli: unknown command: find (use search or replace)",
+         L"quorvane-cli: okänt kommando: find (använd search eller replace)"},
+        {{L"search", L"--find", L"x"}, L"quorvane-cli: name a folder after the command",
+         L"quorvane-cli: ange en mapp efter kommandot"},
+        {{L"search", L"D", L"E", L"--find", L"x"}, L"quorvane-cli: unexpected argument: E (name one folder only)",
+         L"quorvane-cli: oväntat argument: E (ange en enda mapp)"},
+        {{L"search", L"D"}, L"quorvane-cli: --find is missing (use --find \"\" to list every file)",
+         L"quorvane-cli: --find saknas (använd --find \"\" för att lista alla filer)"},
+        {{L"replace", L"D", L"--find", L"x"},
+         L"quorvane-cli: --replace is missing (use --replace \"\" to delete the occurrences)",
+         L"quorvane-cli: --replace saknas (använd --replace \"\" för att radera förekomsterna)"},
+        {{L"search", L"D", L"--find", L"x", L"--dry-run"}, L"quorvane-cli: --dry-run belongs to the replace command",
+         L"quorvane-cli: --dry-run hör till kommandot replace"},
+        {{L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"--count-only", L"-v"},
+         L"quorvane-cli: --count-only and --verbose cannot be used together",
+         L"quorvane-cli: --count-only och --verbose kan inte användas tillsammans"},
+    };
+    for (const auto& Case : Cases) {
+        for (bool Swedish : {false, true}) {
+            std::vector<std::wstring> Arguments = Case.Arguments;
+            Arguments.insert(Arguments.begin(), Swedish ? L"/SWEDISH" : L"/ENGLISH");
+            const TParsed P = Parse(Arguments, !Swedish);
+            EXPECT_FALSE(P.Ok);
+            EXPECT_EQ(P.Error, Swedish ? Case.Swedish : Case.English) << testing::PrintToString(Arguments);
+        }
+    }
+}
+
+TEST(CliArguments, HelpAndVersionNeedNothingElse) {
+    for (const std::vector<std::wstring>& Arguments :
+         {std::vector<std::wstring>{L"--help"}, {L"-h"}, {L"/?"}, {L"search", L"--help"}}) {
+        const TParsed P = Parse(Arguments);
+        EXPECT_TRUE(P.Ok && P.Options.Help) << testing::PrintToString(Arguments);
+    }
+    const TParsed P = Parse({L"--version"});
+    EXPECT_TRUE(P.Ok && P.Options.Version);
+}
