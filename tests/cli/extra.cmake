@@ -14,3 +14,7 @@ endforeach()
 if(TARGET cli_tests)
   target_link_libraries(cli_tests PRIVATE qv_cli qv_third_party)
 endif()
+# The release archive, packed from this build and run from where it is unpacked
+# (skipped when this is not a Release build).
+add_test(NAME cli_package COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/package_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+set_tests_properties(cli_package PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
