@@ -15,6 +15,17 @@ bool TakesValue(std::string_view LongName) {
     return LongName == "--find" || LongName == "--replace" || LongName == "--filters" || LongName == "--encoding";
 }
 
+// Whether a cluster of short options such as "-re" ends in an option whose value
+// is the next argument (in "-reutf8" the value is part of the cluster).
+bool ClusterTakesNext(std::string_view Cluster) {
+    for (size_t i = 1; i < Cluster.size(); ++i) {
+        const char Letter = Cluster[i];
+        if (Letter == 'e' || Letter == 'f') return i + 1 == Cluster.size();
+        if (std::string_view("rivnhV").find(Letter) == std::string_view::npos) return false;  // not ours
+    }
+    return false;
+}
+
 // "--name=" with nothing after the sign means an empty value; the parser would
 // take the next argument instead, so it is handed over as "--name" and "". An
 // argument that is the value of the option before it is left as it is.
@@ -37,8 +48,7 @@ std::vector<std::string> SplitEmptyAssignments(const std::vector<std::string>& A
         } else if (TakesValue(Argument)) {
             NextIsValue = true;
         } else if (Argument.size() >= 2 && Argument[0] == '-' && Argument[1] != '-') {
-            // A cluster such as "-re": a value letter at its end takes the next argument.
-            NextIsValue = Argument.back() == 'e' || Argument.back() == 'f';
+            NextIsValue = ClusterTakesNext(Argument);
         }
         Result.push_back(Argument);
     }

@@ -54,6 +54,8 @@ TEST(CliArguments, AValueIsNeverTakenAsAnOptionOrASwitch) {
         {{L"search", L"D", L"--find=", L"/SWEDISH"}, L"", true},
         {{L"search", L"D", L"--find", L"a=b"}, L"a=b", false},
         {{L"search", L"D", L"--find", L"--x="}, L"--x=", false},
+        {{L"search", L"D", L"-if", L"--find=", L"--find", L"y"}, L"y", false},  // "--find=" is -f's value
+        {{L"search", L"D", L"-fe", L"--find="}, L"", false},                    // "-fe": the value is "e"
         {{L"search", L"D", L"--find", L"a", L"--find", L"b"}, L"b", false},  // the last one counts
         {{L"/SWEDISH", L"search", L"D", L"--find", L"/ENGLISH"}, L"/ENGLISH", true},
     };
