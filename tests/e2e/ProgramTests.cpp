@@ -1,6 +1,7 @@
 // The window program as a whole: started with command lines, closed as a user
 // closes it, its settings file read afterwards.
 #include "ProgramSupport.h"
+#include "ui/ControlIds.h"
 
 #include <windows.h>
 
@@ -11,12 +12,6 @@
 #include <vector>
 
 namespace {
-
-// Control identifiers of the main window.
-constexpr int IdFolderLabel = 101;
-constexpr int IdFolder = 102;
-constexpr int IdFilters = 106;
-constexpr int IdSearch = 109;
 
 void PressKeys(std::initializer_list<WORD> Keys) {
     std::vector<INPUT> Inputs;

@@ -2,6 +2,7 @@
 // typing through the X display (xdotool), a search, the export with F4, an
 // apply, Ctrl+Q; then the exported list, the changed files and the settings.
 #include "ProgramSupport.h"
+#include "ui/ControlIds.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -15,17 +16,6 @@
 #include <vector>
 
 namespace {
-
-// Control identifiers of the main window.
-constexpr int IdFolder = 102;
-constexpr int IdRecursive = 104;
-constexpr int IdTextToFind = 108;
-constexpr int IdSearch = 109;
-constexpr int IdCaseSensitive = 110;
-constexpr int IdReplaceWith = 112;
-constexpr int IdApply = 113;
-constexpr int IdFilesLabel = 114;
-constexpr int IdFiles = 115;
 
 const std::string Utf8Bom = "\xEF\xBB\xBF";
 

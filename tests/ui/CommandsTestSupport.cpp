@@ -40,8 +40,8 @@ bool WaitForRunEnd(DWORD TimeoutMs) {
     const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
     for (;;) {
         ProcessMessages();
-        bool Ended = !WorkInProgress && (!SearchWorker || SearchWorker->Finished()) &&
-                     (!ApplyWorker || ApplyWorker->Finished());
+        bool Ended = !MainState.WorkInProgress && (!MainState.SearchWorker || MainState.SearchWorker->Finished()) &&
+                     (!MainState.ApplyWorker || MainState.ApplyWorker->Finished());
         if (Ended) {
             Pump();
             return true;
@@ -58,7 +58,7 @@ std::wstring BoxTexts(const TBoxWatcher& Watcher) {
 }
 
 TCommandWindowTest::TCommandWindowTest() {
-    ResetMainState();
+    MainState = TMainState{};
     // A chosen editor: no Notepad++ question at start-up.
     WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     Form = OpenMainWindow();
@@ -66,7 +66,7 @@ TCommandWindowTest::TCommandWindowTest() {
 
 TCommandWindowTest::~TCommandWindowTest() {
     Form.reset();
-    ResetMainState();
+    MainState = TMainState{};
     DeleteSettingsFile();
 }
 

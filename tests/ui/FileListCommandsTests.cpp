@@ -67,30 +67,30 @@ TEST_F(FileListCommands, F8CyclesTheModesAndTheTitleAndLeavesAnUnknownModeAlone)
     ASSERT_EQ(Form->Caption(), L"Quorvane 1.70 (Auto)");
     for (std::int32_t i = 0; i < 4; ++i) {
         Press(VK_F8);
-        EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), (i + 1) % 4);
+        EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), (i + 1) % 4);
         EXPECT_EQ(Form->Caption(), Titles[i]);
         EXPECT_EQ(ApplicationTitle(), Titles[i]);
     }
     // A mode from an edited settings file has no label and no successor.
-    CurrentEncodingMode = EncodingModeFromStored(7);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(7);
     SetApplicationTitle(Base);
     Press(VK_F8);
-    EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 7);
+    EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 7);
     EXPECT_EQ(Form->Caption(), Base);
     // During a run the keys do nothing.
-    CurrentEncodingMode = EncodingModeFromStored(2);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(2);
     ComposeModeTitle();
-    WorkInProgress = true;
+    MainState.WorkInProgress = true;
     TBoxWatcher Boxes;
     for (WORD Key : {VK_F8, VK_F4, VK_F12}) Press(Key);
-    WorkInProgress = false;
-    EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 2);
+    MainState.WorkInProgress = false;
+    EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 2);
     EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
 }
 
 TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExporting) {
     Form->AppendFileItem(L"a.txt", L"1");  // F4 would export
-    EditorPath = L"NOTEPAD";
+    MainState.EditorPath = L"NOTEPAD";
     const std::wstring Caption = Form->Caption();
     TBoxWatcher Boxes;
     // A dialog that should not have come is cancelled (and recorded).
@@ -102,9 +102,9 @@ TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExpor
             SCOPED_TRACE(testing::Message() << "shift " << Shift << " key " << Key);
             TModifierScope Modifiers(Shift);
             Press(Key);
-            EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 0);
+            EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 0);
             EXPECT_EQ(Form->Caption(), Caption);
-            EXPECT_EQ(EditorPath, L"NOTEPAD");
+            EXPECT_EQ(MainState.EditorPath, L"NOTEPAD");
             EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
         }
     }
@@ -238,7 +238,7 @@ TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
     const std::wstring Folder = Fixture.Path() + L"docs";
     Search(Folder, L"");
     ASSERT_EQ(Form->FileItemCount(), 2);
-    EditorPath = Recorder;
+    MainState.EditorPath = Recorder;
     auto Record = [&](const wchar_t* Name) {
         const std::wstring Path = Fixture.Path() + Name;
         SetEnvironmentVariableW(L"QV_RECORD_FILE", Path.c_str());
@@ -281,7 +281,7 @@ TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
     wchar_t OldCurrent[MAX_PATH * 2];
     GetCurrentDirectoryW(MAX_PATH * 2, OldCurrent);
     SetCurrentDirectoryW(Current.Path().c_str());
-    EditorPath.clear();
+    MainState.EditorPath.clear();
     ListView_SetItemState(Form->lvFiles, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     const std::wstring Entered = Record(L"entered.rec");
     PressKey(Form->lvFiles, VK_RETURN);
@@ -334,23 +334,23 @@ TEST_F(FileListCommands, F12ChoosesTheEditor) {
     ASSERT_TRUE(Exists(Recorder));
     for (bool Swedish : {true, false}) {
         TLanguageScope Language(Swedish);
-        EditorPath = Recorder;
+        MainState.EditorPath = Recorder;
         Form->odEditor.FileName.clear();
         TBoxWatcher Boxes;
         Boxes.Answer(IDCANCEL);
         Press(VK_F12);
         ASSERT_EQ(Boxes.Boxes().size(), 1u);
         EXPECT_EQ(Boxes.Boxes()[0].Caption, L"Browse");  // the window's language
-        EXPECT_EQ(EditorPath, Recorder);
+        EXPECT_EQ(MainState.EditorPath, Recorder);
         EXPECT_EQ(Form->odEditor.FileName, Recorder);
     }
     // No editor yet: the dialog keeps its last file name, and OK takes it.
-    EditorPath.clear();
+    MainState.EditorPath.clear();
     TBoxWatcher Boxes;
     Boxes.Answer(IDOK);
     Press(VK_F12);
     ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_EQ(Upper(EditorPath), Upper(Recorder));
+    EXPECT_EQ(Upper(MainState.EditorPath), Upper(Recorder));
 }
 
 // Browse: Cancel keeps the folder but adds the backslash, which is a change and

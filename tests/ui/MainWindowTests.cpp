@@ -80,7 +80,7 @@ const TLanguageTexts Languages[] = {
 class MainWindowTexts : public testing::TestWithParam<TLanguageTexts> {
 protected:
     void SetUp() override {
-        ResetMainState();
+        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }
@@ -130,7 +130,7 @@ TEST_P(MainWindowTexts, HelpListsTheKeyboardShortcutsAndAboutNamesTheProgramWith
     // F1 goes through the window's accelerators.
     PostMessageW(FForm->txtFolder, WM_KEYDOWN, VK_F1, 0);
     Pump();
-    CurrentEncodingMode = EncodingModeFromStored(2);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(2);
     ComposeModeTitle();
     PostMessageW(FForm->Handle(), WM_COMMAND, TfrmMain::mnuMainHelpAbout, 0);
     Pump();
@@ -154,24 +154,24 @@ TEST(MainWindowTitle, ComposeModeTitleLabelsTheFourModesAndLeavesOthersAlone) {
         const wchar_t* Title;
     } Cases[] = {{0, L"Quorvane 1.70 (Auto)"}, {1, L"Quorvane 1.70 (ANSI)"}, {2, L"Quorvane 1.70 (UTF-16/LE)"},
                  {3, L"Quorvane 1.70 (UTF-8)"}};
-    ResetMainState();
-    BaseTitle = L"Quorvane 1.70";
+    MainState = TMainState{};
+    MainState.BaseTitle = L"Quorvane 1.70";
     for (const auto& Case : Cases) {
-        CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
+        MainState.CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
         ComposeModeTitle();
         EXPECT_EQ(ApplicationTitle(), Case.Title);
     }
     // No label for another value: the application title stays as it was.
-    CurrentEncodingMode = EncodingModeFromStored(7);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(7);
     ComposeModeTitle();
     EXPECT_EQ(ApplicationTitle(), L"Quorvane 1.70 (UTF-8)");
-    ResetMainState();
+    MainState = TMainState{};
 }
 
 class MainWindowBehaviour : public testing::Test {
 protected:
     void SetUp() override {
-        ResetMainState();
+        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }

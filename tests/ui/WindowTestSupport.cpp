@@ -67,18 +67,6 @@ LRESULT CALLBACK TBoxWatcher::HookProc(int Code, WPARAM WParam, LPARAM LParam) {
     return CallNextHookEx(nullptr, Code, WParam, LParam);
 }
 
-void ResetMainState() {
-    CurrentEncodingMode = EncodingModeFromStored(0);
-    BaseTitle.clear();
-    InitialWidth = InitialHeight = InitialClientWidth = InitialClientHeight = 0;
-    GrowthWidth = GrowthHeight = 0;
-    EditorPath.clear();
-    SearchWorker.reset();
-    ApplyWorker.reset();
-    WorkInProgress = false;
-    SetApplicationTitle(ApplicationName);
-}
-
 void DeleteSettingsFile() { DeleteFileW(SettingsFilePath().c_str()); }
 
 void WriteSettingsFile(const std::string& Content) {

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers for tests that create the main window in this process: message boxes
-// answered from the test, settings files, and the module state reset.
+// answered from the test, and settings files.
 #include "ui/Main.h"
 
 #include <windows.h>
@@ -37,9 +37,8 @@ private:
     std::vector<TBox> FBoxes;
 };
 
-// Sets the module state to its initial values and forgets the settings file,
-// so each test starts as a fresh program would.
-void ResetMainState();
+// Forgets the settings file; with `MainState = TMainState{};` a test starts as a
+// fresh program would.
 void DeleteSettingsFile();
 void WriteSettingsFile(const std::string& Content);
 // The settings file's lines (empty when there is none).
