@@ -218,10 +218,9 @@ void SortFileList(TStringArray& Files, bool Descending) {
     std::vector<TEntry> Entries;
     Entries.reserve(Files.size());
     for (size_t i = 0; i < Files.size(); ++i) Entries.push_back({FileSortKey(Files[i]), i});
-    // The insertion sort this replaces moves a path in front of an earlier one only
-    // when comparing the earlier with it gives "greater" (ascending) or "less"
-    // (descending); the same test as the stable sort's "goes before" gives the same
-    // order, equal keys included.
+    // A path goes before an earlier one only when comparing the earlier with it
+    // gives "greater" (ascending) or "less" (descending), so paths whose keys
+    // compare equal keep the order they were listed in.
     std::stable_sort(Entries.begin(), Entries.end(), [Descending](const TEntry& Taken, const TEntry& Earlier) {
         int Result = CompareKeys(Earlier.Key, Taken.Key);
         return Descending ? Result < 0 : Result > 0;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -34,12 +35,14 @@ std::int32_t BomOfBytes(std::string_view Head) {
     return bomNone;
 }
 
-std::int32_t ModeOfBom(std::int32_t Kind) {
+// The mode automatic reading takes for a file with this mark; none for a mark
+// this program does not read (UTF-32 either order, UTF-16 BE).
+std::optional<TEncodingMode> ModeOfBom(std::int32_t Kind) {
     switch (Kind) {
-    case bomNone: return emAnsi;
-    case bomUtf16LE: return emUtf16LE;
-    case bomUtf8: return emUtf8;
-    default: return emAuto;  // UTF-32 either order, UTF-16 BE: not supported
+    case bomNone: return TEncodingMode::Ansi;
+    case bomUtf16LE: return TEncodingMode::Utf16LE;
+    case bomUtf8: return TEncodingMode::Utf8;
+    default: return std::nullopt;
     }
 }
 
@@ -89,24 +92,24 @@ bool AnsiHasUtf8Mark() {
 }
 
 // Length of the encoding's own mark at the start of Bytes (0 when absent).
-size_t OwnMarkLength(std::int32_t Mode, std::string_view Bytes) {
+size_t OwnMarkLength(TEncodingMode Mode, std::string_view Bytes) {
     switch (Mode) {
-    case emAnsi: return AnsiHasUtf8Mark() && StartsWith(Bytes, MarkUtf8) ? 3 : 0;
-    case emUtf16LE: return StartsWith(Bytes, MarkUtf16LE) ? 2 : 0;
+    case TEncodingMode::Ansi: return AnsiHasUtf8Mark() && StartsWith(Bytes, MarkUtf8) ? 3 : 0;
+    case TEncodingMode::Utf16LE: return StartsWith(Bytes, MarkUtf16LE) ? 2 : 0;
     default: return StartsWith(Bytes, MarkUtf8) ? 3 : 0;
     }
 }
 
-bool Decode(std::int32_t Mode, std::string_view Bytes, std::wstring& Text) {
+bool Decode(TEncodingMode Mode, std::string_view Bytes, std::wstring& Text) {
     switch (Mode) {
-    case emAnsi: return DecodeAnsi(Bytes, Text);
-    case emUtf16LE: DecodeUtf16LE(Bytes, Text); return true;
+    case TEncodingMode::Ansi: return DecodeAnsi(Bytes, Text);
+    case TEncodingMode::Utf16LE: DecodeUtf16LE(Bytes, Text); return true;
     default: return DecodeUtf8Strict(Bytes, Text);
     }
 }
 
 // Decodes Bytes (a whole file) in the concrete Mode into Content.
-void DecodeContent(std::int32_t Mode, std::string& Bytes, bool KeepBytes, TTextFileContent& Content) {
+void DecodeContent(TEncodingMode Mode, std::string& Bytes, bool KeepBytes, TTextFileContent& Content) {
     size_t Skip = OwnMarkLength(Mode, Bytes);
     std::string_view Body(Bytes.data() + Skip, Bytes.size() - Skip);
     Content.Read = Decode(Mode, Body, Content.Text);
@@ -137,7 +140,7 @@ bool HasBomUtf16BE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf16B
 bool HasBomUtf16LE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf16LE, 2); }
 bool HasBomUtf8(const std::wstring& Path) { return ProbeMark(Path, MarkUtf8, 3); }
 
-// One exclusive open and one read of the first four bytes answer all five probes:
+// One exclusive open and one read of the first four bytes answer every probe:
 // each probe only compares a prefix of those bytes.
 std::int32_t DetectBom(const std::wstring& Path) {
     UniqueFile File = OpenForReading(Path, 0);
@@ -150,12 +153,14 @@ std::int32_t DetectBom(const std::wstring& Path) {
 
 std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path) {
     if (Mode != emAuto) return Mode;
-    return ModeOfBom(DetectBom(Path));
+    const std::optional<TEncodingMode> Found = ModeOfBom(DetectBom(Path));
+    return Found ? StoredEncodingMode(*Found) : emAuto;
 }
 
 std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
     // Anything but ANSI and UTF-16 LE, "none" included, reads as UTF-8.
-    std::int32_t Mode = Encoding == emAnsi || Encoding == emUtf16LE ? Encoding : emUtf8;
+    TEncodingMode Mode = EncodingModeFromStored(Encoding);
+    if (Mode != TEncodingMode::Ansi && Mode != TEncodingMode::Utf16LE) Mode = TEncodingMode::Utf8;
     try {
         TTextFileContent Content;
         UniqueFile File = OpenForReading(Path, FILE_SHARE_READ);
@@ -171,23 +176,28 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
     }
 }
 
-TTextFileContent LoadTextFile(const std::wstring& Path, std::int32_t Mode, bool KeepBytes) {
+TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes) {
     TTextFileContent Content;
     Content.Mode = Mode;
-    if (Mode < emAuto || Mode > emUtf8) return Content;
+    if (!IsKnownEncodingMode(Mode)) return Content;
     try {
         std::string Bytes;
         bool Ok = false;
-        if (Mode == emAuto) {
+        if (Mode == TEncodingMode::Auto) {
             // The exclusive open is the probe: whoever else has the file open
             // makes it an ANSI file, read below with read sharing.
             UniqueFile File = OpenForReading(Path, 0);
             if (File) {
                 Ok = ReadWhole(File.Get(), Bytes);
-                Content.Mode = ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
-                if (Content.Mode == emAuto) return Content;
+                const std::optional<TEncodingMode> Found =
+                    ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
+                if (!Found) {
+                    Content.UnsupportedMark = true;
+                    return Content;
+                }
+                Content.Mode = *Found;
             } else {
-                Content.Mode = emAnsi;
+                Content.Mode = TEncodingMode::Ansi;
                 File = OpenForReading(Path, FILE_SHARE_READ);
                 Ok = File && ReadWhole(File.Get(), Bytes);
             }

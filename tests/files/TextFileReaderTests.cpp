@@ -31,8 +31,9 @@ void ExpectLoadAgrees(const std::wstring& Path, const std::string& Label) {
         SCOPED_TRACE(Label + ", mode " + std::to_string(Mode));
         std::int32_t Resolved = ResolveEncodingMode(Mode, Path);
         for (bool KeepBytes : {false, true}) {
-            TTextFileContent Content = LoadTextFile(Path, Mode, KeepBytes);
-            EXPECT_EQ(Content.Mode, Resolved);
+            TTextFileContent Content = LoadTextFile(Path, EncodingModeFromStored(Mode), KeepBytes);
+            EXPECT_EQ(StoredEncodingMode(Content.Mode), Resolved);
+            EXPECT_EQ(Content.UnsupportedMark, Mode == emAuto && Resolved == emAuto);
             if (Resolved >= 1 && Resolved <= 3) {
                 EXPECT_EQ(Content.Text, ReadTextFile(Path, Resolved));
                 if (!Content.Read) {
@@ -138,14 +139,14 @@ TEST(TextFileReader, KeptBytesAreTheFileAfterTheSkippedMark) {
     struct {
         const char* Name;
         std::string Bytes;
-        std::int32_t Mode;
+        TEncodingMode Mode;
         std::string Kept;
     } Cases[] = {
-        {"u8.txt", "\xEF\xBB\xBFxy", emAuto, "xy"},
-        {"u16.txt", B("\xFF\xFE" "x\0y", 5), emAuto, B("x\0y", 3)},
-        {"u16b.txt", B("\xFF\xFE" "x\0", 4), emUtf16LE, B("x\0", 2)},
-        {"ansi.txt", "\xEF\xBB\xBFxy", emAnsi, GetACP() == CP_UTF8 ? "xy" : "\xEF\xBB\xBFxy"},
-        {"plain.txt", "plain", emAuto, "plain"},
+        {"u8.txt", "\xEF\xBB\xBFxy", TEncodingMode::Auto, "xy"},
+        {"u16.txt", B("\xFF\xFE" "x\0y", 5), TEncodingMode::Auto, B("x\0y", 3)},
+        {"u16b.txt", B("\xFF\xFE" "x\0", 4), TEncodingMode::Utf16LE, B("x\0", 2)},
+        {"ansi.txt", "\xEF\xBB\xBFxy", TEncodingMode::Ansi, GetACP() == CP_UTF8 ? "xy" : "\xEF\xBB\xBFxy"},
+        {"plain.txt", "plain", TEncodingMode::Auto, "plain"},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
@@ -166,8 +167,8 @@ TEST(TextFileReader, OddFinalByteOfUtf16IsDroppedWhereverItFalls) {
         std::wstring Path = Folder.WriteFile(L"odd" + std::to_wstring(Units) + L".txt", Bytes);
         SCOPED_TRACE(Units);
         EXPECT_EQ(ReadTextFile(Path, emUtf16LE), std::wstring(Units, L'A'));
-        TTextFileContent Content = LoadTextFile(Path, emAuto, true);
-        EXPECT_EQ(Content.Mode, emUtf16LE);
+        TTextFileContent Content = LoadTextFile(Path, TEncodingMode::Auto, true);
+        EXPECT_EQ(Content.Mode, TEncodingMode::Utf16LE);
         EXPECT_EQ(Content.Text, std::wstring(Units, L'A'));
         EXPECT_EQ(Content.Bytes, Bytes.substr(2));
     }
@@ -183,12 +184,12 @@ TEST(TextFileReader, LargeFilesReadWholeWithCharactersAcrossBlocks) {
     }
     std::wstring Path = Folder.WriteFile(L"big.txt", Utf8);
     EXPECT_EQ(ReadTextFile(Path, emUtf8), Expected);
-    EXPECT_EQ(LoadTextFile(Path, emAuto, false).Text, Expected);
+    EXPECT_EQ(LoadTextFile(Path, TEncodingMode::Auto, false).Text, Expected);
     // One invalid byte at the very end spoils the whole read.
     std::wstring Spoilt = Folder.WriteFile(L"spoilt.txt", Utf8 + "\xFF");
     EXPECT_EQ(ReadTextFile(Spoilt, emUtf8), L"");
-    TTextFileContent Content = LoadTextFile(Spoilt, emAuto, true);
-    EXPECT_EQ(Content.Mode, emUtf8);
+    TTextFileContent Content = LoadTextFile(Spoilt, TEncodingMode::Auto, true);
+    EXPECT_EQ(Content.Mode, TEncodingMode::Utf8);
     EXPECT_FALSE(Content.Read);
     EXPECT_TRUE(Content.Text.empty());
 }
@@ -218,14 +219,14 @@ TEST(TextFileReader, FileHeldOpenElsewhereResolvesToAnsi) {
         EXPECT_FALSE(HasBomUtf8(Path));
         EXPECT_EQ(ResolveEncodingMode(emAuto, Path), emAnsi);
         EXPECT_EQ(ReadTextFile(Path, emAnsi), Case.Text);
-        TTextFileContent Content = LoadTextFile(Path, emAuto, false);
-        EXPECT_EQ(Content.Mode, emAnsi);
+        TTextFileContent Content = LoadTextFile(Path, TEncodingMode::Auto, false);
+        EXPECT_EQ(Content.Mode, TEncodingMode::Ansi);
         EXPECT_EQ(Content.Read, !Case.Text.empty());
         EXPECT_EQ(Content.Text, Case.Text);
     }
     // Once nobody holds it, the mark counts again.
     EXPECT_EQ(ResolveEncodingMode(emAuto, Path), emUtf8);
-    EXPECT_EQ(LoadTextFile(Path, emAuto, false).Text, L"held");
+    EXPECT_EQ(LoadTextFile(Path, TEncodingMode::Auto, false).Text, L"held");
 }
 
 // Reserved device names, a trailing dot or blank and a path beyond MAX_PATH are
@@ -249,8 +250,8 @@ TEST(TextFileReader, EveryNameReachesTheRealFile) {
         SCOPED_TRACE(testing::PrintToString(File));
         EXPECT_EQ(DetectBom(File), bomUtf8);
         EXPECT_EQ(ReadTextFile(File, emUtf8), L"text of it");
-        TTextFileContent Content = LoadTextFile(File, emAuto, false);
-        EXPECT_EQ(Content.Mode, emUtf8);
+        TTextFileContent Content = LoadTextFile(File, TEncodingMode::Auto, false);
+        EXPECT_EQ(Content.Mode, TEncodingMode::Utf8);
         EXPECT_EQ(Content.Text, L"text of it");
     }
 }
