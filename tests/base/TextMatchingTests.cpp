@@ -273,8 +273,8 @@ private:
     std::mt19937 FRandom;
 };
 
-// Compares the three routines with the straightforward versions on one input;
-// returns false and reports the first difference.
+// Compares TextContains, CountMatches and ReplaceAll with the straightforward
+// versions on one input; returns false and reports the first difference.
 bool SameAsReference(const std::wstring& Text, const std::wstring& Find, bool CaseSensitive) {
     const std::wstring With = CaseSensitive ? L"<>" : L"";
     const bool Same = TextContains(Text, Find, CaseSensitive) == RefTextContains(Text, Find, CaseSensitive) &&

@@ -26,9 +26,8 @@ std::string Narrow(std::wstring_view Text) {
     return Result;
 }
 
-std::string Utf16LE(std::wstring_view Text) {
-    std::string Bytes;
-    Bytes.reserve(Text.size() * 2);
+std::string Utf16WithBom(std::wstring_view Text) {
+    std::string Bytes = Utf16Bom;
     for (wchar_t Unit : Text) {
         Bytes += static_cast<char>(Unit & 0xFF);
         Bytes += static_cast<char>((Unit >> 8) & 0xFF);
@@ -43,10 +42,6 @@ std::wstring FromUtf16LE(std::string_view Bytes) {
         Text += static_cast<wchar_t>(static_cast<unsigned char>(Bytes[I]) |
                                      (static_cast<unsigned char>(Bytes[I + 1]) << 8));
     return Text;
-}
-
-std::string Utf16WithBom(std::wstring_view Text) {
-    return Utf16Bom + Utf16LE(Text);
 }
 
 std::wstring AnsiText(std::string_view Bytes) {

@@ -16,12 +16,11 @@ std::string AnsiMark();
 // UTF-8 to UTF-16 and back, for readable test tables.
 std::wstring Wide(std::string_view Utf8);
 std::string Narrow(std::wstring_view Text);
-// The code units as little-endian bytes, without a mark; and back (an odd final
-// byte is dropped).
-std::string Utf16LE(std::wstring_view Text);
-std::wstring FromUtf16LE(std::string_view Bytes);
-// A UTF-16 file as the program writes it: the mark, then the code units.
+// A UTF-16 file as the program writes it: the mark, then the code units as
+// little-endian bytes.
 std::string Utf16WithBom(std::wstring_view Text);
+// Little-endian UTF-16 bytes without a mark as text (an odd final byte is dropped).
+std::wstring FromUtf16LE(std::string_view Bytes);
 // What the platform makes of Bytes in the ANSI code page, for expectations that
 // hold in any locale.
 std::wstring AnsiText(std::string_view Bytes);

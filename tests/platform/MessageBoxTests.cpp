@@ -82,10 +82,7 @@ void RunBox(const BoxCase& Case, BoxRun& Run) {
         TBoxWatcher Boxes;
         Boxes.Answer(Case.Answer);
         Run.Result = Case.Show(Run.Owner);
-        if (!Boxes.Boxes().empty()) {
-            static_cast<TBoxWatcher::TBox&>(Run.Seen) = Boxes.Boxes().front();
-            Run.Seen.Shown = true;
-        }
+        if (!Boxes.Boxes().empty()) Run.Seen = SeenBox{Boxes.Boxes().front(), true};
     }
     DestroyWindow(Run.Owner);
 }

@@ -169,8 +169,7 @@ protected:
     }
     void PressKey(WORD Key) {
         ASSERT_TRUE(GetFocus()) << "no control has the focus";
-        PostMessageW(GetFocus(), WM_KEYDOWN, Key, 1);
-        Pump();
+        ::PressKey(GetFocus(), Key);
     }
     std::unique_ptr<TfrmMain> FForm;
 };

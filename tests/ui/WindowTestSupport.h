@@ -1,7 +1,6 @@
 #pragma once
-// Helpers for tests that create the main window in this process: settings
-// files and the module state reset; message boxes are answered from the test
-// by TBoxWatcher.
+// Helpers for tests that create the main window in this process: message boxes
+// answered from the test, settings files, and the module state reset.
 #include "BoxWatcher.h"
 #include "WindowText.h"
 #include "ui/Main.h"
