@@ -31,7 +31,7 @@ printf 'apple' >"$D/ro.txt"
 chmod 444 "$D/ro.txt"
 printf '\x00\x00\xfe\xffapple' >"$D/wide.txt"
 touch -d '2001-01-01' "$D/b.txt"
-W="Z:${D//\//\\}"
+W=$(wine_path "$D")
 
 run_cli replace "$W" --find apple --replace pear --recursive
 check "result" "Done. Number of files that were changed: 7. In total 8 replacement(s). Number of skipped files: 1." "$out"
@@ -54,7 +54,7 @@ D2="$fixture/omega"
 mkdir -p "$D2"
 printf 'apple\r\n' >"$D2/ansi.txt"
 printf '\xef\xbb\xbfapple' >"$D2/utf8.txt"
-W2="Z:${D2//\//\\}"
+W2=$(wine_path "$D2")
 run_cli replace "$W2" --find apple --replace "Ω"
 check "omega: ANSI skipped, UTF-8 changed" "Done. Number of files that were changed: 1. In total 1 replacement(s). Number of skipped files: 1." "$out"
 check_bytes "omega: ANSI file untouched" "$D2/ansi.txt" 'apple\r\n'
@@ -67,7 +67,7 @@ check "omega again rc" 1 "$rc"
 D3="$fixture/delete"
 mkdir -p "$D3"
 printf 'an apple pie' >"$D3/pie.txt"
-W3="Z:${D3//\//\\}"
+W3=$(wine_path "$D3")
 run_cli replace "$W3" --find "apple " --replace ""
 check "empty replacement" "Done. Number of files that were changed: 1. In total 1 replacement(s)." "$out"
 check_bytes "empty replacement deletes" "$D3/pie.txt" 'an pie'

@@ -47,10 +47,9 @@ TEST(Program, FirstStartShowsTheEnglishWindowAndStoresEveryKeyAtExit) {
     EXPECT_EQ(GetWindow(Window, GW_OWNER), nullptr);  // its own task-bar button
     EXPECT_TRUE(GetWindowLongPtrW(Window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     ASSERT_TRUE(Program.Close());
-    std::vector<std::string> Keys;
-    for (const std::string& Line : Program.SettingsLines()) Keys.push_back(Line.substr(0, Line.find('=')));
-    EXPECT_EQ(Keys, (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive", "Editor",
-                                              "TextEncoding", "Left", "Top", "Width", "Height", "Maximized"}));
+    EXPECT_EQ(KeysOf(Program.SettingsLines()),
+              (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive", "Editor",
+                                        "TextEncoding", "Left", "Top", "Width", "Height", "Maximized"}));
     EXPECT_EQ(Program.Setting("TextEncoding"), "0");
     EXPECT_EQ(Program.Setting("Width"), "800");
 }

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -17,7 +16,6 @@
 
 namespace {
 
-const std::string Utf8Bom = "\xEF\xBB\xBF";
 
 bool WaitUntil(const std::function<bool()>& Condition, DWORD Milliseconds = 30000) {
     const ULONGLONG Deadline = GetTickCount64() + Milliseconds;
@@ -35,9 +33,7 @@ bool Xdotool(const std::wstring& Arguments) {
     static int Calls = 0;
     const std::wstring Mark =
         L"/tmp/qv-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++Calls) + L".done";
-    std::wstring WindowsMark = L"Z:" + Mark;
-    for (wchar_t& C : WindowsMark)
-        if (C == L'/') C = L'\\';
+    const std::wstring WindowsMark = WinePath(Mark);
     std::wstring CommandLine = L"/bin/sh -c \"/usr/bin/xdotool " + Arguments + L"; : > " + Mark + L"\"";
     STARTUPINFOW Startup{};
     Startup.cb = sizeof(Startup);
@@ -67,23 +63,6 @@ LRESULT Ask(HWND Window, UINT Message, WPARAM WParam = 0) {
     DWORD_PTR Result = 0;
     SendMessageTimeoutW(Window, Message, WParam, 0, SMTO_BLOCK, 5000, &Result);
     return static_cast<LRESULT>(Result);
-}
-
-std::wstring HexOf(const std::wstring& Text) {
-    std::wstring Hex;
-    for (wchar_t C : Text) {
-        wchar_t Digits[8];
-        swprintf(Digits, 8, L"%04X", static_cast<unsigned>(C));
-        Hex += Digits;
-    }
-    return Hex;
-}
-
-std::string Narrow(const std::wstring& Text) {
-    int Length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
-    std::string Result(static_cast<size_t>(Length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Length, nullptr, nullptr);
-    return Result;
 }
 
 // The text of a message box's message.
@@ -168,11 +147,11 @@ TEST(ProgramAtWork, SearchExportApplyAndQuitAsAUserDoes) {
     EXPECT_EQ(Find, INVALID_HANDLE_VALUE) << "a temporary file was left";
     if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
     // What the user set is stored; the texts are not.
-    EXPECT_EQ(Program.Setting("Folder"), Narrow(HexOf(Folder)));
+    EXPECT_EQ(Program.Setting("Folder"), HexUnits(Folder, ""));
     EXPECT_EQ(Program.Setting("Recursive"), "1");
-    EXPECT_EQ(Program.Setting("Filters"), Narrow(HexOf(L"*.TXT")));
+    EXPECT_EQ(Program.Setting("Filters"), HexUnits(L"*.TXT", ""));
     EXPECT_EQ(Program.Setting("CaseSensitive"), "0");
-    EXPECT_EQ(Program.Setting("Editor"), Narrow(HexOf(L"NOTEPAD")));
+    EXPECT_EQ(Program.Setting("Editor"), HexUnits(L"NOTEPAD", ""));
     EXPECT_EQ(Program.Setting("TextEncoding"), "0");
 }
 

@@ -1,7 +1,7 @@
 #include "files/FileCollection.h"
-#include "files/LongPath.h"
 
 #include "TempFolder.h"
+#include "TextBytes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -29,10 +29,6 @@ TStringArray Collect(const TempFolder& Folder, const std::wstring& Mask, bool Re
 TStringArray Sorted(TStringArray Files) {
     std::sort(Files.begin(), Files.end());
     return Files;
-}
-
-void SetAttributes(const std::wstring& Path, DWORD Attributes) {
-    ASSERT_TRUE(SetFileAttributesW(ExtendedPath(Path).c_str(), Attributes)) << GetLastError();
 }
 
 }  // namespace
@@ -69,10 +65,12 @@ TEST(FileCollection, MaskMatchingNothingInTheFolderStillFindsSubFolderMatches) {
 
 TEST(FileCollection, HiddenAndSystemFilesAndFoldersAreCollected) {
     TempFolder Folder;
-    SetAttributes(Folder.WriteFile(L"hidden.txt", ""), FILE_ATTRIBUTE_HIDDEN);
-    SetAttributes(Folder.WriteFile(L"system.txt", ""), FILE_ATTRIBUTE_SYSTEM);
+    ASSERT_TRUE(SetAttributes(Folder.WriteFile(L"hidden.txt", ""), FILE_ATTRIBUTE_HIDDEN)) << GetLastError();
+    ASSERT_TRUE(SetAttributes(Folder.WriteFile(L"system.txt", ""), FILE_ATTRIBUTE_SYSTEM)) << GetLastError();
     Folder.WriteFile(L"Hidden\\in.txt", "");
-    SetAttributes(Folder.Path() + L"Hidden", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY);
+    ASSERT_TRUE(SetAttributes(Folder.Path() + L"Hidden",
+                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY))
+        << GetLastError();
     EXPECT_EQ(Sorted(Collect(Folder, L"*.txt", true)), (TStringArray{L"Hidden\\in.txt", L"hidden.txt", L"system.txt"}));
     // The switches leave them out, files and folders alike.
     EXPECT_EQ(Relative(Folder, CollectFiles(Folder.Path(), L"*.txt", true, false, true, false)),
@@ -91,10 +89,7 @@ namespace {
 std::wstring LinkTree() {
     const char* Unix = std::getenv("QV_LINK_CYCLE_DIR");
     if (!Unix || !*Unix) return {};
-    std::wstring Path = L"Z:" + Wide(Unix);
-    for (wchar_t& C : Path)
-        if (C == L'/') C = L'\\';
-    return WithTrailingBackslash(Path);
+    return WithTrailingBackslash(WinePath(Wide(Unix)));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // complete on disk and the result must say what happened.
 #include "files/SafeFileWriter.h"
 
-#include "SafeFileTestSupport.h"
 #include "TempFolder.h"
 #include "files/FileSystemCalls.h"
 
@@ -47,7 +46,7 @@ std::wstring Prepare(const TempFolder& Folder, TScenario Scenario) {
     if (Scenario == TScenario::NewFile) return Folder.Path() + L"target.txt";
     const std::wstring Target = Folder.WriteFile(L"target.txt", OldBytes);
     if (Scenario == TScenario::ReadOnlyTarget) {
-        EXPECT_TRUE(SetReadOnly(Target));
+        EXPECT_TRUE(SetAttributes(Target, FILE_ATTRIBUTE_READONLY));
     }
     if (Scenario == TScenario::TempNameTaken) Folder.WriteFile(L"TEMP-1.TMP", "not ours");
     return Target;

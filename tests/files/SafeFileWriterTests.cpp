@@ -1,8 +1,9 @@
 #include "files/SafeFileWriter.h"
 
-#include "SafeFileTestSupport.h"
 #include "TempFolder.h"
+#include "TextBytes.h"
 #include "base/UniqueHandle.h"
+#include "files/LongPath.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,20 +14,12 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string AnsiMark() {
-    return GetACP() == CP_UTF8 ? "\xEF\xBB\xBF" : "";
-}
-
 // A text long enough to pass through the 4096-byte buffer several times, with
 // line breaks of all three kinds and no final break.
 std::wstring LongText() {
     std::wstring Text;
     for (int i = 0; Text.size() < 10000; ++i) Text += L"line " + std::to_wstring(i) + (i % 3 == 0 ? L"\r\n" : i % 3 == 1 ? L"\n" : L"\r");
     return Text + L"end";
-}
-
-std::string Narrow(const std::wstring& Ascii) {
-    return std::string(Ascii.begin(), Ascii.end());
 }
 
 struct LayoutCase {
@@ -169,7 +162,7 @@ TEST(SafeFileWriter, FolderOfTheTemporaryNameLeavesTargetUnchanged) {
 TEST(SafeFileWriter, ReadOnlyAndHiddenTargetsGetFreshFiles) {
     TempFolder Folder;
     const std::wstring ReadOnly = Folder.WriteFile(L"ro.txt", "old read-only");
-    ASSERT_TRUE(SetReadOnly(ReadOnly));
+    ASSERT_TRUE(SetAttributes(ReadOnly, FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(WriteTextFile(ReadOnly, L"new", 3));
     EXPECT_EQ(ReadFileBytes(ReadOnly).Bytes, "\xEF\xBB\xBFnew");
     EXPECT_FALSE(FileAttributes(ReadOnly) & FILE_ATTRIBUTE_READONLY);
@@ -178,7 +171,7 @@ TEST(SafeFileWriter, ReadOnlyAndHiddenTargetsGetFreshFiles) {
     EXPECT_TRUE(FileAttributes(Temp) & FILE_ATTRIBUTE_READONLY);
 
     const std::wstring Hidden = Folder.WriteFile(L"hidden.txt", "old hidden");
-    ASSERT_TRUE(SetFileAttributesW(ExtendedPath(Hidden).c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetAttributes(Hidden, FILE_ATTRIBUTE_HIDDEN));
     EXPECT_TRUE(WriteTextFile(Hidden, L"new", 3));
     EXPECT_EQ(ReadFileBytes(Hidden).Bytes, "\xEF\xBB\xBFnew");
     EXPECT_FALSE(FileAttributes(Hidden) & FILE_ATTRIBUTE_HIDDEN);

@@ -5,6 +5,7 @@
 #include "files/LongPath.h"
 
 #include "TempFolder.h"
+#include "TextBytes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,16 +13,6 @@
 #include <string>
 
 namespace {
-
-// What the platform makes of Bytes in the ANSI code page, for expectations that
-// hold in any locale.
-std::wstring Ansi(std::string_view Bytes) {
-    if (Bytes.empty()) return {};
-    int Length = MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), nullptr, 0);
-    std::wstring Text(static_cast<size_t>(Length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), Text.data(), Length);
-    return Text;
-}
 
 std::string B(const char* Bytes, size_t Length) { return std::string(Bytes, Length); }
 
@@ -66,15 +57,15 @@ TEST(TextFileReader, MarksDecideTheModeAndAreSkippedOnlyForTheirOwnEncoding) {
         {"empty", "", bomNone, emAnsi, L""},
         {"utf8 mark alone", "\xEF\xBB\xBF", bomUtf8, emUtf8, L""},
         {"utf8 with mark", "\xEF\xBB\xBF" + Utf8Word, bomUtf8, emUtf8, L"h\u00E9"},
-        {"utf8 without mark", Utf8Word, bomNone, emAnsi, Ansi(Utf8Word)},
+        {"utf8 without mark", Utf8Word, bomNone, emAnsi, AnsiText(Utf8Word)},
         {"utf16 mark alone", "\xFF\xFE", bomUtf16LE, emUtf16LE, L""},
         {"utf16 with mark", B("\xFF\xFE" "A\0\xE5\0", 6), bomUtf16LE, emUtf16LE, L"A\u00E5"},
         {"utf16 mark and odd byte", B("\xFF\xFE\0", 3), bomUtf16LE, emUtf16LE, L""},
         {"utf32 LE mark (or UTF-16 starting with U+0000)", B("\xFF\xFE\0\0", 4), bomUtf32LE, emAuto, L""},
         {"utf32 BE mark", B("\0\0\xFE\xFF", 4), bomUtf32BE, emAuto, L""},
         {"utf16 BE mark", B("\xFE\xFF\0A", 4), bomUtf16BE, emAuto, L""},
-        {"half a utf8 mark", "\xEF\xBB", bomNone, emAnsi, Ansi("\xEF\xBB")},
-        {"one byte", "\xFE", bomNone, emAnsi, Ansi("\xFE")},
+        {"half a utf8 mark", "\xEF\xBB", bomNone, emAnsi, AnsiText("\xEF\xBB")},
+        {"one byte", "\xFE", bomNone, emAnsi, AnsiText("\xFE")},
         {"nul and line breaks", B("a\0\r\nb\n", 6), bomNone, emAnsi, std::wstring(L"a\0\r\nb\n", 6)},
     };
     TempFolder Folder;
@@ -113,7 +104,7 @@ TEST(TextFileReader, ExplicitModesDecodeOtherMarksAsOrdinaryBytes) {
     } Cases[] = {
         // The UTF-8 mark is kept in ANSI mode (as the code page maps it) and read as
         // UTF-16 code units in UTF-16 mode.
-        {Utf8File, emAnsi, GetACP() == CP_UTF8 ? L"h\u00E9" : Ansi(Utf8WithMark)},
+        {Utf8File, emAnsi, GetACP() == CP_UTF8 ? L"h\u00E9" : AnsiText(Utf8WithMark)},
         {Utf8File, emUtf16LE, L"\uBBEF\u68BF\uA9C3"},
         {Utf8File, emUtf8, L"h\u00E9"},
         {Utf8File, 0, L"h\u00E9"},  // no encoding given: UTF-8
@@ -121,7 +112,7 @@ TEST(TextFileReader, ExplicitModesDecodeOtherMarksAsOrdinaryBytes) {
         {Utf32File, emUtf16LE, std::wstring(L"\0A", 2)},
         {Utf16File, emUtf8, L""},  // FF is never valid UTF-8
         {Invalid, emUtf8, L""},
-        {Invalid, emAnsi, Ansi("ok \xC3(")},
+        {Invalid, emAnsi, AnsiText("ok \xC3(")},
         {Folder.Path() + L"missing.txt", emAnsi, L""},
         {Folder.Path(), emAnsi, L""},  // a folder is no file
     };
@@ -198,15 +189,15 @@ TEST(TextFileReader, FileHeldOpenElsewhereResolvesToAnsi) {
     TempFolder Folder;
     std::string Bytes = "\xEF\xBB\xBFheld";
     std::wstring Path = Folder.WriteFile(L"held.txt", Bytes);
-    std::wstring AnsiText = GetACP() == CP_UTF8 ? L"held" : Ansi(Bytes);
+    std::wstring AsAnsi = GetACP() == CP_UTF8 ? L"held" : AnsiText(Bytes);
     struct {
         const char* Holder;
         DWORD Access;
         DWORD Share;
         std::wstring Text;  // what the read-sharing read gets
     } Cases[] = {
-        {"reader sharing reads", GENERIC_READ, FILE_SHARE_READ, AnsiText},
-        {"reader sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, AnsiText},
+        {"reader sharing reads", GENERIC_READ, FILE_SHARE_READ, AsAnsi},
+        {"reader sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, AsAnsi},
         {"writer sharing reads", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, L""},
         {"reader sharing nothing", GENERIC_READ, 0, L""},
     };

@@ -1,15 +1,11 @@
 #include "CommandsTestSupport.h"
 
-#include "base/TextMatching.h"
 #include "ui/Application.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <iterator>
-
-TLanguageScope::TLanguageScope(bool Swedish) : FOld(StartupLocale) { StartupLocale = Swedish ? 1053 : 1033; }
-TLanguageScope::~TLanguageScope() { StartupLocale = FOld; }
 
 TModifierScope::TModifierScope(TShiftState Shift) {
     GetKeyboardState(FOld);

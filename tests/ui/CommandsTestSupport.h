@@ -1,10 +1,12 @@
 #pragma once
-// Helpers for the window tests of the commands: the language of the moment,
-// modifier keys, keys and clicks sent to the real controls, and waiting for a
-// run to end while its events (and any result box) are served.
+// Helpers for the window tests of the commands: modifier keys, keys and clicks
+// sent to the real controls, and waiting for a run to end while its events (and
+// any result box) are served. The language of the moment is set with a LocaleScope.
 #include "WindowTestSupport.h"
 
+#include "LocaleScope.h"
 #include "TempFolder.h"
+#include "TextBytes.h"
 #include "ui/Application.h"
 
 #include <windows.h>
@@ -12,18 +14,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// Swedish or English messages for the scope (UseSwedish follows the start-up locale).
-class TLanguageScope {
-public:
-    explicit TLanguageScope(bool Swedish);
-    ~TLanguageScope();
-    TLanguageScope(const TLanguageScope&) = delete;
-    TLanguageScope& operator=(const TLanguageScope&) = delete;
-
-private:
-    LCID FOld;
-};
 
 // Holds Shift, Ctrl and Alt (a TShiftState) in this thread's key state for the scope.
 class TModifierScope {

@@ -15,8 +15,6 @@
 
 namespace {
 
-const std::string Utf8Bom = "\xEF\xBB\xBF";
-
 // The program's texts, written out here so that a wrong word in the program shows.
 struct TTexts {
     bool Swedish;
@@ -76,7 +74,7 @@ protected:
         EXPECT_TRUE(IsWindowEnabled(Form->btnSearch));
     }
 
-    TLanguageScope FLanguage{GetParam().Swedish};
+    LocaleScope FLanguage{LanguageLocale(GetParam().Swedish)};
 };
 
 enum class TOutcome { Folder, Filters, Ansi, TextToFind, Same, Question, SearchRuns };
@@ -386,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, CommandsInLanguage, testing::ValuesIn(Languag
 
 class Commands : public testing::Test, protected TCommandWindowTest {
 protected:
-    TLanguageScope FLanguage{false};
+    LocaleScope FLanguage{EnglishLocale};
 };
 
 // Counts of a thousand and more are grouped with the user's separator in the
@@ -435,7 +433,8 @@ TEST_F(Commands, LargeCountsAreGroupedEverywhere) {
     EXPECT_EQ(Boxes.Boxes()[1].Text, L"No files were matched. Number of skipped files: 4" + S + L"321.");
 }
 
-// The Swedish and English result messages of the table, through the handlers.
+// The Swedish and English result messages of Apply, with and without changed and skipped
+// files, through the handler.
 TEST_F(Commands, ApplyResultMessagesInBothLanguages) {
     struct {
         bool Swedish;
@@ -453,7 +452,7 @@ TEST_F(Commands, ApplyResultMessagesInBothLanguages) {
          "Done. Number of files that were changed: 2. In total 5 replacement(s). Number of skipped files: 1."},
     };
     for (const auto& Case : Cases) {
-        TLanguageScope Language(Case.Swedish);
+        LocaleScope Language(LanguageLocale(Case.Swedish));
         TBoxWatcher Boxes;
         MainState.WorkInProgress = true;
         Form->ApplyReturnValues(Case.Changed, Case.Replaced, Case.Skipped);

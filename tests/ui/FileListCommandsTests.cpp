@@ -14,37 +14,13 @@
 
 namespace {
 
-const std::string Utf8Bom = "\xEF\xBB\xBF";
-
-std::wstring TestFolder() {
-    wchar_t Buffer[MAX_PATH * 4];
-    DWORD Length = GetModuleFileNameW(nullptr, Buffer, MAX_PATH * 4);
-    std::wstring Path(Buffer, Length);
-    return Path.substr(0, Path.rfind(L'\\') + 1);
-}
-
-std::wstring Upper(std::wstring Text) {
-    CharUpperBuffW(Text.data(), static_cast<DWORD>(Text.size()));
-    return Text;
-}
-
-bool Exists(const std::wstring& Path) { return GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // The recorder writes its command line (UTF-16) to QV_RECORD_FILE.
 std::wstring WaitForRecord(const std::wstring& Record) {
-    for (int i = 0; i < 1000 && !Exists(Record); ++i) {
+    for (int i = 0; i < 1000 && !PathExists(Record); ++i) {
         ProcessMessages();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
-    FileBytes Bytes = ReadFileBytes(Record);
-    return std::wstring(reinterpret_cast<const wchar_t*>(Bytes.Bytes.data()), Bytes.Bytes.size() / 2);
-}
-
-std::string Utf8(const std::wstring& Text) {
-    int Length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
-    std::string Result(static_cast<size_t>(Length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Length, nullptr, nullptr);
-    return Result;
+    return FromUtf16LE(ReadFileBytes(Record).Bytes);
 }
 
 class FileListCommands : public testing::Test, protected TCommandWindowTest {
@@ -57,7 +33,7 @@ protected:
     }
     // F-keys are pressed in a control; the window sees them first.
     void Press(WORD Key) { PressKey(Form->txtFilters, Key); }
-    TLanguageScope FLanguage{false};
+    LocaleScope FLanguage{EnglishLocale};
 };
 
 TEST_F(FileListCommands, F8CyclesTheModesAndTheTitleAndLeavesAnUnknownModeAlone) {
@@ -122,7 +98,7 @@ TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExpor
 
 TEST_F(FileListCommands, AnEmptyListCannotBeExportedInEitherLanguage) {
     for (bool Swedish : {true, false}) {
-        TLanguageScope Language(Swedish);
+        LocaleScope Language(LanguageLocale(Swedish));
         TBoxWatcher Boxes;
         Press(VK_F4);
         ASSERT_EQ(Boxes.Boxes().size(), 1u);
@@ -183,7 +159,7 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
     };
     for (const auto& Case : Exports) {
         SCOPED_TRACE(Case.Swedish ? "Swedish" : "English");
-        TLanguageScope Language(Case.Swedish);
+        LocaleScope Language(LanguageLocale(Case.Swedish));
         Search(FolderText, Case.TextToFind);
         Form->sdTXT.FileName = Export;  // as if typed into the dialog
         TBoxWatcher Boxes;
@@ -196,7 +172,7 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
         EXPECT_EQ(Boxes.Boxes().size() > 2, Case.Answers.size() > 1) << BoxTexts(Boxes);
         EXPECT_EQ(Boxes.Boxes().back().Text,
                   Case.Swedish ? Wide("Fillistan är nu exporterad.") : L"The file list is now exported.");
-        EXPECT_EQ(ReadFileBytes(Export).Bytes, Utf8Bom + Utf8(Case.Expected));
+        EXPECT_EQ(ReadFileBytes(Export).Bytes, Utf8Bom + Narrow(Case.Expected));
         EXPECT_EQ(Form->sdTXT.FileName, L"");
     }
 
@@ -211,7 +187,7 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
     // A file held open by another program cannot be replaced: an error, never "exported".
     Form->AppendFileItem(L"more.txt", L"1");
     for (bool Swedish : {true, false}) {
-        TLanguageScope Language(Swedish);
+        LocaleScope Language(LanguageLocale(Swedish));
         UniqueFile Holder(
             CreateFileW(ExtendedPath(Export).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(Holder.Valid());
@@ -231,8 +207,8 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
 // Opening the selected file: the quoted editor and the quoted path, started by
 // a double click or Enter, nothing without a selection.
 TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
-    const std::wstring Recorder = TestFolder() + L"qv_record_cmdline.exe";
-    ASSERT_TRUE(Exists(Recorder)) << "the command-line recorder of the platform tests is missing";
+    const std::wstring Recorder = TestProgramFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(PathExists(Recorder)) << "the command-line recorder of the platform tests is missing";
     Fixture.WriteFile(L"docs\\a.txt", "");
     Fixture.WriteFile(L"docs\\sub\\b.txt", "");
     const std::wstring Folder = Fixture.Path() + L"docs";
@@ -278,18 +254,15 @@ TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
     // here a recorder named NOTEPAD.EXE found in the current folder.
     TempFolder Current;
     ASSERT_TRUE(CopyFileW(Recorder.c_str(), (Current.Path() + L"NOTEPAD.EXE").c_str(), FALSE));
-    wchar_t OldCurrent[MAX_PATH * 2];
-    GetCurrentDirectoryW(MAX_PATH * 2, OldCurrent);
-    SetCurrentDirectoryW(Current.Path().c_str());
+    CurrentFolderScope InCurrent(Current.Path());
     MainState.EditorPath.clear();
     ListView_SetItemState(Form->lvFiles, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     const std::wstring Entered = Record(L"entered.rec");
     PressKey(Form->lvFiles, VK_RETURN);
     EXPECT_EQ(WaitForRecord(Entered), L"\"NOTEPAD\" \"" + Folder + L"\\a.txt\"");
-    SetCurrentDirectoryW(OldCurrent);
     SetEnvironmentVariableW(L"QV_RECORD_FILE", nullptr);
     // Started before the others, had it been started at all.
-    EXPECT_FALSE(Exists(Nothing));
+    EXPECT_FALSE(PathExists(Nothing));
 }
 
 TEST_F(FileListCommands, CtrlAAloneSelectsAllOfTheMultiLineBox) {
@@ -330,10 +303,10 @@ TEST_F(FileListCommands, CtrlAAloneSelectsAllOfTheMultiLineBox) {
 
 // F12: the dialog starts at the chosen editor; OK takes the file, Cancel changes nothing.
 TEST_F(FileListCommands, F12ChoosesTheEditor) {
-    const std::wstring Recorder = TestFolder() + L"qv_record_cmdline.exe";
-    ASSERT_TRUE(Exists(Recorder));
+    const std::wstring Recorder = TestProgramFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(PathExists(Recorder));
     for (bool Swedish : {true, false}) {
-        TLanguageScope Language(Swedish);
+        LocaleScope Language(LanguageLocale(Swedish));
         MainState.EditorPath = Recorder;
         Form->odEditor.FileName.clear();
         TBoxWatcher Boxes;
@@ -350,7 +323,7 @@ TEST_F(FileListCommands, F12ChoosesTheEditor) {
     Boxes.Answer(IDOK);
     Press(VK_F12);
     ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_EQ(Upper(MainState.EditorPath), Upper(Recorder));
+    EXPECT_EQ(UpperCased(MainState.EditorPath), UpperCased(Recorder));
 }
 
 // Browse: Cancel keeps the folder but adds the backslash, which is a change and
@@ -375,7 +348,7 @@ TEST_F(FileListCommands, TheFolderDialogFillsTheFolderBox) {
         Click(Form->btnBrowse);
         EXPECT_EQ(Boxes.Boxes().size(), 1u);
     }
-    EXPECT_EQ(Upper(TextOf(Form->txtFolder)), Upper(Folder));
+    EXPECT_EQ(UpperCased(TextOf(Form->txtFolder)), UpperCased(Folder));
     EXPECT_EQ(Form->FileItemCount(), 1);
 }
 

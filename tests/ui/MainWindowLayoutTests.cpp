@@ -28,7 +28,7 @@ struct TGeometry {
 };
 
 const TGeometry Geometry[] = {
-    // The thirty layout steps.
+    // What the layout moves or sizes as the client area grows or shrinks.
     {&TfrmMain::lvFiles, "lvFiles", 'W', 305, 50, -1},
     {&TfrmMain::lvFiles, "lvFiles", 'H', 337, 60, -3},
     {&TfrmMain::lblFolder, "lblFolder", 'L', 344, 50, -1},
@@ -161,7 +161,7 @@ TEST_P(LayoutAtDpi, EveryControlSitsAtItsScaledDesignRectangleAtTheInitialSize) 
     EXPECT_EQ(MainState.InitialClientHeight, Scaled(481, Dpi));
 }
 
-TEST_P(LayoutAtDpi, GrowthOf101By60MovesAndSizesByTheRules) {
+TEST_P(LayoutAtDpi, GrowthOf101By60MovesAndSizesEachControlAsTabled) {
     UINT Dpi = GetParam();
     ResizeClientBy(*FForm, 101, 60);
     ASSERT_EQ(MainState.GrowthWidth, 101);

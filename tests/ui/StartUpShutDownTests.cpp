@@ -4,7 +4,8 @@
 
 #include "base/TextMatching.h"
 #include "platform/Shell.h"
-#include "TempFolder.h"
+#include "SettingsLines.h"
+#include "TextBytes.h"
 #include "ui/WindowHelpers.h"
 
 #include <gtest/gtest.h>
@@ -16,19 +17,6 @@
 namespace {
 
 using TLines = std::vector<std::string>;
-
-// Key names of the settings file's lines, in order.
-std::vector<std::string> Keys(const TLines& Lines) {
-    std::vector<std::string> Result;
-    for (const std::string& Line : Lines) Result.push_back(Line.substr(0, Line.find('=')));
-    return Result;
-}
-
-std::string ValueOf(const TLines& Lines, const std::string& Key) {
-    for (const std::string& Line : Lines)
-        if (Line.rfind(Key + "=", 0) == 0) return Line.substr(Key.size() + 1);
-    return "<missing>";
-}
 
 class StartUpShutDown : public testing::Test {
 protected:
@@ -68,9 +56,9 @@ TEST_F(StartUpShutDown, WithoutASettingsFileTheDesignValuesAndTheStartUpGeometry
         EXPECT_GT(MainState.InitialWidth, 593);
     }
     TLines Lines = SettingsFileLines();
-    EXPECT_EQ(Keys(Lines), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive",
-                                                     "Editor", "TextEncoding", "Left", "Top", "Width", "Height",
-                                                     "Maximized"}));
+    EXPECT_EQ(KeysOf(Lines), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive",
+                                                       "Editor", "TextEncoding", "Left", "Top", "Width", "Height",
+                                                       "Maximized"}));
     EXPECT_EQ(ValueOf(Lines, "Folder"), "");
     EXPECT_EQ(ValueOf(Lines, "Recursive"), "0");
     EXPECT_EQ(ValueOf(Lines, "Filters"), "002A002E005400580054");
@@ -82,7 +70,7 @@ TEST_F(StartUpShutDown, WithoutASettingsFileTheDesignValuesAndTheStartUpGeometry
     EXPECT_EQ(ValueOf(Lines, "Maximized"), "0");
 }
 
-TEST_F(StartUpShutDown, AFirstShutDownWritesTheWorkedExample) {
+TEST_F(StartUpShutDown, AFirstShutDownWritesEveryKeyInOrderButNotTheTexts) {
     {
         auto Form = OpenMainWindow();
         SetWindowTextW(Form->txtFolder, L"C:\\Data");
@@ -159,9 +147,9 @@ TEST_F(StartUpShutDown, AMaximizedFirstShutDownWritesMaximizedAfterTextEncoding)
         ShowWindow(Form->Handle(), SW_MAXIMIZE);
         Pump();
     }
-    EXPECT_EQ(Keys(SettingsFileLines()), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters",
-                                                                   "CaseSensitive", "Editor", "TextEncoding",
-                                                                   "Maximized"}));
+    EXPECT_EQ(KeysOf(SettingsFileLines()), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters",
+                                                                     "CaseSensitive", "Editor", "TextEncoding",
+                                                                     "Maximized"}));
 }
 
 TEST_F(StartUpShutDown, AMinimizedWindowStoresTheBoundsItWouldBeRestoredTo) {
@@ -180,7 +168,7 @@ TEST_F(StartUpShutDown, AMinimizedWindowStoresTheBoundsItWouldBeRestoredTo) {
     EXPECT_EQ(ValueOf(Lines, "Maximized"), "0");
 }
 
-TEST(EncodingSwitches, TheFirstInPriorityOrderWinsWhateverTheCommandLineOrder) {
+TEST(EncodingSwitches, AutoBeforeAnsiBeforeUtf16BeforeUtf8WhateverTheCommandLineOrder) {
     struct {
         const wchar_t* CommandLine;
         std::int32_t Expected;
