@@ -180,4 +180,5 @@ private:
     UniqueAcceleratorTable FAccelerators;
     UniqueImageList FGlyphs[3];
     std::vector<TFileListItem> FFileItems;
+    std::wstring FFolderText;  // the folder box's text at its last real change
 };

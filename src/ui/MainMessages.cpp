@@ -7,6 +7,7 @@
 #include "ui/WindowHelpers.h"
 
 #include <stdexcept>
+#include <utility>
 
 TShiftState CurrentShiftState() {
     TShiftState Shift = 0;
@@ -124,8 +125,13 @@ void TfrmMain::HandleCommand(UINT Id, UINT Code, HWND Control) {
         if (Control == btnApply) btnApplyClick();
         else if (Control == btnBrowse) btnBrowseClick();
         else if (Control == btnSearch) btnSearchClick();
-    } else if (Code == EN_CHANGE && Control == txtFolder && lvFiles) {
-        txtFolderChange();
+    } else if (Code == EN_CHANGE && Control == txtFolder) {
+        // The box reports a change for Ctrl+A and for the text it holds set
+        // again; the list follows the text itself.
+        std::wstring Text = ControlText(txtFolder);
+        if (Text == FFolderText) return;
+        FFolderText = std::move(Text);
+        if (lvFiles) txtFolderChange();
     }
 }
 
@@ -179,12 +185,22 @@ LRESULT TfrmMain::HandleControlMessage(HWND Control, UINT Message, WPARAM WParam
             else if (Control == txtReplaceWith) txtReplaceWithKeyDown(Key, Shift);
         }
         if (Key == 0) return 0;
+        // Two keys stop at the find and replace boxes. Esc: a multi-line edit
+        // control in a window with keyboard navigation closes that window on it,
+        // and the typed texts would be gone. Ctrl+A: the control selects all
+        // whatever else is held; the box's own handler has already done that
+        // when Ctrl alone was held.
+        if ((Control == txtTextToFind || Control == txtReplaceWith) &&
+            (Key == VK_ESCAPE || (Key == 'A' && (Shift & ssCtrl))))
+            return 0;
         WParam = Key;
         break;
     }
     case WM_CHAR:
-        // The find and replace boxes take line breaks but no tab characters.
-        if (WParam == L'\t' && (Control == txtTextToFind || Control == txtReplaceWith)) return 0;
+        // The find and replace boxes take line breaks but no tab characters; Esc
+        // is no character for them either.
+        if ((WParam == L'\t' || WParam == VK_ESCAPE) && (Control == txtTextToFind || Control == txtReplaceWith))
+            return 0;
         break;
     case WM_GETDLGCODE: {
         LRESULT Code = DefSubclassProc(Control, Message, WParam, LParam);

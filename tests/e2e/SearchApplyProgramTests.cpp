@@ -1,6 +1,7 @@
 // The whole job done in the real program as a user does it: mouse clicks and
 // typing through the X display (xdotool), a search, the export with F4, an
 // apply, Ctrl+Q; then the exported list, the changed files and the settings.
+// Esc typed into the text boxes leaves the program and the texts alone.
 #include "ProgramSupport.h"
 #include "ui/ControlIds.h"
 
@@ -153,6 +154,31 @@ TEST(ProgramAtWork, SearchExportApplyAndQuitAsAUserDoes) {
     EXPECT_EQ(Program.Setting("CaseSensitive"), "0");
     EXPECT_EQ(Program.Setting("Editor"), HexUnits(L"NOTEPAD", ""));
     EXPECT_EQ(Program.Setting("TextEncoding"), "0");
+}
+
+// Keys are handled in the order typed, and a close asked for by Esc would come
+// before the next key: text typed after Esc shows that the program read the Esc
+// and stayed open.
+TEST(ProgramAtWork, EscInTheTextBoxesKeepsTheProgramAndTheTexts) {
+    TProgram Program("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
+    HWND Window = Program.Start();
+    ASSERT_TRUE(Window);
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(Window) == L"Quorvane 1.70 (Auto)"; }));
+    for (int Id : {IdTextToFind, IdReplaceWith}) {
+        SCOPED_TRACE(testing::Message() << "box " << Id);
+        HWND Box = GetDlgItem(Window, Id);
+        ClickOn(Box);
+        Type(L"hello");
+        Keys(L"Escape");
+        Type(L" again");
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(Window) || TextOf(Box) == L"hello again"; }));
+        ASSERT_TRUE(IsWindow(Window)) << "Esc closed the program";
+        EXPECT_EQ(Program.Box(), nullptr);
+    }
+    EXPECT_EQ(TextOf(GetDlgItem(Window, IdTextToFind)), L"hello again");
+    EXPECT_EQ(TextOf(GetDlgItem(Window, IdReplaceWith)), L"hello again");
+    Keys(L"ctrl+q");
+    ASSERT_TRUE(Program.WaitForEnd());
 }
 
 }  // namespace

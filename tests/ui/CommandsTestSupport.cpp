@@ -21,9 +21,14 @@ TModifierScope::~TModifierScope() { SetKeyboardState(FOld); }
 
 void PressKey(HWND Control, WORD Key) {
     const bool Alt = GetKeyState(VK_MENU) < 0;
-    // Repeat count 1; with Alt the context bit, as the system sets it.
-    LPARAM Flags = 1 | (Alt ? (1 << 29) : 0);
-    PostMessageW(Control, Alt ? WM_SYSKEYDOWN : WM_KEYDOWN, Key, Flags);
+    // Alt makes a system key, except together with Ctrl (AltGr).
+    const bool System = Alt && GetKeyState(VK_CONTROL) >= 0;
+    // Repeat count 1; with Alt the context bit; on release the previous-state and
+    // transition bits, as the system sets them.
+    const LPARAM Down = 1 | (Alt ? (1 << 29) : 0);
+    const LPARAM Up = Down | (LPARAM{1} << 30) | (LPARAM{1} << 31);
+    PostMessageW(Control, System ? WM_SYSKEYDOWN : WM_KEYDOWN, Key, Down);
+    PostMessageW(Control, System ? WM_SYSKEYUP : WM_KEYUP, Key, Up);
     Pump();
 }
 

@@ -27,8 +27,9 @@ private:
     BYTE FOld[256];
 };
 
-// A key pressed in Control as the keyboard would deliver it (WM_SYSKEYDOWN when
-// Alt is held), then the queue served.
+// A key pressed and released in Control as the keyboard would deliver it
+// (WM_SYSKEYDOWN and WM_SYSKEYUP when Alt is held without Ctrl), then the queue
+// served through the program's own message handling, which makes the characters.
 void PressKey(HWND Control, WORD Key);
 // A click on a button through the button itself, then the queue served.
 void Click(HWND Button);

@@ -265,40 +265,89 @@ TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
     EXPECT_FALSE(PathExists(Nothing));
 }
 
+// Ctrl+A pressed in the multi-line boxes: alone it selects all; with Shift or Alt
+// it selects nothing and types nothing.
 TEST_F(FileListCommands, CtrlAAloneSelectsAllOfTheMultiLineBox) {
     struct {
         TShiftState Shift;
         bool SelectsAll;
-    } Cases[] = {{ssCtrl, true}, {ssCtrl | ssShift, false}, {ssCtrl | ssAlt, false}, {0, false}, {ssShift, false}};
+    } Cases[] = {{ssCtrl, true}, {ssCtrl | ssShift, false}, {ssCtrl | ssAlt, false}};
     for (HWND Box : {Form->txtTextToFind, Form->txtReplaceWith}) {
         for (const auto& Case : Cases) {
             SCOPED_TRACE(testing::Message() << (Box == Form->txtTextToFind ? "find" : "replace") << " shift "
                                             << Case.Shift);
             SetWindowTextW(Box, L"one\r\ntwo");
+            SetFocus(Box);
             SendMessageW(Box, EM_SETSEL, 2, 2);
-            WORD Key = 'A';
-            if (Box == Form->txtTextToFind) Form->txtTextToFindKeyDown(Key, Case.Shift);
-            else Form->txtReplaceWithKeyDown(Key, Case.Shift);
-            EXPECT_EQ(Key, 'A');  // not consumed
+            {
+                TModifierScope Modifiers(Case.Shift);
+                PressKey(Box, 'A');
+            }
             DWORD Start = 0, End = 0;
             SendMessageW(Box, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
             EXPECT_EQ(Start, Case.SelectsAll ? 0u : 2u);
             EXPECT_EQ(End, Case.SelectsAll ? 8u : 2u);
+            EXPECT_EQ(TextOf(Box), L"one\r\ntwo");
         }
     }
-    // From the keyboard.
-    SetWindowTextW(Form->txtReplaceWith, L"abc");
-    SetFocus(Form->txtReplaceWith);
-    SendMessageW(Form->txtReplaceWith, EM_SETSEL, 1, 1);
-    {
-        TModifierScope Modifiers(ssCtrl);
-        PressKey(Form->txtReplaceWith, 'A');
+}
+
+// Esc is no command of this window: in any box it leaves the window open, every
+// text as typed, the caret where it was and the list as listed.
+TEST_F(FileListCommands, EscInABoxDoesNothing) {
+    const std::wstring Folder = Fixture.Path();
+    SetInputs(Folder, L"*.TXT", L"one\r\ntwo", L"three\r\nfour", true);
+    Form->AppendFileItem(L"a.txt", L"1");
+    TBoxWatcher Boxes;
+    for (HWND Box : {Form->txtFolder, Form->txtFilters, Form->txtTextToFind, Form->txtReplaceWith}) {
+        SCOPED_TRACE(testing::Message() << "box " << GetDlgCtrlID(Box));
+        SetFocus(Box);
+        SendMessageW(Box, EM_SETSEL, 2, 2);
+        PressKey(Box, VK_ESCAPE);
+        ASSERT_NE(Form->Handle(), nullptr);
+        ASSERT_TRUE(IsWindowVisible(Form->Handle()));
+        EXPECT_EQ(GetFocus(), Box);
+        DWORD Start = 0, End = 0;
+        SendMessageW(Box, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
+        EXPECT_EQ(Start, 2u);
+        EXPECT_EQ(End, 2u);
+        EXPECT_EQ(TextOf(Form->txtFolder), Folder);
+        EXPECT_EQ(TextOf(Form->txtFilters), L"*.TXT");
+        EXPECT_EQ(TextOf(Form->txtTextToFind), L"one\r\ntwo");
+        EXPECT_EQ(TextOf(Form->txtReplaceWith), L"three\r\nfour");
+        EXPECT_EQ(Rows(), std::vector<std::wstring>{L"a.txt|1"});
     }
-    DWORD Start = 0, End = 0;
-    SendMessageW(Form->txtReplaceWith, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
-    EXPECT_EQ(Start, 0u);
-    EXPECT_EQ(End, 3u);
-    EXPECT_EQ(TextOf(Form->txtReplaceWith), L"abc");
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
+}
+
+// The list follows the folder text, not every notification of its box: Ctrl+A
+// (which the box reports as a change) and the same text set again keep the
+// rows; a typed character, and the text typed back as it was, each empty it.
+TEST_F(FileListCommands, TheListEmptiesOnlyWhenTheFolderTextChanges) {
+    const std::wstring Folder = Fixture.Path();
+    SetInputs(Folder, L"*.TXT", L"", L"", true);
+    Form->AppendFileItem(L"a.txt", L"1");
+    SetFocus(Form->txtFolder);
+    SendMessageW(Form->txtFolder, EM_SETSEL, 2, 2);
+    for (TShiftState Shift : {TShiftState{ssCtrl}, TShiftState{ssCtrl | ssShift}}) {
+        TModifierScope Modifiers(Shift);
+        PressKey(Form->txtFolder, 'A');
+    }
+    SendMessageW(Form->txtFolder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Folder.c_str()));
+    Pump();
+    EXPECT_EQ(TextOf(Form->txtFolder), Folder);
+    EXPECT_EQ(Rows(), std::vector<std::wstring>{L"a.txt|1"});
+
+    SendMessageW(Form->txtFolder, EM_SETSEL, Folder.size(), Folder.size());
+    PressKey(Form->txtFolder, 'X');
+    ASSERT_EQ(TextOf(Form->txtFolder), Folder + L"x");
+    EXPECT_EQ(Form->FileItemCount(), 0);
+    EXPECT_EQ(TextOf(Form->lblFiles), L"Files: (0 | #)");
+    Form->AppendFileItem(L"a.txt", L"1");
+    PressKey(Form->txtFolder, VK_BACK);
+    ASSERT_EQ(TextOf(Form->txtFolder), Folder);
+    EXPECT_EQ(Form->FileItemCount(), 0);
+    EXPECT_TRUE(Rows().empty());
 }
 
 // F12: the dialog starts at the chosen editor; OK takes the file, Cancel changes nothing.
