@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <new>
 #include <exception>
 #include <optional>
 #include <string_view>
@@ -70,6 +72,8 @@ bool ReadSome(HANDLE File, size_t Count, std::string& Bytes) {
     return true;
 }
 
+std::atomic<std::uint64_t> ReadSizeLimit{0};
+
 // The whole file. One byte more than the size is asked for, so a file that is
 // exactly its reported size needs no extra read to see its end, and one that
 // grew meanwhile is still read to its end. On failure Bytes keeps what was read.
@@ -77,6 +81,8 @@ bool ReadWhole(HANDLE File, std::string& Bytes) {
     Bytes.clear();
     LARGE_INTEGER Size;
     if (!GetFileSizeEx(File, &Size) || Size.QuadPart < 0) return false;
+    if (const std::uint64_t Limit = ReadSizeLimit.load(); Limit != 0 && static_cast<std::uint64_t>(Size.QuadPart) > Limit)
+        throw std::bad_alloc();
     size_t Want = static_cast<size_t>(Size.QuadPart) + 1;
     for (;;) {
         size_t Before = Bytes.size();
@@ -176,43 +182,75 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
     }
 }
 
-TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes) {
+void SetReadSizeLimitForTests(std::uint64_t Bytes) { ReadSizeLimit.store(Bytes); }
+
+bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(File, &Info)) return false;
+    Stamp.Size = (static_cast<std::uint64_t>(Info.nFileSizeHigh) << 32) | Info.nFileSizeLow;
+    Stamp.LastWrite = (static_cast<std::uint64_t>(Info.ftLastWriteTime.dwHighDateTime) << 32) |
+                      Info.ftLastWriteTime.dwLowDateTime;
+    Stamp.Attributes = Info.dwFileAttributes;
+    return true;
+}
+
+bool FileStampAt(const std::wstring& Path, TFileStamp& Stamp) {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(ExtendedPath(Path).c_str(), GetFileExInfoStandard, &Data)) return false;
+    Stamp.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+    Stamp.LastWrite = (static_cast<std::uint64_t>(Data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      Data.ftLastWriteTime.dwLowDateTime;
+    Stamp.Attributes = Data.dwFileAttributes;
+    return true;
+}
+
+TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes, TLoadAccess Access) {
     TTextFileContent Content;
     Content.Mode = Mode;
     if (!IsKnownEncodingMode(Mode)) return Content;
     try {
         std::string Bytes;
-        bool Ok = false;
-        if (Mode == TEncodingMode::Auto) {
-            // The exclusive open is the probe: whoever else has the file open
-            // makes it an ANSI file, read below with read sharing.
-            UniqueFile File = OpenForReading(Path, 0);
-            if (File) {
-                Ok = ReadWhole(File.Get(), Bytes);
-                const std::optional<TEncodingMode> Found =
-                    ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
-                if (!Found) {
-                    Content.UnsupportedMark = true;
-                    return Content;
-                }
-                Content.Mode = *Found;
-            } else {
-                Content.Mode = TEncodingMode::Ansi;
-                File = OpenForReading(Path, FILE_SHARE_READ);
-                Ok = File && ReadWhole(File.Get(), Bytes);
+        UniqueFile File;
+        if (Access == TLoadAccess::Exclusive) {
+            File = OpenForReading(Path, 0);
+            if (!File) {
+                const DWORD Error = GetLastError();
+                // Whoever else has the file open keeps it: it is not ours to replace now.
+                Content.InUse = Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION;
+                Content.Unreadable = !Content.InUse;
+                return Content;
+            }
+            if (!FileStampOf(File.Get(), Content.Stamp)) {
+                Content.Unreadable = true;
+                return Content;
             }
         } else {
-            UniqueFile File = OpenForReading(Path, FILE_SHARE_READ);
-            Ok = File && ReadWhole(File.Get(), Bytes);
+            // Automatic mode tries the exclusive open first; either way the mark
+            // is taken from the bytes read.
+            if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
+            if (!File) File = OpenForReading(Path, FILE_SHARE_READ);
         }
-        if (!Ok) return Content;
+        if (!File || !ReadWhole(File.Get(), Bytes)) {
+            // No mark could be seen: automatic mode names ANSI, as the probe does.
+            if (Mode == TEncodingMode::Auto) Content.Mode = TEncodingMode::Ansi;
+            Content.Unreadable = true;
+            return Content;
+        }
+        if (Mode == TEncodingMode::Auto) {
+            const std::optional<TEncodingMode> Found = ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
+            if (!Found) {
+                Content.UnsupportedMark = true;
+                return Content;
+            }
+            Content.Mode = *Found;
+        }
         DecodeContent(Content.Mode, Bytes, KeepBytes, Content);
+        if (Access == TLoadAccess::Exclusive) Content.Held = std::move(File);
     } catch (const std::exception&) {
-        Content.Read = false;
-        Content.Text.clear();
-        Content.Text.shrink_to_fit();
-        Content.Bytes.clear();
-        Content.Bytes.shrink_to_fit();
+        // Content too large to hold: the file is accounted for as unreadable.
+        Content = TTextFileContent{};
+        Content.Mode = Mode;
+        Content.Unreadable = true;
     }
     return Content;
 }

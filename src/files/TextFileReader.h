@@ -1,5 +1,6 @@
 #pragma once
 // Byte-order-mark detection, the automatic encoding choice, and whole-file reading.
+#include "base/UniqueHandle.h"
 #include "files/EncodingMode.h"
 
 #include <cstdint>
@@ -32,9 +33,29 @@ std::int32_t DetectBom(const std::wstring& Path);            // a BomKind value
 std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path);
 std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding); // 1, 2, 3; 0 = none = UTF-8
 
-// What the workers use: resolves Mode for the file and reads it with one open in
-// automatic mode (the exclusive open is the mark probe). Same results as
-// ResolveEncodingMode followed by ReadTextFile.
+// A file's size, last write time and attributes, as its open handle tells them.
+struct TFileStamp {
+    std::uint64_t Size = 0;
+    std::uint64_t LastWrite = 0;  // FILETIME as one number
+    std::uint32_t Attributes = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+
+// How LoadTextFile opens the file.
+enum class TLoadAccess {
+    // Search: in automatic mode an exclusive open first (the mark probe of old);
+    // when another program has the file open, a shared read, the mark still taken
+    // from the bytes. Other modes read with read sharing.
+    Shared,
+    // Apply: one exclusive open in every mode, held in Held until the caller lets
+    // go, so nobody can change the file between its reading and its replacement.
+    // A file that cannot be opened so is InUse and not read.
+    Exclusive,
+};
+
+// What the workers use: resolves Mode for the file and reads it whole with one
+// open. In Shared access, the same results as ResolveEncodingMode followed by
+// ReadTextFile, but for a file in use, whose mark still decides.
 struct TTextFileContent {
     // The mode the file was read in: ANSI, UTF-16 LE or UTF-8; a mode outside the
     // four stays as it was asked for (and reads nothing), and so does automatic
@@ -44,5 +65,19 @@ struct TTextFileContent {
     bool Read = false;      // Text holds the decoded content (false: not read, unreadable or invalid)
     std::wstring Text;
     std::string Bytes;      // with KeepBytes: the file's bytes after the mark that was skipped
+    bool InUse = false;       // Exclusive: another program has the file open; nothing read
+    bool Unreadable = false;  // the file could not be opened or read, or is too large to hold in memory
+    TFileStamp Stamp;         // as the file was when read (Exclusive only)
+    UniqueFile Held;          // Exclusive: the file, still open and shared with nobody
 };
-TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes);
+TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes,
+                              TLoadAccess Access = TLoadAccess::Shared);
+
+// The stamp of an open file; false when the system cannot tell.
+bool FileStampOf(HANDLE File, TFileStamp& Stamp);
+// The stamp of a file by its name (full path), without opening it.
+bool FileStampAt(const std::wstring& Path, TFileStamp& Stamp);
+
+// For tests: a file larger than Bytes is treated as one whose content cannot be
+// held in memory (0: no limit).
+void SetReadSizeLimitForTests(std::uint64_t Bytes);

@@ -30,10 +30,10 @@ private:
     // The terminate request is looked at only after this returns, so a file is
     // never left half done.
     void HandleFile(const std::wstring& File) override;
+    void ApplyToFile(const std::wstring& File);
     void SyncReturnValues() override;
 
     const std::wstring FReplaceWith;
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files
-    std::int32_t FSkipCount = 0;     // unsupported marks, and files left untouched to keep their bytes safe
 };

@@ -3,6 +3,8 @@
 #include "base/TextMatching.h"
 #include "files/FileCollection.h"
 
+#include <unordered_set>
+
 TWorkThreadRun::TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                                bool CaseSensitive, TEncodingMode TextEncoding,
                                const TRunShowCurrentFilterEvent& OnShowCurrentFilter,
@@ -24,6 +26,11 @@ void TWorkThreadRun::Walk() {
     const TStringArray FilterList = SplitText(FFilters, L"; ");
     const std::wstring Root = WithTrailingBackslash(FFolder);
     TFileCollector Collector;  // later filters reuse the sub-folder lists of the first
+    // "*.txt; *.TXT" matches the same files twice; a replacement that contains the
+    // text to find must not be applied twice. The collection lists a file by one
+    // path however many links lead to it, so the path identifies it.
+    std::unordered_set<std::wstring> Examined;
+    const bool SeveralFilters = FilterList.size() > 1;
     for (const std::wstring& Filter : FilterList) {
         FCurrentFilter = Filter;
         SyncShowCurrentFilter();
@@ -34,7 +41,8 @@ void TWorkThreadRun::Walk() {
             for (std::int64_t i = 0; i < Count; ++i) {
                 FProgressValue = static_cast<std::int32_t>(ProgressPercent(i, Count - 1, 100));
                 SyncProgress();
-                HandleFile(Files[static_cast<size_t>(i)]);
+                const std::wstring& File = Files[static_cast<size_t>(i)];
+                if (!SeveralFilters || Examined.insert(File).second) HandleFile(File);
                 if (Terminated()) break;
             }
         }

@@ -3,7 +3,8 @@
 // and a body that walks the filters (split on "; "), announces each filter before
 // its files are collected under the folder and sorted, then reports each file's
 // progress value (0 for the first, 100 for the last) and hands the file to the
-// worker. The terminate request is looked at after each file, once that file has
+// worker, unless an earlier filter of the run already matched it: each file is
+// examined once a run. The terminate request is looked at after each file, once that file has
 // been handled, and after each filter. When the walk ends, however it ends, the
 // worker reports its return values. Every event runs on the main thread while the
 // worker waits.
@@ -33,6 +34,10 @@ protected:
     const std::wstring FTextToFind;
     const bool FCaseSensitive;
     const TEncodingMode FTextEncoding;
+    // Files not examined or left untouched: unsupported marks, files that could not
+    // be read or held in memory (the run goes on with the next file), and for
+    // Apply files it would not write safely.
+    std::int32_t FSkipCount = 0;
 
 private:
     void Walk();

@@ -3,6 +3,8 @@
 #include "base/TextMatching.h"
 #include "files/TextFileReader.h"
 
+#include <new>
+
 TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
                                      std::wstring TextToFind, bool CaseSensitive, TEncodingMode TextEncoding)
     : TWorkThreadRun(std::move(Folder), Recursive, std::move(Filters), std::move(TextToFind), CaseSensitive,
@@ -21,12 +23,18 @@ void TWorkThreadSearch::HandleFile(const std::wstring& File) {
         SyncAddFile();
         return;
     }
-    TTextFileContent Content = LoadTextFile(File, FTextEncoding, false);
-    if (Content.UnsupportedMark) {
+    try {
+        TTextFileContent Content = LoadTextFile(File, FTextEncoding, false);
+        if (Content.UnsupportedMark || Content.Unreadable) {
+            // Not looked at: counted, so that a run never seems complete when it was not.
+            ++FSkipCount;
+            FOccurences = 0;
+        } else if (IsKnownEncodingMode(Content.Mode)) {
+            FOccurences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+        }
+    } catch (const std::bad_alloc&) {
         ++FSkipCount;
         FOccurences = 0;
-    } else if (IsKnownEncodingMode(Content.Mode)) {
-        FOccurences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
     }
     // A mode outside the four reads nothing and leaves the count as it was.
     if (FOccurences > 0) {

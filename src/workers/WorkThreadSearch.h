@@ -34,5 +34,4 @@ private:
     std::wstring FFileName;
     std::int32_t FOccurences = 0;
     std::int32_t FTotalOccurences = 0;
-    std::int32_t FSkipCount = 0;
 };

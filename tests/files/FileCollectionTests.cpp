@@ -94,15 +94,16 @@ std::wstring LinkTree() {
 
 }  // namespace
 
-TEST(FileCollection, LinksAreFollowedButNeverIntoAFolderOnTheWayDown) {
+// Links are followed, but each folder is entered once however many links lead to
+// it: R (through P\Q) and A (through Side) are not walked a second time.
+TEST(FileCollection, LinksAreFollowedAndEachFolderIsEnteredOnce) {
     std::wstring Root = LinkTree();
     if (Root.empty() || GetFileAttributesW((Root + L"Side").c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no folder links here (QV_LINK_CYCLE_DIR is set by the CTest run)";
     TStringArray Files = CollectFiles(Root, L"*.txt", true, false, false, false);
     SortFileList(Files, false);
     TStringArray Expected;
-    for (const wchar_t* Name : {L"A\\f.txt", L"A\\B\\b.txt", L"P\\p.txt", L"P\\Q\\r.txt", L"R\\r.txt",
-                                L"R\\S\\p.txt", L"Side\\f.txt", L"Side\\B\\b.txt"})
+    for (const wchar_t* Name : {L"A\\f.txt", L"A\\B\\b.txt", L"P\\p.txt", L"P\\Q\\r.txt"})
         Expected.push_back(Root + Name);
     SortFileList(Expected, false);
     EXPECT_EQ(Files, Expected);

@@ -84,14 +84,14 @@ TEST(WorkThreadApply, ReplacesInOnePassAndCounts) {
     }
 }
 
-TEST(WorkThreadApply, FileReachedThroughTwoFiltersIsProcessedTwice) {
+TEST(WorkThreadApply, FileReachedThroughTwoFiltersIsProcessedOnce) {
     TempFolder Dir;
     Dir.WriteFile(L"a.txt", Utf8Bom + "a");
     Dir.WriteFile(L"Sub\\b.txt", Utf8Bom + "-");
     ApplyRun Run = RunApply(Dir.Path(), true, L"*.txt; *.TXT", L"a", L"aa", true, 0);
     EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"progress 100", L"filter *.TXT",
-                                                     L"progress 0", L"progress 100", L"return 2 3 0"}));
-    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, Utf8Bom + "aaaa");
+                                                     L"progress 0", L"progress 100", L"return 1 1 0"}));
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, Utf8Bom + "aa");
     EXPECT_EQ(ReadFileBytes(Dir.Path() + L"Sub\\b.txt").Bytes, Utf8Bom + "-");
 }
 
@@ -194,13 +194,15 @@ TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
 // never as changed; the run goes on with the next file.
 TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
     {
-        SCOPED_TRACE("folder named TEMP-1.TMP");
+        SCOPED_TRACE("the swap is refused");
         TempFolder Dir;
         Dir.WriteFile(L"a.txt", "x");
-        Dir.MakeFolder(L"TEMP-1.TMP");
+        FileSystemCalls::ResetFaults();
+        FileSystemCalls::SetFaultPlan({1, false, FileSystemCalls::TFaultKind::Refuse, FileSystemCalls::TCallKind::Move});
         ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
+        FileSystemCalls::ResetFaults();
         EXPECT_EQ(Run.Events.back(), L"return 0 0 1");
-        EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, "x");
+        EXPECT_EQ(FolderFiles(Dir.Path()), (std::map<std::wstring, std::string>{{L"a.txt", "x"}}));
     }
     {
         SCOPED_TRACE("file held open without delete sharing");
@@ -231,15 +233,16 @@ TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
     }
 }
 
-TEST(WorkThreadApply, ReadOnlyFileIsChangedAndItsOldContentStaysBeside) {
+TEST(WorkThreadApply, ReadOnlyFileIsLeftAloneAndCountedSkipped) {
     TempFolder Dir;
     const std::wstring Path = Dir.WriteFile(L"ro.txt", Utf8Bom + "x");
     ASSERT_TRUE(SetAttributes(Path, FILE_ATTRIBUTE_READONLY));
     ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
-    EXPECT_EQ(Run.Events.back(), L"return 1 1 0");
+    EXPECT_EQ(Run.Events.back(), L"return 0 0 1");
     auto Files = FolderFiles(Dir.Path());
-    EXPECT_EQ(Files, (std::map<std::wstring, std::string>{{L"ro.txt", Utf8Bom + "y"}, {L"TEMP-1.TMP", Utf8Bom + "x"}}));
-    EXPECT_TRUE(FileAttributes(Dir.Path() + L"TEMP-1.TMP") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Files, (std::map<std::wstring, std::string>{{L"ro.txt", Utf8Bom + "x"}}));
+    EXPECT_TRUE(FileAttributes(Path) & FILE_ATTRIBUTE_READONLY);
+    SetAttributes(Path, FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(WorkThreadApply, DeviceNamesAndTrailingDotAreOrdinaryFiles) {
