@@ -33,11 +33,24 @@ void TWorkThreadApply::HandleFile(const std::wstring& File) {
     try {
         ApplyToFile(File);
     } catch (const std::bad_alloc&) {
-        ++FSkipCount;  // its text or new text does not fit in memory
+        // Its text or new text does not fit in memory.
+        Account(File, 0, FTextEncoding, TApplyFileOutcome::Unreadable);
     }
 }
 
+void TWorkThreadApply::Account(const std::wstring& File, std::int32_t Occurrences, TEncodingMode Encoding,
+                               TApplyFileOutcome Outcome) {
+    if (Outcome == TApplyFileOutcome::Changed || Outcome == TApplyFileOutcome::WouldChange) {
+        ++FChangeCount;
+        FReplaceCount += Occurrences;
+    } else {
+        ++FSkipCount;
+    }
+    if (OnApplyFile) Synchronize([&] { OnApplyFile(File, Occurrences, Encoding, Outcome); });
+}
+
 void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
+    using enum TApplyFileOutcome;
     // The file is opened exclusively and stays so until its new content is in
     // place: nobody can write to it between the reading and the swap. Only files
     // that contain the text are written, so the raw bytes are kept for the checks.
@@ -48,52 +61,46 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
         Content = LoadTextFile(File, FTextEncoding, false);
         if (Content.Read && (Content.Text.empty() || !TextContains(Content.Text, FTextToFind, FCaseSensitive)))
             return;
-        if (Content.Read || Content.Unreadable || Content.UnsupportedMark) ++FSkipCount;
+        if (Content.Read || Content.Unreadable || Content.UnsupportedMark)
+            Account(File, Content.Read ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0, Content.Mode,
+                    InUse);
         return;
     }
     if (Content.UnsupportedMark || Content.Unreadable) {
-        ++FSkipCount;
+        Account(File, 0, Content.Mode, Content.UnsupportedMark ? UnsupportedMark : Unreadable);
         return;
     }
     // Invalid in its encoding, or a mode outside the four (which reads nothing):
     // not touched, not counted.
     if (!Content.Read || Content.Text.empty()) return;
     if (!TextContains(Content.Text, FTextToFind, FCaseSensitive)) return;
+    const std::int32_t Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+    const TEncodingMode Mode = Content.Mode;
 
     // A read-only file says "do not change me".
-    if (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) {
-        ++FSkipCount;
-        return;
-    }
+    if (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) return Account(File, Occurrences, Mode, ReadOnly);
     // Every byte outside the occurrences must come back as it was: the text as read
     // has to encode to exactly the bytes it was read from (an odd final byte of
     // UTF-16, or bytes the ANSI code page does not map back, would be lost).
     std::string Bytes;
-    if (!EncodeText(Content.Text, Content.Mode, Bytes) || Bytes != Content.Bytes) {
-        ++FSkipCount;
-        return;
-    }
+    if (!EncodeText(Content.Text, Mode, Bytes) || Bytes != Content.Bytes)
+        return Account(File, Occurrences, Mode, NotRoundTrip);
     // A file read as ANSI whose bytes are UTF-8 was written by a UTF-8 program:
     // characters beyond ASCII in ANSI would give it two encodings.
-    if (Content.Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && HasNonAscii(FReplaceWith) &&
-        IsMultiByteUtf8(Content.Bytes)) {
-        ++FSkipCount;
-        return;
-    }
+    if (Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && HasNonAscii(FReplaceWith) &&
+        IsMultiByteUtf8(Content.Bytes))
+        return Account(File, Occurrences, Mode, MixedEncoding);
     Content.Bytes.clear();
     Content.Bytes.shrink_to_fit();
 
-    const std::int32_t Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
     const std::wstring NewText = ReplaceAll(Content.Text, FTextToFind, FReplaceWith, FCaseSensitive);
     Content.Text.clear();
     Content.Text.shrink_to_fit();
     // The new text must fit the encoding exactly (no best-fit or default characters).
-    Bytes = EncodingMark(Content.Mode);
+    Bytes = EncodingMark(Mode);
     std::string Encoded;
-    if (!EncodeText(NewText, Content.Mode, Encoded)) {
-        ++FSkipCount;
-        return;
-    }
+    if (!EncodeText(NewText, Mode, Encoded)) return Account(File, Occurrences, Mode, CannotEncode);
+    if (DryRun) return Account(File, Occurrences, Mode, WouldChange);
     Bytes += Encoded;
     Encoded.clear();
     Encoded.shrink_to_fit();
@@ -102,18 +109,15 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
     // let go only then, since the system does not replace an open file; the name
     // is asked once more after that, leaving no more than a moment between.
     const TFileStamp ReadStamp = Content.Stamp;
+    bool Meanwhile = false;
     const bool Written = WriteFileBytes(File, Bytes, [&] {
         TFileStamp Now;
-        if (!FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp) return false;
+        Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
         Content.Held.Reset();
-        return FileStampAt(File, Now) && Now == ReadStamp;
+        Meanwhile = Meanwhile || !FileStampAt(File, Now) || Now != ReadStamp;
+        return !Meanwhile;
     });
-    if (Written) {
-        ++FChangeCount;
-        FReplaceCount += Occurrences;
-    } else {
-        ++FSkipCount;
-    }
+    Account(File, Occurrences, Mode, Written ? Changed : Meanwhile ? ChangedMeanwhile : WriteFailed);
 }
 
 void TWorkThreadApply::SyncReturnValues() {

@@ -16,6 +16,25 @@ using TApplyProgressEvent = TRunProgressEvent;
 using TApplyReturnValuesEvent =
     std::function<void(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount)>;
 
+// What became of one file: changed (or, in a dry run, would be), or skipped and why.
+enum class TApplyFileOutcome {
+    Changed,
+    WouldChange,       // dry run: every check passed, nothing written
+    UnsupportedMark,   // automatic mode met a mark the program does not read
+    Unreadable,        // could not be opened or read, or not held in memory
+    InUse,             // another program has it open
+    ReadOnly,
+    NotRoundTrip,      // its bytes would not come back the same from the decoded text
+    CannotEncode,      // the new text holds characters the file's encoding lacks
+    MixedEncoding,     // non-ASCII text into a file read as ANSI whose bytes are UTF-8
+    ChangedMeanwhile,  // another program changed it between the reading and the swap
+    WriteFailed,
+};
+// Raised for every file counted as changed or skipped (files without the text are
+// not), with its occurrences and the encoding it was read in.
+using TApplyFileEvent = std::function<void(std::wstring FileName, std::int32_t Occurences, TEncodingMode Encoding,
+                                           TApplyFileOutcome Outcome)>;
+
 class TWorkThreadApply : public TWorkThreadRun {
 public:
     TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
@@ -25,12 +44,19 @@ public:
     TApplyShowCurrentFilterEvent OnApplyShowCurrentFilter;
     TApplyProgressEvent OnApplyProgress;
     TApplyReturnValuesEvent OnApplyReturnValues;
+    // Not used by the window: the command line names each file with it.
+    TApplyFileEvent OnApplyFile;
+    // Set before Start: every file is read and checked as for a real run, nothing
+    // is written, and what would change is counted as changed.
+    bool DryRun = false;
 
 private:
     // The terminate request is looked at only after this returns, so a file is
     // never left half done.
     void HandleFile(const std::wstring& File) override;
     void ApplyToFile(const std::wstring& File);
+    // Counts the file and reports it to OnApplyFile.
+    void Account(const std::wstring& File, std::int32_t Occurrences, TEncodingMode Encoding, TApplyFileOutcome Outcome);
     void SyncReturnValues() override;
 
     const std::wstring FReplaceWith;

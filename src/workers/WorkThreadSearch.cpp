@@ -19,6 +19,7 @@ void TWorkThreadSearch::HandleFile(const std::wstring& File) {
         // Listing mode: every file, neither probed nor read.
         FFileName = File;
         FOccurences = 0;
+        FFileEncoding = FTextEncoding;
         FTotalOccurences = 0;
         SyncAddFile();
         return;
@@ -31,6 +32,7 @@ void TWorkThreadSearch::HandleFile(const std::wstring& File) {
             FOccurences = 0;
         } else if (IsKnownEncodingMode(Content.Mode)) {
             FOccurences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+            FFileEncoding = Content.Mode;
         }
     } catch (const std::bad_alloc&) {
         ++FSkipCount;

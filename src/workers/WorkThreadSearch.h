@@ -25,6 +25,9 @@ public:
     TSearchProgressEvent OnSearchProgress;
     TSearchAddFileEvent OnSearchAddFile;
     TSearchReturnValuesEvent OnSearchReturnValues;
+    // During OnSearchAddFile: the encoding the listed file was read in (the
+    // command line shows it; the window does not).
+    TEncodingMode FileEncoding() const { return FFileEncoding; }
 
 private:
     void HandleFile(const std::wstring& File) override;
@@ -32,6 +35,7 @@ private:
     void SyncAddFile();
 
     std::wstring FFileName;
+    TEncodingMode FFileEncoding = TEncodingMode::Auto;
     std::int32_t FOccurences = 0;
     std::int32_t FTotalOccurences = 0;
 };
