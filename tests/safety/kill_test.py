@@ -13,16 +13,15 @@ QV_SAFETY_SEED repeats a run's choices; the seed is printed."""
 import os
 import random
 import re
-import shutil
 import signal
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from safety_support import (CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command, encode_file, expected_after_replace,
-                            fixture_folder, parse_apply_result, read_bytes, remove_tree, require_environment, run,
-                            running_programs, win_path, wine_command)
+from safety_support import (CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command, encode_file,
+                            expected_after_replace, fixture_folder, parse_apply_result, read_bytes, remove_tree,
+                            require_environment, run, running_programs, win_path, wine_command)
 
 FIND, REPLACE = "hello", "HOWDY"  # the new text holds no "hello": a second run changes nothing more
 FILE_COUNT = 210
@@ -231,7 +230,9 @@ def main():
         extra = 0
         while (snapshot.done == set(corpus) or not snapshot.temps) and extra < 10:
             extra += 1
-            kill_once(KILLS + extra, True, rng.randint(from_here * 2 // 5, from_here * 4 // 5), True)
+            by_signal = (KILLS + extra) % 2 == 0
+            duration = from_here if by_signal else from_helper
+            kill_once(KILLS + extra, by_signal, rng.randint(duration * 2 // 5, duration * 4 // 5), True)
 
         checks.check(f"after each of {KILLS + extra} kills every file holds its old or new bytes, nothing else but "
                      f"partial TEMP files", not tree_problems, "\n    ".join(tree_problems[:20]))

@@ -23,8 +23,9 @@ def main():
     originals = {}
     for i in range(FILES):
         if i % 60 == 0:
-            # A large file, the first among them: a run spends long enough on it
-            # that the other, a little behind, arrives while it is still there.
+            # Every 60th file, the first among them, is large: a run spends long
+            # enough on it that the other, a little behind, arrives while it is
+            # still there.
             lines = [f"line {n} of file {i}: hello" for n in range(rng.randint(100_000, 150_000))]
         else:
             lines = [f"line {n} of file {i}" for n in range(rng.randint(20, 400))]
@@ -59,8 +60,9 @@ def main():
                 changes_on_disk += times
             reported = sum(result.replaced for result in results)
             reported_files = sum(result.changed for result in results)
-            checks.check(f"round {round_number}: the replacements reported ({' + '.join(str(r.replaced) for r in results)}"
-                         f" = {reported}) are the \"!\" on disk ({marks_on_disk})", reported == marks_on_disk,
+            each = " + ".join(str(result.replaced) for result in results)
+            checks.check(f"round {round_number}: the replacements reported ({each} = {reported}) are the \"!\" on "
+                         f"disk ({marks_on_disk})", reported == marks_on_disk,
                          f"{reported - marks_on_disk} replacements reported that the disk does not hold")
             checks.check(f"round {round_number}: the file changes reported ({reported_files}) are those on disk "
                          f"({changes_on_disk})", reported_files == changes_on_disk)

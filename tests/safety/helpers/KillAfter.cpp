@@ -35,7 +35,8 @@ std::wstring Quoted(const std::wstring& Argument) {
 
 void MakeInheritable(DWORD StdHandle) {
     HANDLE Handle = GetStdHandle(StdHandle);
-    if (Handle && Handle != INVALID_HANDLE_VALUE) SetHandleInformation(Handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    if (Handle && Handle != INVALID_HANDLE_VALUE)
+        SetHandleInformation(Handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 }
 
 }  // namespace
