@@ -65,7 +65,7 @@ void ReportFileSet(TResult& Result, const TFileSet& Set, const TBenchArgs& Args)
     Result.Set("largest_bytes", static_cast<std::int64_t>(Set.LargestBytes));
     if (!Set.Largest.empty()) {
         // Its decoded length, in the mode the search reads it in.
-        TTextFileContent Content = LoadTextFile(Set.Largest, Args.Encoding, false);
+        TTextFileContent Content = LoadTextFile(Set.Largest, EncodingModeFromStored(Args.Encoding), false);
         Result.Set("largest_decoded_bytes", static_cast<std::int64_t>(Content.Text.size() * sizeof(wchar_t)));
     }
 }
@@ -343,7 +343,7 @@ int RunProfile(const TBenchArgs& Args) {
         for (const std::wstring& File : List) {
             ++Files;
             double T3 = Now();
-            TTextFileContent Content = LoadTextFile(File, Args.Encoding, false);
+            TTextFileContent Content = LoadTextFile(File, EncodingModeFromStored(Args.Encoding), false);
             double T4 = Now();
             if (Content.Read) CountMatches(Content.Text, Args.TextToFind, Args.CaseSensitive);
             double T5 = Now();

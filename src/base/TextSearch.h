@@ -2,9 +2,9 @@
 // Finding a text inside another, code unit by code unit: either exactly, or as if
 // both had been mapped whole through a CaseMap (without mapping the text).
 // Candidates are found sixteen positions at a time with SSE2: the text's units at
-// up to three rare places of the text to find are compared with every unit that
-// can map to the value there, and only positions passing all are compared at the
-// offsets the filter has not already settled.
+// a few rare places of the text to find (MaxPlaces at most) are compared with
+// every unit that can map to the value there, and only positions passing all are
+// compared at the offsets the filter has not already settled.
 #include "base/TextCaseMap.h"
 
 #include <cstddef>

@@ -72,3 +72,20 @@ using UniqueFind = UniqueHandle<FindHandleTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
+
+// ---- Window resources: accelerator tables and image lists ----
+#include <commctrl.h>
+
+struct AcceleratorTableTraits {
+    using Type = HACCEL;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type H) noexcept { ::DestroyAcceleratorTable(H); }
+};
+struct ImageListTraits {
+    using Type = HIMAGELIST;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type H) noexcept { ::ImageList_Destroy(H); }
+};
+
+using UniqueAcceleratorTable = UniqueHandle<AcceleratorTableTraits>;
+using UniqueImageList = UniqueHandle<ImageListTraits>;

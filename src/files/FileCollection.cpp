@@ -6,7 +6,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -144,27 +147,48 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
     if (!Recursive) return;
 
     // Depth first with an explicit stack, so a deep tree cannot exhaust the
-    // thread's stack. A folder already on the way down (reached again through a
-    // link) is not entered a second time. Only a link (a reparse point: symbolic
-    // link, junction, mounted folder) can lead back up, so as long as the way down
-    // holds no link, a plain sub-folder is new and needs no identity.
+    // thread's stack. Each folder is entered once, however many links lead to it:
+    // once the walk has met a link (a reparse point: symbolic link, junction,
+    // mounted folder), every folder entered is known by its identity, and one
+    // already entered is passed over. A tree without links asks for no identity.
     struct TFrame {
         std::wstring UserFolder;
         std::wstring ExtFolder;
         const TFolderInfo* Folder;
         size_t Next;
-        bool ThroughLink;
     };
-    auto OnTheWayDown = [&](const std::vector<TFrame>& Stack, const TFolderInfo& Child) {
-        if (!Child.IdKnown) return false;
-        for (const TFrame& Frame : Stack) {
-            const TFolderInfo& Ancestor = Identity(Frame.UserFolder, Frame.ExtFolder);
-            if (Ancestor.IdKnown && Ancestor.Id == Child.Id) return true;
+    struct TFolderIdHash {
+        size_t operator()(const TFolderId& Id) const noexcept {
+            return std::hash<std::uint64_t>()((static_cast<std::uint64_t>(Id.IndexHigh) << 32 | Id.IndexLow) ^
+                                              (static_cast<std::uint64_t>(Id.Volume) << 17));
         }
-        return false;
     };
+    std::vector<std::pair<std::wstring, std::wstring>> EnteredPlain;  // before the first link
+    std::unordered_set<TFolderId, TFolderIdHash> Entered;
+    bool LinkMet = false;
+    // True when the folder is new to this walk (or cannot be identified).
+    auto Enter = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder) {
+        if (!LinkMet) {
+            EnteredPlain.emplace_back(UserFolder, ExtFolder);
+            return true;
+        }
+        const TFolderInfo& Known = Identity(UserFolder, ExtFolder);
+        return !Known.IdKnown || Entered.insert(Known.Id).second;
+    };
+    auto MeetLink = [&] {
+        if (LinkMet) return;
+        LinkMet = true;
+        for (const auto& [UserFolder, ExtFolder] : EnteredPlain) {
+            const TFolderInfo& Known = Identity(UserFolder, ExtFolder);
+            if (Known.IdKnown) Entered.insert(Known.Id);
+        }
+        EnteredPlain.clear();
+        EnteredPlain.shrink_to_fit();
+    };
+
     std::vector<TFrame> Stack;
-    Stack.push_back({Root, ExtRoot, &Info(Root, ExtRoot), 0, false});
+    Enter(Root, ExtRoot);
+    Stack.push_back({Root, ExtRoot, &Info(Root, ExtRoot), 0});
     while (!Stack.empty()) {
         TFrame& Top = Stack.back();
         if (Top.Next >= Top.Folder->SubFolders.size()) {
@@ -175,11 +199,11 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         if (IsExcluded(Sub.Attributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
         std::wstring UserChild = Top.UserFolder + Sub.Name + L'\\';
         std::wstring ExtChild = Top.ExtFolder + Sub.Name + L'\\';
-        bool ThroughLink = Top.ThroughLink || (Sub.Attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        if (ThroughLink && OnTheWayDown(Stack, Identity(UserChild, ExtChild))) continue;
+        if (Sub.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) MeetLink();
+        if (!Enter(UserChild, ExtChild)) continue;
         ListFiles(UserChild, ExtChild, Pattern);
         const TFolderInfo* Child = &Info(UserChild, ExtChild);
-        Stack.push_back({std::move(UserChild), std::move(ExtChild), Child, 0, ThroughLink});
+        Stack.push_back({std::move(UserChild), std::move(ExtChild), Child, 0});
     }
 }
 
@@ -218,10 +242,9 @@ void SortFileList(TStringArray& Files, bool Descending) {
     std::vector<TEntry> Entries;
     Entries.reserve(Files.size());
     for (size_t i = 0; i < Files.size(); ++i) Entries.push_back({FileSortKey(Files[i]), i});
-    // The insertion sort this replaces moves a path in front of an earlier one only
-    // when comparing the earlier with it gives "greater" (ascending) or "less"
-    // (descending); the same test as the stable sort's "goes before" gives the same
-    // order, equal keys included.
+    // A path goes before an earlier one only when comparing the earlier with it
+    // gives "greater" (ascending) or "less" (descending), so paths whose keys
+    // compare equal keep the order they were listed in.
     std::stable_sort(Entries.begin(), Entries.end(), [Descending](const TEntry& Taken, const TEntry& Earlier) {
         int Result = CompareKeys(Earlier.Key, Taken.Key);
         return Descending ? Result < 0 : Result > 0;

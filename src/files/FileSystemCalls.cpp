@@ -65,10 +65,10 @@ bool Move(const std::wstring& From, const std::wstring& To, DWORD Flags) {
 
 HANDLE CreateNew(const std::wstring& Path) {
     if (InjectedFault(TCallKind::CreateNew)) {
-        SetLastError(ERROR_ACCESS_DENIED);
+        SetLastError(ERROR_DISK_FULL);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    return CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
 

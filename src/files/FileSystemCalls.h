@@ -14,7 +14,8 @@ namespace FileSystemCalls {
 DWORD GetAttributes(const std::wstring& Path);
 // MoveFileExW with Flags (0: a plain rename that never replaces an existing file).
 bool Move(const std::wstring& From, const std::wstring& To, DWORD Flags);
-// CreateFileW, create-always, read and write access, no sharing, ordinary attributes.
+// CreateFileW of a file that must not exist yet (fails with ERROR_FILE_EXISTS),
+// read and write access, no sharing, ordinary attributes.
 HANDLE CreateNew(const std::wstring& Path);
 // WriteFile; Written receives the number of bytes the system took.
 bool Write(HANDLE File, const void* Data, DWORD Size, DWORD& Written);

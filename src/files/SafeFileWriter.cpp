@@ -4,24 +4,21 @@
 #include "base/UniqueHandle.h"
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
-#include "files/TextFileReader.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <climits>
+#include <string>
 
 namespace {
 
 // The bytes reach the system in pieces of this size.
 constexpr size_t WriteBufferSize = 4096;
 
-struct SeamFileTraits {
-    using Type = HANDLE;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type H) noexcept { FileSystemCalls::Close(H); }
-};
-using SeamFile = UniqueHandle<SeamFileTraits>;
+// Another writer may take a free temporary name between the test and the create;
+// the create never opens an existing file, and the next number is tried.
+constexpr int TemporaryNameAttempts = 100;
 
 enum class TPathKind { Nothing, File, Folder, Unknown };
 
@@ -121,36 +118,52 @@ bool AppendCodePage(UINT CodePage, std::wstring_view Text, std::string& Out) {
     return Decoded == Text;
 }
 
-bool AppendEncoded(std::wstring_view Text, std::int32_t Encoding, std::string& Out) {
+// ANSI and UTF-16 LE as they are; automatic and anything else is UTF-8.
+TEncodingMode ConcreteEncoding(TEncodingMode Encoding) {
+    return Encoding == TEncodingMode::Ansi || Encoding == TEncodingMode::Utf16LE ? Encoding : TEncodingMode::Utf8;
+}
+
+bool AppendEncoded(std::wstring_view Text, TEncodingMode Encoding, std::string& Out) {
     if (Text.empty()) return true;
-    if (Encoding == emUtf16LE) {
+    switch (ConcreteEncoding(Encoding)) {
+    case TEncodingMode::Utf16LE:
         AppendUtf16LE(Text, Out);
         return true;
+    case TEncodingMode::Ansi:
+        if (const UINT CodePage = GetACP(); CodePage != CP_UTF8) return AppendCodePage(CodePage, Text, Out);
+        return AppendUtf8(Text, Out);
+    default:
+        return AppendUtf8(Text, Out);
     }
-    if (Encoding == emAnsi) {
-        const UINT CodePage = GetACP();
-        if (CodePage != CP_UTF8) return AppendCodePage(CodePage, Text, Out);
-    }
-    return AppendUtf8(Text, Out);
 }
 
-std::int32_t ConcreteEncoding(std::int32_t Encoding) {
-    return Encoding == emAnsi || Encoding == emUtf16LE ? Encoding : emUtf8;
-}
-
-// Creates Target anew and hands it every byte, then flushes and closes it. Created
-// tells whether a file was made (and so may hold part of the bytes).
-bool WriteNewFile(const std::wstring& Target, const std::string& Bytes, bool& Created) {
-    Created = false;
-    SeamFile File(FileSystemCalls::CreateNew(Target));
+// Creates a fresh temporary file beside the target (never opening an existing
+// one) and hands it every byte, then flushes and closes it. TempName receives the
+// name of the file made, empty when none was.
+bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, std::wstring& TempName) {
+    TempName.clear();
+    UniqueFile File;
+    for (std::int32_t First = 1, Attempt = 0; !File && Attempt < TemporaryNameAttempts; ++Attempt) {
+        std::wstring Candidate = FirstFreeName(Folder, L"TEMP-?.TMP", First);
+        File.Reset(FileSystemCalls::CreateNew(Candidate));
+        if (File) {
+            TempName = std::move(Candidate);
+        } else {
+            const DWORD Error = GetLastError();
+            if (Error != ERROR_FILE_EXISTS && Error != ERROR_ALREADY_EXISTS) return false;
+            // Taken since the test: the name after it, or a later one.
+            First = std::stoi(Candidate.substr(Folder.size() + 5)) + 1;
+        }
+    }
     if (!File) return false;
-    Created = true;
     for (size_t Position = 0; Position < Bytes.size(); Position += WriteBufferSize) {
         const auto Size = static_cast<DWORD>(std::min(WriteBufferSize, Bytes.size() - Position));
         DWORD Written = 0;
         if (!FileSystemCalls::Write(File.Get(), Bytes.data() + Position, Size, Written) || Written != Size)
             return false;
     }
+    // The new bytes must be on the disk before they take the target's name: after a
+    // power cut the name must not point at content the disk never received.
     if (!FileSystemCalls::Flush(File.Get())) return false;
     // A close that reports an error may have lost data the system still held.
     return FileSystemCalls::Close(File.Release());
@@ -162,56 +175,62 @@ std::wstring MakeUniqueFileName(const std::wstring& Pattern, std::int32_t First)
     return FirstFreeName({}, Pattern, First);
 }
 
-std::string EncodingMark(std::int32_t Encoding) {
+std::string EncodingMark(TEncodingMode Encoding) {
     switch (ConcreteEncoding(Encoding)) {
-    case emUtf16LE:
+    case TEncodingMode::Utf16LE:
         return "\xFF\xFE";
-    case emAnsi:
+    case TEncodingMode::Ansi:
         return GetACP() == CP_UTF8 ? "\xEF\xBB\xBF" : "";
     default:
         return "\xEF\xBB\xBF";
     }
 }
 
-bool EncodeText(std::wstring_view Text, std::int32_t Encoding, std::string& Bytes) {
+std::string EncodingMark(std::int32_t Encoding) { return EncodingMark(EncodingModeFromStored(Encoding)); }
+
+bool EncodeText(std::wstring_view Text, TEncodingMode Encoding, std::string& Bytes) {
     Bytes.clear();
-    return AppendEncoded(Text, ConcreteEncoding(Encoding), Bytes);
+    return AppendEncoded(Text, Encoding, Bytes);
 }
 
-bool WriteTextFile(const std::wstring& FileName, std::wstring_view Text, std::int32_t Encoding) {
-    const std::int32_t Concrete = ConcreteEncoding(Encoding);
-    // Everything is converted before the disk is touched, so a text the encoding
-    // cannot hold leaves the file as it is.
-    std::string Bytes = EncodingMark(Concrete);
-    if (!AppendEncoded(Text, Concrete, Bytes)) return false;
+bool EncodeText(std::wstring_view Text, std::int32_t Encoding, std::string& Bytes) {
+    return EncodeText(Text, EncodingModeFromStored(Encoding), Bytes);
+}
 
+bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const TSwapCheck& BeforeSwap) {
     const std::wstring Target = ExtendedPath(FileName);
     const size_t Slash = Target.rfind(L'\\');
     if (Target.empty() || Slash == std::wstring::npos) return false;
 
-    std::wstring TempName;
-    switch (ProbePath(Target)) {
-    case TPathKind::Unknown:
-        return false;  // it may exist: creating it anew could overwrite it in place
-    case TPathKind::File:
-        TempName = FirstFreeName(std::wstring_view(Target).substr(0, Slash + 1), L"TEMP-?.TMP", 1);
-        // The rename never replaces a file, so a name taken meanwhile fails here.
-        if (!FileSystemCalls::Move(Target, TempName, 0)) return false;
-        break;
-    default:
-        break;
-    }
-
-    bool Created = false;
-    if (!WriteNewFile(Target, Bytes, Created)) {
-        // Remove what was written and give the old file its name back.
-        const bool Removed = Created && FileSystemCalls::Delete(Target);
-        if (!TempName.empty())
-            FileSystemCalls::Move(TempName, Target, Created && !Removed ? MOVEFILE_REPLACE_EXISTING : 0);
+    const DWORD Attributes = FileSystemCalls::GetAttributes(Target);
+    if (Attributes == INVALID_FILE_ATTRIBUTES) {
+        // When the system cannot say whether the target exists, it is not replaced.
+        const DWORD Error = GetLastError();
+        if (Error != ERROR_FILE_NOT_FOUND && Error != ERROR_PATH_NOT_FOUND) return false;
+    } else if (Attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        // A read-only file says "do not change me"; the rename would not ask.
         return false;
     }
-    // Only now, with the new content complete and flushed, does the old content go.
-    // A read-only old file cannot be deleted and stays as TEMP-N.TMP.
-    if (!TempName.empty()) FileSystemCalls::Delete(TempName);
-    return true;
+
+    std::wstring TempName;
+    bool Written = WriteTemporaryFile(std::wstring_view(Target).substr(0, Slash + 1), Bytes, TempName);
+    // One step puts the complete new content in the old one's place; the write
+    // through makes the new name durable before the call returns.
+    Written = Written && (!BeforeSwap || BeforeSwap()) &&
+              FileSystemCalls::Move(TempName, Target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!Written && !TempName.empty()) FileSystemCalls::Delete(TempName);
+    return Written;
+}
+
+bool WriteTextFile(const std::wstring& FileName, std::wstring_view Text, TEncodingMode Encoding,
+                   const TSwapCheck& BeforeSwap) {
+    // Everything is converted before the disk is touched, so a text the encoding
+    // cannot hold leaves the file as it is.
+    std::string Bytes = EncodingMark(Encoding);
+    if (!AppendEncoded(Text, Encoding, Bytes)) return false;
+    return WriteFileBytes(FileName, Bytes, BeforeSwap);
+}
+
+bool WriteTextFile(const std::wstring& FileName, std::wstring_view Text, std::int32_t Encoding) {
+    return WriteTextFile(FileName, Text, EncodingModeFromStored(Encoding));
 }

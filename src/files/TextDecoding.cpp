@@ -1,5 +1,7 @@
 #include "files/TextDecoding.h"
 
+#include <algorithm>
+
 #include <emmintrin.h>
 
 #include <climits>
@@ -178,6 +180,13 @@ void DecodeWithTable(const TByteTable& Table, std::string_view Bytes, std::wstri
         }
     }
     for (; I < N; ++I) Out[I] = Table[P[I]];
+}
+
+bool IsMultiByteUtf8(std::string_view Bytes) {
+    if (std::none_of(Bytes.begin(), Bytes.end(), [](char C) { return static_cast<unsigned char>(C) >= 0x80; }))
+        return false;
+    std::wstring Text;
+    return DecodeUtf8Strict(Bytes, Text);
 }
 
 bool DecodeAnsi(std::string_view Bytes, std::wstring& Text) {

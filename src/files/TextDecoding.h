@@ -12,6 +12,9 @@
 // Strict UTF-8: false (and Text empty) at the first invalid sequence, as
 // MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS) fails.
 bool DecodeUtf8Strict(std::string_view Bytes, std::wstring& Text);
+// True when Bytes are valid UTF-8 holding at least one multi-byte sequence: text
+// that another program wrote as UTF-8, whatever mode it was read in.
+bool IsMultiByteUtf8(std::string_view Bytes);
 // The system's ANSI code page, lenient, as MultiByteToWideChar(CP_ACP, 0).
 // False only when the platform conversion itself fails.
 bool DecodeAnsi(std::string_view Bytes, std::wstring& Text);

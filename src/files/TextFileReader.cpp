@@ -7,8 +7,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <new>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -34,12 +37,14 @@ std::int32_t BomOfBytes(std::string_view Head) {
     return bomNone;
 }
 
-std::int32_t ModeOfBom(std::int32_t Kind) {
+// The mode automatic reading takes for a file with this mark; none for a mark
+// this program does not read (UTF-32 either order, UTF-16 BE).
+std::optional<TEncodingMode> ModeOfBom(std::int32_t Kind) {
     switch (Kind) {
-    case bomNone: return emAnsi;
-    case bomUtf16LE: return emUtf16LE;
-    case bomUtf8: return emUtf8;
-    default: return emAuto;  // UTF-32 either order, UTF-16 BE: not supported
+    case bomNone: return TEncodingMode::Ansi;
+    case bomUtf16LE: return TEncodingMode::Utf16LE;
+    case bomUtf8: return TEncodingMode::Utf8;
+    default: return std::nullopt;
     }
 }
 
@@ -67,6 +72,8 @@ bool ReadSome(HANDLE File, size_t Count, std::string& Bytes) {
     return true;
 }
 
+std::atomic<std::uint64_t> ReadSizeLimit{0};
+
 // The whole file. One byte more than the size is asked for, so a file that is
 // exactly its reported size needs no extra read to see its end, and one that
 // grew meanwhile is still read to its end. On failure Bytes keeps what was read.
@@ -74,6 +81,8 @@ bool ReadWhole(HANDLE File, std::string& Bytes) {
     Bytes.clear();
     LARGE_INTEGER Size;
     if (!GetFileSizeEx(File, &Size) || Size.QuadPart < 0) return false;
+    if (const std::uint64_t Limit = ReadSizeLimit.load(); Limit != 0 && static_cast<std::uint64_t>(Size.QuadPart) > Limit)
+        throw std::bad_alloc();
     size_t Want = static_cast<size_t>(Size.QuadPart) + 1;
     for (;;) {
         size_t Before = Bytes.size();
@@ -89,24 +98,24 @@ bool AnsiHasUtf8Mark() {
 }
 
 // Length of the encoding's own mark at the start of Bytes (0 when absent).
-size_t OwnMarkLength(std::int32_t Mode, std::string_view Bytes) {
+size_t OwnMarkLength(TEncodingMode Mode, std::string_view Bytes) {
     switch (Mode) {
-    case emAnsi: return AnsiHasUtf8Mark() && StartsWith(Bytes, MarkUtf8) ? 3 : 0;
-    case emUtf16LE: return StartsWith(Bytes, MarkUtf16LE) ? 2 : 0;
+    case TEncodingMode::Ansi: return AnsiHasUtf8Mark() && StartsWith(Bytes, MarkUtf8) ? 3 : 0;
+    case TEncodingMode::Utf16LE: return StartsWith(Bytes, MarkUtf16LE) ? 2 : 0;
     default: return StartsWith(Bytes, MarkUtf8) ? 3 : 0;
     }
 }
 
-bool Decode(std::int32_t Mode, std::string_view Bytes, std::wstring& Text) {
+bool Decode(TEncodingMode Mode, std::string_view Bytes, std::wstring& Text) {
     switch (Mode) {
-    case emAnsi: return DecodeAnsi(Bytes, Text);
-    case emUtf16LE: DecodeUtf16LE(Bytes, Text); return true;
+    case TEncodingMode::Ansi: return DecodeAnsi(Bytes, Text);
+    case TEncodingMode::Utf16LE: DecodeUtf16LE(Bytes, Text); return true;
     default: return DecodeUtf8Strict(Bytes, Text);
     }
 }
 
 // Decodes Bytes (a whole file) in the concrete Mode into Content.
-void DecodeContent(std::int32_t Mode, std::string& Bytes, bool KeepBytes, TTextFileContent& Content) {
+void DecodeContent(TEncodingMode Mode, std::string& Bytes, bool KeepBytes, TTextFileContent& Content) {
     size_t Skip = OwnMarkLength(Mode, Bytes);
     std::string_view Body(Bytes.data() + Skip, Bytes.size() - Skip);
     Content.Read = Decode(Mode, Body, Content.Text);
@@ -137,7 +146,7 @@ bool HasBomUtf16BE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf16B
 bool HasBomUtf16LE(const std::wstring& Path) { return ProbeMark(Path, MarkUtf16LE, 2); }
 bool HasBomUtf8(const std::wstring& Path) { return ProbeMark(Path, MarkUtf8, 3); }
 
-// One exclusive open and one read of the first four bytes answer all five probes:
+// One exclusive open and one read of the first four bytes answer every probe:
 // each probe only compares a prefix of those bytes.
 std::int32_t DetectBom(const std::wstring& Path) {
     UniqueFile File = OpenForReading(Path, 0);
@@ -150,12 +159,14 @@ std::int32_t DetectBom(const std::wstring& Path) {
 
 std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path) {
     if (Mode != emAuto) return Mode;
-    return ModeOfBom(DetectBom(Path));
+    const std::optional<TEncodingMode> Found = ModeOfBom(DetectBom(Path));
+    return Found ? StoredEncodingMode(*Found) : emAuto;
 }
 
 std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
     // Anything but ANSI and UTF-16 LE, "none" included, reads as UTF-8.
-    std::int32_t Mode = Encoding == emAnsi || Encoding == emUtf16LE ? Encoding : emUtf8;
+    TEncodingMode Mode = EncodingModeFromStored(Encoding);
+    if (Mode != TEncodingMode::Ansi && Mode != TEncodingMode::Utf16LE) Mode = TEncodingMode::Utf8;
     try {
         TTextFileContent Content;
         UniqueFile File = OpenForReading(Path, FILE_SHARE_READ);
@@ -171,38 +182,75 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
     }
 }
 
-TTextFileContent LoadTextFile(const std::wstring& Path, std::int32_t Mode, bool KeepBytes) {
+void SetReadSizeLimitForTests(std::uint64_t Bytes) { ReadSizeLimit.store(Bytes); }
+
+bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(File, &Info)) return false;
+    Stamp.Size = (static_cast<std::uint64_t>(Info.nFileSizeHigh) << 32) | Info.nFileSizeLow;
+    Stamp.LastWrite = (static_cast<std::uint64_t>(Info.ftLastWriteTime.dwHighDateTime) << 32) |
+                      Info.ftLastWriteTime.dwLowDateTime;
+    Stamp.Attributes = Info.dwFileAttributes;
+    return true;
+}
+
+bool FileStampAt(const std::wstring& Path, TFileStamp& Stamp) {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(ExtendedPath(Path).c_str(), GetFileExInfoStandard, &Data)) return false;
+    Stamp.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+    Stamp.LastWrite = (static_cast<std::uint64_t>(Data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      Data.ftLastWriteTime.dwLowDateTime;
+    Stamp.Attributes = Data.dwFileAttributes;
+    return true;
+}
+
+TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes, TLoadAccess Access) {
     TTextFileContent Content;
     Content.Mode = Mode;
-    if (Mode < emAuto || Mode > emUtf8) return Content;
+    if (!IsKnownEncodingMode(Mode)) return Content;
     try {
         std::string Bytes;
-        bool Ok = false;
-        if (Mode == emAuto) {
-            // The exclusive open is the probe: whoever else has the file open
-            // makes it an ANSI file, read below with read sharing.
-            UniqueFile File = OpenForReading(Path, 0);
-            if (File) {
-                Ok = ReadWhole(File.Get(), Bytes);
-                Content.Mode = ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
-                if (Content.Mode == emAuto) return Content;
-            } else {
-                Content.Mode = emAnsi;
-                File = OpenForReading(Path, FILE_SHARE_READ);
-                Ok = File && ReadWhole(File.Get(), Bytes);
+        UniqueFile File;
+        if (Access == TLoadAccess::Exclusive) {
+            File = OpenForReading(Path, 0);
+            if (!File) {
+                const DWORD Error = GetLastError();
+                // Whoever else has the file open keeps it: it is not ours to replace now.
+                Content.InUse = Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION;
+                Content.Unreadable = !Content.InUse;
+                return Content;
+            }
+            if (!FileStampOf(File.Get(), Content.Stamp)) {
+                Content.Unreadable = true;
+                return Content;
             }
         } else {
-            UniqueFile File = OpenForReading(Path, FILE_SHARE_READ);
-            Ok = File && ReadWhole(File.Get(), Bytes);
+            // Automatic mode tries the exclusive open first; either way the mark
+            // is taken from the bytes read.
+            if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
+            if (!File) File = OpenForReading(Path, FILE_SHARE_READ);
         }
-        if (!Ok) return Content;
+        if (!File || !ReadWhole(File.Get(), Bytes)) {
+            // No mark could be seen: automatic mode names ANSI, as the probe does.
+            if (Mode == TEncodingMode::Auto) Content.Mode = TEncodingMode::Ansi;
+            Content.Unreadable = true;
+            return Content;
+        }
+        if (Mode == TEncodingMode::Auto) {
+            const std::optional<TEncodingMode> Found = ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
+            if (!Found) {
+                Content.UnsupportedMark = true;
+                return Content;
+            }
+            Content.Mode = *Found;
+        }
         DecodeContent(Content.Mode, Bytes, KeepBytes, Content);
+        if (Access == TLoadAccess::Exclusive) Content.Held = std::move(File);
     } catch (const std::exception&) {
-        Content.Read = false;
-        Content.Text.clear();
-        Content.Text.shrink_to_fit();
-        Content.Bytes.clear();
-        Content.Bytes.shrink_to_fit();
+        // Content too large to hold: the file is accounted for as unreadable.
+        Content = TTextFileContent{};
+        Content.Mode = Mode;
+        Content.Unreadable = true;
     }
     return Content;
 }

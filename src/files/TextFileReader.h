@@ -1,5 +1,8 @@
 #pragma once
 // Byte-order-mark detection, the automatic encoding choice, and whole-file reading.
+#include "base/UniqueHandle.h"
+#include "files/EncodingMode.h"
+
 #include <cstdint>
 #include <string>
 
@@ -12,11 +15,12 @@ enum BomKind : std::int32_t {
     bomUtf8 = 5,
 };
 
-// Encoding modes: 0 automatic, 1 ANSI, 2 UTF-16 LE, 3 UTF-8.
-constexpr std::int32_t emAuto = 0;
-constexpr std::int32_t emAnsi = 1;
-constexpr std::int32_t emUtf16LE = 2;
-constexpr std::int32_t emUtf8 = 3;
+// The modes as numbers, for the routines below that take and give them as such
+// and for the writer: 0 automatic, 1 ANSI, 2 UTF-16 LE, 3 UTF-8.
+constexpr std::int32_t emAuto = StoredEncodingMode(TEncodingMode::Auto);
+constexpr std::int32_t emAnsi = StoredEncodingMode(TEncodingMode::Ansi);
+constexpr std::int32_t emUtf16LE = StoredEncodingMode(TEncodingMode::Utf16LE);
+constexpr std::int32_t emUtf8 = StoredEncodingMode(TEncodingMode::Utf8);
 
 bool HasBomUtf32BE(const std::wstring& Path);
 bool HasBomUtf32LE(const std::wstring& Path);
@@ -24,16 +28,56 @@ bool HasBomUtf16BE(const std::wstring& Path);
 bool HasBomUtf16LE(const std::wstring& Path);
 bool HasBomUtf8(const std::wstring& Path);
 std::int32_t DetectBom(const std::wstring& Path);            // a BomKind value
+// Mode itself unless it is automatic; then the file's mark decides, and 0 stands
+// for a mark this program does not read (UTF-32, UTF-16 big-endian).
 std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path);
 std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding); // 1, 2, 3; 0 = none = UTF-8
 
-// What the workers use: resolves Mode for the file and reads it with one open in
-// automatic mode (the exclusive open is the mark probe). Same results as
-// ResolveEncodingMode followed by ReadTextFile.
+// A file's size, last write time and attributes, as its open handle tells them.
+struct TFileStamp {
+    std::uint64_t Size = 0;
+    std::uint64_t LastWrite = 0;  // FILETIME as one number
+    std::uint32_t Attributes = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+
+// How LoadTextFile opens the file.
+enum class TLoadAccess {
+    // Search: in automatic mode an exclusive open first (the mark probe of old);
+    // when another program has the file open, a shared read, the mark still taken
+    // from the bytes. Other modes read with read sharing.
+    Shared,
+    // Apply: one exclusive open in every mode, held in Held until the caller lets
+    // go, so nobody can change the file between its reading and its replacement.
+    // A file that cannot be opened so is InUse and not read.
+    Exclusive,
+};
+
+// What the workers use: resolves Mode for the file and reads it whole with one
+// open. In Shared access, the same results as ResolveEncodingMode followed by
+// ReadTextFile, but for a file in use, whose mark still decides.
 struct TTextFileContent {
-    std::int32_t Mode = 0;  // the resolved mode: 0 = unsupported mark, 1..3, or Mode itself outside 0..3
+    // The mode the file was read in: ANSI, UTF-16 LE or UTF-8; a mode outside the
+    // four stays as it was asked for (and reads nothing), and so does automatic
+    // when the file has an unsupported mark.
+    TEncodingMode Mode = TEncodingMode::Auto;
+    bool UnsupportedMark = false;  // automatic mode met a UTF-32 or UTF-16 big-endian mark; nothing read
     bool Read = false;      // Text holds the decoded content (false: not read, unreadable or invalid)
     std::wstring Text;
     std::string Bytes;      // with KeepBytes: the file's bytes after the mark that was skipped
+    bool InUse = false;       // Exclusive: another program has the file open; nothing read
+    bool Unreadable = false;  // the file could not be opened or read, or is too large to hold in memory
+    TFileStamp Stamp;         // as the file was when read (Exclusive only)
+    UniqueFile Held;          // Exclusive: the file, still open and shared with nobody
 };
-TTextFileContent LoadTextFile(const std::wstring& Path, std::int32_t Mode, bool KeepBytes);
+TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes,
+                              TLoadAccess Access = TLoadAccess::Shared);
+
+// The stamp of an open file; false when the system cannot tell.
+bool FileStampOf(HANDLE File, TFileStamp& Stamp);
+// The stamp of a file by its name (full path), without opening it.
+bool FileStampAt(const std::wstring& Path, TFileStamp& Stamp);
+
+// For tests: a file larger than Bytes is treated as one whose content cannot be
+// held in memory (0: no limit).
+void SetReadSizeLimitForTests(std::uint64_t Bytes);

@@ -9,6 +9,8 @@
 
 std::wstring FormatCount(std::uint64_t Value) {
     // The pattern "#,###;-#,###;0": the locale's grouping and separator, no decimals.
+    // The platform formats zero without digits when leading zeros are off.
+    if (Value == 0) return L"0";
     std::wstring Digits = std::to_wstring(Value);
     wchar_t Separator[8] = L",";
     if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Separator, 8) <= 0) {

@@ -28,7 +28,7 @@ private:
 };
 
 void DispatchOne(MSG& Message) {
-    if (frmMain && frmMain->PreTranslateMessage(Message)) return;
+    if (MainState.frmMain && MainState.frmMain->PreTranslateMessage(Message)) return;
     TranslateMessage(&Message);
     DispatchMessageW(&Message);
 }
@@ -39,7 +39,7 @@ void ShowUnexpectedError(const wchar_t* Swedish, const wchar_t* English, const c
         Text += L"\r\n\r\n";
         for (const char* C = What; *C; ++C) Text += static_cast<wchar_t>(static_cast<unsigned char>(*C));
     }
-    ShowError(frmMain ? frmMain->Handle() : nullptr, Text);
+    ShowError(MainState.frmMain ? MainState.frmMain->Handle() : nullptr, Text);
 }
 
 }  // namespace

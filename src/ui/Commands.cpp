@@ -6,6 +6,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Messages.h"
 #include "ui/Main.h"
+#include "ui/MainTexts.h"
 #include "ui/WindowHelpers.h"
 
 #include <array>
@@ -24,8 +25,6 @@ void EnableRunControls(const TfrmMain& Form, bool Enabled) {
     for (HWND Control : RunControls(Form)) EnableWindow(Control, Enabled ? TRUE : FALSE);
 }
 
-std::wstring EmptyFilesLabel() { return ChooseText(UseSwedish(), L"Filer: (0 | #)", L"Files: (0 | #)"); }
-
 // The input checks of a command on the texts the controls hold now; false after
 // showing the message of the first problem.
 bool InputsPass(const TfrmMain& Form, TInputProblem (*Check)(const TRunInputs&)) {
@@ -34,37 +33,26 @@ bool InputsPass(const TfrmMain& Form, TInputProblem (*Check)(const TRunInputs&))
                        ReplaceWith = TfrmMain::ControlText(Form.txtReplaceWith);
     const TInputProblem Problem =
         Check(TRunInputs{Folder, Filters, TextToFind, ReplaceWith, TfrmMain::Checked(Form.cbCaseSensitive),
-                         CurrentEncodingMode});
+                         MainState.CurrentEncodingMode});
     if (Problem == TInputProblem::None) return true;
     ShowError(Form.Handle(), InputProblemMessage(Problem));
     return false;
 }
 
-// Rows that a search has reported but the list does not show yet. Telling the
-// list its new length redraws its scroll bar, which takes milliseconds; a run
-// that lists thousands of files shows its new rows and the status label at
-// most every ShowInterval milliseconds instead, and all of them at its end.
-struct TPendingRows {
-    std::vector<TFileListItem> Rows;
-    std::wstring Label;          // the status label for every row reported so far
-    ULONGLONG LastShown = 0;     // GetTickCount64 of the last update of the list
-    bool TimerSet = false;
-    size_t FolderLength = 0;     // of the run's folder with its trailing backslash
-};
-TPendingRows Pending;
-
+// A search's rows wait in MainState.Pending and reach the list at most every
+// ShowInterval milliseconds, and all of them at the run's end.
 constexpr ULONGLONG ShowInterval = 50;
 constexpr UINT_PTR ShowPendingTimer = 0x5157;  // on the main window
 
 void ShowPendingRows(TfrmMain& Form) {
-    if (Pending.TimerSet) {
+    if (MainState.Pending.TimerSet) {
         KillTimer(Form.Handle(), ShowPendingTimer);
-        Pending.TimerSet = false;
+        MainState.Pending.TimerSet = false;
     }
-    Pending.LastShown = GetTickCount64();
-    if (Pending.Rows.empty()) return;
-    Form.AppendFileItems(Pending.Rows);
-    Form.SetLabelCaption(Form.lblFiles, Pending.Label);
+    MainState.Pending.LastShown = GetTickCount64();
+    if (MainState.Pending.Rows.empty()) return;
+    Form.AppendFileItems(MainState.Pending.Rows);
+    Form.SetLabelCaption(Form.lblFiles, MainState.Pending.Label);
 }
 
 // Rows that wait while the worker reads a large file are shown by the timer;
@@ -72,38 +60,40 @@ void ShowPendingRows(TfrmMain& Form) {
 // the handlers too.
 void CALLBACK ShowPendingRowsLater(HWND, UINT, UINT_PTR, DWORD) {
     try {
-        if (frmMain) ShowPendingRows(*frmMain);
+        if (MainState.frmMain) ShowPendingRows(*MainState.frmMain);
     } catch (...) {
         // Not a reason to stop the program: the rows come with the next update.
     }
 }
 
 void ShowPendingRowsWhenDue(TfrmMain& Form) {
-    if (Pending.Rows.empty()) return;
-    if (GetTickCount64() - Pending.LastShown >= ShowInterval) {
+    if (MainState.Pending.Rows.empty()) return;
+    if (GetTickCount64() - MainState.Pending.LastShown >= ShowInterval) {
         ShowPendingRows(Form);
-    } else if (!Pending.TimerSet) {
-        Pending.TimerSet = SetTimer(Form.Handle(), ShowPendingTimer, static_cast<UINT>(ShowInterval),
-                                    &ShowPendingRowsLater) != 0;
+    } else if (!MainState.Pending.TimerSet) {
+        MainState.Pending.TimerSet = SetTimer(Form.Handle(), ShowPendingTimer, static_cast<UINT>(ShowInterval),
+                                              &ShowPendingRowsLater) != 0;
     }
 }
 
-// Steps 1 to 5 of a start; the caller frees its previous worker and starts the new one.
+// The window as a run starts: busy cursor, the inputs and both commands
+// disabled so nothing changes under the worker, an empty list with its empty
+// status label. The caller frees its previous worker and starts the new one.
 void EnterRunningState(TfrmMain& Form) {
     BusyCursorOn();
     EnableRunControls(Form, false);
     Form.ClearFileList();
     Form.SetLabelCaption(Form.lblFiles, EmptyFilesLabel());
-    WorkInProgress = true;
+    MainState.WorkInProgress = true;
     // Rows of a run that ended with its window belong to no list.
-    if (Pending.TimerSet) KillTimer(Form.Handle(), ShowPendingTimer);
-    Pending = TPendingRows{};
+    if (MainState.Pending.TimerSet) KillTimer(Form.Handle(), ShowPendingTimer);
+    MainState.Pending = TPendingRows{};
 }
 
 // A start that failed half-way (no thread could be made) must not leave the
 // window disabled for good.
 void LeaveRunningStateAfterFailure(TfrmMain& Form) {
-    WorkInProgress = false;
+    MainState.WorkInProgress = false;
     EnableRunControls(Form, true);
     BusyCursorOff();
 }
@@ -118,20 +108,20 @@ void TfrmMain::btnSearchClick() {
     EnterRunningState(*this);
     // The folder box is disabled until the run ends, so its text is the same for
     // every row of the run.
-    Pending.FolderLength = WithTrailingBackslash(ControlText(txtFolder)).size();
+    MainState.Pending.FolderLength = WithTrailingBackslash(ControlText(txtFolder)).size();
     try {
-        SearchWorker.reset();
-        SearchWorker = std::make_unique<TWorkThreadSearch>(ControlText(txtFolder), Checked(cbRecursive),
-                                                           ControlText(txtFilters), ControlText(txtTextToFind),
-                                                           Checked(cbCaseSensitive), CurrentEncodingMode);
-        SearchWorker->OnSearchShowCurrentFilter = [this](std::wstring Filter) { SearchShowCurrentFilter(std::move(Filter)); };
-        SearchWorker->OnSearchProgress = [this](std::int32_t Value) { SearchProgress(Value); };
-        SearchWorker->OnSearchAddFile = [this](std::wstring FileName, std::int32_t Occurences,
-                                               std::int32_t TotalOccurences) {
+        auto& Worker = MainState.SearchWorker;
+        Worker.reset();
+        Worker = std::make_unique<TWorkThreadSearch>(ControlText(txtFolder), Checked(cbRecursive),
+                                                     ControlText(txtFilters), ControlText(txtTextToFind),
+                                                     Checked(cbCaseSensitive), MainState.CurrentEncodingMode);
+        Worker->OnSearchShowCurrentFilter = [this](std::wstring Filter) { SearchShowCurrentFilter(std::move(Filter)); };
+        Worker->OnSearchProgress = [this](std::int32_t Value) { SearchProgress(Value); };
+        Worker->OnSearchAddFile = [this](std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences) {
             SearchAddFile(std::move(FileName), Occurences, TotalOccurences);
         };
-        SearchWorker->OnSearchReturnValues = [this](std::int32_t SkipCount) { SearchReturnValues(SkipCount); };
-        SearchWorker->Start();
+        Worker->OnSearchReturnValues = [this](std::int32_t SkipCount) { SearchReturnValues(SkipCount); };
+        Worker->Start();
     } catch (...) {
         LeaveRunningStateAfterFailure(*this);
         throw;
@@ -147,19 +137,20 @@ void TfrmMain::btnApplyClick() {
 
     EnterRunningState(*this);
     try {
-        ApplyWorker.reset();
+        auto& Worker = MainState.ApplyWorker;
+        Worker.reset();
         // The values as the controls hold them now, after the questions.
-        ApplyWorker = std::make_unique<TWorkThreadApply>(ControlText(txtFolder), Checked(cbRecursive),
-                                                         ControlText(txtFilters), ControlText(txtTextToFind),
-                                                         ControlText(txtReplaceWith), Checked(cbCaseSensitive),
-                                                         CurrentEncodingMode);
-        ApplyWorker->OnApplyShowCurrentFilter = [this](std::wstring Filter) { ApplyShowCurrentFilter(std::move(Filter)); };
-        ApplyWorker->OnApplyProgress = [this](std::int32_t Value) { ApplyProgress(Value); };
-        ApplyWorker->OnApplyReturnValues = [this](std::int32_t ChangeCount, std::int32_t ReplaceCount,
-                                                  std::int32_t SkipCount) {
+        Worker = std::make_unique<TWorkThreadApply>(ControlText(txtFolder), Checked(cbRecursive),
+                                                    ControlText(txtFilters), ControlText(txtTextToFind),
+                                                    ControlText(txtReplaceWith), Checked(cbCaseSensitive),
+                                                    MainState.CurrentEncodingMode);
+        Worker->OnApplyShowCurrentFilter = [this](std::wstring Filter) { ApplyShowCurrentFilter(std::move(Filter)); };
+        Worker->OnApplyProgress = [this](std::int32_t Value) { ApplyProgress(Value); };
+        Worker->OnApplyReturnValues = [this](std::int32_t ChangeCount, std::int32_t ReplaceCount,
+                                             std::int32_t SkipCount) {
             ApplyReturnValues(ChangeCount, ReplaceCount, SkipCount);
         };
-        ApplyWorker->Start();
+        Worker->Start();
     } catch (...) {
         LeaveRunningStateAfterFailure(*this);
         throw;
@@ -182,12 +173,12 @@ void TfrmMain::SearchProgress(std::int32_t ProgressValue) {
 
 void TfrmMain::SearchAddFile(std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences) {
     // The caption is the path relative to the folder.
-    const size_t FolderLength = Pending.FolderLength;
+    const size_t FolderLength = MainState.Pending.FolderLength;
     std::wstring Caption = FolderLength < FileName.size() ? FileName.substr(FolderLength) : std::wstring();
-    Pending.Rows.push_back(TFileListItem{std::move(Caption), CountOrNotAvailable(Occurences)});
-    const auto Count = static_cast<std::uint64_t>(FileItemCount()) + Pending.Rows.size();
-    Pending.Label = ChooseText(UseSwedish(), L"Filer: (", L"Files: (") + FormatCount(Count) + L" | " +
-                    CountOrNotAvailable(TotalOccurences) + L")";
+    MainState.Pending.Rows.push_back(TFileListItem{std::move(Caption), CountOrNotAvailable(Occurences)});
+    const auto Count = static_cast<std::uint64_t>(FileItemCount()) + MainState.Pending.Rows.size();
+    MainState.Pending.Label = ChooseText(UseSwedish(), L"Filer: (", L"Files: (") + FormatCount(Count) + L" | " +
+                              CountOrNotAvailable(TotalOccurences) + L")";
     ShowPendingRowsWhenDue(*this);
 }
 
@@ -195,7 +186,7 @@ void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     // Closing the window waits for the worker; its last event then finds nothing to do.
     if (ApplicationTerminated()) return;
     ShowPendingRows(*this);
-    WorkInProgress = false;
+    MainState.WorkInProgress = false;
     SetCaption(ApplicationTitle());
     SetProgressTag(0);
     DrawProgress();
@@ -217,7 +208,7 @@ void TfrmMain::ApplyProgress(std::int32_t ProgressValue) {
 
 void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
     if (ApplicationTerminated()) return;
-    WorkInProgress = false;
+    MainState.WorkInProgress = false;
     SetCaption(ApplicationTitle());
     SetProgressTag(0);
     DrawProgress();

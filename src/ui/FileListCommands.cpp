@@ -8,6 +8,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/Shell.h"
 #include "ui/Main.h"
+#include "ui/MainTexts.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ std::wstring QuoteString(std::wstring_view Text) { return L"\"" + std::wstring(T
 void OpenSelectedFile(const TfrmMain& Form) {
     const std::int32_t Index = Form.SelectedFileIndex();
     if (Index < 0 || Index >= Form.FileItemCount()) return;
+    const std::wstring& EditorPath = MainState.EditorPath;
     const std::wstring Program = QuoteString(EditorPath.empty() ? std::wstring(L"NOTEPAD") : EditorPath);
     const std::wstring File =
         QuoteString(WithTrailingBackslash(TfrmMain::ControlText(Form.txtFolder)) + Form.FileItem(Index).Caption);
@@ -27,15 +29,15 @@ void OpenSelectedFile(const TfrmMain& Form) {
 }  // namespace
 
 void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
-    if (WorkInProgress) return;
+    if (MainState.WorkInProgress) return;
     // Shift+F4, Ctrl+F8, Alt+F4 and the like are not these commands. The key is
     // not consumed: the focused control still receives it.
     if (Shift != 0) return;
     if (Key == VK_F12) {
-        if (!EditorPath.empty()) odEditor.FileName = EditorPath;
-        if (odEditor.Execute(FHandle)) EditorPath = odEditor.FileName;
+        if (!MainState.EditorPath.empty()) odEditor.FileName = MainState.EditorPath;
+        if (odEditor.Execute(FHandle)) MainState.EditorPath = odEditor.FileName;
     } else if (Key == VK_F8) {
-        CurrentEncodingMode = NextEncodingMode(CurrentEncodingMode);
+        MainState.CurrentEncodingMode = NextEncodingMode(MainState.CurrentEncodingMode);
         ComposeModeTitle();
     } else if (Key == VK_F4) {
         const bool Swedish = UseSwedish();
@@ -84,7 +86,7 @@ void TfrmMain::lvFilesEnter() {
 void TfrmMain::txtFolderChange() {
     // The list only ever holds files of the folder that the box shows.
     ClearFileList();
-    SetLabelCaption(lblFiles, ChooseText(UseSwedish(), L"Filer: (0 | #)", L"Files: (0 | #)"));
+    SetLabelCaption(lblFiles, EmptyFilesLabel());
 }
 
 void TfrmMain::txtTextToFindKeyDown(WORD& Key, TShiftState Shift) {

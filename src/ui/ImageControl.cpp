@@ -1,5 +1,8 @@
 #include "ui/ImageControl.h"
 
+#include "base/GdiOwners.h"
+
+#include <memory>
 #include <new>
 
 namespace {
@@ -11,14 +14,23 @@ struct TImageData {
     std::int32_t Tag = 0;
 };
 
+// The control owns its data: from WM_NCCREATE its user data holds the pointer
+// that a unique_ptr gave up, and WM_NCDESTROY takes it back into one.
+void AttachData(HWND Image, std::unique_ptr<TImageData> Data) {
+    SetWindowLongPtrW(Image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Data.release()));
+}
+
+std::unique_ptr<TImageData> DetachData(HWND Image) {
+    return std::unique_ptr<TImageData>(reinterpret_cast<TImageData*>(SetWindowLongPtrW(Image, GWLP_USERDATA, 0)));
+}
+
 TImageData* DataOf(HWND Image) {
     return reinterpret_cast<TImageData*>(GetWindowLongPtrW(Image, GWLP_USERDATA));
 }
 
 void Paint(HWND Image) {
-    PAINTSTRUCT Paint{};
-    HDC Dc = BeginPaint(Image, &Paint);
-    if (!Dc) return;
+    TPaintDc Dc(Image);
+    if (!Dc.Get()) return;
     RECT Client{};
     GetClientRect(Image, &Client);
     int PictureWidth = 0, PictureHeight = 0;
@@ -28,11 +40,9 @@ void Paint(HWND Image) {
         if (GetObjectW(Data->Picture.Get(), sizeof(Info), &Info)) {
             PictureWidth = Info.bmWidth;
             PictureHeight = Info.bmHeight;
-            if (HDC Memory = CreateCompatibleDC(Dc)) {
-                HGDIOBJ Old = SelectObject(Memory, Data->Picture.Get());
-                BitBlt(Dc, 0, 0, PictureWidth, PictureHeight, Memory, 0, 0, SRCCOPY);
-                SelectObject(Memory, Old);
-                DeleteDC(Memory);
+            if (TMemoryDc Memory(Dc.Get()); Memory) {
+                TSelection Picture(Memory.Get(), Data->Picture.Get());
+                BitBlt(Dc.Get(), 0, 0, PictureWidth, PictureHeight, Memory.Get(), 0, 0, SRCCOPY);
             }
         }
     }
@@ -40,20 +50,21 @@ void Paint(HWND Image) {
     HBRUSH Face = GetSysColorBrush(COLOR_BTNFACE);
     RECT Right{PictureWidth, 0, Client.right, Client.bottom};
     RECT Below{0, PictureHeight, PictureWidth, Client.bottom};
-    if (Right.left < Right.right) FillRect(Dc, &Right, Face);
-    if (Below.top < Below.bottom) FillRect(Dc, &Below, Face);
-    EndPaint(Image, &Paint);
+    if (Right.left < Right.right) FillRect(Dc.Get(), &Right, Face);
+    if (Below.top < Below.bottom) FillRect(Dc.Get(), &Below, Face);
 }
 
 LRESULT CALLBACK ImageWindowProc(HWND Image, UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
     case WM_NCCREATE:
-        SetWindowLongPtrW(Image, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new (std::nothrow) TImageData));
-        if (!DataOf(Image)) return FALSE;
+        try {
+            AttachData(Image, std::make_unique<TImageData>());
+        } catch (const std::bad_alloc&) {
+            return FALSE;  // no control without its data
+        }
         break;
     case WM_NCDESTROY:
-        delete DataOf(Image);
-        SetWindowLongPtrW(Image, GWLP_USERDATA, 0);
+        DetachData(Image);  // the data goes with the returned owner
         break;
     case WM_ERASEBKGND:
         return 1;  // the paint covers everything

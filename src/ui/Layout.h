@@ -20,7 +20,7 @@ struct TLayoutStep {
     TGrowth Growth;
 };
 
-// The thirty steps, in the order they are applied.
+// The layout rules, in the order every resize applies them.
 std::span<const TLayoutStep> MainLayoutSteps();
 // ScaleForDpi of the design value plus the growth the step takes.
 std::int32_t LayoutValue(const TLayoutStep& Step, UINT Dpi, std::int32_t GrowthWidth, std::int32_t GrowthHeight);

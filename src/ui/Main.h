@@ -1,10 +1,10 @@
 #pragma once
-// The main window TfrmMain and the state of the Main module.
+// The main window TfrmMain, its handlers and the routines around it; the
+// module's state is in MainState.h.
 #include "base/UniqueHandle.h"
-#include "workers/WorkThreadApply.h"
-#include "workers/WorkThreadSearch.h"
 #include "files/EncodingMode.h"
 #include "ui/FileDialogs.h"
+#include "ui/MainState.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -15,32 +15,9 @@
 #include <string_view>
 #include <vector>
 
-class TfrmMain;
-
-// ---- Module state (main thread only) ----
-extern TEncodingMode CurrentEncodingMode;   // an unknown mode from the settings file is kept as it is
-extern std::wstring BaseTitle;              // the application title when the window was created
-extern std::int32_t InitialWidth, InitialHeight;              // outer size as created: the minimum size
-extern std::int32_t InitialClientWidth, InitialClientHeight;  // reference of the layout rules
-extern std::int32_t GrowthWidth, GrowthHeight;                // client growth at the last resize
-extern std::wstring EditorPath;             // empty, "NOTEPAD" or the full path of a program
-extern std::unique_ptr<TWorkThreadSearch> SearchWorker;
-extern std::unique_ptr<TWorkThreadApply> ApplyWorker;
-extern bool WorkInProgress;
-extern TfrmMain* frmMain;                   // the one main window while it exists
-
-// ---- The application: its title and whether its message loop has been told to end ----
-const std::wstring& ApplicationTitle();
-void SetApplicationTitle(std::wstring_view Title);
-bool ApplicationTerminated();
-
-constexpr std::wstring_view ApplicationName = L"Quorvane 1.70";
-// The project's home page: the link of the window and the About credit.
-constexpr std::wstring_view HomePageUrl = L"https://quorvane.example/";
-
-// The title rule: BaseTitle, a blank and the label of CurrentEncodingMode become the
-// application title (an unknown mode leaves it as it is); the window caption
-// follows the application title.
+// The title rule: MainState.BaseTitle, a blank and the label of the current
+// encoding mode become the application title (an unknown mode leaves it as it
+// is); the window caption follows the application title.
 void ComposeModeTitle();
 // "(Auto)", "(ANSI)", "(UTF-16/LE)", "(UTF-8)", or empty for any other mode.
 std::wstring_view EncodingModeLabel(TEncodingMode Mode);
@@ -50,16 +27,13 @@ TEncodingMode EncodingModeFromSwitches(std::wstring_view CommandLine, TEncodingM
 // Whether a monitor of this size gets the 800 x 600 start-up size.
 bool MonitorTakesDefaultSize(const RECT& MonitorBounds);
 
+// The project's home page: the link of the window and the About credit.
+constexpr std::wstring_view HomePageUrl = L"https://quorvane.example/";
+
 // Modifier keys held with a key.
 enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
 using TShiftState = unsigned;
 TShiftState CurrentShiftState();
-
-// One row of the file list: the path relative to the folder and the count text.
-struct TFileListItem {
-    std::wstring Caption;
-    std::wstring CountText;
-};
 
 class TfrmMain {
 public:
@@ -168,17 +142,6 @@ public:
     std::int32_t SelectedFileIndex() const;
 
 private:
-    struct TAcceleratorTraits {
-        using Type = HACCEL;
-        static Type Invalid() noexcept { return nullptr; }
-        static void Close(Type H) noexcept { ::DestroyAcceleratorTable(H); }
-    };
-    struct TImageListTraits {
-        using Type = HIMAGELIST;
-        static Type Invalid() noexcept { return nullptr; }
-        static void Close(Type H) noexcept { ::ImageList_Destroy(H); }
-    };
-
     static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
     static LRESULT CALLBACK ControlProc(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR Id,
                                         DWORD_PTR Data);
@@ -186,6 +149,8 @@ private:
     LRESULT HandleControlMessage(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam);
     void HandleCommand(UINT Id, UINT Code, HWND Control);
     LRESULT HandleNotify(const NMHDR& Header);
+    // The text of one cell of the virtual list, asked for by LVN_GETDISPINFO.
+    void lvFilesGetDispInfo(NMLVDISPINFOW& Info) const;
     void HandleActivate(WPARAM WParam);
     void HandleDpiChanged(UINT NewDpi, const RECT& Suggested);
     void ShowHandlerError(const char* What);
@@ -212,7 +177,8 @@ private:
     HWND FActiveControl = nullptr;  // the control that has (or last had) the focus
     UniqueGdiObject FWindowFont;
     UniqueGdiObject FConsolasFont;
-    UniqueHandle<TAcceleratorTraits> FAccelerators;
-    UniqueHandle<TImageListTraits> FGlyphs[3];
+    UniqueAcceleratorTable FAccelerators;
+    UniqueImageList FGlyphs[3];
     std::vector<TFileListItem> FFileItems;
+    std::wstring FFolderText;  // the folder box's text at its last real change
 };

@@ -1,5 +1,6 @@
 // Layout of the main window: DPI scaling, the resize rules, the progress bar and
 // the frame around it.
+#include "base/GdiOwners.h"
 #include "base/TextMatching.h"
 #include "ui/ImageControl.h"
 #include "ui/Layout.h"
@@ -66,33 +67,6 @@ RECT BoundsInParent(HWND Control) {
     return Bounds;
 }
 
-class TMemoryDc {
-public:
-    TMemoryDc() : FDc(CreateCompatibleDC(nullptr)) {}
-    ~TMemoryDc() {
-        if (FDc) DeleteDC(FDc);
-    }
-    TMemoryDc(const TMemoryDc&) = delete;
-    TMemoryDc& operator=(const TMemoryDc&) = delete;
-    HDC Get() const { return FDc; }
-
-private:
-    HDC FDc;
-};
-
-// Selects an object into a device context for one scope.
-class TSelection {
-public:
-    TSelection(HDC Dc, HGDIOBJ Object) : FDc(Dc), FOld(SelectObject(Dc, Object)) {}
-    ~TSelection() { SelectObject(FDc, FOld); }
-    TSelection(const TSelection&) = delete;
-    TSelection& operator=(const TSelection&) = delete;
-
-private:
-    HDC FDc;
-    HGDIOBJ FOld;
-};
-
 void FillWith(HDC Dc, const RECT& Area, COLORREF Color) {
     UniqueGdiObject Brush(CreateSolidBrush(Color));
     if (Brush) FillRect(Dc, &Area, static_cast<HBRUSH>(Brush.Get()));
@@ -136,7 +110,7 @@ UniqueGdiObject DrawProgressBitmap(std::int32_t Width, std::int32_t Height, std:
     void* Bits = nullptr;
     UniqueGdiObject Picture(CreateDIBSection(nullptr, &Info, DIB_RGB_COLORS, &Bits, nullptr, 0));
     TMemoryDc Dc;
-    if (!Picture || !Dc.Get()) return {};
+    if (!Picture || !Dc) return {};
     {
         TSelection Bitmap(Dc.Get(), Picture.Get());
         FillWith(Dc.Get(), RECT{0, 0, Width, Height}, BackColor);
@@ -181,10 +155,10 @@ void TfrmMain::RecordInitialSize() {
     RECT Outer{}, Client{};
     GetWindowRect(FHandle, &Outer);
     GetClientRect(FHandle, &Client);
-    InitialWidth = Outer.right - Outer.left;
-    InitialHeight = Outer.bottom - Outer.top;
-    InitialClientWidth = Client.right;
-    InitialClientHeight = Client.bottom;
+    MainState.InitialWidth = Outer.right - Outer.left;
+    MainState.InitialHeight = Outer.bottom - Outer.top;
+    MainState.InitialClientWidth = Client.right;
+    MainState.InitialClientHeight = Client.bottom;
     FCreatedDpi = FDpi;
     // Size changes while the window was being built ran before the reference
     // existed and did nothing; from here on every resize lays out, starting now.
@@ -198,8 +172,8 @@ void TfrmMain::FormResize() {
     GetClientRect(FHandle, &Client);
     // The reference is the client size as created, at the DPI the window has now.
     double Ratio = static_cast<double>(FDpi) / static_cast<double>(FCreatedDpi);
-    GrowthWidth = Client.right - static_cast<std::int32_t>(InitialClientWidth * Ratio);
-    GrowthHeight = Client.bottom - static_cast<std::int32_t>(InitialClientHeight * Ratio);
+    MainState.GrowthWidth = Client.right - static_cast<std::int32_t>(MainState.InitialClientWidth * Ratio);
+    MainState.GrowthHeight = Client.bottom - static_cast<std::int32_t>(MainState.InitialClientHeight * Ratio);
 
     struct TPlacement {
         HWND Control;
@@ -216,7 +190,7 @@ void TfrmMain::FormResize() {
 
     for (const TLayoutStep& Step : LayoutSteps) {
         HWND Control = this->*Step.Control;
-        std::int32_t Value = LayoutValue(Step, FDpi, GrowthWidth, GrowthHeight);
+        std::int32_t Value = LayoutValue(Step, FDpi, MainState.GrowthWidth, MainState.GrowthHeight);
         if (Step.Property == TLayoutProperty::Column0Width) {
             ListView_SetColumnWidth(Control, 0, Value);
             continue;

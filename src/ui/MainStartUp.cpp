@@ -46,54 +46,55 @@ bool MonitorTakesDefaultSize(const RECT& MonitorBounds) {
 }
 
 void TfrmMain::FormCreate() {
-    // 1. The design texts are Swedish.
+    // The design texts are Swedish; everyone else reads the window in English.
     if (!UseSwedish()) SetEnglishTexts();
-    // 2.
-    BaseTitle = ApplicationTitle();
-    // 3. The tag is 0: the empty bar.
+    // The title without a mode label: the title rule adds the label to it.
+    MainState.BaseTitle = ApplicationTitle();
+    // The empty progress bar (the tag is still 0).
     DrawProgress();
-    // 4. A missing key keeps the design value.
+    // The stored settings; a missing key keeps the design value.
     TMainSettings Defaults;
     Defaults.Folder = ControlText(txtFolder);
     Defaults.Recursive = Checked(cbRecursive);
     Defaults.Filters = ControlText(txtFilters);
     Defaults.CaseSensitive = Checked(cbCaseSensitive);
     Defaults.Editor = L"";
-    Defaults.TextEncoding = StoredEncodingMode(CurrentEncodingMode);
+    Defaults.TextEncoding = StoredEncodingMode(MainState.CurrentEncodingMode);
     TMainSettings Settings = ReadMainSettings(Defaults);
     SetControlText(txtFolder, Settings.Folder);
     SetChecked(cbRecursive, Settings.Recursive);
     SetControlText(txtFilters, Settings.Filters);
     SetChecked(cbCaseSensitive, Settings.CaseSensitive);
-    EditorPath = Settings.Editor;
-    CurrentEncodingMode = EncodingModeFromStored(Settings.TextEncoding);
-    // 5.
-    CurrentEncodingMode = EncodingModeFromSwitches(GetCommandLineW(), CurrentEncodingMode);
-    // 6.
+    MainState.EditorPath = Settings.Editor;
+    MainState.CurrentEncodingMode = EncodingModeFromStored(Settings.TextEncoding);
+    // An encoding switch on the command line wins over the stored mode.
+    MainState.CurrentEncodingMode = EncodingModeFromSwitches(GetCommandLineW(), MainState.CurrentEncodingMode);
+    // The title names the mode the run starts in.
     ComposeModeTitle();
-    // 7. and 8. (the minimum size is answered to WM_GETMINMAXINFO from here on)
+    // The size as created becomes the minimum size and the reference of the
+    // layout rules (WM_GETMINMAXINFO answers with it from here on).
     RecordInitialSize();
-    // 9.
+    // A large enough monitor gives the window its roomier start-up size.
     MONITORINFO Monitor{};
     Monitor.cbSize = sizeof(Monitor);
     if (GetMonitorInfoW(MonitorFromWindow(FHandle, MONITOR_DEFAULTTONEAREST), &Monitor) &&
         MonitorTakesDefaultSize(Monitor.rcMonitor))
         SetWindowPos(FHandle, nullptr, 0, 0, ScaleForDpi(DefaultOuterWidth), ScaleForDpi(DefaultOuterHeight),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // 10.
+    // Shown and centred: where a first start, without stored bounds, opens.
     ShowWindow(FHandle, SW_SHOW);
-    // 11.
     CenterOnWorkArea(FHandle);
-    // 12. Stored screen pixels, used as they are; the minimum size still applies.
+    // Stored bounds win: screen pixels used as they are; the minimum size still applies.
     TWindowBounds Bounds = ReadWindowBounds(WindowBounds(FHandle));
     MoveWindow(FHandle, Bounds.Left, Bounds.Top, Bounds.Width, Bounds.Height, TRUE);
-    // 13.
+    // Maximized last, so the stored bounds stay the size it is restored to.
     if (ReadMaximized()) ShowWindow(FHandle, SW_MAXIMIZE);
-    // 14.
+    // Painted whole before a question can appear over it.
     InvalidateRect(FHandle, nullptr, TRUE);
     UpdateWindow(FHandle);
-    // 15. Asked over the visible, placed window.
-    if (EditorPath.empty()) OfferNotepadPlusPlus();
+    // Without a chosen editor, Notepad++ is offered when it is installed; the
+    // question comes over the visible, placed window.
+    if (MainState.EditorPath.empty()) OfferNotepadPlusPlus();
 }
 
 void TfrmMain::OfferNotepadPlusPlus() {
@@ -115,34 +116,35 @@ void TfrmMain::OfferNotepadPlusPlus() {
         std::wstring Path = SpecialFolderPath(Candidate.FolderId, Candidate.Fallback) + L"Notepad++\\notepad++.exe";
         if (!FileExists(Path)) continue;
         bool Accepted = ConfirmYesNo(FHandle, ChooseText(UseSwedish(), Candidate.Swedish, Candidate.English));
-        EditorPath = Accepted ? Path : std::wstring(L"NOTEPAD");
+        MainState.EditorPath = Accepted ? Path : std::wstring(L"NOTEPAD");
         return;
     }
     // Neither found: the editor stays unchosen and the next start looks again.
 }
 
 void TfrmMain::FormDestroy() {
-    // 1. A running worker is asked to stop; the wait still runs its pending
-    //    handlers on this thread.
+    // A running worker is asked to stop; the wait still runs its pending
+    // handlers on this thread.
     {
-        std::unique_ptr<TWorkThreadSearch> Worker = std::move(SearchWorker);
+        std::unique_ptr<TWorkThreadSearch> Worker = std::move(MainState.SearchWorker);
         Worker.reset();
     }
     {
-        std::unique_ptr<TWorkThreadApply> Worker = std::move(ApplyWorker);
+        std::unique_ptr<TWorkThreadApply> Worker = std::move(MainState.ApplyWorker);
         Worker.reset();
     }
-    // 2.
+    // The settings as the controls and the module state hold them now.
     TMainSettings Settings;
     Settings.Folder = ControlText(txtFolder);
     Settings.Recursive = Checked(cbRecursive);
     Settings.Filters = ControlText(txtFilters);
     Settings.CaseSensitive = Checked(cbCaseSensitive);
-    Settings.Editor = EditorPath;
-    Settings.TextEncoding = StoredEncodingMode(CurrentEncodingMode);
+    Settings.Editor = MainState.EditorPath;
+    Settings.TextEncoding = StoredEncodingMode(MainState.CurrentEncodingMode);
     WriteMainSettings(Settings);
-    // 3. A minimized window is stored as the state it would be restored to, not
-    //    at the far-off position the system parks minimized windows at.
+    // The window's state and bounds. A minimized window is stored as the state
+    // it would be restored to, not at the far-off position the system parks
+    // minimized windows at.
     bool Maximized = IsZoomed(FHandle) != FALSE;
     TWindowBounds Bounds = WindowBounds(FHandle);
     if (IsIconic(FHandle)) {

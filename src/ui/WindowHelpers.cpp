@@ -1,5 +1,7 @@
 #include "ui/WindowHelpers.h"
 
+#include "base/GdiOwners.h"
+
 #include <cstdlib>
 #include <cwchar>
 
@@ -38,10 +40,7 @@ UINT MonitorDpi(HWND Window) {
     // When the system cannot tell, 96 keeps every length at its design value
     // instead of making it 0.
     int Dpi = 0;
-    if (HDC Screen = GetDC(nullptr)) {
-        Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
-        ReleaseDC(nullptr, Screen);
-    }
+    if (TWindowDc Screen(nullptr); Screen) Dpi = GetDeviceCaps(Screen.Get(), LOGPIXELSY);
     return Dpi > 0 ? static_cast<UINT>(Dpi) : 96;
 }
 

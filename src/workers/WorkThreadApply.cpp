@@ -1,96 +1,123 @@
 #include "workers/WorkThreadApply.h"
 
 #include "base/TextMatching.h"
-#include "workers/WorkThreadRun.h"
 #include "files/SafeFileWriter.h"
+#include "files/TextDecoding.h"
 #include "files/TextFileReader.h"
+
+#include <windows.h>
+
+#include <new>
 
 TWorkThreadApply::TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                                    std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding)
-    : FFolder(std::move(Folder)),
-      FRecursive(Recursive),
-      FFilters(std::move(Filters)),
-      FTextToFind(std::move(TextToFind)),
-      FReplaceWith(std::move(ReplaceWith)),
-      FCaseSensitive(CaseSensitive),
-      FTextEncoding(TextEncoding) {}
+    : TWorkThreadRun(std::move(Folder), Recursive, std::move(Filters), std::move(TextToFind), CaseSensitive,
+                     TextEncoding, OnApplyShowCurrentFilter, OnApplyProgress),
+      FReplaceWith(std::move(ReplaceWith)) {}
 
 TWorkThreadApply::~TWorkThreadApply() {
     TerminateAndWait();
 }
 
-void TWorkThreadApply::Execute() {
-    RunThenReport([this] { Run(); }, [this] { SyncReturnValues(); });
+namespace {
+
+bool HasNonAscii(std::wstring_view Text) {
+    for (wchar_t C : Text)
+        if (C >= 0x80) return true;
+    return false;
 }
 
-void TWorkThreadApply::Run() {
-    FSkipCount = 0;
-    FChangeCount = 0;
-    FReplaceCount = 0;
-    WalkRunFiles(
-        FFolder, FFilters, FRecursive,
-        [this](const std::wstring& Filter) {
-            FCurrentFilter = Filter;
-            SyncShowCurrentFilter();
-        },
-        [this](const std::wstring& File, std::int32_t ProgressValue) {
-            FProgressValue = ProgressValue;
-            SyncProgress();
-            ApplyToFile(File);  // the terminate request is looked at after the write
-        },
-        [this] { return Terminated(); });
+}  // namespace
+
+void TWorkThreadApply::HandleFile(const std::wstring& File) {
+    try {
+        ApplyToFile(File);
+    } catch (const std::bad_alloc&) {
+        // Its text or new text does not fit in memory.
+        Account(File, 0, FTextEncoding, TApplyFileOutcome::Unreadable);
+    }
 }
 
-void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
-    // Only files that contain the text are written, so the raw bytes are kept
-    // for the check below.
-    TTextFileContent Content = LoadTextFile(File, StoredEncodingMode(FTextEncoding), true);
-    if (Content.Mode == 0) {
-        ++FSkipCount;  // a mark this program does not handle
-        return;
-    }
-    // Unreadable, invalid in its encoding, or a mode outside 0..3: not touched, not counted.
-    if (Content.Mode < 1 || Content.Mode > 3 || !Content.Read || Content.Text.empty()) return;
-    if (!TextContains(Content.Text, FTextToFind, FCaseSensitive)) return;
-
-    // Every byte outside the occurrences must come back as it was: the text as read
-    // has to encode to exactly the bytes it was read from (an odd final byte of
-    // UTF-16, or bytes the ANSI code page does not map back, would be lost).
-    std::string Reencoded;
-    if (!EncodeText(Content.Text, Content.Mode, Reencoded) || Reencoded != Content.Bytes) {
-        ++FSkipCount;
-        return;
-    }
-    Reencoded.clear();
-    Reencoded.shrink_to_fit();
-    Content.Bytes.clear();
-    Content.Bytes.shrink_to_fit();
-
-    const std::int32_t Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
-    const std::wstring NewText = ReplaceAll(Content.Text, FTextToFind, FReplaceWith, FCaseSensitive);
-    Content.Text.clear();
-    Content.Text.shrink_to_fit();
-    // WriteTextFile refuses a text the encoding cannot hold (no best-fit or default
-    // characters) before touching the file, and puts the old file back on any
-    // failure: either way the file is unchanged and counted as skipped.
-    if (WriteTextFile(File, NewText, Content.Mode)) {
+void TWorkThreadApply::Account(const std::wstring& File, std::int32_t Occurrences, TEncodingMode Encoding,
+                               TApplyFileOutcome Outcome) {
+    if (Outcome == TApplyFileOutcome::Changed || Outcome == TApplyFileOutcome::WouldChange) {
         ++FChangeCount;
         FReplaceCount += Occurrences;
     } else {
         ++FSkipCount;
     }
+    if (OnApplyFile) Synchronize([&] { OnApplyFile(File, Occurrences, Encoding, Outcome); });
 }
 
-void TWorkThreadApply::SyncShowCurrentFilter() {
-    Synchronize([this] {
-        if (OnApplyShowCurrentFilter) OnApplyShowCurrentFilter(FCurrentFilter);
-    });
-}
+void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
+    using enum TApplyFileOutcome;
+    // The file is opened exclusively and stays so until its new content is in
+    // place: nobody can write to it between the reading and the swap. Only files
+    // that contain the text are written, so the raw bytes are kept for the checks.
+    TTextFileContent Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive);
+    if (Content.InUse) {
+        // Another program has the file open: it is left alone. It counts as
+        // skipped if it holds the text, or if even a shared read cannot tell.
+        Content = LoadTextFile(File, FTextEncoding, false);
+        if (Content.Read && (Content.Text.empty() || !TextContains(Content.Text, FTextToFind, FCaseSensitive)))
+            return;
+        if (Content.Read || Content.Unreadable || Content.UnsupportedMark)
+            Account(File, Content.Read ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0, Content.Mode,
+                    InUse);
+        return;
+    }
+    if (Content.UnsupportedMark || Content.Unreadable) {
+        Account(File, 0, Content.Mode, Content.UnsupportedMark ? UnsupportedMark : Unreadable);
+        return;
+    }
+    // Invalid in its encoding, or a mode outside the four (which reads nothing):
+    // not touched, not counted.
+    if (!Content.Read || Content.Text.empty()) return;
+    if (!TextContains(Content.Text, FTextToFind, FCaseSensitive)) return;
+    const std::int32_t Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+    const TEncodingMode Mode = Content.Mode;
 
-void TWorkThreadApply::SyncProgress() {
-    Synchronize([this] {
-        if (OnApplyProgress) OnApplyProgress(FProgressValue);
+    // A read-only file says "do not change me".
+    if (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) return Account(File, Occurrences, Mode, ReadOnly);
+    // Every byte outside the occurrences must come back as it was: the text as read
+    // has to encode to exactly the bytes it was read from (an odd final byte of
+    // UTF-16, or bytes the ANSI code page does not map back, would be lost).
+    std::string Bytes;
+    if (!EncodeText(Content.Text, Mode, Bytes) || Bytes != Content.Bytes)
+        return Account(File, Occurrences, Mode, NotRoundTrip);
+    // A file read as ANSI whose bytes are UTF-8 was written by a UTF-8 program:
+    // characters beyond ASCII in ANSI would give it two encodings.
+    if (Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && HasNonAscii(FReplaceWith) &&
+        IsMultiByteUtf8(Content.Bytes))
+        return Account(File, Occurrences, Mode, MixedEncoding);
+    Content.Bytes.clear();
+    Content.Bytes.shrink_to_fit();
+
+    const std::wstring NewText = ReplaceAll(Content.Text, FTextToFind, FReplaceWith, FCaseSensitive);
+    Content.Text.clear();
+    Content.Text.shrink_to_fit();
+    // The new text must fit the encoding exactly (no best-fit or default characters).
+    Bytes = EncodingMark(Mode);
+    std::string Encoded;
+    if (!EncodeText(NewText, Mode, Encoded)) return Account(File, Occurrences, Mode, CannotEncode);
+    if (DryRun) return Account(File, Occurrences, Mode, WouldChange);
+    Bytes += Encoded;
+    Encoded.clear();
+    Encoded.shrink_to_fit();
+
+    // Right before the swap: the file must still be as it was read. The handle is
+    // let go only then, since the system does not replace an open file; the name
+    // is asked once more after that, leaving no more than a moment between.
+    const TFileStamp ReadStamp = Content.Stamp;
+    bool Meanwhile = false;
+    const bool Written = WriteFileBytes(File, Bytes, [&] {
+        TFileStamp Now;
+        Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
+        Content.Held.Reset();
+        Meanwhile = Meanwhile || !FileStampAt(File, Now) || Now != ReadStamp;
+        return !Meanwhile;
     });
+    Account(File, Occurrences, Mode, Written ? Changed : Meanwhile ? ChangedMeanwhile : WriteFailed);
 }
 
 void TWorkThreadApply::SyncReturnValues() {

@@ -2,21 +2,40 @@
 // One Apply run away from the window: for each filter, collect and sort the
 // files, read each file, replace every occurrence in one pass and write the file
 // back safely in the encoding it was read in; report the filter, the progress
-// and at the end the changed, replaced and skipped counts, through three events
-// that run on the main thread while the worker waits.
+// and at the end the changed, replaced and skipped counts, through events that
+// run on the main thread while the worker waits.
 #include "files/EncodingMode.h"
-#include "workers/WorkerThread.h"
+#include "workers/WorkThreadRun.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-using TApplyShowCurrentFilterEvent = std::function<void(std::wstring CurrentFilter)>;
-using TApplyProgressEvent = std::function<void(std::int32_t ProgressValue)>;
+using TApplyShowCurrentFilterEvent = TRunShowCurrentFilterEvent;
+using TApplyProgressEvent = TRunProgressEvent;
 using TApplyReturnValuesEvent =
     std::function<void(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount)>;
 
-class TWorkThreadApply : public WorkerThread {
+// What became of one file: changed (or, in a dry run, would be), or skipped and why.
+enum class TApplyFileOutcome {
+    Changed,
+    WouldChange,       // dry run: every check passed, nothing written
+    UnsupportedMark,   // automatic mode met a mark the program does not read
+    Unreadable,        // could not be opened or read, or not held in memory
+    InUse,             // another program has it open
+    ReadOnly,
+    NotRoundTrip,      // its bytes would not come back the same from the decoded text
+    CannotEncode,      // the new text holds characters the file's encoding lacks
+    MixedEncoding,     // non-ASCII text into a file read as ANSI whose bytes are UTF-8
+    ChangedMeanwhile,  // another program changed it between the reading and the swap
+    WriteFailed,
+};
+// Raised for every file counted as changed or skipped (files without the text are
+// not), with its occurrences and the encoding it was read in.
+using TApplyFileEvent = std::function<void(std::wstring FileName, std::int32_t Occurences, TEncodingMode Encoding,
+                                           TApplyFileOutcome Outcome)>;
+
+class TWorkThreadApply : public TWorkThreadRun {
 public:
     TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                      std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding);
@@ -25,27 +44,22 @@ public:
     TApplyShowCurrentFilterEvent OnApplyShowCurrentFilter;
     TApplyProgressEvent OnApplyProgress;
     TApplyReturnValuesEvent OnApplyReturnValues;
-
-protected:
-    void Execute() override;
+    // Not used by the window: the command line names each file with it.
+    TApplyFileEvent OnApplyFile;
+    // Set before Start: every file is read and checked as for a real run, nothing
+    // is written, and what would change is counted as changed.
+    bool DryRun = false;
 
 private:
-    void Run();
+    // The terminate request is looked at only after this returns, so a file is
+    // never left half done.
+    void HandleFile(const std::wstring& File) override;
     void ApplyToFile(const std::wstring& File);
-    void SyncShowCurrentFilter();
-    void SyncProgress();
-    void SyncReturnValues();
+    // Counts the file and reports it to OnApplyFile.
+    void Account(const std::wstring& File, std::int32_t Occurrences, TEncodingMode Encoding, TApplyFileOutcome Outcome);
+    void SyncReturnValues() override;
 
-    const std::wstring FFolder;
-    const bool FRecursive;
-    const std::wstring FFilters;
-    const std::wstring FTextToFind;
     const std::wstring FReplaceWith;
-    const bool FCaseSensitive;
-    const TEncodingMode FTextEncoding;
-    std::wstring FCurrentFilter;
-    std::int32_t FProgressValue = 0;
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files
-    std::int32_t FSkipCount = 0;     // unsupported marks, and files left untouched to keep their bytes safe
 };

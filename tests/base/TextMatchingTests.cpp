@@ -3,7 +3,8 @@
 // whole copies, as the routines are defined.
 #include "base/TextMatching.h"
 
-#include "TempFolder.h"
+#include "LocaleScope.h"
+#include "TextBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,18 +17,6 @@
 
 namespace {
 
-// Sets StartupLocale for one test and puts the recorded one back.
-class LocaleScope {
-public:
-    explicit LocaleScope(LCID Locale) : FSaved(StartupLocale) { StartupLocale = Locale; }
-    ~LocaleScope() { StartupLocale = FSaved; }
-    LocaleScope(const LocaleScope&) = delete;
-    LocaleScope& operator=(const LocaleScope&) = delete;
-
-private:
-    LCID FSaved;
-};
-
 // --- Straightforward versions of the routines -------------------------------
 
 std::wstring RefUpperLinguistic(std::wstring_view Text) {
@@ -35,12 +24,6 @@ std::wstring RefUpperLinguistic(std::wstring_view Text) {
     if (!Text.empty())
         LCMapStringW(StartupLocale, LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING, Text.data(),
                      static_cast<int>(Text.size()), Result.data(), static_cast<int>(Result.size()));
-    return Result;
-}
-
-std::wstring RefUpperSimple(std::wstring_view Text) {
-    std::wstring Result(Text);
-    if (!Result.empty()) CharUpperBuffW(Result.data(), static_cast<DWORD>(Result.size()));
     return Result;
 }
 
@@ -53,8 +36,8 @@ bool RefTextContains(std::wstring_view Text, std::wstring_view Find, bool CaseSe
 std::wstring RefReplaceAll(std::wstring_view Text, std::wstring_view Find, std::wstring_view With,
                            bool CaseSensitive) {
     if (Text.empty() || Find.empty()) return {};
-    const std::wstring Haystack = CaseSensitive ? std::wstring(Text) : RefUpperSimple(Text);
-    const std::wstring Needle = CaseSensitive ? std::wstring(Find) : RefUpperSimple(Find);
+    const std::wstring Haystack = CaseSensitive ? std::wstring(Text) : UpperCased(Text);
+    const std::wstring Needle = CaseSensitive ? std::wstring(Find) : UpperCased(Find);
     std::wstring Result;
     std::size_t Position = 0;
     for (std::size_t Hit; (Hit = Haystack.find(Needle, Position)) != std::wstring::npos;) {
@@ -71,16 +54,6 @@ std::int32_t RefCountMatches(std::wstring_view Text, std::wstring_view Find, boo
     if (!RefTextContains(Text, Find, CaseSensitive)) return 0;
     const std::wstring Stripped = RefReplaceAll(Text, Find, L"", CaseSensitive);
     return static_cast<std::int32_t>((Text.size() - Stripped.size()) / Find.size());
-}
-
-std::string Hex(std::wstring_view Text) {
-    std::string Result;
-    char Buffer[8];
-    for (wchar_t Unit : Text) {
-        std::snprintf(Buffer, sizeof Buffer, "%04X ", static_cast<unsigned>(Unit));
-        Result += Buffer;
-    }
-    return Result;
 }
 
 // --- Fixed cases --------------------------------------------------------------
@@ -132,7 +105,7 @@ TEST(TextMatching, CountsInLongTexts) {
         {L" ", true, 300000},   {L"e c", false, 150000}, {L"cat the", true, 149999}, {L"\u00E4pple", false, 1},
     };
     for (const Case& C : Cases) {
-        SCOPED_TRACE(Hex(C.Find));
+        SCOPED_TRACE(HexUnits(C.Find));
         EXPECT_EQ(CountMatches(Text, C.Find, C.CaseSensitive), C.Expected);
         EXPECT_EQ(RefCountMatches(Text, C.Find, C.CaseSensitive), C.Expected);
     }
@@ -232,8 +205,7 @@ TEST(TextMatching, LettersTheSimpleMappingLeavesAloneCountZero) {
     for (const char* Letter : {"ǅ", "ı"}) {
         const std::wstring Text = Wide(Letter);
         const std::wstring Find = UpperCaseLinguistic(Text);
-        std::wstring Simple = Text;
-        CharUpperBuffW(Simple.data(), static_cast<DWORD>(Simple.size()));
+        const std::wstring Simple = UpperCased(Text);
         if (Simple == Find) GTEST_SKIP() << "this platform maps " << Letter << " alike both ways";
         SCOPED_TRACE(Letter);
         EXPECT_TRUE(TextContains(Text, Find, false));
@@ -301,8 +273,8 @@ private:
     std::mt19937 FRandom;
 };
 
-// Compares the three routines with the straightforward versions on one input;
-// returns false and reports the first difference.
+// Compares TextContains, CountMatches and ReplaceAll with the straightforward
+// versions on one input; returns false and reports the first difference.
 bool SameAsReference(const std::wstring& Text, const std::wstring& Find, bool CaseSensitive) {
     const std::wstring With = CaseSensitive ? L"<>" : L"";
     const bool Same = TextContains(Text, Find, CaseSensitive) == RefTextContains(Text, Find, CaseSensitive) &&
@@ -310,7 +282,7 @@ bool SameAsReference(const std::wstring& Text, const std::wstring& Find, bool Ca
                       ReplaceAll(Text, Find, With, CaseSensitive) == RefReplaceAll(Text, Find, With, CaseSensitive);
     if (!Same)
         ADD_FAILURE() << "locale " << StartupLocale << (CaseSensitive ? ", case-sensitive" : ", ignoring case")
-                      << "\n text: " << Hex(Text) << "\n find: " << Hex(Find) << "\n contains "
+                      << "\n text: " << HexUnits(Text) << "\n find: " << HexUnits(Find) << "\n contains "
                       << TextContains(Text, Find, CaseSensitive) << " vs "
                       << RefTextContains(Text, Find, CaseSensitive) << ", count "
                       << CountMatches(Text, Find, CaseSensitive) << " vs "

@@ -8,8 +8,12 @@ passed=0
 failed=0
 fixture=$(mktemp -d /tmp/qvcli.XXXXXX)
 trap 'rm -rf "$fixture"' EXIT
-# The fixture as Wine shows it: drive Z: is the Linux root.
-win_fixture="Z:${fixture//\//\\}"
+# wine_path PATH: a Linux path as Wine shows it (drive Z: is the Linux root).
+wine_path() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+win_fixture=$(wine_path "$fixture")
 
 # run_cli: runs the front end; sets out (stdout, CR removed), err and rc.
 run_cli() {

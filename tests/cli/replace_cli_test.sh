@@ -31,10 +31,10 @@ printf 'apple' >"$D/ro.txt"
 chmod 444 "$D/ro.txt"
 printf '\x00\x00\xfe\xffapple' >"$D/wide.txt"
 touch -d '2001-01-01' "$D/b.txt"
-W="Z:${D//\//\\}"
+W=$(wine_path "$D")
 
 run_cli replace "$W" --find apple --replace pear --recursive
-check "result" "Done. Number of files that were changed: 7. In total 8 replacement(s). Number of skipped files: 1." "$out"
+check "result" "Done. Number of files that were changed: 6. In total 7 replacement(s). Number of skipped files: 2." "$out"
 check "result rc" 0 "$rc"
 check_bytes "ANSI file, line breaks kept" "$D/a.txt" 'pear Apple\r\nline2 pear'
 check_bytes "file without the text" "$D/b.txt" 'no fruit\n'
@@ -44,17 +44,16 @@ check_bytes "UTF-8 with mark" "$D/u8.txt" '\xef\xbb\xbf\xc3\xa4pple pear'
 check_bytes "UTF-16 with mark" "$D/u16.txt" '\xff\xfep\x00e\x00a\x00r\x00\r\x00\n\x00'
 check_bytes "UTF-8 without mark is ANSI in automatic mode" "$D/nomark.txt" '\xc3\xa9 pear'
 check_bytes "device name" "$D/aux.txt" 'pear'
-check_bytes "read-only target gets the new content" "$D/ro.txt" 'pear'
-check_bytes "its old content stays beside it" "$D/TEMP-1.TMP" 'apple'
+check_bytes "read-only file is left alone" "$D/ro.txt" 'apple'
 check_bytes "unsupported mark is skipped" "$D/wide.txt" '\x00\x00\xfe\xffapple'
-check "no other temporary files" "TEMP-1.TMP" "$(cd "$D" && find . -name 'TEMP-*' -printf '%f\n')"
+check "no temporary files" "" "$(cd "$D" && find . -name 'TEMP-*' -printf '%f\n')"
 
 # New text the file's encoding cannot hold leaves the file untouched.
 D2="$fixture/omega"
 mkdir -p "$D2"
 printf 'apple\r\n' >"$D2/ansi.txt"
 printf '\xef\xbb\xbfapple' >"$D2/utf8.txt"
-W2="Z:${D2//\//\\}"
+W2=$(wine_path "$D2")
 run_cli replace "$W2" --find apple --replace "Ω"
 check "omega: ANSI skipped, UTF-8 changed" "Done. Number of files that were changed: 1. In total 1 replacement(s). Number of skipped files: 1." "$out"
 check_bytes "omega: ANSI file untouched" "$D2/ansi.txt" 'apple\r\n'
@@ -67,7 +66,7 @@ check "omega again rc" 1 "$rc"
 D3="$fixture/delete"
 mkdir -p "$D3"
 printf 'an apple pie' >"$D3/pie.txt"
-W3="Z:${D3//\//\\}"
+W3=$(wine_path "$D3")
 run_cli replace "$W3" --find "apple " --replace ""
 check "empty replacement" "Done. Number of files that were changed: 1. In total 1 replacement(s). Number of skipped files: 0." "$out"
 check_bytes "empty replacement deletes" "$D3/pie.txt" 'an pie'

@@ -1,12 +1,14 @@
 #include "TempFolder.h"
 
-#include <windows.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
 
 namespace {
 
+// The extended-length form of a full path, made here rather than by the code
+// under test, so that reading a result back does not depend on that code.
 std::wstring Extended(const std::wstring& Path) {
     if (Path.rfind(L"\\\\?\\", 0) == 0) return Path;
     if (Path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + Path.substr(2);
@@ -34,6 +36,12 @@ void RemoveTree(const std::wstring& Folder) {
         FindClose(Find);
     }
     RemoveDirectoryW(Extended(Folder).c_str());
+}
+
+std::wstring CurrentFolder() {
+    wchar_t Buffer[MAX_PATH * 4];
+    DWORD Length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(Buffer)), Buffer);
+    return std::wstring(Buffer, Length);
 }
 
 }  // namespace
@@ -81,14 +89,18 @@ std::wstring TempFolder::WriteFile(std::wstring_view Relative, std::string_view 
     size_t Slash = Rel.rfind(L'\\');
     if (Slash != std::wstring::npos) MakeFolder(Rel.substr(0, Slash));
     std::wstring Full = FPath + Rel;
-    HANDLE File = CreateFileW(Extended(Full).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    if (!WriteFileBytes(Full, Bytes)) throw std::runtime_error("cannot write test file");
+    return Full;
+}
+
+bool WriteFileBytes(const std::wstring& Path, std::string_view Bytes) {
+    HANDLE File = CreateFileW(Extended(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (File == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create test file");
+    if (File == INVALID_HANDLE_VALUE) return false;
     DWORD Written = 0;
     BOOL Ok = Bytes.empty() || ::WriteFile(File, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr);
     CloseHandle(File);
-    if (!Ok || Written != Bytes.size()) throw std::runtime_error("cannot write test file");
-    return Full;
+    return Ok && Written == Bytes.size();
 }
 
 FileBytes ReadFileBytes(const std::wstring& Path) {
@@ -104,10 +116,48 @@ FileBytes ReadFileBytes(const std::wstring& Path) {
     return Result;
 }
 
-std::wstring Wide(std::string_view Utf8) {
-    if (Utf8.empty()) return {};
-    int Length = MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), static_cast<int>(Utf8.size()), nullptr, 0);
-    std::wstring Result(static_cast<size_t>(Length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, Utf8.data(), static_cast<int>(Utf8.size()), Result.data(), Length);
-    return Result;
+std::map<std::wstring, std::string> FolderFiles(const std::wstring& Folder) {
+    std::map<std::wstring, std::string> Files;
+    WIN32_FIND_DATAW Data;
+    HANDLE Find = FindFirstFileW(Extended(Folder + L"*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE) return Files;
+    do {
+        if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        FileBytes Content = ReadFileBytes(Folder + Data.cFileName);
+        Files[Data.cFileName] = Content.Exists ? Content.Bytes : "<unreadable>";
+    } while (FindNextFileW(Find, &Data));
+    FindClose(Find);
+    return Files;
 }
+
+bool PathExists(const std::wstring& Path) {
+    return GetFileAttributesW(Extended(Path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD FileAttributes(const std::wstring& Path) {
+    return GetFileAttributesW(Extended(Path).c_str());
+}
+
+bool SetAttributes(const std::wstring& Path, DWORD Attributes) {
+    return SetFileAttributesW(Extended(Path).c_str(), Attributes) != FALSE;
+}
+
+std::wstring TestProgramFolder() {
+    wchar_t Buffer[MAX_PATH * 4];
+    DWORD Length = GetModuleFileNameW(nullptr, Buffer, MAX_PATH * 4);
+    std::wstring Path(Buffer, Length);
+    return Path.substr(0, Path.rfind(L'\\') + 1);
+}
+
+std::wstring WinePath(std::wstring_view HostPath) {
+    std::wstring Path = L"Z:" + std::wstring(HostPath);
+    for (wchar_t& C : Path)
+        if (C == L'/') C = L'\\';
+    return Path;
+}
+
+CurrentFolderScope::CurrentFolderScope(const std::wstring& Folder) : FOld(CurrentFolder()) {
+    EXPECT_TRUE(SetCurrentDirectoryW(Folder.c_str()));
+}
+
+CurrentFolderScope::~CurrentFolderScope() { SetCurrentDirectoryW(FOld.c_str()); }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
 struct TFind {
@@ -29,20 +27,8 @@ BOOL CALLBACK FindWindowOf(HWND Window, LPARAM Data) {
 
 std::wstring ProgramPath() {
     // The build gives the host path; Wine shows the host's root as drive Z:.
-    std::wstring Path = Wide(QV_PROGRAM);
-    if (!Path.empty() && Path[0] == L'/') {
-        for (wchar_t& C : Path)
-            if (C == L'/') C = L'\\';
-        Path = L"Z:" + Path;
-    }
-    return Path;
-}
-
-std::wstring TextOf(HWND Window) {
-    wchar_t Buffer[1024] = L"";
-    DWORD_PTR Result = 0;
-    SendMessageTimeoutW(Window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(Buffer), SMTO_BLOCK, 5000, &Result);
-    return Buffer;
+    const std::wstring Path = Wide(QV_PROGRAM);
+    return Path.rfind(L'/', 0) == 0 ? WinePath(Path) : Path;
 }
 
 TProgram::TProgram(const std::string& InitialSettings) : FExe(FFolder.Path() + L"Quorvane.exe") {
@@ -106,19 +92,6 @@ void TProgram::WriteSettings(const std::string& Content) const {
     FFolder.WriteFile(L"Quorvane.INI", Content);
 }
 
-std::vector<std::string> TProgram::SettingsLines() const {
-    std::vector<std::string> Lines;
-    std::istringstream Stream(ReadSettings());
-    std::string Line;
-    while (std::getline(Stream, Line)) {
-        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-        if (!Line.empty()) Lines.push_back(Line);
-    }
-    return Lines;
-}
+std::vector<std::string> TProgram::SettingsLines() const { return ::SettingsLines(ReadSettings()); }
 
-std::string TProgram::Setting(const std::string& Key) const {
-    for (const std::string& Line : SettingsLines())
-        if (Line.rfind(Key + "=", 0) == 0) return Line.substr(Key.size() + 1);
-    return "<missing>";
-}
+std::string TProgram::Setting(const std::string& Key) const { return ValueOf(SettingsLines(), Key); }

@@ -2,7 +2,10 @@
 // Runs of the real window program for the end-to-end tests: a private copy of
 // Quorvane.exe in a fresh folder of its own (so it has its own settings file),
 // its windows found by process and class, its settings read afterwards.
+#include "SettingsLines.h"
 #include "TempFolder.h"
+#include "TextBytes.h"
+#include "WindowText.h"
 
 #include <windows.h>
 
@@ -11,8 +14,6 @@
 
 // The program under test, as Wine shows the build's host path (drive Z:).
 std::wstring ProgramPath();
-// WM_GETTEXT, which the system carries across processes.
-std::wstring TextOf(HWND Window);
 
 class TProgram {
 public:

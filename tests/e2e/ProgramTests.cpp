@@ -1,6 +1,7 @@
 // The window program as a whole: started with command lines, closed as a user
 // closes it, its settings file read afterwards.
 #include "ProgramSupport.h"
+#include "ui/ControlIds.h"
 
 #include <windows.h>
 
@@ -11,12 +12,6 @@
 #include <vector>
 
 namespace {
-
-// Control identifiers of the main window.
-constexpr int IdFolderLabel = 101;
-constexpr int IdFolder = 102;
-constexpr int IdFilters = 106;
-constexpr int IdSearch = 109;
 
 void PressKeys(std::initializer_list<WORD> Keys) {
     std::vector<INPUT> Inputs;
@@ -52,10 +47,9 @@ TEST(Program, FirstStartShowsTheEnglishWindowAndStoresEveryKeyAtExit) {
     EXPECT_EQ(GetWindow(Window, GW_OWNER), nullptr);  // its own task-bar button
     EXPECT_TRUE(GetWindowLongPtrW(Window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     ASSERT_TRUE(Program.Close());
-    std::vector<std::string> Keys;
-    for (const std::string& Line : Program.SettingsLines()) Keys.push_back(Line.substr(0, Line.find('=')));
-    EXPECT_EQ(Keys, (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive", "Editor",
-                                              "TextEncoding", "Left", "Top", "Width", "Height", "Maximized"}));
+    EXPECT_EQ(KeysOf(Program.SettingsLines()),
+              (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive", "Editor",
+                                        "TextEncoding", "Left", "Top", "Width", "Height", "Maximized"}));
     EXPECT_EQ(Program.Setting("TextEncoding"), "0");
     EXPECT_EQ(Program.Setting("Width"), "800");
 }

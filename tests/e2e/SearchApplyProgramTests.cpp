@@ -1,14 +1,15 @@
 // The whole job done in the real program as a user does it: mouse clicks and
 // typing through the X display (xdotool), a search, the export with F4, an
 // apply, Ctrl+Q; then the exported list, the changed files and the settings.
+// Esc typed into the text boxes leaves the program and the texts alone.
 #include "ProgramSupport.h"
+#include "ui/ControlIds.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -16,18 +17,6 @@
 
 namespace {
 
-// Control identifiers of the main window.
-constexpr int IdFolder = 102;
-constexpr int IdRecursive = 104;
-constexpr int IdTextToFind = 108;
-constexpr int IdSearch = 109;
-constexpr int IdCaseSensitive = 110;
-constexpr int IdReplaceWith = 112;
-constexpr int IdApply = 113;
-constexpr int IdFilesLabel = 114;
-constexpr int IdFiles = 115;
-
-const std::string Utf8Bom = "\xEF\xBB\xBF";
 
 bool WaitUntil(const std::function<bool()>& Condition, DWORD Milliseconds = 30000) {
     const ULONGLONG Deadline = GetTickCount64() + Milliseconds;
@@ -45,9 +34,7 @@ bool Xdotool(const std::wstring& Arguments) {
     static int Calls = 0;
     const std::wstring Mark =
         L"/tmp/qv-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++Calls) + L".done";
-    std::wstring WindowsMark = L"Z:" + Mark;
-    for (wchar_t& C : WindowsMark)
-        if (C == L'/') C = L'\\';
+    const std::wstring WindowsMark = WinePath(Mark);
     std::wstring CommandLine = L"/bin/sh -c \"/usr/bin/xdotool " + Arguments + L"; : > " + Mark + L"\"";
     STARTUPINFOW Startup{};
     Startup.cb = sizeof(Startup);
@@ -77,23 +64,6 @@ LRESULT Ask(HWND Window, UINT Message, WPARAM WParam = 0) {
     DWORD_PTR Result = 0;
     SendMessageTimeoutW(Window, Message, WParam, 0, SMTO_BLOCK, 5000, &Result);
     return static_cast<LRESULT>(Result);
-}
-
-std::wstring HexOf(const std::wstring& Text) {
-    std::wstring Hex;
-    for (wchar_t C : Text) {
-        wchar_t Digits[8];
-        swprintf(Digits, 8, L"%04X", static_cast<unsigned>(C));
-        Hex += Digits;
-    }
-    return Hex;
-}
-
-std::string Narrow(const std::wstring& Text) {
-    int Length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
-    std::string Result(static_cast<size_t>(Length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Length, nullptr, nullptr);
-    return Result;
 }
 
 // The text of a message box's message.
@@ -178,12 +148,37 @@ TEST(ProgramAtWork, SearchExportApplyAndQuitAsAUserDoes) {
     EXPECT_EQ(Find, INVALID_HANDLE_VALUE) << "a temporary file was left";
     if (Find != INVALID_HANDLE_VALUE) FindClose(Find);
     // What the user set is stored; the texts are not.
-    EXPECT_EQ(Program.Setting("Folder"), Narrow(HexOf(Folder)));
+    EXPECT_EQ(Program.Setting("Folder"), HexUnits(Folder, ""));
     EXPECT_EQ(Program.Setting("Recursive"), "1");
-    EXPECT_EQ(Program.Setting("Filters"), Narrow(HexOf(L"*.TXT")));
+    EXPECT_EQ(Program.Setting("Filters"), HexUnits(L"*.TXT", ""));
     EXPECT_EQ(Program.Setting("CaseSensitive"), "0");
-    EXPECT_EQ(Program.Setting("Editor"), Narrow(HexOf(L"NOTEPAD")));
+    EXPECT_EQ(Program.Setting("Editor"), HexUnits(L"NOTEPAD", ""));
     EXPECT_EQ(Program.Setting("TextEncoding"), "0");
+}
+
+// Keys are handled in the order typed, and a close asked for by Esc would come
+// before the next key: text typed after Esc shows that the program read the Esc
+// and stayed open.
+TEST(ProgramAtWork, EscInTheTextBoxesKeepsTheProgramAndTheTexts) {
+    TProgram Program("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
+    HWND Window = Program.Start();
+    ASSERT_TRUE(Window);
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(Window) == L"Quorvane 1.70 (Auto)"; }));
+    for (int Id : {IdTextToFind, IdReplaceWith}) {
+        SCOPED_TRACE(testing::Message() << "box " << Id);
+        HWND Box = GetDlgItem(Window, Id);
+        ClickOn(Box);
+        Type(L"hello");
+        Keys(L"Escape");
+        Type(L" again");
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(Window) || TextOf(Box) == L"hello again"; }));
+        ASSERT_TRUE(IsWindow(Window)) << "Esc closed the program";
+        EXPECT_EQ(Program.Box(), nullptr);
+    }
+    EXPECT_EQ(TextOf(GetDlgItem(Window, IdTextToFind)), L"hello again");
+    EXPECT_EQ(TextOf(GetDlgItem(Window, IdReplaceWith)), L"hello again");
+    Keys(L"ctrl+q");
+    ASSERT_TRUE(Program.WaitForEnd());
 }
 
 }  // namespace

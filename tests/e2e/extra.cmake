@@ -2,7 +2,9 @@
 # Quorvane.exe in fresh folders (each with its own settings file) under the same
 # Wine server and display, and reads their windows and settings files.
 if(TARGET Quorvane)
-  file(GLOB e2e_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+  set(e2e_sources ProgramSupport.cpp ProgramTests.cpp SearchApplyProgramTests.cpp)
+  qv_check_listed(e2e ${e2e_sources})
+  list(TRANSFORM e2e_sources PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
   add_executable(e2e_tests ${e2e_sources})
   target_link_libraries(e2e_tests PRIVATE qv_testsupport qv_warnings)
   target_compile_definitions(e2e_tests PRIVATE "QV_PROGRAM=\"$<TARGET_FILE:Quorvane>\"")

@@ -5,32 +5,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-namespace {
-
-std::wstring CurrentFolder() {
-    wchar_t Buffer[MAX_PATH * 4];
-    DWORD Length = GetCurrentDirectoryW(static_cast<DWORD>(std::size(Buffer)), Buffer);
-    return std::wstring(Buffer, Length);
-}
-
-// Sets the current folder for one test and puts the old one back.
-class TCurrentFolder {
-public:
-    explicit TCurrentFolder(const std::wstring& Folder) : FOld(CurrentFolder()) {
-        EXPECT_TRUE(SetCurrentDirectoryW(Folder.c_str()));
-    }
-    ~TCurrentFolder() { SetCurrentDirectoryW(FOld.c_str()); }
-
-private:
-    std::wstring FOld;
-};
-
-}  // namespace
-
 TEST(LongPath, ExtendedFormKeepsEveryNameAndResolvesOnlyDotsSlashesAndRelativeStarts) {
     TempFolder Folder;
     Folder.MakeFolder(L"cur");
-    TCurrentFolder Current(Folder.Path() + L"cur");
+    CurrentFolderScope Current(Folder.Path() + L"cur");
     const std::wstring Here = L"\\\\?\\" + Folder.Path() + L"cur";
     const std::wstring Drive = Folder.Path().substr(0, 2);
     struct {

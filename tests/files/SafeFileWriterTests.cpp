@@ -1,21 +1,19 @@
 #include "files/SafeFileWriter.h"
 
-#include "SafeFileTestSupport.h"
 #include "TempFolder.h"
+#include "TextBytes.h"
 #include "base/UniqueHandle.h"
+#include "files/LongPath.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 namespace {
 
 using namespace std::string_literals;
-
-std::string AnsiMark() {
-    return GetACP() == CP_UTF8 ? "\xEF\xBB\xBF" : "";
-}
 
 // A text long enough to pass through the 4096-byte buffer several times, with
 // line breaks of all three kinds and no final break.
@@ -23,10 +21,6 @@ std::wstring LongText() {
     std::wstring Text;
     for (int i = 0; Text.size() < 10000; ++i) Text += L"line " + std::to_wstring(i) + (i % 3 == 0 ? L"\r\n" : i % 3 == 1 ? L"\n" : L"\r");
     return Text + L"end";
-}
-
-std::string Narrow(const std::wstring& Ascii) {
-    return std::string(Ascii.begin(), Ascii.end());
 }
 
 struct LayoutCase {
@@ -153,45 +147,44 @@ TEST(SafeFileWriter, TakenTemporaryNameIsSkippedAndLeftAlone) {
     EXPECT_EQ(Files[L"TEMP-1.TMP"], "someone else's");
 }
 
-TEST(SafeFileWriter, FolderOfTheTemporaryNameLeavesTargetUnchanged) {
+// A folder of the temporary name does not stop the write: the next free name is taken.
+TEST(SafeFileWriter, FolderOfTheTemporaryNameIsPassedOver) {
     TempFolder Folder;
     const std::wstring Path = Folder.WriteFile(L"a.txt", "old");
     Folder.MakeFolder(L"TEMP-1.TMP");
-    EXPECT_FALSE(WriteTextFile(Path, L"new", 3));
+    EXPECT_TRUE(WriteTextFile(Path, L"new", 3));
     auto Files = FolderFiles(Folder.Path());
     ASSERT_EQ(Files.size(), 1u);
-    EXPECT_EQ(Files[L"a.txt"], "old");
+    EXPECT_EQ(Files[L"a.txt"], "\xEF\xBB\xBFnew");
     EXPECT_TRUE(FileAttributes(Folder.Path() + L"TEMP-1.TMP") & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The old file's attributes are not carried over; a read-only old file cannot be
-// deleted and stays beside the new one as a read-only TEMP-N.TMP.
-TEST(SafeFileWriter, ReadOnlyAndHiddenTargetsGetFreshFiles) {
+// A read-only file is left as it is (the platform itself may not refuse the
+// rename); a hidden one gets a fresh file with ordinary attributes.
+TEST(SafeFileWriter, ReadOnlyTargetIsRefusedAndHiddenTargetGetsAFreshFile) {
     TempFolder Folder;
     const std::wstring ReadOnly = Folder.WriteFile(L"ro.txt", "old read-only");
-    ASSERT_TRUE(SetReadOnly(ReadOnly));
-    EXPECT_TRUE(WriteTextFile(ReadOnly, L"new", 3));
-    EXPECT_EQ(ReadFileBytes(ReadOnly).Bytes, "\xEF\xBB\xBFnew");
-    EXPECT_FALSE(FileAttributes(ReadOnly) & FILE_ATTRIBUTE_READONLY);
-    const std::wstring Temp = Folder.Path() + L"TEMP-1.TMP";
-    EXPECT_EQ(ReadFileBytes(Temp).Bytes, "old read-only");
-    EXPECT_TRUE(FileAttributes(Temp) & FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(SetAttributes(ReadOnly, FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(WriteTextFile(ReadOnly, L"new", 3));
+    EXPECT_EQ(ReadFileBytes(ReadOnly).Bytes, "old read-only");
+    EXPECT_TRUE(FileAttributes(ReadOnly) & FILE_ATTRIBUTE_READONLY);
 
     const std::wstring Hidden = Folder.WriteFile(L"hidden.txt", "old hidden");
-    ASSERT_TRUE(SetFileAttributesW(ExtendedPath(Hidden).c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetAttributes(Hidden, FILE_ATTRIBUTE_HIDDEN));
     EXPECT_TRUE(WriteTextFile(Hidden, L"new", 3));
     EXPECT_EQ(ReadFileBytes(Hidden).Bytes, "\xEF\xBB\xBFnew");
     EXPECT_FALSE(FileAttributes(Hidden) & FILE_ATTRIBUTE_HIDDEN);
-    // The earlier TEMP-1.TMP was skipped, and the hidden file's own temporary file is gone.
     auto Files = FolderFiles(Folder.Path());
-    EXPECT_EQ(Files.size(), 3u);
+    EXPECT_EQ(Files.size(), 2u);
+    SetAttributes(ReadOnly, FILE_ATTRIBUTE_NORMAL);
 }
 
-// Another opener without delete sharing makes the rename fail: nothing changes.
-// Share modes are enforced among handles of one Wine server, so this process
-// holds the file itself.
-TEST(SafeFileWriter, FileHeldOpenWithoutDeleteSharingStaysUnchanged) {
-    for (DWORD Share : {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+// Any other opener of the target makes the swap fail (the system does not replace
+// an open file): nothing changes and no temporary file stays. Share modes are
+// enforced among handles of one Wine server, so this process holds the file itself.
+TEST(SafeFileWriter, FileHeldOpenStaysUnchanged) {
+    for (DWORD Share : {DWORD{0}, DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_DELETE},
+                        DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
         SCOPED_TRACE(testing::Message() << "share mode " << Share);
         TempFolder Folder;
         const std::wstring Path = Folder.WriteFile(L"locked.txt", "old");
@@ -202,6 +195,27 @@ TEST(SafeFileWriter, FileHeldOpenWithoutDeleteSharingStaysUnchanged) {
         auto Files = FolderFiles(Folder.Path());
         ASSERT_EQ(Files.size(), 1u);
         EXPECT_EQ(Files[L"locked.txt"], "old");
+    }
+}
+
+// Until the swap the target holds its old bytes while the new ones lie complete
+// and flushed in the temporary file; a check that says no leaves the target as it
+// was and removes the temporary file.
+TEST(SafeFileWriter, TheTargetKeepsItsOldBytesUntilTheSwap) {
+    for (bool Agree : {true, false}) {
+        SCOPED_TRACE(Agree ? "swap" : "check refuses");
+        TempFolder Folder;
+        const std::wstring Path = Folder.WriteFile(L"a.txt", "old");
+        std::map<std::wstring, std::string> AtSwap;
+        EXPECT_EQ(WriteTextFile(Path, L"new", TEncodingMode::Utf8,
+                                [&] {
+                                    AtSwap = FolderFiles(Folder.Path());
+                                    return Agree;
+                                }),
+                  Agree);
+        EXPECT_EQ(AtSwap, (std::map<std::wstring, std::string>{{L"TEMP-1.TMP", "\xEF\xBB\xBFnew"}, {L"a.txt", "old"}}));
+        EXPECT_EQ(FolderFiles(Folder.Path()),
+                  (std::map<std::wstring, std::string>{{L"a.txt", Agree ? "\xEF\xBB\xBFnew" : "old"}}));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "files/TextDecoding.h"
 
+#include "TextBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -118,17 +120,6 @@ private:
     std::mt19937 FRandom;
 };
 
-std::string Hex(const std::string& Bytes) {
-    static const char Digits[] = "0123456789ABCDEF";
-    std::string Result;
-    for (unsigned char B : Bytes) {
-        Result += Digits[B >> 4];
-        Result += Digits[B & 15];
-        Result += ' ';
-    }
-    return Result;
-}
-
 }  // namespace
 
 TEST(TextDecoding, StrictUtf8FailsAndDecodesExactlyAsThePlatform) {
@@ -139,9 +130,9 @@ TEST(TextDecoding, StrictUtf8FailsAndDecodesExactlyAsThePlatform) {
         std::wstring Platform, Ours;
         bool PlatformOk = DecodeWithPlatform(CP_UTF8, MB_ERR_INVALID_CHARS, Bytes, Platform);
         bool OursOk = DecodeUtf8Strict(Bytes, Ours);
-        ASSERT_EQ(OursOk, PlatformOk) << Hex(Bytes);
+        ASSERT_EQ(OursOk, PlatformOk) << HexBytes(Bytes);
         if (PlatformOk) {
-            ASSERT_EQ(Ours, Platform) << Hex(Bytes);
+            ASSERT_EQ(Ours, Platform) << HexBytes(Bytes);
         } else {
             ASSERT_TRUE(Ours.empty());
         }
@@ -170,8 +161,8 @@ TEST(TextDecoding, StrictUtf8Table) {
     };
     for (const TCase& Case : Cases) {
         std::wstring Text = L"stale";
-        EXPECT_EQ(DecodeUtf8Strict(Case.Bytes, Text), Case.Ok) << Hex(Case.Bytes);
-        EXPECT_EQ(Text, Case.Text) << Hex(Case.Bytes);
+        EXPECT_EQ(DecodeUtf8Strict(Case.Bytes, Text), Case.Ok) << HexBytes(Case.Bytes);
+        EXPECT_EQ(Text, Case.Text) << HexBytes(Case.Bytes);
     }
 }
 
@@ -192,7 +183,7 @@ TEST(TextDecoding, ByteTablesDecodeAsThePlatformForSingleByteCodePages) {
             std::wstring Platform, Ours;
             ASSERT_TRUE(DecodeWithPlatform(CodePage, 0, Bytes, Platform));
             DecodeWithTable(Table, Bytes, Ours);
-            ASSERT_EQ(Ours, Platform) << "code page " << CodePage << ": " << Hex(Bytes);
+            ASSERT_EQ(Ours, Platform) << "code page " << CodePage << ": " << HexBytes(Bytes);
         }
     }
     EXPECT_GE(Built, 10);
@@ -213,7 +204,7 @@ TEST(TextDecoding, AnsiDecodesAsThePlatformForEveryByte) {
         std::wstring Platform, Ours;
         ASSERT_TRUE(DecodeWithPlatform(CP_ACP, 0, Bytes, Platform));
         ASSERT_TRUE(DecodeAnsi(Bytes, Ours));
-        ASSERT_EQ(Ours, Platform) << Hex(Bytes);
+        ASSERT_EQ(Ours, Platform) << HexBytes(Bytes);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "files/LongPath.h"
 
 #include "TempFolder.h"
+#include "TextBytes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -12,16 +13,6 @@
 #include <string>
 
 namespace {
-
-// What the platform makes of Bytes in the ANSI code page, for expectations that
-// hold in any locale.
-std::wstring Ansi(std::string_view Bytes) {
-    if (Bytes.empty()) return {};
-    int Length = MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), nullptr, 0);
-    std::wstring Text(static_cast<size_t>(Length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), Text.data(), Length);
-    return Text;
-}
 
 std::string B(const char* Bytes, size_t Length) { return std::string(Bytes, Length); }
 
@@ -31,8 +22,9 @@ void ExpectLoadAgrees(const std::wstring& Path, const std::string& Label) {
         SCOPED_TRACE(Label + ", mode " + std::to_string(Mode));
         std::int32_t Resolved = ResolveEncodingMode(Mode, Path);
         for (bool KeepBytes : {false, true}) {
-            TTextFileContent Content = LoadTextFile(Path, Mode, KeepBytes);
-            EXPECT_EQ(Content.Mode, Resolved);
+            TTextFileContent Content = LoadTextFile(Path, EncodingModeFromStored(Mode), KeepBytes);
+            EXPECT_EQ(StoredEncodingMode(Content.Mode), Resolved);
+            EXPECT_EQ(Content.UnsupportedMark, Mode == emAuto && Resolved == emAuto);
             if (Resolved >= 1 && Resolved <= 3) {
                 EXPECT_EQ(Content.Text, ReadTextFile(Path, Resolved));
                 if (!Content.Read) {
@@ -65,15 +57,15 @@ TEST(TextFileReader, MarksDecideTheModeAndAreSkippedOnlyForTheirOwnEncoding) {
         {"empty", "", bomNone, emAnsi, L""},
         {"utf8 mark alone", "\xEF\xBB\xBF", bomUtf8, emUtf8, L""},
         {"utf8 with mark", "\xEF\xBB\xBF" + Utf8Word, bomUtf8, emUtf8, L"h\u00E9"},
-        {"utf8 without mark", Utf8Word, bomNone, emAnsi, Ansi(Utf8Word)},
+        {"utf8 without mark", Utf8Word, bomNone, emAnsi, AnsiText(Utf8Word)},
         {"utf16 mark alone", "\xFF\xFE", bomUtf16LE, emUtf16LE, L""},
         {"utf16 with mark", B("\xFF\xFE" "A\0\xE5\0", 6), bomUtf16LE, emUtf16LE, L"A\u00E5"},
         {"utf16 mark and odd byte", B("\xFF\xFE\0", 3), bomUtf16LE, emUtf16LE, L""},
         {"utf32 LE mark (or UTF-16 starting with U+0000)", B("\xFF\xFE\0\0", 4), bomUtf32LE, emAuto, L""},
         {"utf32 BE mark", B("\0\0\xFE\xFF", 4), bomUtf32BE, emAuto, L""},
         {"utf16 BE mark", B("\xFE\xFF\0A", 4), bomUtf16BE, emAuto, L""},
-        {"half a utf8 mark", "\xEF\xBB", bomNone, emAnsi, Ansi("\xEF\xBB")},
-        {"one byte", "\xFE", bomNone, emAnsi, Ansi("\xFE")},
+        {"half a utf8 mark", "\xEF\xBB", bomNone, emAnsi, AnsiText("\xEF\xBB")},
+        {"one byte", "\xFE", bomNone, emAnsi, AnsiText("\xFE")},
         {"nul and line breaks", B("a\0\r\nb\n", 6), bomNone, emAnsi, std::wstring(L"a\0\r\nb\n", 6)},
     };
     TempFolder Folder;
@@ -112,7 +104,7 @@ TEST(TextFileReader, ExplicitModesDecodeOtherMarksAsOrdinaryBytes) {
     } Cases[] = {
         // The UTF-8 mark is kept in ANSI mode (as the code page maps it) and read as
         // UTF-16 code units in UTF-16 mode.
-        {Utf8File, emAnsi, GetACP() == CP_UTF8 ? L"h\u00E9" : Ansi(Utf8WithMark)},
+        {Utf8File, emAnsi, GetACP() == CP_UTF8 ? L"h\u00E9" : AnsiText(Utf8WithMark)},
         {Utf8File, emUtf16LE, L"\uBBEF\u68BF\uA9C3"},
         {Utf8File, emUtf8, L"h\u00E9"},
         {Utf8File, 0, L"h\u00E9"},  // no encoding given: UTF-8
@@ -120,7 +112,7 @@ TEST(TextFileReader, ExplicitModesDecodeOtherMarksAsOrdinaryBytes) {
         {Utf32File, emUtf16LE, std::wstring(L"\0A", 2)},
         {Utf16File, emUtf8, L""},  // FF is never valid UTF-8
         {Invalid, emUtf8, L""},
-        {Invalid, emAnsi, Ansi("ok \xC3(")},
+        {Invalid, emAnsi, AnsiText("ok \xC3(")},
         {Folder.Path() + L"missing.txt", emAnsi, L""},
         {Folder.Path(), emAnsi, L""},  // a folder is no file
     };
@@ -138,14 +130,14 @@ TEST(TextFileReader, KeptBytesAreTheFileAfterTheSkippedMark) {
     struct {
         const char* Name;
         std::string Bytes;
-        std::int32_t Mode;
+        TEncodingMode Mode;
         std::string Kept;
     } Cases[] = {
-        {"u8.txt", "\xEF\xBB\xBFxy", emAuto, "xy"},
-        {"u16.txt", B("\xFF\xFE" "x\0y", 5), emAuto, B("x\0y", 3)},
-        {"u16b.txt", B("\xFF\xFE" "x\0", 4), emUtf16LE, B("x\0", 2)},
-        {"ansi.txt", "\xEF\xBB\xBFxy", emAnsi, GetACP() == CP_UTF8 ? "xy" : "\xEF\xBB\xBFxy"},
-        {"plain.txt", "plain", emAuto, "plain"},
+        {"u8.txt", "\xEF\xBB\xBFxy", TEncodingMode::Auto, "xy"},
+        {"u16.txt", B("\xFF\xFE" "x\0y", 5), TEncodingMode::Auto, B("x\0y", 3)},
+        {"u16b.txt", B("\xFF\xFE" "x\0", 4), TEncodingMode::Utf16LE, B("x\0", 2)},
+        {"ansi.txt", "\xEF\xBB\xBFxy", TEncodingMode::Ansi, GetACP() == CP_UTF8 ? "xy" : "\xEF\xBB\xBFxy"},
+        {"plain.txt", "plain", TEncodingMode::Auto, "plain"},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
@@ -166,8 +158,8 @@ TEST(TextFileReader, OddFinalByteOfUtf16IsDroppedWhereverItFalls) {
         std::wstring Path = Folder.WriteFile(L"odd" + std::to_wstring(Units) + L".txt", Bytes);
         SCOPED_TRACE(Units);
         EXPECT_EQ(ReadTextFile(Path, emUtf16LE), std::wstring(Units, L'A'));
-        TTextFileContent Content = LoadTextFile(Path, emAuto, true);
-        EXPECT_EQ(Content.Mode, emUtf16LE);
+        TTextFileContent Content = LoadTextFile(Path, TEncodingMode::Auto, true);
+        EXPECT_EQ(Content.Mode, TEncodingMode::Utf16LE);
         EXPECT_EQ(Content.Text, std::wstring(Units, L'A'));
         EXPECT_EQ(Content.Bytes, Bytes.substr(2));
     }
@@ -183,29 +175,32 @@ TEST(TextFileReader, LargeFilesReadWholeWithCharactersAcrossBlocks) {
     }
     std::wstring Path = Folder.WriteFile(L"big.txt", Utf8);
     EXPECT_EQ(ReadTextFile(Path, emUtf8), Expected);
-    EXPECT_EQ(LoadTextFile(Path, emAuto, false).Text, Expected);
+    EXPECT_EQ(LoadTextFile(Path, TEncodingMode::Auto, false).Text, Expected);
     // One invalid byte at the very end spoils the whole read.
     std::wstring Spoilt = Folder.WriteFile(L"spoilt.txt", Utf8 + "\xFF");
     EXPECT_EQ(ReadTextFile(Spoilt, emUtf8), L"");
-    TTextFileContent Content = LoadTextFile(Spoilt, emAuto, true);
-    EXPECT_EQ(Content.Mode, emUtf8);
+    TTextFileContent Content = LoadTextFile(Spoilt, TEncodingMode::Auto, true);
+    EXPECT_EQ(Content.Mode, TEncodingMode::Utf8);
     EXPECT_FALSE(Content.Read);
     EXPECT_TRUE(Content.Text.empty());
 }
 
-TEST(TextFileReader, FileHeldOpenElsewhereResolvesToAnsi) {
+// The probe functions cannot see the mark of a file another program has open and
+// name it ANSI; the workers' reading takes the mark from the bytes it reads with
+// read sharing, so a UTF-8 file in use is still read as UTF-8.
+TEST(TextFileReader, FileHeldOpenElsewhereKeepsItsMarkWhenItCanBeRead) {
     TempFolder Folder;
     std::string Bytes = "\xEF\xBB\xBFheld";
     std::wstring Path = Folder.WriteFile(L"held.txt", Bytes);
-    std::wstring AnsiText = GetACP() == CP_UTF8 ? L"held" : Ansi(Bytes);
+    std::wstring AsAnsi = GetACP() == CP_UTF8 ? L"held" : AnsiText(Bytes);
     struct {
         const char* Holder;
         DWORD Access;
         DWORD Share;
         std::wstring Text;  // what the read-sharing read gets
     } Cases[] = {
-        {"reader sharing reads", GENERIC_READ, FILE_SHARE_READ, AnsiText},
-        {"reader sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, AnsiText},
+        {"reader sharing reads", GENERIC_READ, FILE_SHARE_READ, AsAnsi},
+        {"reader sharing everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, AsAnsi},
         {"writer sharing reads", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, L""},
         {"reader sharing nothing", GENERIC_READ, 0, L""},
     };
@@ -218,14 +213,21 @@ TEST(TextFileReader, FileHeldOpenElsewhereResolvesToAnsi) {
         EXPECT_FALSE(HasBomUtf8(Path));
         EXPECT_EQ(ResolveEncodingMode(emAuto, Path), emAnsi);
         EXPECT_EQ(ReadTextFile(Path, emAnsi), Case.Text);
-        TTextFileContent Content = LoadTextFile(Path, emAuto, false);
-        EXPECT_EQ(Content.Mode, emAnsi);
-        EXPECT_EQ(Content.Read, !Case.Text.empty());
-        EXPECT_EQ(Content.Text, Case.Text);
+        TTextFileContent Content = LoadTextFile(Path, TEncodingMode::Auto, false);
+        const bool Readable = !Case.Text.empty();
+        EXPECT_EQ(Content.Mode, Readable ? TEncodingMode::Utf8 : TEncodingMode::Ansi);
+        EXPECT_EQ(Content.Read, Readable);
+        EXPECT_EQ(Content.Unreadable, !Readable);
+        EXPECT_EQ(Content.Text, Readable ? L"held" : L"");
+        // Apply's exclusive open finds it in use and reads nothing.
+        TTextFileContent ForApply = LoadTextFile(Path, TEncodingMode::Auto, true, TLoadAccess::Exclusive);
+        EXPECT_TRUE(ForApply.InUse);
+        EXPECT_FALSE(ForApply.Read);
+        EXPECT_FALSE(ForApply.Held.Valid());
     }
     // Once nobody holds it, the mark counts again.
     EXPECT_EQ(ResolveEncodingMode(emAuto, Path), emUtf8);
-    EXPECT_EQ(LoadTextFile(Path, emAuto, false).Text, L"held");
+    EXPECT_EQ(LoadTextFile(Path, TEncodingMode::Auto, false).Text, L"held");
 }
 
 // Reserved device names, a trailing dot or blank and a path beyond MAX_PATH are
@@ -249,8 +251,8 @@ TEST(TextFileReader, EveryNameReachesTheRealFile) {
         SCOPED_TRACE(testing::PrintToString(File));
         EXPECT_EQ(DetectBom(File), bomUtf8);
         EXPECT_EQ(ReadTextFile(File, emUtf8), L"text of it");
-        TTextFileContent Content = LoadTextFile(File, emAuto, false);
-        EXPECT_EQ(Content.Mode, emUtf8);
+        TTextFileContent Content = LoadTextFile(File, TEncodingMode::Auto, false);
+        EXPECT_EQ(Content.Mode, TEncodingMode::Utf8);
         EXPECT_EQ(Content.Text, L"text of it");
     }
 }

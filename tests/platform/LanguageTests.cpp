@@ -1,22 +1,12 @@
 #include "platform/Language.h"
 
-#include "base/TextMatching.h"
+#include "LocaleScope.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// Sets StartupLocale for one test and puts the recorded one back.
-class LocaleScope {
-public:
-    explicit LocaleScope(LCID Locale) : FSaved(StartupLocale) { StartupLocale = Locale; }
-    ~LocaleScope() { StartupLocale = FSaved; }
-
-private:
-    LCID FSaved;
-};
-
-constexpr LCID Swedish = 1053, English = 1033, SwedishFinland = 2077;
+constexpr LCID Swedish = SwedishLocale, English = EnglishLocale, SwedishFinland = 2077;
 
 TEST(Language, SwitchesAndLocaleChooseTheLanguage) {
     struct Case {

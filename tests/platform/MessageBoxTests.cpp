@@ -1,6 +1,7 @@
 #include "platform/MessageBoxes.h"
 
-#include "base/TextMatching.h"
+#include "BoxWatcher.h"
+#include "LocaleScope.h"
 
 #include <gtest/gtest.h>
 
@@ -12,77 +13,8 @@
 namespace {
 
 // What the test saw of a box, read when the box became active.
-struct SeenBox {
+struct SeenBox : TBoxWatcher::TBox {
     bool Shown = false;
-    HWND Owner = nullptr;
-    std::wstring Caption, Text;
-    HICON Icon = nullptr;
-    std::wstring Buttons;  // "O" OK, "C" Cancel, "Y" Yes, "N" No, in id order
-};
-
-constexpr int PressEscape = -1;
-constexpr int PressEnter = -2;  // the default button answers
-
-// Answers the next message box of this thread from a CBT hook: reads it, then
-// presses a button (or Escape) by posting to it.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(int Answer) : FAnswer(Answer) {
-        Current = this;
-        FHook = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
-    }
-    ~BoxAnswerer() {
-        UnhookWindowsHookEx(FHook);
-        Current = nullptr;
-    }
-    BoxAnswerer(const BoxAnswerer&) = delete;
-    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
-    const SeenBox& Seen() const { return FSeen; }
-
-private:
-    static std::wstring TextOf(HWND Window) {
-        wchar_t Buffer[512] = {};
-        GetWindowTextW(Window, Buffer, 512);
-        return Buffer;
-    }
-
-    static LRESULT CALLBACK Hook(int Code, WPARAM WParam, LPARAM LParam) {
-        BoxAnswerer* Self = Current;
-        if (Code == HCBT_ACTIVATE && Self && !Self->FSeen.Shown) {
-            HWND Box = reinterpret_cast<HWND>(WParam);
-            wchar_t Class[32] = {};
-            GetClassNameW(Box, Class, 32);
-            if (std::wstring(Class) == L"#32770") Self->Read(Box);
-        }
-        return CallNextHookEx(nullptr, Code, WParam, LParam);
-    }
-
-    void Read(HWND Box) {
-        FSeen.Shown = true;
-        FSeen.Owner = GetWindow(Box, GW_OWNER);
-        FSeen.Caption = TextOf(Box);
-        for (HWND Child = GetWindow(Box, GW_CHILD); Child; Child = GetWindow(Child, GW_HWNDNEXT)) {
-            wchar_t Class[32] = {};
-            GetClassNameW(Child, Class, 32);
-            if (std::wstring(Class) != L"Static") continue;
-            if ((GetWindowLongW(Child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-                FSeen.Icon = reinterpret_cast<HICON>(SendMessageW(Child, STM_GETICON, 0, 0));
-            else
-                FSeen.Text = TextOf(Child);
-        }
-        const std::pair<int, wchar_t> Ids[] = {{IDOK, L'O'}, {IDCANCEL, L'C'}, {IDYES, L'Y'}, {IDNO, L'N'}};
-        for (auto [Id, Letter] : Ids)
-            if (GetDlgItem(Box, Id)) FSeen.Buttons += Letter;
-        if (FAnswer == PressEscape || FAnswer == PressEnter)
-            PostMessageW(Box, WM_KEYDOWN, FAnswer == PressEscape ? VK_ESCAPE : VK_RETURN, 0);
-        else
-            PostMessageW(Box, WM_COMMAND, MAKEWPARAM(FAnswer, BN_CLICKED), 0);
-    }
-
-    static inline thread_local BoxAnswerer* Current = nullptr;
-    HHOOK FHook = nullptr;
-    int FAnswer;
-    SeenBox FSeen;
 };
 
 enum class Icon { Information, Error, Question };
@@ -108,7 +40,7 @@ struct BoxCase {
     int Result;
 };
 
-constexpr LCID Sv = 1053, En = 1033;
+constexpr LCID Sv = SwedishLocale, En = EnglishLocale;
 
 // Enter presses the default button, so those rows also show that the first button is the default.
 const BoxCase BoxCases[] = {
@@ -147,21 +79,21 @@ void RunBox(const BoxCase& Case, BoxRun& Run) {
     Run.Owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                 nullptr, nullptr);
     {
-        BoxAnswerer Answerer(Case.Answer);
+        TBoxWatcher Boxes;
+        Boxes.Answer(Case.Answer);
         Run.Result = Case.Show(Run.Owner);
-        Run.Seen = Answerer.Seen();
+        if (!Boxes.Boxes().empty()) Run.Seen = SeenBox{Boxes.Boxes().front(), true};
     }
     DestroyWindow(Run.Owner);
 }
 
 TEST(MessageBoxes, ShowTheirTextsIconsButtonsAndResults) {
-    const LCID Saved = StartupLocale;
     // Wine loads the shared system icons on first use; loading them here keeps
     // the box threads from racing to load them (one of them then shows no icon).
     for (Icon Kind : {Icon::Information, Icon::Error, Icon::Question}) ASSERT_NE(SystemIcon(Kind), nullptr);
     std::vector<BoxRun> Runs(std::size(BoxCases));
     for (LCID Locale : {Sv, En}) {
-        StartupLocale = Locale;  // read by the box threads only while they run
+        LocaleScope Language(Locale);  // read by the box threads only while they run
         std::vector<std::thread> Threads;
         for (size_t i = 0; i < std::size(BoxCases); ++i)
             if (BoxCases[i].Locale == Locale && BoxCases[i].Answer != PressEnter)
@@ -171,7 +103,6 @@ TEST(MessageBoxes, ShowTheirTextsIconsButtonsAndResults) {
             if (BoxCases[i].Locale == Locale && BoxCases[i].Answer == PressEnter)
                 std::thread(RunBox, std::cref(BoxCases[i]), std::ref(Runs[i])).join();
     }
-    StartupLocale = Saved;
     for (size_t i = 0; i < std::size(BoxCases); ++i) {
         const BoxCase& C = BoxCases[i];
         const BoxRun& Run = Runs[i];

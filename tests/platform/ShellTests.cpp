@@ -1,7 +1,8 @@
 #include "platform/Shell.h"
 
-#include "base/TextMatching.h"
+#include "LocaleScope.h"
 #include "TempFolder.h"
+#include "TextBytes.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -12,26 +13,10 @@
 
 namespace {
 
-std::wstring UpperText(std::wstring Text) {
-    if (!Text.empty()) CharUpperBuffW(Text.data(), static_cast<DWORD>(Text.size()));
-    return Text;
-}
-
-std::wstring TestFolder() {
-    wchar_t Buffer[MAX_PATH * 4];
-    DWORD Length = GetModuleFileNameW(nullptr, Buffer, MAX_PATH * 4);
-    std::wstring Path(Buffer, Length);
-    return Path.substr(0, Path.rfind(L'\\') + 1);
-}
-
-bool Exists(const std::wstring& Path) {
-    return GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Polls for a file to appear (a process start under Wine takes up to a second or two).
 bool WaitForFile(const std::wstring& Path) {
     for (int i = 0; i < 1500; ++i) {
-        if (Exists(Path)) return true;
+        if (PathExists(Path)) return true;
         Sleep(20);
     }
     return false;
@@ -55,7 +40,7 @@ TEST(Shell, SpecialFolderPathEndsWithABackslashOrFallsBack) {
     wchar_t Expected[MAX_PATH] = {};
     ASSERT_GT(GetEnvironmentVariableW(L"ProgramFiles", Expected, MAX_PATH), 0u);
     std::wstring ProgramFiles = SpecialFolderPath(CSIDL_PROGRAM_FILES, L"C:\\Fallback");
-    EXPECT_EQ(UpperText(ProgramFiles), UpperText(std::wstring(Expected) + L"\\"));
+    EXPECT_EQ(UpperCased(ProgramFiles), UpperCased(std::wstring(Expected) + L"\\"));
     std::wstring ProgramFilesX86 = SpecialFolderPath(CSIDL_PROGRAM_FILESX86, L"");
     ASSERT_FALSE(ProgramFilesX86.empty());
     EXPECT_EQ(ProgramFilesX86.back(), L'\\');
@@ -67,8 +52,8 @@ TEST(Shell, SpecialFolderPathEndsWithABackslashOrFallsBack) {
 
 TEST(Shell, RunCommandLineStartsTheProgramWithoutWaiting) {
     TempFolder Temp;
-    const std::wstring Helper = TestFolder() + L"qv_record_cmdline.exe";
-    ASSERT_TRUE(Exists(Helper));
+    const std::wstring Helper = TestProgramFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(PathExists(Helper));
     const std::wstring CommandLines[] = {
         L"\"" + Helper + L"\" \"" + Temp.Path() + Wide("Fil med blanksteg å.txt") + L"\"",
         // Found beside the running program, ".exe" added, as "NOTEPAD" is found in the system folders.
@@ -86,15 +71,13 @@ TEST(Shell, RunCommandLineStartsTheProgramWithoutWaiting) {
         SetEnvironmentVariableW(L"QV_RECORD_HOLD", HoldName.c_str());
         const DWORD HandlesBefore = HandleCount();
         RunCommandLine(CommandLine);
-        EXPECT_EQ(HandleCount(), HandlesBefore);    // process and thread handles closed at once
-        EXPECT_FALSE(Exists(Record + L".done"));    // the program is still held: nobody waited for it
+        EXPECT_EQ(HandleCount(), HandlesBefore);      // process and thread handles closed at once
+        EXPECT_FALSE(PathExists(Record + L".done"));  // the program is still held: nobody waited for it
         ASSERT_TRUE(WaitForFile(Record));
         SetEvent(Hold);
         EXPECT_TRUE(WaitForFile(Record + L".done"));
         CloseHandle(Hold);
-        FileBytes Bytes = ReadFileBytes(Record);
-        EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Bytes.Bytes.data()), Bytes.Bytes.size() / 2),
-                  CommandLine);
+        EXPECT_EQ(FromUtf16LE(ReadFileBytes(Record).Bytes), CommandLine);
     }
     SetEnvironmentVariableW(L"QV_RECORD_HOLD", nullptr);
 
@@ -105,7 +88,7 @@ TEST(Shell, RunCommandLineStartsTheProgramWithoutWaiting) {
     RunCommandLine(L"\"" + Temp.Path() + L"missing.exe\" \"" + Temp.Path() + L"x.txt\"");
     RunCommandLine(L"");
     EXPECT_EQ(HandleCount(), HandlesBefore);
-    EXPECT_FALSE(Exists(Record));
+    EXPECT_FALSE(PathExists(Record));
     SetEnvironmentVariableW(L"QV_RECORD_FILE", nullptr);
 }
 
@@ -208,14 +191,10 @@ protected:
         CoUninitialize();
     }
     void SetUp() override {
-        FSavedLocale = StartupLocale;
         SetApplicationWindow(App);
         SetErrorMode(0);
     }
-    void TearDown() override {
-        SetApplicationWindow(nullptr);
-        StartupLocale = FSavedLocale;
-    }
+    void TearDown() override { SetApplicationWindow(nullptr); }
     static HWND MakeWindow(int Left, int Top) {
         HWND Window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_BORDER, Left, Top, 200, 120, nullptr, nullptr,
                                       nullptr, nullptr);
@@ -225,18 +204,17 @@ protected:
 
     static inline HWND App = nullptr, Other = nullptr, Disabled = nullptr;
     TempFolder Temp;
-    LCID FSavedLocale = 0;
 };
 
 TEST_F(FolderDialog, OpensCentredWithTheFolderSelected) {
-    StartupLocale = 1033;
+    LocaleScope Language(EnglishLocale);
     const std::wstring Folder = Temp.MakeFolder(L"Vald mapp");
     FolderDialogDriver Driver(IDOK, Other);
     std::wstring Result = BrowseForFolder(Folder.substr(0, Folder.size() - 1), L"");
     const DialogSeen& Seen = Driver.Seen();
     ASSERT_TRUE(Seen.Found);
     EXPECT_EQ(Seen.SelectedName, L"Vald mapp");
-    EXPECT_EQ(UpperText(Result), UpperText(Folder));  // OK takes the preselected folder
+    EXPECT_EQ(UpperCased(Result), UpperCased(Folder));  // OK takes the preselected folder
 
     MONITORINFO Monitor{};
     Monitor.cbSize = sizeof(Monitor);
@@ -266,12 +244,12 @@ TEST_F(FolderDialog, CancelReturnsTheInitialFolder) {
         std::wstring Initial, Expected;
         const wchar_t* Title;
     } Cases[] = {
-        {1053, Missing, Missing + L"\\", L"Bläddra"},  // also: nothing preselected
-        {1033, L"", L"", L"Browse"},
+        {SwedishLocale, Missing, Missing + L"\\", L"Bläddra"},  // also: nothing preselected
+        {EnglishLocale, L"", L"", L"Browse"},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(testing::PrintToString(C.Initial));
-        StartupLocale = C.Locale;
+        LocaleScope Language(C.Locale);
         FolderDialogDriver Driver(IDCANCEL, Other);
         EXPECT_EQ(BrowseForFolder(C.Initial, L""), C.Expected);
         const DialogSeen& Seen = Driver.Seen();
@@ -292,7 +270,7 @@ TEST_F(FolderDialog, RootAndParent) {
     ASSERT_TRUE(Seen.Found);
     EXPECT_EQ(Seen.Owner, Other);
     EXPECT_TRUE(Contains(Seen.VisibleTexts, Wide("Välj")));
-    EXPECT_EQ(UpperText(Chosen), UpperText(Folder.substr(0, Folder.size() - 1)));
+    EXPECT_EQ(UpperCased(Chosen), UpperCased(Folder.substr(0, Folder.size() - 1)));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "settings/Settings.h"
 #include "settings/SettingsCatalogue.h"
 
+#include "SettingsLines.h"
 #include "TempFolder.h"
+#include "TextBytes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,11 +17,6 @@ using namespace std::string_literals;
 
 namespace {
 
-std::wstring Upper(std::wstring Text) {
-    if (!Text.empty()) CharUpperBuffW(Text.data(), static_cast<DWORD>(Text.size()));
-    return Text;
-}
-
 // A settings file in a fresh folder; every read and write of the test goes to it.
 class SettingsFile : public testing::Test {
 protected:
@@ -28,20 +25,7 @@ protected:
 
     void WriteIni(std::string_view Content) const { Temp.WriteFile(L"Quorvane.INI", Content); }
     std::string IniBytes() const { return ReadFileBytes(Ini).Bytes; }
-    std::vector<std::string> IniLines() const {
-        std::vector<std::string> Lines;
-        std::string Bytes = IniBytes();
-        size_t Start = 0;
-        while (Start < Bytes.size()) {
-            size_t End = Bytes.find('\n', Start);
-            if (End == std::string::npos) End = Bytes.size();
-            std::string Line = Bytes.substr(Start, End - Start);
-            if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-            if (!Line.empty()) Lines.push_back(Line);
-            Start = End + 1;
-        }
-        return Lines;
-    }
+    std::vector<std::string> IniLines() const { return SettingsLines(IniBytes()); }
 
     TempFolder Temp;
     std::wstring Ini = Temp.Path() + L"Quorvane.INI";
@@ -61,7 +45,7 @@ TEST(SettingsLocation, ExtensionAfterTheLastBackslashBecomesIni) {
 
     std::wstring Executable = ExecutablePath();
     ASSERT_GE(Executable.size(), 18u);
-    EXPECT_EQ(Upper(Executable.substr(Executable.size() - 18)), L"SETTINGS_TESTS.EXE");
+    EXPECT_EQ(UpperCased(Executable.substr(Executable.size() - 18)), L"SETTINGS_TESTS.EXE");
     EXPECT_EQ(SettingsFilePath(), SettingsFilePathFor(Executable));
 }
 
@@ -77,7 +61,7 @@ TEST(HexCodec, EncodesEveryCodeUnitAsFourUpperCaseDigits) {
     EXPECT_EQ(HexDecodeText(HexEncodeText(Everything)), Everything);
 }
 
-TEST(HexCodec, DecodesByTheGroupRules) {
+TEST(HexCodec, DecodesGroupsOfFourDigitsAndInvalidPairsAsZeroBytes) {
     struct Case {
         const wchar_t* Stored;
         std::wstring Expected;
@@ -95,7 +79,7 @@ TEST(HexCodec, DecodesByTheGroupRules) {
 }
 
 // The settings of one shut-down in the normal window state create the file line by line in this order.
-TEST_F(SettingsFile, FirstShutDownWritesTheCatalogueInOrder) {
+TEST_F(SettingsFile, FirstShutDownWritesEveryKeyInItsOrderAndReadsThemBack) {
     WriteMainSettings({L"C:\\Data", false, L"*.TXT", true, L"NOTEPAD", 0});
     WriteWindowState(false, {100, 80, 816, 639});
     std::vector<std::string> Expected = {
@@ -155,7 +139,7 @@ TEST_F(SettingsFile, MaximizedShutDownKeepsTheNormalRectangle) {
 }
 
 // Values written by hand, read as the window reads them at start-up.
-TEST_F(SettingsFile, HandWrittenValuesReadByTheRules) {
+TEST_F(SettingsFile, HandWrittenValuesInOddFormsAreReadAsAtStartUp) {
     WriteIni("[main]\r\n"
              "folder=\r\n"
              "Filters=*.TXT\r\n"
@@ -243,7 +227,7 @@ TEST_F(SettingsFile, IntegerAndBooleanParsing) {
     EXPECT_EQ(ReadSettingInteger(L"Main", L"Missing", -5), -5);
 }
 
-// Long strings are stored in full and now read back whole, whatever their length.
+// Long strings are stored in full and read back whole, whatever their length.
 TEST_F(SettingsFile, LongValuesReadBackWhole) {
     for (size_t Length : {511u, 512u, 600u, 20000u}) {
         std::wstring Folder = L"C:\\";
@@ -258,7 +242,7 @@ TEST_F(SettingsFile, LongValuesReadBackWhole) {
         // A long default comes back whole as well.
         EXPECT_EQ(ReadSettingString(L"Main", L"Missing", Folder), Folder) << Length;
     }
-    // A raw value of 2047 characters is not a whole number of groups, as before.
+    // A raw value of 2047 characters is not a whole number of groups: nothing is kept.
     WriteIni("[Main]\r\nFolder=" + std::string(2047, '4') + "\r\n");
     EXPECT_EQ(ReadSettingString(L"Main", L"Folder", L"default"), L"");
     WriteIni("[Main]\r\nFolder=" + std::string(2044, '4') + "\r\n");

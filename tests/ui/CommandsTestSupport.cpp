@@ -1,15 +1,11 @@
 #include "CommandsTestSupport.h"
 
-#include "base/TextMatching.h"
 #include "ui/Application.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <iterator>
-
-TLanguageScope::TLanguageScope(bool Swedish) : FOld(StartupLocale) { StartupLocale = Swedish ? 1053 : 1033; }
-TLanguageScope::~TLanguageScope() { StartupLocale = FOld; }
 
 TModifierScope::TModifierScope(TShiftState Shift) {
     GetKeyboardState(FOld);
@@ -25,9 +21,14 @@ TModifierScope::~TModifierScope() { SetKeyboardState(FOld); }
 
 void PressKey(HWND Control, WORD Key) {
     const bool Alt = GetKeyState(VK_MENU) < 0;
-    // Repeat count 1; with Alt the context bit, as the system sets it.
-    LPARAM Flags = 1 | (Alt ? (1 << 29) : 0);
-    PostMessageW(Control, Alt ? WM_SYSKEYDOWN : WM_KEYDOWN, Key, Flags);
+    // Alt makes a system key, except together with Ctrl (AltGr).
+    const bool System = Alt && GetKeyState(VK_CONTROL) >= 0;
+    // Repeat count 1; with Alt the context bit; on release the previous-state and
+    // transition bits, as the system sets them.
+    const LPARAM Down = 1 | (Alt ? (1 << 29) : 0);
+    const LPARAM Up = Down | (LPARAM{1} << 30) | (LPARAM{1} << 31);
+    PostMessageW(Control, System ? WM_SYSKEYDOWN : WM_KEYDOWN, Key, Down);
+    PostMessageW(Control, System ? WM_SYSKEYUP : WM_KEYUP, Key, Up);
     Pump();
 }
 
@@ -40,8 +41,8 @@ bool WaitForRunEnd(DWORD TimeoutMs) {
     const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
     for (;;) {
         ProcessMessages();
-        bool Ended = !WorkInProgress && (!SearchWorker || SearchWorker->Finished()) &&
-                     (!ApplyWorker || ApplyWorker->Finished());
+        bool Ended = !MainState.WorkInProgress && (!MainState.SearchWorker || MainState.SearchWorker->Finished()) &&
+                     (!MainState.ApplyWorker || MainState.ApplyWorker->Finished());
         if (Ended) {
             Pump();
             return true;
@@ -58,7 +59,7 @@ std::wstring BoxTexts(const TBoxWatcher& Watcher) {
 }
 
 TCommandWindowTest::TCommandWindowTest() {
-    ResetMainState();
+    MainState = TMainState{};
     // A chosen editor: no Notepad++ question at start-up.
     WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     Form = OpenMainWindow();
@@ -66,7 +67,7 @@ TCommandWindowTest::TCommandWindowTest() {
 
 TCommandWindowTest::~TCommandWindowTest() {
     Form.reset();
-    ResetMainState();
+    MainState = TMainState{};
     DeleteSettingsFile();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
-// Helpers for the window tests of the commands: the language of the moment,
-// modifier keys, keys and clicks sent to the real controls, and waiting for a
-// run to end while its events (and any result box) are served.
+// Helpers for the window tests of the commands: modifier keys, keys and clicks
+// sent to the real controls, and waiting for a run to end while its events (and
+// any result box) are served. The language of the moment is set with a LocaleScope.
 #include "WindowTestSupport.h"
 
+#include "LocaleScope.h"
 #include "TempFolder.h"
+#include "TextBytes.h"
 #include "ui/Application.h"
 
 #include <windows.h>
@@ -12,18 +14,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// Swedish or English messages for the scope (UseSwedish follows the start-up locale).
-class TLanguageScope {
-public:
-    explicit TLanguageScope(bool Swedish);
-    ~TLanguageScope();
-    TLanguageScope(const TLanguageScope&) = delete;
-    TLanguageScope& operator=(const TLanguageScope&) = delete;
-
-private:
-    LCID FOld;
-};
 
 // Holds Shift, Ctrl and Alt (a TShiftState) in this thread's key state for the scope.
 class TModifierScope {
@@ -37,8 +27,9 @@ private:
     BYTE FOld[256];
 };
 
-// A key pressed in Control as the keyboard would deliver it (WM_SYSKEYDOWN when
-// Alt is held), then the queue served.
+// A key pressed and released in Control as the keyboard would deliver it
+// (WM_SYSKEYDOWN and WM_SYSKEYUP when Alt is held without Ctrl), then the queue
+// served through the program's own message handling, which makes the characters.
 void PressKey(HWND Control, WORD Key);
 // A click on a button through the button itself, then the queue served.
 void Click(HWND Button);

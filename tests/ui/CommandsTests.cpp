@@ -15,8 +15,6 @@
 
 namespace {
 
-const std::string Utf8Bom = "\xEF\xBB\xBF";
-
 // The program's texts, written out here so that a wrong word in the program shows.
 struct TTexts {
     bool Swedish;
@@ -72,11 +70,11 @@ protected:
         EXPECT_EQ(TextOf(Form->txtTextToFind), TextToFind);
         EXPECT_EQ(TextOf(Form->txtReplaceWith), ReplaceWith);
         EXPECT_EQ(Form->Caption(), ApplicationTitle());
-        EXPECT_FALSE(WorkInProgress);
+        EXPECT_FALSE(MainState.WorkInProgress);
         EXPECT_TRUE(IsWindowEnabled(Form->btnSearch));
     }
 
-    TLanguageScope FLanguage{GetParam().Swedish};
+    LocaleScope FLanguage{LanguageLocale(GetParam().Swedish)};
 };
 
 enum class TOutcome { Folder, Filters, Ansi, TextToFind, Same, Question, SearchRuns };
@@ -140,11 +138,11 @@ TEST_P(CommandsInLanguage, InputChecksInOrderWithTheirMessages) {
         SCOPED_TRACE(Case.Name);
         const std::wstring TextToFind = Wide(Case.TextToFind), ReplaceWith = Wide(Case.ReplaceWith);
         SetInputs(FolderOf(Case, Fixture.Path()), Wide(Case.Filters), TextToFind, ReplaceWith, Case.CaseSensitive);
-        CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
+        MainState.CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
         ComposeModeTitle();
         MarkState();
-        TWorkThreadSearch* SearchBefore = SearchWorker.get();
-        TWorkThreadApply* ApplyBefore = ApplyWorker.get();
+        TWorkThreadSearch* SearchBefore = MainState.SearchWorker.get();
+        TWorkThreadApply* ApplyBefore = MainState.ApplyWorker.get();
 
         TBoxWatcher Boxes;
         Boxes.Answer(IDNO);  // the question, where it comes
@@ -175,8 +173,8 @@ TEST_P(CommandsInLanguage, InputChecksInOrderWithTheirMessages) {
             EXPECT_EQ(Boxes.Boxes()[0].Caption, Wide(T.ConfirmCaption));
         }
         ExpectStateKept(TextToFind, ReplaceWith);
-        EXPECT_EQ(SearchWorker.get(), SearchBefore);
-        EXPECT_EQ(ApplyWorker.get(), ApplyBefore);
+        EXPECT_EQ(MainState.SearchWorker.get(), SearchBefore);
+        EXPECT_EQ(MainState.ApplyWorker.get(), ApplyBefore);
     }
     EXPECT_EQ(ReadFileBytes(Fixture.Path() + L"a.txt").Bytes, Utf8Bom + "abc \xE2\x82\xAC \xC3\xA9");
 }
@@ -203,7 +201,7 @@ TEST_P(CommandsInLanguage, AnEmptyReplacementAsksTwiceAndDecliningEitherChangesN
             EXPECT_EQ(Boxes.Boxes()[1].Text, Wide(T.WarningText));
         }
         ExpectStateKept(L"abc", L"");
-        EXPECT_EQ(ApplyWorker, nullptr);
+        EXPECT_EQ(MainState.ApplyWorker, nullptr);
         EXPECT_EQ(ReadFileBytes(File).Bytes, Content);
     }
     // Yes and OK: every occurrence is deleted.
@@ -239,22 +237,22 @@ TEST_P(CommandsInLanguage, ASearchRunsAndReturnsToIdle) {
     EXPECT_TRUE(IsWindowEnabled(Form->llURL));
     EXPECT_FALSE(GetMenuState(Form->mnuMainFile, TfrmMain::mnuMainFileQuit, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_TRUE(BusyCursorShown());
-    EXPECT_TRUE(WorkInProgress);
+    EXPECT_TRUE(MainState.WorkInProgress);
     EXPECT_EQ(Form->FileItemCount(), 0);
     EXPECT_EQ(TextOf(Form->lblFiles), Wide(T.EmptyLabel));
-    ASSERT_NE(SearchWorker, nullptr);
+    ASSERT_NE(MainState.SearchWorker, nullptr);
 
     // The window's handlers, observed from around them.
     std::vector<std::wstring> Captions;
     int ProgressEvents = 0, Redraws = 0, Changes = 0;
     std::int32_t Last = Form->ProgressTag();
-    auto ShowFilter = SearchWorker->OnSearchShowCurrentFilter;
-    SearchWorker->OnSearchShowCurrentFilter = [&](std::wstring Filter) {
+    auto ShowFilter = MainState.SearchWorker->OnSearchShowCurrentFilter;
+    MainState.SearchWorker->OnSearchShowCurrentFilter = [&](std::wstring Filter) {
         ShowFilter(Filter);
         Captions.push_back(Form->Caption());
     };
-    auto Progress = SearchWorker->OnSearchProgress;
-    SearchWorker->OnSearchProgress = [&](std::int32_t Value) {
+    auto Progress = MainState.SearchWorker->OnSearchProgress;
+    MainState.SearchWorker->OnSearchProgress = [&](std::int32_t Value) {
         HBITMAP Before = ImagePicture(Form->ImageProgress);
         Progress(Value);
         HBITMAP After = ImagePicture(Form->ImageProgress);
@@ -278,7 +276,7 @@ TEST_P(CommandsInLanguage, ASearchRunsAndReturnsToIdle) {
     // Idle again.
     for (HWND Control : RunControls) EXPECT_TRUE(IsWindowEnabled(Control));
     EXPECT_FALSE(BusyCursorShown());
-    EXPECT_FALSE(WorkInProgress);
+    EXPECT_FALSE(MainState.WorkInProgress);
     EXPECT_EQ(Form->Caption(), Title);
     EXPECT_EQ(Form->ProgressTag(), 0);
     EXPECT_EQ(GetFocus(), Form->btnSearch);
@@ -347,7 +345,7 @@ TEST_P(CommandsInLanguage, AnApplyEmptiesBothBoxesFocusesTheTextAndAlwaysReports
     Click(Form->btnSearch);
     ASSERT_TRUE(WaitForRunEnd());
     ASSERT_EQ(Form->FileItemCount(), 2);
-    TWorkThreadSearch* Search = SearchWorker.get();
+    TWorkThreadSearch* Search = MainState.SearchWorker.get();
 
     {
         SetInputs(Fixture.Path(), L"*.TXT", L"abc", L"xyz", true);
@@ -369,7 +367,7 @@ TEST_P(CommandsInLanguage, AnApplyEmptiesBothBoxesFocusesTheTextAndAlwaysReports
         EXPECT_EQ(Form->FileItemCount(), 0);
         EXPECT_EQ(TextOf(Form->lblFiles), Wide(T.EmptyLabel));
         EXPECT_EQ(Form->Caption(), ApplicationTitle());
-        EXPECT_EQ(SearchWorker.get(), Search);  // the other kind's worker is left alone
+        EXPECT_EQ(MainState.SearchWorker.get(), Search);  // the other kind's worker is left alone
     }
 
     // Nothing to change is reported too.
@@ -386,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, CommandsInLanguage, testing::ValuesIn(Languag
 
 class Commands : public testing::Test, protected TCommandWindowTest {
 protected:
-    TLanguageScope FLanguage{false};
+    LocaleScope FLanguage{EnglishLocale};
 };
 
 // Counts of a thousand and more are grouped with the user's separator in the
@@ -423,9 +421,9 @@ TEST_F(Commands, LargeCountsAreGroupedEverywhere) {
 
     // The result messages.
     TBoxWatcher Boxes;
-    WorkInProgress = true;
+    MainState.WorkInProgress = true;
     Form->ApplyReturnValues(1234, 56789, 1000);
-    WorkInProgress = true;
+    MainState.WorkInProgress = true;
     Form->ClearFileList();
     Form->SearchReturnValues(4321);
     ASSERT_EQ(Boxes.Boxes().size(), 2u);
@@ -435,7 +433,8 @@ TEST_F(Commands, LargeCountsAreGroupedEverywhere) {
     EXPECT_EQ(Boxes.Boxes()[1].Text, L"No files were matched. Number of skipped files: 4" + S + L"321.");
 }
 
-// The Swedish and English result messages of the table, through the handlers.
+// The Swedish and English result messages of Apply, with and without changed and skipped
+// files, through the handler.
 TEST_F(Commands, ApplyResultMessagesInBothLanguages) {
     struct {
         bool Swedish;
@@ -453,14 +452,14 @@ TEST_F(Commands, ApplyResultMessagesInBothLanguages) {
          "Done. Number of files that were changed: 2. In total 5 replacement(s). Number of skipped files: 1."},
     };
     for (const auto& Case : Cases) {
-        TLanguageScope Language(Case.Swedish);
+        LocaleScope Language(LanguageLocale(Case.Swedish));
         TBoxWatcher Boxes;
-        WorkInProgress = true;
+        MainState.WorkInProgress = true;
         Form->ApplyReturnValues(Case.Changed, Case.Replaced, Case.Skipped);
         ASSERT_EQ(Boxes.Boxes().size(), 1u);
         EXPECT_EQ(Boxes.Boxes()[0].Text, Wide(Case.Text));
         EXPECT_EQ(Boxes.Boxes()[0].Caption, L"Information");
-        EXPECT_FALSE(WorkInProgress);
+        EXPECT_FALSE(MainState.WorkInProgress);
     }
 }
 
@@ -473,7 +472,7 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
         SCOPED_TRACE(Apply ? "apply" : "search");
         if (!Form->Handle()) {
             Form.reset();
-            ResetMainState();
+            MainState = TMainState{};
             Form = OpenMainWindow();
         }
         DeleteSettingsFile();
@@ -481,25 +480,25 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         Click(Apply ? Form->btnApply : Form->btnSearch);
-        ASSERT_TRUE(WorkInProgress);
+        ASSERT_TRUE(MainState.WorkInProgress);
         int Events = 0, Added = 0;
         auto Close = [&](std::int32_t) {
             if (++Events == 3) Form->Close();
         };
         if (Apply) {
-            auto Progress = ApplyWorker->OnApplyProgress;
-            ApplyWorker->OnApplyProgress = [&, Progress](std::int32_t Value) {
+            auto Progress = MainState.ApplyWorker->OnApplyProgress;
+            MainState.ApplyWorker->OnApplyProgress = [&, Progress](std::int32_t Value) {
                 Progress(Value);
                 Close(Value);
             };
         } else {
-            auto Progress = SearchWorker->OnSearchProgress;
-            SearchWorker->OnSearchProgress = [&, Progress](std::int32_t Value) {
+            auto Progress = MainState.SearchWorker->OnSearchProgress;
+            MainState.SearchWorker->OnSearchProgress = [&, Progress](std::int32_t Value) {
                 Progress(Value);
                 Close(Value);
             };
-            auto AddFile = SearchWorker->OnSearchAddFile;
-            SearchWorker->OnSearchAddFile = [&, AddFile](std::wstring FileName, std::int32_t Occurences,
+            auto AddFile = MainState.SearchWorker->OnSearchAddFile;
+            MainState.SearchWorker->OnSearchAddFile = [&, AddFile](std::wstring FileName, std::int32_t Occurences,
                                                          std::int32_t Total) {
                 AddFile(std::move(FileName), Occurences, Total);
                 ++Added;
@@ -512,8 +511,8 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
         ASSERT_EQ(Form->Handle(), nullptr);
         EXPECT_TRUE(ApplicationTerminated());
         // The worker was released by the window and did not finish the run.
-        EXPECT_EQ(SearchWorker, nullptr);
-        EXPECT_EQ(ApplyWorker, nullptr);
+        EXPECT_EQ(MainState.SearchWorker, nullptr);
+        EXPECT_EQ(MainState.ApplyWorker, nullptr);
         EXPECT_EQ(Boxes.Boxes().size(), Apply ? 1u : 0u) << BoxTexts(Boxes);  // the question only
         if (Apply) {
             int Changed = 0;

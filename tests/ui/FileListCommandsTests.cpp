@@ -14,37 +14,13 @@
 
 namespace {
 
-const std::string Utf8Bom = "\xEF\xBB\xBF";
-
-std::wstring TestFolder() {
-    wchar_t Buffer[MAX_PATH * 4];
-    DWORD Length = GetModuleFileNameW(nullptr, Buffer, MAX_PATH * 4);
-    std::wstring Path(Buffer, Length);
-    return Path.substr(0, Path.rfind(L'\\') + 1);
-}
-
-std::wstring Upper(std::wstring Text) {
-    CharUpperBuffW(Text.data(), static_cast<DWORD>(Text.size()));
-    return Text;
-}
-
-bool Exists(const std::wstring& Path) { return GetFileAttributesW(Path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // The recorder writes its command line (UTF-16) to QV_RECORD_FILE.
 std::wstring WaitForRecord(const std::wstring& Record) {
-    for (int i = 0; i < 1000 && !Exists(Record); ++i) {
+    for (int i = 0; i < 1000 && !PathExists(Record); ++i) {
         ProcessMessages();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
-    FileBytes Bytes = ReadFileBytes(Record);
-    return std::wstring(reinterpret_cast<const wchar_t*>(Bytes.Bytes.data()), Bytes.Bytes.size() / 2);
-}
-
-std::string Utf8(const std::wstring& Text) {
-    int Length = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
-    std::string Result(static_cast<size_t>(Length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Length, nullptr, nullptr);
-    return Result;
+    return FromUtf16LE(ReadFileBytes(Record).Bytes);
 }
 
 class FileListCommands : public testing::Test, protected TCommandWindowTest {
@@ -57,7 +33,7 @@ protected:
     }
     // F-keys are pressed in a control; the window sees them first.
     void Press(WORD Key) { PressKey(Form->txtFilters, Key); }
-    TLanguageScope FLanguage{false};
+    LocaleScope FLanguage{EnglishLocale};
 };
 
 TEST_F(FileListCommands, F8CyclesTheModesAndTheTitleAndLeavesAnUnknownModeAlone) {
@@ -67,30 +43,30 @@ TEST_F(FileListCommands, F8CyclesTheModesAndTheTitleAndLeavesAnUnknownModeAlone)
     ASSERT_EQ(Form->Caption(), L"Quorvane 1.70 (Auto)");
     for (std::int32_t i = 0; i < 4; ++i) {
         Press(VK_F8);
-        EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), (i + 1) % 4);
+        EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), (i + 1) % 4);
         EXPECT_EQ(Form->Caption(), Titles[i]);
         EXPECT_EQ(ApplicationTitle(), Titles[i]);
     }
     // A mode from an edited settings file has no label and no successor.
-    CurrentEncodingMode = EncodingModeFromStored(7);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(7);
     SetApplicationTitle(Base);
     Press(VK_F8);
-    EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 7);
+    EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 7);
     EXPECT_EQ(Form->Caption(), Base);
     // During a run the keys do nothing.
-    CurrentEncodingMode = EncodingModeFromStored(2);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(2);
     ComposeModeTitle();
-    WorkInProgress = true;
+    MainState.WorkInProgress = true;
     TBoxWatcher Boxes;
     for (WORD Key : {VK_F8, VK_F4, VK_F12}) Press(Key);
-    WorkInProgress = false;
-    EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 2);
+    MainState.WorkInProgress = false;
+    EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 2);
     EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
 }
 
 TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExporting) {
     Form->AppendFileItem(L"a.txt", L"1");  // F4 would export
-    EditorPath = L"NOTEPAD";
+    MainState.EditorPath = L"NOTEPAD";
     const std::wstring Caption = Form->Caption();
     TBoxWatcher Boxes;
     // A dialog that should not have come is cancelled (and recorded).
@@ -102,9 +78,9 @@ TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExpor
             SCOPED_TRACE(testing::Message() << "shift " << Shift << " key " << Key);
             TModifierScope Modifiers(Shift);
             Press(Key);
-            EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 0);
+            EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 0);
             EXPECT_EQ(Form->Caption(), Caption);
-            EXPECT_EQ(EditorPath, L"NOTEPAD");
+            EXPECT_EQ(MainState.EditorPath, L"NOTEPAD");
             EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
         }
     }
@@ -122,7 +98,7 @@ TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExpor
 
 TEST_F(FileListCommands, AnEmptyListCannotBeExportedInEitherLanguage) {
     for (bool Swedish : {true, false}) {
-        TLanguageScope Language(Swedish);
+        LocaleScope Language(LanguageLocale(Swedish));
         TBoxWatcher Boxes;
         Press(VK_F4);
         ASSERT_EQ(Boxes.Boxes().size(), 1u);
@@ -183,7 +159,7 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
     };
     for (const auto& Case : Exports) {
         SCOPED_TRACE(Case.Swedish ? "Swedish" : "English");
-        TLanguageScope Language(Case.Swedish);
+        LocaleScope Language(LanguageLocale(Case.Swedish));
         Search(FolderText, Case.TextToFind);
         Form->sdTXT.FileName = Export;  // as if typed into the dialog
         TBoxWatcher Boxes;
@@ -196,7 +172,7 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
         EXPECT_EQ(Boxes.Boxes().size() > 2, Case.Answers.size() > 1) << BoxTexts(Boxes);
         EXPECT_EQ(Boxes.Boxes().back().Text,
                   Case.Swedish ? Wide("Fillistan är nu exporterad.") : L"The file list is now exported.");
-        EXPECT_EQ(ReadFileBytes(Export).Bytes, Utf8Bom + Utf8(Case.Expected));
+        EXPECT_EQ(ReadFileBytes(Export).Bytes, Utf8Bom + Narrow(Case.Expected));
         EXPECT_EQ(Form->sdTXT.FileName, L"");
     }
 
@@ -211,7 +187,7 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
     // A file held open by another program cannot be replaced: an error, never "exported".
     Form->AppendFileItem(L"more.txt", L"1");
     for (bool Swedish : {true, false}) {
-        TLanguageScope Language(Swedish);
+        LocaleScope Language(LanguageLocale(Swedish));
         UniqueFile Holder(
             CreateFileW(ExtendedPath(Export).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(Holder.Valid());
@@ -231,14 +207,14 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
 // Opening the selected file: the quoted editor and the quoted path, started by
 // a double click or Enter, nothing without a selection.
 TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
-    const std::wstring Recorder = TestFolder() + L"qv_record_cmdline.exe";
-    ASSERT_TRUE(Exists(Recorder)) << "the command-line recorder of the platform tests is missing";
+    const std::wstring Recorder = TestProgramFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(PathExists(Recorder)) << "the command-line recorder of the platform tests is missing";
     Fixture.WriteFile(L"docs\\a.txt", "");
     Fixture.WriteFile(L"docs\\sub\\b.txt", "");
     const std::wstring Folder = Fixture.Path() + L"docs";
     Search(Folder, L"");
     ASSERT_EQ(Form->FileItemCount(), 2);
-    EditorPath = Recorder;
+    MainState.EditorPath = Recorder;
     auto Record = [&](const wchar_t* Name) {
         const std::wstring Path = Fixture.Path() + Name;
         SetEnvironmentVariableW(L"QV_RECORD_FILE", Path.c_str());
@@ -278,79 +254,125 @@ TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
     // here a recorder named NOTEPAD.EXE found in the current folder.
     TempFolder Current;
     ASSERT_TRUE(CopyFileW(Recorder.c_str(), (Current.Path() + L"NOTEPAD.EXE").c_str(), FALSE));
-    wchar_t OldCurrent[MAX_PATH * 2];
-    GetCurrentDirectoryW(MAX_PATH * 2, OldCurrent);
-    SetCurrentDirectoryW(Current.Path().c_str());
-    EditorPath.clear();
+    CurrentFolderScope InCurrent(Current.Path());
+    MainState.EditorPath.clear();
     ListView_SetItemState(Form->lvFiles, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     const std::wstring Entered = Record(L"entered.rec");
     PressKey(Form->lvFiles, VK_RETURN);
     EXPECT_EQ(WaitForRecord(Entered), L"\"NOTEPAD\" \"" + Folder + L"\\a.txt\"");
-    SetCurrentDirectoryW(OldCurrent);
     SetEnvironmentVariableW(L"QV_RECORD_FILE", nullptr);
     // Started before the others, had it been started at all.
-    EXPECT_FALSE(Exists(Nothing));
+    EXPECT_FALSE(PathExists(Nothing));
 }
 
+// Ctrl+A pressed in the multi-line boxes: alone it selects all; with Shift or Alt
+// it selects nothing and types nothing.
 TEST_F(FileListCommands, CtrlAAloneSelectsAllOfTheMultiLineBox) {
     struct {
         TShiftState Shift;
         bool SelectsAll;
-    } Cases[] = {{ssCtrl, true}, {ssCtrl | ssShift, false}, {ssCtrl | ssAlt, false}, {0, false}, {ssShift, false}};
+    } Cases[] = {{ssCtrl, true}, {ssCtrl | ssShift, false}, {ssCtrl | ssAlt, false}};
     for (HWND Box : {Form->txtTextToFind, Form->txtReplaceWith}) {
         for (const auto& Case : Cases) {
             SCOPED_TRACE(testing::Message() << (Box == Form->txtTextToFind ? "find" : "replace") << " shift "
                                             << Case.Shift);
             SetWindowTextW(Box, L"one\r\ntwo");
+            SetFocus(Box);
             SendMessageW(Box, EM_SETSEL, 2, 2);
-            WORD Key = 'A';
-            if (Box == Form->txtTextToFind) Form->txtTextToFindKeyDown(Key, Case.Shift);
-            else Form->txtReplaceWithKeyDown(Key, Case.Shift);
-            EXPECT_EQ(Key, 'A');  // not consumed
+            {
+                TModifierScope Modifiers(Case.Shift);
+                PressKey(Box, 'A');
+            }
             DWORD Start = 0, End = 0;
             SendMessageW(Box, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
             EXPECT_EQ(Start, Case.SelectsAll ? 0u : 2u);
             EXPECT_EQ(End, Case.SelectsAll ? 8u : 2u);
+            EXPECT_EQ(TextOf(Box), L"one\r\ntwo");
         }
     }
-    // From the keyboard.
-    SetWindowTextW(Form->txtReplaceWith, L"abc");
-    SetFocus(Form->txtReplaceWith);
-    SendMessageW(Form->txtReplaceWith, EM_SETSEL, 1, 1);
-    {
-        TModifierScope Modifiers(ssCtrl);
-        PressKey(Form->txtReplaceWith, 'A');
+}
+
+// Esc is no command of this window: in any box it leaves the window open, every
+// text as typed, the caret where it was and the list as listed.
+TEST_F(FileListCommands, EscInABoxDoesNothing) {
+    const std::wstring Folder = Fixture.Path();
+    SetInputs(Folder, L"*.TXT", L"one\r\ntwo", L"three\r\nfour", true);
+    Form->AppendFileItem(L"a.txt", L"1");
+    TBoxWatcher Boxes;
+    for (HWND Box : {Form->txtFolder, Form->txtFilters, Form->txtTextToFind, Form->txtReplaceWith}) {
+        SCOPED_TRACE(testing::Message() << "box " << GetDlgCtrlID(Box));
+        SetFocus(Box);
+        SendMessageW(Box, EM_SETSEL, 2, 2);
+        PressKey(Box, VK_ESCAPE);
+        ASSERT_NE(Form->Handle(), nullptr);
+        ASSERT_TRUE(IsWindowVisible(Form->Handle()));
+        EXPECT_EQ(GetFocus(), Box);
+        DWORD Start = 0, End = 0;
+        SendMessageW(Box, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
+        EXPECT_EQ(Start, 2u);
+        EXPECT_EQ(End, 2u);
+        EXPECT_EQ(TextOf(Form->txtFolder), Folder);
+        EXPECT_EQ(TextOf(Form->txtFilters), L"*.TXT");
+        EXPECT_EQ(TextOf(Form->txtTextToFind), L"one\r\ntwo");
+        EXPECT_EQ(TextOf(Form->txtReplaceWith), L"three\r\nfour");
+        EXPECT_EQ(Rows(), std::vector<std::wstring>{L"a.txt|1"});
     }
-    DWORD Start = 0, End = 0;
-    SendMessageW(Form->txtReplaceWith, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
-    EXPECT_EQ(Start, 0u);
-    EXPECT_EQ(End, 3u);
-    EXPECT_EQ(TextOf(Form->txtReplaceWith), L"abc");
+    EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
+}
+
+// The list follows the folder text, not every notification of its box: Ctrl+A
+// (which the box reports as a change) and the same text set again keep the
+// rows; a typed character, and the text typed back as it was, each empty it.
+TEST_F(FileListCommands, TheListEmptiesOnlyWhenTheFolderTextChanges) {
+    const std::wstring Folder = Fixture.Path();
+    SetInputs(Folder, L"*.TXT", L"", L"", true);
+    Form->AppendFileItem(L"a.txt", L"1");
+    SetFocus(Form->txtFolder);
+    SendMessageW(Form->txtFolder, EM_SETSEL, 2, 2);
+    for (TShiftState Shift : {TShiftState{ssCtrl}, TShiftState{ssCtrl | ssShift}}) {
+        TModifierScope Modifiers(Shift);
+        PressKey(Form->txtFolder, 'A');
+    }
+    SendMessageW(Form->txtFolder, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Folder.c_str()));
+    Pump();
+    EXPECT_EQ(TextOf(Form->txtFolder), Folder);
+    EXPECT_EQ(Rows(), std::vector<std::wstring>{L"a.txt|1"});
+
+    SendMessageW(Form->txtFolder, EM_SETSEL, Folder.size(), Folder.size());
+    PressKey(Form->txtFolder, 'X');
+    ASSERT_EQ(TextOf(Form->txtFolder), Folder + L"x");
+    EXPECT_EQ(Form->FileItemCount(), 0);
+    EXPECT_EQ(TextOf(Form->lblFiles), L"Files: (0 | #)");
+    Form->AppendFileItem(L"a.txt", L"1");
+    PressKey(Form->txtFolder, VK_BACK);
+    ASSERT_EQ(TextOf(Form->txtFolder), Folder);
+    EXPECT_EQ(Form->FileItemCount(), 0);
+    EXPECT_TRUE(Rows().empty());
 }
 
 // F12: the dialog starts at the chosen editor; OK takes the file, Cancel changes nothing.
 TEST_F(FileListCommands, F12ChoosesTheEditor) {
-    const std::wstring Recorder = TestFolder() + L"qv_record_cmdline.exe";
-    ASSERT_TRUE(Exists(Recorder));
+    const std::wstring Recorder = TestProgramFolder() + L"qv_record_cmdline.exe";
+    ASSERT_TRUE(PathExists(Recorder));
     for (bool Swedish : {true, false}) {
-        TLanguageScope Language(Swedish);
-        EditorPath = Recorder;
+        LocaleScope Language(LanguageLocale(Swedish));
+        MainState.EditorPath = Recorder;
         Form->odEditor.FileName.clear();
         TBoxWatcher Boxes;
         Boxes.Answer(IDCANCEL);
         Press(VK_F12);
         ASSERT_EQ(Boxes.Boxes().size(), 1u);
         EXPECT_EQ(Boxes.Boxes()[0].Caption, L"Browse");  // the window's language
-        EXPECT_EQ(EditorPath, Recorder);
+        EXPECT_EQ(MainState.EditorPath, Recorder);
         EXPECT_EQ(Form->odEditor.FileName, Recorder);
     }
     // No editor yet: the dialog keeps its last file name, and OK takes it.
-    EditorPath.clear();
+    MainState.EditorPath.clear();
     TBoxWatcher Boxes;
     Boxes.Answer(IDOK);
     Press(VK_F12);
     ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_EQ(Upper(EditorPath), Upper(Recorder));
+    EXPECT_EQ(UpperCased(MainState.EditorPath), UpperCased(Recorder));
 }
 
 // Browse: Cancel keeps the folder but adds the backslash, which is a change and
@@ -375,7 +397,7 @@ TEST_F(FileListCommands, TheFolderDialogFillsTheFolderBox) {
         Click(Form->btnBrowse);
         EXPECT_EQ(Boxes.Boxes().size(), 1u);
     }
-    EXPECT_EQ(Upper(TextOf(Form->txtFolder)), Upper(Folder));
+    EXPECT_EQ(UpperCased(TextOf(Form->txtFolder)), UpperCased(Folder));
     EXPECT_EQ(Form->FileItemCount(), 1);
 }
 

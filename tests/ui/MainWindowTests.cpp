@@ -1,9 +1,6 @@
 // The main window's texts in both languages, the title rule, Help, About, Quit,
 // keyboard navigation and focus.
-#include "WindowTestSupport.h"
-
-#include "base/TextMatching.h"
-#include "TempFolder.h"
+#include "CommandsTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <commdlg.h>
@@ -11,15 +8,6 @@
 #include <string>
 
 namespace {
-
-class LanguageScope {
-public:
-    explicit LanguageScope(bool Swedish) : FOld(StartupLocale) { StartupLocale = Swedish ? 1053 : 1033; }
-    ~LanguageScope() { StartupLocale = FOld; }
-
-private:
-    LCID FOld;
-};
 
 std::wstring MenuText(HMENU Menu, UINT Item, UINT Flag) {
     wchar_t Buffer[256] = L"";
@@ -80,7 +68,7 @@ const TLanguageTexts Languages[] = {
 class MainWindowTexts : public testing::TestWithParam<TLanguageTexts> {
 protected:
     void SetUp() override {
-        ResetMainState();
+        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }
@@ -88,7 +76,7 @@ protected:
         FForm.reset();
         DeleteSettingsFile();
     }
-    LanguageScope FLanguage{GetParam().Swedish};
+    LocaleScope FLanguage{LanguageLocale(GetParam().Swedish)};
     std::unique_ptr<TfrmMain> FForm;
 };
 
@@ -130,7 +118,7 @@ TEST_P(MainWindowTexts, HelpListsTheKeyboardShortcutsAndAboutNamesTheProgramWith
     // F1 goes through the window's accelerators.
     PostMessageW(FForm->txtFolder, WM_KEYDOWN, VK_F1, 0);
     Pump();
-    CurrentEncodingMode = EncodingModeFromStored(2);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(2);
     ComposeModeTitle();
     PostMessageW(FForm->Handle(), WM_COMMAND, TfrmMain::mnuMainHelpAbout, 0);
     Pump();
@@ -148,30 +136,30 @@ INSTANTIATE_TEST_SUITE_P(MainWindow, MainWindowTexts, testing::ValuesIn(Language
                              return Info.param.Swedish ? std::string("Swedish") : std::string("English");
                          });
 
-TEST(MainWindowTitle, ComposeModeTitleLabelsTheFourModesAndLeavesOthersAlone) {
+TEST(MainWindowTitle, ComposeModeTitleLabelsEachModeAndLeavesOtherValuesAlone) {
     struct {
         std::int32_t Mode;
         const wchar_t* Title;
     } Cases[] = {{0, L"Quorvane 1.70 (Auto)"}, {1, L"Quorvane 1.70 (ANSI)"}, {2, L"Quorvane 1.70 (UTF-16/LE)"},
                  {3, L"Quorvane 1.70 (UTF-8)"}};
-    ResetMainState();
-    BaseTitle = L"Quorvane 1.70";
+    MainState = TMainState{};
+    MainState.BaseTitle = L"Quorvane 1.70";
     for (const auto& Case : Cases) {
-        CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
+        MainState.CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
         ComposeModeTitle();
         EXPECT_EQ(ApplicationTitle(), Case.Title);
     }
     // No label for another value: the application title stays as it was.
-    CurrentEncodingMode = EncodingModeFromStored(7);
+    MainState.CurrentEncodingMode = EncodingModeFromStored(7);
     ComposeModeTitle();
     EXPECT_EQ(ApplicationTitle(), L"Quorvane 1.70 (UTF-8)");
-    ResetMainState();
+    MainState = TMainState{};
 }
 
 class MainWindowBehaviour : public testing::Test {
 protected:
     void SetUp() override {
-        ResetMainState();
+        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }
@@ -181,8 +169,7 @@ protected:
     }
     void PressKey(WORD Key) {
         ASSERT_TRUE(GetFocus()) << "no control has the focus";
-        PostMessageW(GetFocus(), WM_KEYDOWN, Key, 1);
-        Pump();
+        ::PressKey(GetFocus(), Key);
     }
     std::unique_ptr<TfrmMain> FForm;
 };
@@ -240,17 +227,11 @@ TEST_F(MainWindowBehaviour, TabAndShiftTabWalkTheControlsInTabOrder) {
         PressKey(VK_TAB);
         EXPECT_EQ(GetFocus(), Order[i % Count]) << "after " << i << " Tab";
     }
-    BYTE Keys[256];
-    GetKeyboardState(Keys);
-    BYTE Shifted[256];
-    std::copy(std::begin(Keys), std::end(Keys), Shifted);
-    Shifted[VK_SHIFT] = 0x80;
-    SetKeyboardState(Shifted);
+    TModifierScope Shift(ssShift);
     for (size_t i = 1; i <= Count; ++i) {
         PressKey(VK_TAB);
         EXPECT_EQ(GetFocus(), Order[(Count - i) % Count]) << "after " << i << " Shift+Tab";
     }
-    SetKeyboardState(Keys);
 }
 
 TEST_F(MainWindowBehaviour, MultiLineBoxesTakeEnterButNoTab) {
@@ -283,14 +264,10 @@ TEST_F(MainWindowBehaviour, TheFocusedControlHasTheFocusAgainAfterABoxCloses) {
 
 TEST_F(MainWindowBehaviour, CtrlQClosesTheWindowAndStoresTheSettings) {
     DeleteSettingsFile();
-    BYTE Keys[256];
-    GetKeyboardState(Keys);
-    BYTE Control[256];
-    std::copy(std::begin(Keys), std::end(Keys), Control);
-    Control[VK_CONTROL] = 0x80;
-    SetKeyboardState(Control);
-    PressKey('Q');
-    SetKeyboardState(Keys);
+    {
+        TModifierScope Control(ssCtrl);
+        PressKey('Q');
+    }
     Pump();
     EXPECT_EQ(FForm->Handle(), nullptr);
     EXPECT_TRUE(ApplicationTerminated());

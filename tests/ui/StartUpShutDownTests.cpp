@@ -4,7 +4,8 @@
 
 #include "base/TextMatching.h"
 #include "platform/Shell.h"
-#include "TempFolder.h"
+#include "SettingsLines.h"
+#include "TextBytes.h"
 #include "ui/WindowHelpers.h"
 
 #include <gtest/gtest.h>
@@ -17,28 +18,15 @@ namespace {
 
 using TLines = std::vector<std::string>;
 
-// Key names of the settings file's lines, in order.
-std::vector<std::string> Keys(const TLines& Lines) {
-    std::vector<std::string> Result;
-    for (const std::string& Line : Lines) Result.push_back(Line.substr(0, Line.find('=')));
-    return Result;
-}
-
-std::string ValueOf(const TLines& Lines, const std::string& Key) {
-    for (const std::string& Line : Lines)
-        if (Line.rfind(Key + "=", 0) == 0) return Line.substr(Key.size() + 1);
-    return "<missing>";
-}
-
 class StartUpShutDown : public testing::Test {
 protected:
     void SetUp() override {
-        ResetMainState();
+        MainState = TMainState{};
         DeleteSettingsFile();
     }
     void TearDown() override {
         DeleteSettingsFile();
-        ResetMainState();
+        MainState = TMainState{};
     }
     TEnvironment FDpi{L"QV_DPI", L"96"};
 };
@@ -51,12 +39,12 @@ TEST_F(StartUpShutDown, WithoutASettingsFileTheDesignValuesAndTheStartUpGeometry
     {
         auto Form = OpenMainWindow();
         EXPECT_EQ(Form->Caption(), L"Quorvane 1.70 (Auto)");
-        EXPECT_EQ(BaseTitle, L"Quorvane 1.70");
+        EXPECT_EQ(MainState.BaseTitle, L"Quorvane 1.70");
         EXPECT_EQ(TextOf(Form->txtFolder), L"");
         EXPECT_EQ(TextOf(Form->txtFilters), L"*.TXT");
         EXPECT_FALSE(TfrmMain::Checked(Form->cbRecursive));
         EXPECT_TRUE(TfrmMain::Checked(Form->cbCaseSensitive));
-        EXPECT_EQ(EditorPath, L"");
+        EXPECT_EQ(MainState.EditorPath, L"");
         RECT Outer{};
         GetWindowRect(Form->Handle(), &Outer);
         EXPECT_EQ(Outer.right - Outer.left, 800);
@@ -64,13 +52,13 @@ TEST_F(StartUpShutDown, WithoutASettingsFileTheDesignValuesAndTheStartUpGeometry
         EXPECT_EQ(Outer.left, (WorkArea.right - WorkArea.left - 800) / 2);
         EXPECT_EQ(Outer.top, (WorkArea.bottom - WorkArea.top - 600) / 2);
         // The minimum is the size as created, before the 800 x 600.
-        EXPECT_LT(InitialWidth, 800);
-        EXPECT_GT(InitialWidth, 593);
+        EXPECT_LT(MainState.InitialWidth, 800);
+        EXPECT_GT(MainState.InitialWidth, 593);
     }
     TLines Lines = SettingsFileLines();
-    EXPECT_EQ(Keys(Lines), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive",
-                                                     "Editor", "TextEncoding", "Left", "Top", "Width", "Height",
-                                                     "Maximized"}));
+    EXPECT_EQ(KeysOf(Lines), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive",
+                                                       "Editor", "TextEncoding", "Left", "Top", "Width", "Height",
+                                                       "Maximized"}));
     EXPECT_EQ(ValueOf(Lines, "Folder"), "");
     EXPECT_EQ(ValueOf(Lines, "Recursive"), "0");
     EXPECT_EQ(ValueOf(Lines, "Filters"), "002A002E005400580054");
@@ -82,12 +70,12 @@ TEST_F(StartUpShutDown, WithoutASettingsFileTheDesignValuesAndTheStartUpGeometry
     EXPECT_EQ(ValueOf(Lines, "Maximized"), "0");
 }
 
-TEST_F(StartUpShutDown, AFirstShutDownWritesTheWorkedExample) {
+TEST_F(StartUpShutDown, AFirstShutDownWritesEveryKeyInOrderButNotTheTexts) {
     {
         auto Form = OpenMainWindow();
         SetWindowTextW(Form->txtFolder, L"C:\\Data");
         SetWindowTextW(Form->txtTextToFind, L"never stored");
-        EditorPath = L"NOTEPAD";
+        MainState.EditorPath = L"NOTEPAD";
         MoveWindow(Form->Handle(), 100, 80, 816, 639, TRUE);
         Pump();
     }
@@ -107,9 +95,9 @@ TEST_F(StartUpShutDown, StoredValuesAreRestoredAndWrittenBack) {
         EXPECT_TRUE(TfrmMain::Checked(Form->cbRecursive));
         EXPECT_EQ(TextOf(Form->txtFilters), L"*.md");
         EXPECT_FALSE(TfrmMain::Checked(Form->cbCaseSensitive));
-        EXPECT_EQ(EditorPath, L"NOTEPAD");
+        EXPECT_EQ(MainState.EditorPath, L"NOTEPAD");
         // A mode outside 0..3 gets no label and is kept.
-        EXPECT_EQ(StoredEncodingMode(CurrentEncodingMode), 7);
+        EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 7);
         EXPECT_EQ(Form->Caption(), L"Quorvane 1.70");
         RECT Outer{};
         GetWindowRect(Form->Handle(), &Outer);
@@ -130,8 +118,8 @@ TEST_F(StartUpShutDown, AStoredWidthBelowTheMinimumOpensAtTheMinimum) {
     auto Form = OpenMainWindow();
     RECT Outer{};
     GetWindowRect(Form->Handle(), &Outer);
-    EXPECT_EQ(Outer.right - Outer.left, InitialWidth);
-    EXPECT_EQ(Outer.bottom - Outer.top, InitialHeight);
+    EXPECT_EQ(Outer.right - Outer.left, MainState.InitialWidth);
+    EXPECT_EQ(Outer.bottom - Outer.top, MainState.InitialHeight);
 }
 
 TEST_F(StartUpShutDown, AMaximizedWindowOpensMaximizedOverItsNormalBoundsAndStoresOnlyMaximized) {
@@ -159,9 +147,9 @@ TEST_F(StartUpShutDown, AMaximizedFirstShutDownWritesMaximizedAfterTextEncoding)
         ShowWindow(Form->Handle(), SW_MAXIMIZE);
         Pump();
     }
-    EXPECT_EQ(Keys(SettingsFileLines()), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters",
-                                                                   "CaseSensitive", "Editor", "TextEncoding",
-                                                                   "Maximized"}));
+    EXPECT_EQ(KeysOf(SettingsFileLines()), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters",
+                                                                     "CaseSensitive", "Editor", "TextEncoding",
+                                                                     "Maximized"}));
 }
 
 TEST_F(StartUpShutDown, AMinimizedWindowStoresTheBoundsItWouldBeRestoredTo) {
@@ -180,7 +168,7 @@ TEST_F(StartUpShutDown, AMinimizedWindowStoresTheBoundsItWouldBeRestoredTo) {
     EXPECT_EQ(ValueOf(Lines, "Maximized"), "0");
 }
 
-TEST(EncodingSwitches, TheFirstInPriorityOrderWinsWhateverTheCommandLineOrder) {
+TEST(EncodingSwitches, AutoBeforeAnsiBeforeUtf16BeforeUtf8WhateverTheCommandLineOrder) {
     struct {
         const wchar_t* CommandLine;
         std::int32_t Expected;
@@ -264,11 +252,11 @@ TEST_P(NotepadPlusPlusOffer, IsAskedAfterShowingAndDecidesTheStoredEditor) {
         }
         std::wstring Expected = Case.ExpectedProgram >= 0 ? Fakes.Programs()[static_cast<size_t>(Case.ExpectedProgram)]
                                 : Case.ExpectedProgram == -1 ? L"NOTEPAD" : L"";
-        EXPECT_EQ(EditorPath, Expected);
+        EXPECT_EQ(MainState.EditorPath, Expected);
     }
     // A choice made is not offered again.
     if (Case.ExpectedProgram != -2) {
-        ResetMainState();
+        MainState = TMainState{};
         auto Form = OpenMainWindow();
         EXPECT_EQ(Boxes.Boxes().size(), Case.Answer ? 1u : 0u);
     }

@@ -2,12 +2,11 @@
 
 #include "base/TextMatching.h"
 #include "settings/Settings.h"
+#include "SettingsLines.h"
 #include "TempFolder.h"
 #include "ui/Application.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace {
 
@@ -33,74 +32,14 @@ testing::Environment* const AnchorEnvironment = testing::AddGlobalTestEnvironmen
 
 }  // namespace
 
-TBoxWatcher* TBoxWatcher::Current = nullptr;
-
-TBoxWatcher::TBoxWatcher() {
-    Current = this;
-    FHook = SetWindowsHookExW(WH_CBT, &TBoxWatcher::HookProc, nullptr, GetCurrentThreadId());
-}
-
-TBoxWatcher::~TBoxWatcher() {
-    if (FHook) UnhookWindowsHookEx(FHook);
-    Current = nullptr;
-}
-
-LRESULT CALLBACK TBoxWatcher::HookProc(int Code, WPARAM WParam, LPARAM LParam) {
-    if (Code == HCBT_ACTIVATE && Current) {
-        HWND Window = reinterpret_cast<HWND>(WParam);
-        wchar_t ClassName[64] = L"";
-        GetClassNameW(Window, ClassName, 64);
-        if (std::wstring(ClassName) == L"#32770") {
-            TBox Box;
-            Box.ClassName = ClassName;
-            Box.Caption = TextOf(Window);
-            if (HWND Static = GetDlgItem(Window, 0xFFFF)) Box.Text = TextOf(Static);
-            Current->FBoxes.push_back(Box);
-            int Answer = IDOK;
-            if (!Current->FAnswers.empty()) {
-                Answer = Current->FAnswers.front();
-                Current->FAnswers.pop_front();
-            }
-            PostMessageW(Window, WM_COMMAND, MAKEWPARAM(Answer, BN_CLICKED), 0);
-        }
-    }
-    return CallNextHookEx(nullptr, Code, WParam, LParam);
-}
-
-void ResetMainState() {
-    CurrentEncodingMode = EncodingModeFromStored(0);
-    BaseTitle.clear();
-    InitialWidth = InitialHeight = InitialClientWidth = InitialClientHeight = 0;
-    GrowthWidth = GrowthHeight = 0;
-    EditorPath.clear();
-    SearchWorker.reset();
-    ApplyWorker.reset();
-    WorkInProgress = false;
-    SetApplicationTitle(ApplicationName);
-}
-
 void DeleteSettingsFile() { DeleteFileW(SettingsFilePath().c_str()); }
 
 void WriteSettingsFile(const std::string& Content) {
     DeleteSettingsFile();
-    HANDLE File = CreateFileW(SettingsFilePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (File == INVALID_HANDLE_VALUE) return;
-    DWORD Written = 0;
-    WriteFile(File, Content.data(), static_cast<DWORD>(Content.size()), &Written, nullptr);
-    CloseHandle(File);
+    WriteFileBytes(SettingsFilePath(), Content);
 }
 
-std::vector<std::string> SettingsFileLines() {
-    std::vector<std::string> Lines;
-    FileBytes Content = ReadFileBytes(SettingsFilePath());
-    std::istringstream Stream(Content.Bytes);
-    std::string Line;
-    while (std::getline(Stream, Line)) {
-        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-        if (!Line.empty()) Lines.push_back(Line);
-    }
-    return Lines;
-}
+std::vector<std::string> SettingsFileLines() { return SettingsLines(ReadFileBytes(SettingsFilePath()).Bytes); }
 
 void Pump() {
     for (int Round = 0; Round < 3; ++Round) ProcessMessages();
@@ -111,12 +50,6 @@ RECT BoundsOf(HWND Control) {
     GetWindowRect(Control, &Bounds);
     MapWindowPoints(nullptr, GetParent(Control), reinterpret_cast<POINT*>(&Bounds), 2);
     return Bounds;
-}
-
-std::wstring TextOf(HWND Control) {
-    wchar_t Buffer[1024] = L"";
-    GetWindowTextW(Control, Buffer, 1024);
-    return Buffer;
 }
 
 TEnvironment::TEnvironment(const wchar_t* Name, const wchar_t* Value) : FName(Name) {

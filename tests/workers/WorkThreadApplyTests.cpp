@@ -1,6 +1,7 @@
 #include "workers/WorkThreadApply.h"
 
 #include "TempFolder.h"
+#include "TextBytes.h"
 #include "base/UniqueHandle.h"
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
@@ -47,29 +48,6 @@ ApplyRun RunApply(const std::wstring& Folder, bool Recursive, const std::wstring
     return Run;
 }
 
-const std::string Utf8Bom = "\xEF\xBB\xBF";
-
-std::string Utf16(std::wstring_view Text) {
-    return "\xFF\xFE"s + std::string(reinterpret_cast<const char*>(Text.data()), Text.size() * 2);
-}
-
-std::string AnsiMark() {
-    return GetACP() == CP_UTF8 ? Utf8Bom : "";
-}
-
-// Names and bytes of the files directly in Folder.
-std::map<std::wstring, std::string> Contents(const std::wstring& Folder) {
-    std::map<std::wstring, std::string> Files;
-    WIN32_FIND_DATAW Data;
-    UniqueFind Find(FindFirstFileW(ExtendedPath(Folder + L"*").c_str(), &Data));
-    if (!Find) return Files;
-    do {
-        if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            Files[Data.cFileName] = ReadFileBytes(Folder + Data.cFileName).Bytes;
-    } while (FindNextFileW(Find.Get(), &Data));
-    return Files;
-}
-
 TEST(WorkThreadApply, ReplacesInOnePassAndCounts) {
     struct Case {
         const char* Name;
@@ -90,8 +68,8 @@ TEST(WorkThreadApply, ReplacesInOnePassAndCounts) {
         {"only the mark remains", Utf8Bom + "gone", L"gone", L"", true, Utf8Bom, 1},
         {"line breaks as they stand", Utf8Bom + "one\r\ntwo\none\ntwo", L"one\r\ntwo", L"1-2", true,
          Utf8Bom + "1-2\none\ntwo", 1},
-        {"UTF-16 stays UTF-16", Utf16(L"\u00E4pple \u00C4PPLE"), Wide("äpple"), L"pear", false,
-         Utf16(L"pear pear"), 2},
+        {"UTF-16 stays UTF-16", Utf16WithBom(L"\u00E4pple \u00C4PPLE"), Wide("äpple"), L"pear", false,
+         Utf16WithBom(L"pear pear"), 2},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -100,20 +78,20 @@ TEST(WorkThreadApply, ReplacesInOnePassAndCounts) {
         ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", C.Find, C.Replace, C.CaseSensitive, 0);
         EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0",
                                                          L"return 1 " + std::to_wstring(C.Replaced) + L" 0"}));
-        auto Files = Contents(Dir.Path());
+        auto Files = FolderFiles(Dir.Path());
         ASSERT_EQ(Files.size(), 1u);
         EXPECT_EQ(Files[L"f.txt"], C.After);
     }
 }
 
-TEST(WorkThreadApply, FileReachedThroughTwoFiltersIsProcessedTwice) {
+TEST(WorkThreadApply, FileReachedThroughTwoFiltersIsProcessedOnce) {
     TempFolder Dir;
     Dir.WriteFile(L"a.txt", Utf8Bom + "a");
     Dir.WriteFile(L"Sub\\b.txt", Utf8Bom + "-");
     ApplyRun Run = RunApply(Dir.Path(), true, L"*.txt; *.TXT", L"a", L"aa", true, 0);
     EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"progress 100", L"filter *.TXT",
-                                                     L"progress 0", L"progress 100", L"return 2 3 0"}));
-    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, Utf8Bom + "aaaa");
+                                                     L"progress 0", L"progress 100", L"return 1 1 0"}));
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, Utf8Bom + "aa");
     EXPECT_EQ(ReadFileBytes(Dir.Path() + L"Sub\\b.txt").Bytes, Utf8Bom + "-");
 }
 
@@ -129,7 +107,7 @@ TEST(WorkThreadApply, WritesBackInTheEncodingItWasReadIn) {
         {"UTF-8 without mark in UTF-8 mode gains the mark", 3, "x = 1\n", Utf8Bom + "y = 1\n"},
         {"UTF-8 without mark in automatic mode is ANSI", 0, "x \xC3\xA9\n", AnsiMark() + "y \xC3\xA9\n"},
         {"UTF-8 with mark in automatic mode", 0, Utf8Bom + "x \xC3\xA9", Utf8Bom + "y \xC3\xA9"},
-        {"UTF-16 in UTF-16 mode", 2, Utf16(L"x\r\n"), Utf16(L"y\r\n")},
+        {"UTF-16 in UTF-16 mode", 2, Utf16WithBom(L"x\r\n"), Utf16WithBom(L"y\r\n")},
         {"UTF-16 mark read as ANSI keeps its bytes", 1, "\xFF\xFEx\0"s, AnsiMark() + "\xFF\xFEy\0"s},
     };
     for (const Case& C : Cases) {
@@ -158,7 +136,7 @@ TEST(WorkThreadApply, FileWithoutTheTextKeepsItsBytesAndTime) {
     WIN32_FILE_ATTRIBUTE_DATA Data{};
     ASSERT_TRUE(GetFileAttributesExW(ExtendedPath(Path).c_str(), GetFileExInfoStandard, &Data));
     EXPECT_EQ(CompareFileTime(&Data.ftLastWriteTime, &Old), 0);
-    auto Files = Contents(Dir.Path());
+    auto Files = FolderFiles(Dir.Path());
     ASSERT_EQ(Files.size(), 1u);
     EXPECT_EQ(Files[L"other.txt"], "nothing to see");
 }
@@ -176,7 +154,7 @@ TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
     std::vector<Case> Cases = {
         {"UTF-32 mark in automatic mode", 0, "\xFF\xFE\0\0x\0\0\0"s, L"y", 1},
         {"UTF-16 BE mark in automatic mode", 0, "\xFE\xFF\0x"s, L"y", 1},
-        {"UTF-16 with an odd final byte", 2, Utf16(L"x x") + "!", L"y", 1},
+        {"UTF-16 with an odd final byte", 2, Utf16WithBom(L"x x") + "!", L"y", 1},
         {"invalid UTF-8 in UTF-8 mode", 3, "x \xC3\x28", L"y", 0},
         {"mode outside 0..3", 9, "x", L"y", 0},
         {"UTF-8 replacement with a lone surrogate", 3, "x", L"\xD800", 1},
@@ -206,7 +184,7 @@ TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
         Dir.WriteFile(L"f.txt", C.Bytes);
         ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", C.Replace, true, C.Mode);
         EXPECT_EQ(Run.Events.back(), L"return 0 0 " + std::to_wstring(C.Skipped));
-        auto Files = Contents(Dir.Path());
+        auto Files = FolderFiles(Dir.Path());
         ASSERT_EQ(Files.size(), 1u);
         EXPECT_EQ(Files[L"f.txt"], C.Bytes);
     }
@@ -216,13 +194,15 @@ TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
 // never as changed; the run goes on with the next file.
 TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
     {
-        SCOPED_TRACE("folder named TEMP-1.TMP");
+        SCOPED_TRACE("the swap is refused");
         TempFolder Dir;
         Dir.WriteFile(L"a.txt", "x");
-        Dir.MakeFolder(L"TEMP-1.TMP");
+        FileSystemCalls::ResetFaults();
+        FileSystemCalls::SetFaultPlan({1, false, FileSystemCalls::TFaultKind::Refuse, FileSystemCalls::TCallKind::Move});
         ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
+        FileSystemCalls::ResetFaults();
         EXPECT_EQ(Run.Events.back(), L"return 0 0 1");
-        EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, "x");
+        EXPECT_EQ(FolderFiles(Dir.Path()), (std::map<std::wstring, std::string>{{L"a.txt", "x"}}));
     }
     {
         SCOPED_TRACE("file held open without delete sharing");
@@ -234,7 +214,7 @@ TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
         ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
         Holder.Reset();
         EXPECT_EQ(Run.Events.back(), L"return 2 4 1");
-        auto Files = Contents(Dir.Path());
+        auto Files = FolderFiles(Dir.Path());
         EXPECT_EQ(Files, (std::map<std::wstring, std::string>{
                              {L"a.txt", AnsiMark() + "y y"}, {L"b.txt", "x x"}, {L"c.txt", AnsiMark() + "y y"}}));
     }
@@ -247,21 +227,22 @@ TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
         ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
         FileSystemCalls::ResetFaults();
         EXPECT_EQ(Run.Events.back(), L"return 2 2 1");
-        auto Files = Contents(Dir.Path());
+        auto Files = FolderFiles(Dir.Path());
         EXPECT_EQ(Files, (std::map<std::wstring, std::string>{
                              {L"a.txt", Utf8Bom + "y"}, {L"b.txt", Utf8Bom + "x"}, {L"c.txt", Utf8Bom + "y"}}));
     }
 }
 
-TEST(WorkThreadApply, ReadOnlyFileIsChangedAndItsOldContentStaysBeside) {
+TEST(WorkThreadApply, ReadOnlyFileIsLeftAloneAndCountedSkipped) {
     TempFolder Dir;
     const std::wstring Path = Dir.WriteFile(L"ro.txt", Utf8Bom + "x");
-    ASSERT_TRUE(SetFileAttributesW(ExtendedPath(Path).c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetAttributes(Path, FILE_ATTRIBUTE_READONLY));
     ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
-    EXPECT_EQ(Run.Events.back(), L"return 1 1 0");
-    auto Files = Contents(Dir.Path());
-    EXPECT_EQ(Files, (std::map<std::wstring, std::string>{{L"ro.txt", Utf8Bom + "y"}, {L"TEMP-1.TMP", Utf8Bom + "x"}}));
-    EXPECT_TRUE(GetFileAttributesW(ExtendedPath(Dir.Path() + L"TEMP-1.TMP").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Run.Events.back(), L"return 0 0 1");
+    auto Files = FolderFiles(Dir.Path());
+    EXPECT_EQ(Files, (std::map<std::wstring, std::string>{{L"ro.txt", Utf8Bom + "x"}}));
+    EXPECT_TRUE(FileAttributes(Path) & FILE_ATTRIBUTE_READONLY);
+    SetAttributes(Path, FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(WorkThreadApply, DeviceNamesAndTrailingDotAreOrdinaryFiles) {
@@ -269,7 +250,7 @@ TEST(WorkThreadApply, DeviceNamesAndTrailingDotAreOrdinaryFiles) {
     for (const wchar_t* Name : {L"aux.c", L"nul.txt", L"trail."}) Dir.WriteFile(Name, Utf8Bom + "x");
     ApplyRun Run = RunApply(Dir.Path(), false, L"*", L"x", L"y", true, 0);
     EXPECT_EQ(Run.Events.back(), L"return 3 3 0");
-    auto Files = Contents(Dir.Path());
+    auto Files = FolderFiles(Dir.Path());
     EXPECT_EQ(Files, (std::map<std::wstring, std::string>{
                          {L"aux.c", Utf8Bom + "y"}, {L"nul.txt", Utf8Bom + "y"}, {L"trail.", Utf8Bom + "y"}}));
 }
@@ -297,7 +278,7 @@ TEST(WorkThreadApply, TerminateFinishesTheCurrentFileThenOnlyReturns) {
                                 if (Line == L"progress 25") Worker.Terminate();
                             });
     EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"progress 25", L"return 2 2 0"}));
-    auto Files = Contents(Dir.Path());
+    auto Files = FolderFiles(Dir.Path());
     ASSERT_EQ(Files.size(), 6u);
     EXPECT_EQ(Files[L"f1.txt"], Utf8Bom + "y");
     EXPECT_EQ(Files[L"f2.txt"], Utf8Bom + "y");

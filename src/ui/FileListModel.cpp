@@ -1,0 +1,35 @@
+// The rows of the file list. The list view is virtual: the rows live in the
+// window object and the list asks for the text of each cell it shows.
+#include "ui/Main.h"
+
+#include <iterator>
+
+void TfrmMain::ClearFileList() {
+    FFileItems.clear();
+    ListView_SetItemCountEx(lvFiles, 0, 0);
+}
+
+void TfrmMain::AppendFileItem(std::wstring Caption, std::wstring CountText) {
+    FFileItems.push_back(TFileListItem{std::move(Caption), std::move(CountText)});
+    ListView_SetItemCountEx(lvFiles, static_cast<int>(FFileItems.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+}
+
+void TfrmMain::AppendFileItems(std::vector<TFileListItem>& Items) {
+    if (Items.empty()) return;
+    FFileItems.insert(FFileItems.end(), std::make_move_iterator(Items.begin()), std::make_move_iterator(Items.end()));
+    Items.clear();
+    ListView_SetItemCountEx(lvFiles, static_cast<int>(FFileItems.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+}
+
+std::int32_t TfrmMain::SelectedFileIndex() const {
+    return ListView_GetNextItem(lvFiles, -1, LVNI_SELECTED);
+}
+
+void TfrmMain::lvFilesGetDispInfo(NMLVDISPINFOW& Info) const {
+    if ((Info.item.mask & LVIF_TEXT) && Info.item.pszText && Info.item.cchTextMax > 0 && Info.item.iItem >= 0 &&
+        Info.item.iItem < FileItemCount()) {
+        const TFileListItem& Item = FileItem(Info.item.iItem);
+        const std::wstring& Text = Info.item.iSubItem == 0 ? Item.Caption : Item.CountText;
+        lstrcpynW(Info.item.pszText, Text.c_str(), Info.item.cchTextMax);
+    }
+}

@@ -1,0 +1,31 @@
+// The menu's commands (Quit, Keyboard shortcuts, About) and the home-page link.
+#include "platform/Language.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
+#include "ui/Main.h"
+
+void TfrmMain::mnuMainFileQuitClick() { Close(); }
+
+void TfrmMain::mnuMainHelpKeyboardShortcutsClick() {
+    bool Swedish = UseSwedish();
+    std::wstring Text = ChooseText(Swedish,
+                                   L"Tangentbordsgenvägar:\r\n\r\n"
+                                   L"F12 = Välj din redigerare.\r\n"
+                                   L"F8 = Växla mellan kodningslägena.\r\n"
+                                   L"F4 = Exportera fillistan.",
+                                   L"Keyboard shortcuts:\r\n\r\n"
+                                   L"F12 = Select your editor.\r\n"
+                                   L"F8 = Switch between the encoding modes.\r\n"
+                                   L"F4 = Export the file list.");
+    ShowInformation(FHandle, Text, ChooseText(Swedish, L"Tangentbordsgenvägar", L"Keyboard shortcuts"));
+}
+
+void TfrmMain::mnuMainHelpAboutClick() {
+    bool Swedish = UseSwedish();
+    std::wstring Text = ChooseText(Swedish, L"Quorvane är skapat av Quorvane-projektet: ",
+                                   L"Quorvane is made by the Quorvane project: ") +
+                        std::wstring(HomePageUrl);
+    ShowAbout(FHandle, Text, ChooseText(Swedish, L"Om", L"About") + L" " + MainState.BaseTitle);
+}
+
+void TfrmMain::llURLLinkClick(std::wstring_view Link) { OpenLink(Link); }

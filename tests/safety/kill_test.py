@@ -1,0 +1,270 @@
+"""replace --recursive killed at random moments, again and again, on a tree of
+files in every encoding and of every size: after each kill every file's name
+holds its complete old or its complete new bytes, nothing is missing, and the
+only other things left are TEMP-N.TMP files holding the start of some new
+content. A last run left alone finishes the job without leaving a TEMP file of
+its own.
+
+Half of the kills are TerminateProcess from another Windows process (the
+qv_kill_after helper), half SIGKILL of the Wine process from here. The moments
+are spread over the time an uninterrupted run takes, measured first on a copy.
+QV_SAFETY_SEED repeats a run's choices; the seed is printed."""
+
+import os
+import random
+import re
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from safety_support import (CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command, encode_file,
+                            expected_after_replace, fixture_folder, parse_apply_result, read_bytes, remove_tree,
+                            require_environment, run, running_programs, win_path, wine_command)
+
+FIND, REPLACE = "hello", "HOWDY"  # the new text holds no "hello": a second run changes nothing more
+FILE_COUNT = 210
+KILLS = 36
+RESET_EVERY = 3  # a fresh tree before every third kill; the kills between resume a killed run's work
+SUB_FOLDERS = ["", "sub1", "sub2", os.path.join("sub2", "deeper"), "sub3 with space"]
+KINDS = ["utf8bom", "utf8", "utf16le", "ansi", "ascii"]
+# Non-ASCII text per kind. A UTF-8 file without a mark is read as ANSI, so its
+# bytes must all be defined in code page 1252 for it to change at all.
+EXTRA_CHARACTERS = {
+    "utf8bom": "åäöéü€ß—漢字😀",
+    "utf8": "åäöéü€ß—漢字😀",
+    "utf16le": "åäöéü€ß—漢字😀Ωж",
+    "ansi": "åäöéü€ßÆ©",
+    "ascii": "",
+}
+WORDS = ["alpha", "beta", "gamma", "delta", "lorem", "ipsum", "text", "line", "word", "hell", "ello"]
+
+
+def make_text(rng, kind, length, with_find):
+    lines, size = [], 0
+    extra = EXTRA_CHARACTERS[kind]
+    while size < length:
+        words = [rng.choice(WORDS) for _ in range(rng.randint(3, 12))]
+        if extra and rng.random() < 0.3:
+            words.insert(rng.randrange(len(words) + 1), rng.choice(extra) * rng.randint(1, 3))
+        if with_find and rng.random() < 0.25:
+            words.insert(rng.randrange(len(words) + 1), FIND + rng.choice(["", "!", "x"]))
+        line = " ".join(words)
+        lines.append(line)
+        size += len(line) + 2
+    if with_find and not any(FIND in line for line in lines):
+        lines.insert(rng.randrange(len(lines) + 1), FIND)
+    return "\r\n".join(lines)
+
+
+def make_corpus(rng):
+    """relative path -> bytes: FILE_COUNT .txt files of mixed kinds and sizes
+    (empty to a few MB), and a few .md files the default filter leaves alone."""
+    corpus = {}
+    for i in range(FILE_COUNT):
+        kind = KINDS[i % len(KINDS)]
+        if i < 10:
+            length = 0
+        elif i < 14:
+            length = rng.randint(1_000_000, 3_000_000)
+        else:
+            length = rng.choice([rng.randint(1, 200), rng.randint(200, 8_000), rng.randint(8_000, 200_000)])
+        text = make_text(rng, kind, length, rng.random() < 0.8) if length else ""
+        data = encode_file(kind, text)
+        if kind == "utf8":
+            data.decode("cp1252")  # every byte defined in the ANSI code page (raises otherwise)
+        folder = SUB_FOLDERS[rng.randrange(len(SUB_FOLDERS))]
+        corpus[os.path.join(folder, f"f{i:03d}-{kind}.txt")] = data
+    for i in range(5):
+        corpus[os.path.join(SUB_FOLDERS[i], f"notes{i}.md")] = encode_file("ascii", make_text(rng, "ascii", 300, True))
+    return corpus
+
+
+def write_tree(root, corpus):
+    remove_tree(root)
+    os.makedirs(root)
+    for rel, data in corpus.items():
+        os.makedirs(os.path.join(root, os.path.dirname(rel)), exist_ok=True)
+        with open(os.path.join(root, rel), "wb") as f:
+            f.write(data)
+
+
+class Snapshot:
+    """Which files hold their new bytes, and the TEMP files present."""
+
+    def __init__(self, done, temps):
+        self.done = done
+        self.temps = temps
+
+
+def inspect_tree(root, corpus, expected):
+    """Every way the tree breaks the rule, and its snapshot."""
+    problems, done, temps = [], set(), {}
+    for rel, old in corpus.items():
+        path = os.path.join(root, rel)
+        if not os.path.isfile(path):
+            problems.append(f"{rel} is missing")
+            continue
+        data = read_bytes(path)
+        if data == expected[rel]:
+            done.add(rel)
+        elif data != old:
+            problems.append(f"{rel} holds neither its old nor its new bytes ({len(data)} bytes; old {len(old)}, "
+                            f"new {len(expected[rel])})")
+    folders = {os.path.dirname(rel) for rel in corpus}
+    for folder, dirs, files in os.walk(root):
+        rel_folder = os.path.relpath(folder, root)
+        rel_folder = "" if rel_folder == "." else rel_folder
+        for d in dirs:
+            if os.path.join(rel_folder, d) not in folders:
+                problems.append(f"a folder that was not there: {os.path.join(rel_folder, d)}")
+        for name in files:
+            rel = os.path.join(rel_folder, name)
+            if rel in corpus:
+                continue
+            if not TEMP_NAME.match(name):
+                problems.append(f"a file that was not there: {rel}")
+                continue
+            data = read_bytes(os.path.join(folder, name))
+            temps[rel] = len(data)
+            if not any(expected[r].startswith(data) for r in corpus if os.path.dirname(r) == rel_folder):
+                problems.append(f"{rel} ({len(data)} bytes) is not the start of any new content in its folder")
+    return problems, Snapshot(done, temps)
+
+
+def kill_by_terminate(root, delay_ms, token=None):
+    """qv_kill_after ends the run with TerminateProcess; (killed, helper's line)."""
+    done = run(wine_command(KILL_AFTER, str(delay_ms), win_path(CLI),
+                            *cli_args("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive")))
+    lines = [line for line in done.out.splitlines() if re.match(r"(terminated|ended) after", line)]
+    if done.rc != 0 or not lines:
+        raise AssertionError(f"qv_kill_after failed: exit code {done.rc}, output {done.out!r} {done.err!r}")
+    return lines[-1].startswith("terminated"), lines[-1], True
+
+
+def kill_by_signal(root, delay_ms, token):
+    """SIGKILL of the Wine process: scripts/wine-exec and the wine launcher both
+    exec, so the process started here becomes the Windows process itself. Also
+    whether the run was seen among the running programs just before (the check
+    that it is gone afterwards relies on seeing it)."""
+    process = subprocess.Popen(cli_command("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive"),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(delay_ms / 1000)
+    seen = bool(running_programs(token))
+    killed = process.poll() is None
+    if killed:
+        os.kill(process.pid, signal.SIGKILL)
+    rc = process.wait()
+    how = f"SIGKILL after {delay_ms} ms (exit status {rc})" if killed else f"ended first (exit code {rc})"
+    return killed, how, seen
+
+
+def measured_run_ms(root, corpus):
+    """How long an uninterrupted run takes from here and from qv_kill_after."""
+    # The first start of a program under Wine is slower than the others: a run
+    # on an empty folder first, so the yardstick is an ordinary start.
+    write_tree(root, {})
+    run(cli_command("replace", root, "--find", FIND, "--replace", REPLACE))
+    write_tree(root, corpus)
+    started = time.monotonic()
+    own = run(cli_command("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive"))
+    from_here = int((time.monotonic() - started) * 1000)
+    write_tree(root, corpus)
+    _, line, _ = kill_by_terminate(root, 600_000)
+    from_helper = int(re.search(r"after (\d+) ms", line)[1])
+    return own, from_here, from_helper
+
+
+def main():
+    require_environment()
+    seed = int(os.environ.get("QV_SAFETY_SEED", str(time.time_ns() % 1_000_000_007)))
+    print(f"seed {seed} (QV_SAFETY_SEED={seed} repeats this run)")
+    rng = random.Random(seed)
+    checks = Checks()
+    corpus = make_corpus(rng)
+    expected = {rel: (expected_after_replace(data, FIND, REPLACE) if rel.endswith(".txt") else data)
+                for rel, data in corpus.items()}
+    changing = [rel for rel in corpus if expected[rel] != corpus[rel]]
+    print(f"{len(corpus)} files, {sum(map(len, corpus.values())) / 1e6:.1f} MB, {len(changing)} to change")
+
+    with fixture_folder() as fixture:
+        token = os.path.basename(fixture)
+        root = os.path.join(fixture, "tree")
+
+        # The uninterrupted run on a copy: the yardstick for the kill moments, and
+        # proof that the expected bytes are what the program writes.
+        own, from_here, from_helper = measured_run_ms(root, corpus)
+        print(f"uninterrupted run: {from_here} ms from here, {from_helper} ms from qv_kill_after; {own.out.strip()}")
+        problems, snapshot = inspect_tree(root, corpus, expected)
+        checks.check("an uninterrupted run changes every file it should, as expected", not problems and
+                     snapshot.done == set(corpus) and not snapshot.temps, "; ".join(problems[:10]))
+
+        mid_run, tree_problems, survivors, unseen = 0, [], [], 0
+        snapshot = None
+
+        def kill_once(number, by_signal, delay_ms, reset):
+            nonlocal mid_run, snapshot, unseen
+            if reset:
+                write_tree(root, corpus)
+                snapshot = Snapshot({rel for rel in corpus if expected[rel] == corpus[rel]}, {})
+            killed, how, seen = (kill_by_signal if by_signal else kill_by_terminate)(root, delay_ms, token)
+            unseen += killed and not seen
+            survivors.extend(f"kill {number}: {line}" for line in running_programs(token))
+            before = snapshot
+            problems, snapshot = inspect_tree(root, corpus, expected)
+            new_files = len(snapshot.done - before.done)
+            new_temps = len(set(snapshot.temps) - set(before.temps))
+            landed = killed and (new_files or new_temps) and snapshot.done != set(corpus)
+            mid_run += bool(landed)
+            print(f"kill {number:2}: {'SIGKILL' if by_signal else 'TerminateProcess'} at {delay_ms} ms: {how}; "
+                  f"{new_files} files changed, {new_temps} TEMP files left by this run, "
+                  f"{len(snapshot.done)}/{len(corpus)} hold their new bytes")
+            tree_problems.extend(f"kill {number}: {problem}" for problem in problems)
+
+        for k in range(KILLS):
+            by_signal = k % 2 == 1
+            kill_once(k + 1, by_signal, rng.randint(0, from_here if by_signal else from_helper), k % RESET_EVERY == 0)
+        # The last run must have work left and TEMP files lying about: kills from a
+        # fresh tree in the middle of the run until it has.
+        extra = 0
+        while (snapshot.done == set(corpus) or not snapshot.temps) and extra < 10:
+            extra += 1
+            by_signal = (KILLS + extra) % 2 == 0
+            duration = from_here if by_signal else from_helper
+            kill_once(KILLS + extra, by_signal, rng.randint(duration * 2 // 5, duration * 4 // 5), True)
+
+        checks.check(f"after each of {KILLS + extra} kills every file holds its old or new bytes, nothing else but "
+                     f"partial TEMP files", not tree_problems, "\n    ".join(tree_problems[:20]))
+        checks.check("every killed run was running just before and is gone after its kill",
+                     not survivors and not unseen, f"{unseen} not seen before; still running: {survivors[:5]}")
+        # Kills that all fall before the first write or after the end test nothing.
+        checks.check(f"kills landed while files were being changed ({mid_run} of {KILLS + extra})",
+                     mid_run >= KILLS // 6,
+                     "the moments missed the writing: is the measured run much longer than the writing?")
+        checks.check("the last run starts with files left to change and TEMP files lying about",
+                     snapshot.done != set(corpus) and snapshot.temps)
+
+        # The last run, left alone, finishes the job.
+        temps_before = set(snapshot.temps)
+        remaining = [rel for rel in changing if rel not in snapshot.done]
+        replacements = sum(corpus[rel].decode("utf-16-le" if corpus[rel].startswith(b"\xff\xfe") else "latin-1")
+                           .count(FIND) for rel in remaining)
+        last = run(cli_command("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive"))
+        print(f"last run: exit code {last.rc}: {last.out.strip()} {last.err.strip()}")
+        problems, snapshot = inspect_tree(root, corpus, expected)
+        checks.check("the last run leaves every file with its new bytes", not problems and snapshot.done == set(corpus),
+                     "; ".join(problems[:10]) + f" ({len(set(corpus) - snapshot.done)} files not new)")
+        checks.check("the last run leaves no TEMP file of its own", set(snapshot.temps) <= temps_before,
+                     f"new: {sorted(set(snapshot.temps) - temps_before)}")
+        result = parse_apply_result(last.out, last.err)
+        checks.check("the last run reports the files and replacements that were left",
+                     result is not None and result.changed == len(remaining) and result.replaced == replacements
+                     and result.skipped == 0 and last.rc == (0 if remaining else 1),
+                     f"expected {len(remaining)} files, {replacements} replacements, none skipped; got {result} "
+                     f"(exit code {last.rc})")
+    checks.finish()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,203 @@
+// What both workers do with files that are not theirs to change: files another
+// program has open, read-only files, files written as UTF-8 but read as ANSI,
+// files too large to hold, and files that several filters match.
+#include "workers/WorkThreadApply.h"
+#include "workers/WorkThreadSearch.h"
+
+#include "TempFolder.h"
+#include "TextBytes.h"
+#include "base/UniqueHandle.h"
+#include "files/LongPath.h"
+#include "files/TextFileReader.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace std::string_literals;
+
+struct TApplyResult {
+    std::int32_t Changed = -1, Replaced = -1, Skipped = -1;
+    std::vector<std::int32_t> Progress;
+};
+
+TApplyResult Apply(const std::wstring& Folder, const std::wstring& Filters, const std::wstring& Find,
+                   const std::wstring& Replace, TEncodingMode Mode = TEncodingMode::Auto) {
+    TApplyResult Result;
+    TWorkThreadApply Worker(Folder, false, Filters, Find, Replace, true, Mode);
+    Worker.OnApplyProgress = [&](std::int32_t Value) { Result.Progress.push_back(Value); };
+    Worker.OnApplyReturnValues = [&](std::int32_t Changed, std::int32_t Replaced, std::int32_t Skipped) {
+        Result.Changed = Changed;
+        Result.Replaced = Replaced;
+        Result.Skipped = Skipped;
+    };
+    Worker.Start();
+    Worker.WaitFor();
+    return Result;
+}
+
+struct TSearchResult {
+    std::vector<std::pair<std::wstring, std::int32_t>> Listed;  // name relative to the folder, count
+    std::int32_t Skipped = -1;
+};
+
+TSearchResult Search(const std::wstring& Folder, const std::wstring& Filters, const std::wstring& Find,
+                     TEncodingMode Mode = TEncodingMode::Auto) {
+    TSearchResult Result;
+    TWorkThreadSearch Worker(Folder, false, Filters, Find, true, Mode);
+    Worker.OnSearchAddFile = [&](std::wstring File, std::int32_t Count, std::int32_t) {
+        Result.Listed.emplace_back(File.substr(Folder.size()), Count);
+    };
+    Worker.OnSearchReturnValues = [&](std::int32_t Skipped) { Result.Skipped = Skipped; };
+    Worker.Start();
+    Worker.WaitFor();
+    return Result;
+}
+
+UniqueFile Hold(const std::wstring& Path, DWORD Share) {
+    return UniqueFile(
+        CreateFileW(ExtendedPath(Path).c_str(), GENERIC_READ, Share, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// A file another program has open, in any sharing mode, is not written by Apply
+// and is counted skipped when it holds the text; Search still reads it in the
+// encoding its mark names.
+TEST(RunSafety, FilesInUseAreLeftAloneAndStillSearched) {
+    const struct {
+        const char* Name;
+        std::string Bytes;
+    } Files[] = {
+        {"utf16.txt", Utf16WithBom(L"hello world, hello")},
+        {"utf8.txt", "\xEF\xBB\xBFhello w\xC3\xB6rld, hello"},
+        {"ansi.txt", "hello w\xF6rld, hello"},
+    };
+    const DWORD Shares[] = {0, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    for (DWORD Share : Shares) {
+        SCOPED_TRACE(testing::Message() << "share mode " << Share);
+        TempFolder Folder;
+        std::vector<UniqueFile> Held;
+        for (const auto& File : Files) Held.push_back(Hold(Folder.WriteFile(Wide(File.Name), File.Bytes), Share));
+        Folder.WriteFile(L"free.txt", "hello");
+        Folder.WriteFile(L"other.txt", "nothing here");  // in use, without the text
+        Held.push_back(Hold(Folder.Path() + L"other.txt", Share));
+        for (const UniqueFile& H : Held) ASSERT_TRUE(H.Valid());
+
+        if (Share & FILE_SHARE_READ) {
+            const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"hello");
+            EXPECT_EQ(Found.Listed, (std::vector<std::pair<std::wstring, std::int32_t>>{
+                                        {L"ansi.txt", 2}, {L"free.txt", 1}, {L"utf16.txt", 2}, {L"utf8.txt", 2}}));
+            EXPECT_EQ(Found.Skipped, 0);
+        }
+        const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"hello", L"bye");
+        EXPECT_EQ(Run.Changed, 1);
+        EXPECT_EQ(Run.Replaced, 1);
+        // Without read sharing even the one without the text cannot be looked at.
+        EXPECT_EQ(Run.Skipped, (Share & FILE_SHARE_READ) ? 3 : 4);
+        Held.clear();
+        for (const auto& File : Files) EXPECT_EQ(ReadFileBytes(Folder.Path() + Wide(File.Name)).Bytes, File.Bytes);
+        EXPECT_EQ(ReadFileBytes(Folder.Path() + L"free.txt").Bytes, "bye");
+    }
+}
+
+// A file held without any sharing cannot be read at all: both workers count it,
+// so a run never looks complete when it was not.
+TEST(RunSafety, UnreadableFilesAreCountedByBothWorkers) {
+    TempFolder Folder;
+    UniqueFile Held = Hold(Folder.WriteFile(L"a.txt", "hello"), 0);
+    Folder.WriteFile(L"b.txt", "hello");
+    ASSERT_TRUE(Held.Valid());
+    const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"hello", TEncodingMode::Utf8);
+    EXPECT_EQ(Found.Listed.size(), 1u);
+    EXPECT_EQ(Found.Skipped, 1);
+    const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"hello", L"bye", TEncodingMode::Utf8);
+    EXPECT_EQ(Run.Changed, 1);
+    EXPECT_EQ(Run.Skipped, 1);
+}
+
+// A read-only file that holds the text is not written and counted skipped; one
+// without the text is simply not changed.
+TEST(RunSafety, ReadOnlyFilesAreNotWritten) {
+    TempFolder Folder;
+    const std::wstring WithText = Folder.WriteFile(L"a.txt", "hello");
+    const std::wstring WithoutText = Folder.WriteFile(L"b.txt", "other");
+    for (const std::wstring& Path : {WithText, WithoutText})
+        ASSERT_TRUE(SetAttributes(Path, FILE_ATTRIBUTE_READONLY));
+    const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"hello", L"bye");
+    EXPECT_EQ(Run.Changed, 0);
+    EXPECT_EQ(Run.Skipped, 1);
+    EXPECT_EQ(ReadFileBytes(WithText).Bytes, "hello");
+    EXPECT_TRUE(FileAttributes(WithText) & FILE_ATTRIBUTE_READONLY);
+    for (const std::wstring& Path : {WithText, WithoutText})
+        SetAttributes(Path, FILE_ATTRIBUTE_NORMAL);
+}
+
+// A file without a mark is read as ANSI in automatic mode. When its bytes are
+// UTF-8 with characters beyond ASCII, writing new characters beyond ASCII in the
+// ANSI code page would give it two encodings: it is left alone. Pure ASCII files,
+// real ANSI files and ASCII replacements go ahead.
+TEST(RunSafety, NoFileGetsTwoEncodings) {
+    if (GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, have " << GetACP();
+    const struct {
+        const char* Name;
+        std::string Before;
+        const char* Replace;
+        std::string After;  // empty: left alone and skipped
+    } Cases[] = {
+        {"utf8 without mark, new non-ASCII", "Caf\xC3\xA9 in Malmo", "Malm\xC3\xB6", ""},
+        {"utf8 without mark, new ASCII", "Caf\xC3\xA9 in Malmo", "Lund", "Caf\xC3\xA9 in Lund"},
+        {"pure ASCII, new non-ASCII", "Malmo", "Malm\xC3\xB6", "Malm\xF6"},
+        {"real ANSI, new non-ASCII", "Caf\xE9 in Malmo", "Malm\xC3\xB6", "Caf\xE9 in Malm\xF6"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        TempFolder Folder;
+        const std::wstring Path = Folder.WriteFile(L"a.txt", Case.Before);
+        const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"Malmo", Wide(Case.Replace));
+        const bool Skip = Case.After.empty();
+        EXPECT_EQ(Run.Changed, Skip ? 0 : 1);
+        EXPECT_EQ(Run.Skipped, Skip ? 1 : 0);
+        EXPECT_EQ(ReadFileBytes(Path).Bytes, Skip ? Case.Before : Case.After);
+    }
+}
+
+// A file whose content cannot be held in memory is counted skipped, and the files
+// sorted after it are still examined, in both workers.
+TEST(RunSafety, AFileTooLargeToHoldDoesNotEndTheRun) {
+    TempFolder Folder;
+    Folder.WriteFile(L"a.txt", "hello");
+    const std::wstring Big = Folder.WriteFile(L"b.txt", "hello " + std::string(4096, 'x'));
+    Folder.WriteFile(L"c.txt", "hello");
+    SetReadSizeLimitForTests(1024);
+    const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"hello");
+    const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"hello", L"bye");
+    SetReadSizeLimitForTests(0);
+    EXPECT_EQ(Found.Listed, (std::vector<std::pair<std::wstring, std::int32_t>>{{L"a.txt", 1}, {L"c.txt", 1}}));
+    EXPECT_EQ(Found.Skipped, 1);
+    EXPECT_EQ(Run.Changed, 2);
+    EXPECT_EQ(Run.Skipped, 1);
+    EXPECT_EQ(ReadFileBytes(Folder.Path() + L"c.txt").Bytes, "bye");
+    EXPECT_EQ(ReadFileBytes(Big).Bytes.substr(0, 6), "hello ");
+}
+
+// Several filters that match one file: the first examines it, the later ones pass
+// it over (still counting it in their progress), so a replacement that contains
+// the text to find is applied once and Search lists the file once.
+TEST(RunSafety, AFileMatchedByTwoFiltersIsExaminedOnce) {
+    TempFolder Folder;
+    const std::wstring Path = Folder.WriteFile(L"a.txt", "cat");
+    Folder.WriteFile(L"b.md", "cat");
+    const TSearchResult Found = Search(Folder.Path(), L"*.txt; *.TXT; *.md", L"cat");
+    EXPECT_EQ(Found.Listed, (std::vector<std::pair<std::wstring, std::int32_t>>{{L"a.txt", 1}, {L"b.md", 1}}));
+    const TApplyResult Run = Apply(Folder.Path(), L"*.txt; *.TXT; *.md", L"cat", L"cats");
+    EXPECT_EQ(Run.Changed, 2);
+    EXPECT_EQ(Run.Replaced, 2);
+    EXPECT_EQ(Run.Progress, (std::vector<std::int32_t>{0, 0, 0}));
+    EXPECT_EQ(ReadFileBytes(Path).Bytes, "cats");
+}
+
+}  // namespace
