@@ -1,6 +1,7 @@
 #pragma once
 // The two commands of quorvane-cli.
 #include "cli/CliArguments.h"
+#include "files/EncodingMode.h"
 
 #include <string>
 #include <string_view>
@@ -12,5 +13,5 @@ int RunReplaceCommand(const TCliOptions& Options);
 // folder), with every name in it kept as typed, so that listed paths are full paths.
 std::wstring AbsoluteFolder(std::wstring_view Typed);
 
-// The JSON name of a resolved encoding (1 ANSI, 2 UTF-16 LE, 3 UTF-8), or null.
-std::string JsonEncoding(std::int32_t ResolvedMode);
+// The JSON name of the encoding a file was read in ("ansi", "utf8", "utf16le"), or null.
+std::string JsonEncoding(TEncodingMode Mode);

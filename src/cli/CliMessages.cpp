@@ -247,40 +247,51 @@ std::wstring MsgInterrupted(bool Swedish) {
     return Prefixed(ChooseText(Swedish, L"avbruten", L"interrupted"));
 }
 
-std::wstring SkipReasonText(bool Swedish, TSkipReason Reason) {
+std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason) {
     switch (Reason) {
-    case TSkipReason::UnsupportedMark:
+    case TApplyFileOutcome::Changed:
+    case TApplyFileOutcome::WouldChange: break;
+    case TApplyFileOutcome::UnsupportedMark:
         return ChooseText(Swedish, L"byte-order-mark som inte stöds", L"unsupported byte-order mark");
-    case TSkipReason::NotRoundTrip:
+    case TApplyFileOutcome::Unreadable:
+        return ChooseText(Swedish, L"kunde inte läsas", L"could not be read");
+    case TApplyFileOutcome::InUse:
+        return ChooseText(Swedish, L"öppen i ett annat program", L"open in another program");
+    case TApplyFileOutcome::ReadOnly: return ChooseText(Swedish, L"skrivskyddad", L"read-only");
+    case TApplyFileOutcome::NotRoundTrip:
         return ChooseText(Swedish, L"byten skulle inte skrivas tillbaka oförändrade",
                           L"its bytes would not be written back unchanged");
-    case TSkipReason::CannotEncode:
+    case TApplyFileOutcome::CannotEncode:
         return ChooseText(Swedish, L"filens kodning kan inte hålla den nya texten",
                           L"its encoding cannot hold the new text");
-    case TSkipReason::MixedEncoding:
+    case TApplyFileOutcome::MixedEncoding:
         return ChooseText(Swedish, L"filen skulle få två kodningar", L"the file would get two encodings");
-    case TSkipReason::ReadOnly: return ChooseText(Swedish, L"skrivskyddad", L"read-only");
-    case TSkipReason::Locked:
-        return ChooseText(Swedish, L"öppen i ett annat program", L"open in another program");
-    case TSkipReason::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
+    case TApplyFileOutcome::ChangedMeanwhile:
+        return ChooseText(Swedish, L"ändrad av ett annat program under körningen",
+                          L"changed by another program meanwhile");
+    case TApplyFileOutcome::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
     }
     return {};
 }
 
-std::wstring SkipReasonCode(TSkipReason Reason) {
+std::wstring SkipReasonCode(TApplyFileOutcome Reason) {
     switch (Reason) {
-    case TSkipReason::UnsupportedMark: return L"unsupported-mark";
-    case TSkipReason::NotRoundTrip: return L"not-round-trip";
-    case TSkipReason::CannotEncode: return L"cannot-encode";
-    case TSkipReason::MixedEncoding: return L"mixed-encoding";
-    case TSkipReason::ReadOnly: return L"read-only";
-    case TSkipReason::Locked: return L"locked";
-    case TSkipReason::WriteFailed: return L"write-failed";
+    case TApplyFileOutcome::Changed:
+    case TApplyFileOutcome::WouldChange: break;
+    case TApplyFileOutcome::UnsupportedMark: return L"unsupported-mark";
+    case TApplyFileOutcome::Unreadable: return L"unreadable";
+    case TApplyFileOutcome::InUse: return L"locked";
+    case TApplyFileOutcome::ReadOnly: return L"read-only";
+    case TApplyFileOutcome::NotRoundTrip: return L"not-round-trip";
+    case TApplyFileOutcome::CannotEncode: return L"cannot-encode";
+    case TApplyFileOutcome::MixedEncoding: return L"mixed-encoding";
+    case TApplyFileOutcome::ChangedMeanwhile: return L"changed-meanwhile";
+    case TApplyFileOutcome::WriteFailed: return L"write-failed";
     }
     return {};
 }
 
-std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TSkipReason Reason) {
+std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TApplyFileOutcome Reason) {
     return std::wstring(Path) + ChooseText(Swedish, L" (överhoppad: ", L" (skipped: ") + SkipReasonText(Swedish, Reason) +
            L")";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Every text quorvane-cli prints, in Swedish and in English. The window's
 // messages speak of keys and check boxes; these speak of options.
+#include "workers/WorkThreadApply.h"
 #include "platform/InputChecks.h"
 
 #include <cstdint>
@@ -41,19 +42,11 @@ std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t R
 std::wstring MsgInterrupted(bool Swedish);
 
 // Why Apply leaves a file untouched.
-enum class TSkipReason {
-    UnsupportedMark,  // a byte-order mark the program does not read
-    NotRoundTrip,     // the bytes would not come back the same from the decoded text
-    CannotEncode,     // the new text holds characters the file's encoding lacks
-    MixedEncoding,    // non-ASCII text into an ANSI file whose bytes read as UTF-8
-    ReadOnly,
-    Locked,           // another program holds the file open
-    WriteFailed,
-};
-std::wstring SkipReasonText(bool Swedish, TSkipReason Reason);
-std::wstring SkipReasonCode(TSkipReason Reason);  // the --json value
+// Why Apply skipped a file (a skipped outcome of the Apply worker).
+std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason);
+std::wstring SkipReasonCode(TApplyFileOutcome Reason);  // the --json value
 // A skipped file's line in the plain output: "path (skipped: reason)".
-std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TSkipReason Reason);
+std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TApplyFileOutcome Reason);
 
 // The status line: the filter, the percentage, files examined and listed.
 std::wstring ProgressText(bool Swedish, std::wstring_view Filter, std::int32_t Percent, std::int64_t Examined,

@@ -3,7 +3,6 @@
 #include "cli/CliRun.h"
 #include "cli/CliText.h"
 #include "files/LongPath.h"
-#include "files/TextFileReader.h"
 #include "workers/WorkThreadSearch.h"
 
 #include <windows.h>
@@ -17,11 +16,11 @@ std::wstring AbsoluteFolder(std::wstring_view Typed) {
     return std::wstring(Typed);
 }
 
-std::string JsonEncoding(std::int32_t ResolvedMode) {
-    switch (ResolvedMode) {
-    case emAnsi: return "\"ansi\"";
-    case emUtf16LE: return "\"utf16le\"";
-    case emUtf8: return "\"utf8\"";
+std::string JsonEncoding(TEncodingMode Mode) {
+    switch (Mode) {
+    case TEncodingMode::Ansi: return "\"ansi\"";
+    case TEncodingMode::Utf16LE: return "\"utf16le\"";
+    case TEncodingMode::Utf8: return "\"utf8\"";
     default: return "null";
     }
 }
@@ -61,12 +60,9 @@ int RunSearchCommand(const TCliOptions& Options) {
         Occurrences += Count;
         if (Options.CountOnly) return;
         if (Options.Json) {
-            // The worker does not say how it read the file; the same resolution again
-            // gives the same answer (one more open, only for --json).
-            const std::int32_t Mode = ResolveEncodingMode(StoredEncodingMode(Options.TextEncoding), FileName);
             Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) +
                               ",\"count\":" + (Count != 0 ? std::to_string(Count) : std::string("null")) +
-                              ",\"encoding\":" + JsonEncoding(Mode) + "}");
+                              ",\"encoding\":" + JsonEncoding(Worker.FileEncoding()) + "}");
         } else {
             Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + L")");
         }
