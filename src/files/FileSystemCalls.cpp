@@ -1,6 +1,8 @@
 #include "files/FileSystemCalls.h"
 
 #include <atomic>
+#include <cstring>
+#include <vector>
 
 namespace FileSystemCalls {
 
@@ -63,12 +65,30 @@ bool Move(const std::wstring& From, const std::wstring& To, DWORD Flags) {
     return MoveFileExW(From.c_str(), To.c_str(), Flags) != FALSE;
 }
 
+bool RenameOver(HANDLE File, const std::wstring& Target) {
+    if (InjectedFault(TCallKind::Move)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    // The rename takes the native form of the name: "\\?\" becomes "\??\".
+    std::wstring Native = Target;
+    if (Native.compare(0, 4, L"\\\\?\\") == 0) Native[1] = L'?';
+    const size_t NameBytes = Native.size() * sizeof(wchar_t);
+    std::vector<unsigned char> Buffer(sizeof(FILE_RENAME_INFO) + NameBytes);
+    auto* Info = reinterpret_cast<FILE_RENAME_INFO*>(Buffer.data());
+    Info->ReplaceIfExists = TRUE;
+    Info->RootDirectory = nullptr;
+    Info->FileNameLength = static_cast<DWORD>(NameBytes);
+    std::memcpy(Info->FileName, Native.data(), NameBytes);
+    return SetFileInformationByHandle(File, FileRenameInfo, Info, static_cast<DWORD>(Buffer.size())) != FALSE;
+}
+
 HANDLE CreateNew(const std::wstring& Path) {
     if (InjectedFault(TCallKind::CreateNew)) {
         SetLastError(ERROR_DISK_FULL);
         return INVALID_HANDLE_VALUE;
     }
-    return CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+    return CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
 

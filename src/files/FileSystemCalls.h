@@ -14,8 +14,12 @@ namespace FileSystemCalls {
 DWORD GetAttributes(const std::wstring& Path);
 // MoveFileExW with Flags (0: a plain rename that never replaces an existing file).
 bool Move(const std::wstring& From, const std::wstring& To, DWORD Flags);
+// Renames the open File (opened with DELETE access) to Target, replacing a file of
+// that name: one call, so the name goes from the old file to this one at once.
+// Counted as a Move.
+bool RenameOver(HANDLE File, const std::wstring& Target);
 // CreateFileW of a file that must not exist yet (fails with ERROR_FILE_EXISTS),
-// read and write access, no sharing, ordinary attributes.
+// read, write and delete access, no sharing, ordinary attributes.
 HANDLE CreateNew(const std::wstring& Path);
 // WriteFile; Written receives the number of bytes the system took.
 bool Write(HANDLE File, const void* Data, DWORD Size, DWORD& Written);

@@ -138,11 +138,10 @@ bool AppendEncoded(std::wstring_view Text, TEncodingMode Encoding, std::string& 
 }
 
 // Creates a fresh temporary file beside the target (never opening an existing
-// one) and hands it every byte, then flushes and closes it. TempName receives the
-// name of the file made, empty when none was.
-bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, std::wstring& TempName) {
+// one) and hands it every byte, flushed to the disk. File stays open for the swap;
+// TempName receives the name of the file made, empty when none was.
+bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, UniqueFile& File, std::wstring& TempName) {
     TempName.clear();
-    UniqueFile File;
     for (std::int32_t First = 1, Attempt = 0; !File && Attempt < TemporaryNameAttempts; ++Attempt) {
         std::wstring Candidate = FirstFreeName(Folder, L"TEMP-?.TMP", First);
         File.Reset(FileSystemCalls::CreateNew(Candidate));
@@ -164,9 +163,7 @@ bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, std::w
     }
     // The new bytes must be on the disk before they take the target's name: after a
     // power cut the name must not point at content the disk never received.
-    if (!FileSystemCalls::Flush(File.Get())) return false;
-    // A close that reports an error may have lost data the system still held.
-    return FileSystemCalls::Close(File.Release());
+    return FileSystemCalls::Flush(File.Get());
 }
 
 }  // namespace
@@ -213,13 +210,19 @@ bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const 
     }
 
     std::wstring TempName;
-    bool Written = WriteTemporaryFile(std::wstring_view(Target).substr(0, Slash + 1), Bytes, TempName);
-    // One step puts the complete new content in the old one's place; the write
-    // through makes the new name durable before the call returns.
-    Written = Written && (!BeforeSwap || BeforeSwap()) &&
-              FileSystemCalls::Move(TempName, Target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!Written && !TempName.empty()) FileSystemCalls::Delete(TempName);
-    return Written;
+    UniqueFile Temp;
+    bool Written = WriteTemporaryFile(std::wstring_view(Target).substr(0, Slash + 1), Bytes, Temp, TempName);
+    // One call on the open temporary file puts it in the old one's place, right
+    // after the check: nobody gets a moment in between.
+    Written = Written && (!BeforeSwap || BeforeSwap()) && FileSystemCalls::RenameOver(Temp.Get(), Target);
+    if (Written) {
+        // The content was flushed before the swap: a failing close loses nothing.
+        FileSystemCalls::Close(Temp.Release());
+        return true;
+    }
+    if (Temp) FileSystemCalls::Close(Temp.Release());
+    if (!TempName.empty()) FileSystemCalls::Delete(TempName);
+    return false;
 }
 
 bool WriteTextFile(const std::wstring& FileName, std::wstring_view Text, TEncodingMode Encoding,

@@ -1,7 +1,8 @@
 #pragma once
 // Writing a whole file without ever putting its old content at risk: the new
 // bytes go to a fresh TEMP-N.TMP in the target's folder, are written whole and
-// flushed, and only then take the target's place in one rename that replaces it.
+// flushed, and only then take the target's place in one rename that replaces it
+// (made on the still open temporary file, so it is a single call).
 // At every instant the target's name holds its complete old bytes or its
 // complete new bytes; a failure removes the temporary file and leaves the target
 // as it was.

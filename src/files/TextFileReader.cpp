@@ -194,16 +194,6 @@ bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
     return true;
 }
 
-bool FileStampAt(const std::wstring& Path, TFileStamp& Stamp) {
-    WIN32_FILE_ATTRIBUTE_DATA Data;
-    if (!GetFileAttributesExW(ExtendedPath(Path).c_str(), GetFileExInfoStandard, &Data)) return false;
-    Stamp.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
-    Stamp.LastWrite = (static_cast<std::uint64_t>(Data.ftLastWriteTime.dwHighDateTime) << 32) |
-                      Data.ftLastWriteTime.dwLowDateTime;
-    Stamp.Attributes = Data.dwFileAttributes;
-    return true;
-}
-
 TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes, TLoadAccess Access) {
     TTextFileContent Content;
     Content.Mode = Mode;
@@ -226,9 +216,10 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
             }
         } else {
             // Automatic mode tries the exclusive open first; either way the mark
-            // is taken from the bytes read.
+            // is taken from the bytes read. A search only reads, so it shares the
+            // file with anyone, a program writing to it included.
             if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
-            if (!File) File = OpenForReading(Path, FILE_SHARE_READ);
+            if (!File) File = OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
         }
         if (!File || !ReadWhole(File.Get(), Bytes)) {
             // No mark could be seen: automatic mode names ANSI, as the probe does.

@@ -44,8 +44,8 @@ struct TFileStamp {
 // How LoadTextFile opens the file.
 enum class TLoadAccess {
     // Search: in automatic mode an exclusive open first (the mark probe of old);
-    // when another program has the file open, a shared read, the mark still taken
-    // from the bytes. Other modes read with read sharing.
+    // when another program has the file open, a read that shares it with anyone,
+    // the mark still taken from the bytes. Other modes read shared the same way.
     Shared,
     // Apply: one exclusive open in every mode, held in Held until the caller lets
     // go, so nobody can change the file between its reading and its replacement.
@@ -75,8 +75,6 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
 
 // The stamp of an open file; false when the system cannot tell.
 bool FileStampOf(HANDLE File, TFileStamp& Stamp);
-// The stamp of a file by its name (full path), without opening it.
-bool FileStampAt(const std::wstring& Path, TFileStamp& Stamp);
 
 // For tests: a file larger than Bytes is treated as one whose content cannot be
 // held in memory (0: no limit).

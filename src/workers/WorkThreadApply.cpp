@@ -105,16 +105,15 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
     Encoded.clear();
     Encoded.shrink_to_fit();
 
-    // Right before the swap: the file must still be as it was read. The handle is
-    // let go only then, since the system does not replace an open file; the name
-    // is asked once more after that, leaving no more than a moment between.
+    // Right before the swap: the file must still be as it was read, as its open
+    // handle tells. The handle is let go only then, since the system does not
+    // replace an open file, and the swap follows in the next call.
     const TFileStamp ReadStamp = Content.Stamp;
     bool Meanwhile = false;
     const bool Written = WriteFileBytes(File, Bytes, [&] {
         TFileStamp Now;
         Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
         Content.Held.Reset();
-        Meanwhile = Meanwhile || !FileStampAt(File, Now) || Now != ReadStamp;
         return !Meanwhile;
     });
     Account(File, Occurrences, Mode, Written ? Changed : Meanwhile ? ChangedMeanwhile : WriteFailed);

@@ -108,8 +108,15 @@ struct DialogSeen {
 // it once the dialog is initialised, then presses Command (IDOK or IDCANCEL).
 class FolderDialogDriver {
 public:
-    FolderDialogDriver(int Command, HWND Other)
-        : FThreadId(GetCurrentThreadId()), FCommand(Command), FOther(Other), FThread([this] { Run(); }) {}
+    // With Awaited, the dialog is read again (for up to five seconds) until its
+    // selected item has that name: on a busy machine the dialog may still be on
+    // its way from the first item to the preselected folder when it is first read.
+    FolderDialogDriver(int Command, HWND Other, std::wstring Awaited = {})
+        : FThreadId(GetCurrentThreadId()),
+          FCommand(Command),
+          FOther(Other),
+          FAwaited(std::move(Awaited)),
+          FThread([this] { Run(); }) {}
     ~FolderDialogDriver() {
         if (FThread.joinable()) FThread.join();
     }
@@ -151,9 +158,16 @@ private:
                 // that is, after the dialog's initialisation.
                 SendMessageW(Dialog, WM_NULL, 0, 0);
                 FSeen.Found = true;
-                GetWindowRect(Dialog, &FSeen.Rect);
-                FSeen.Owner = GetWindow(Dialog, GW_OWNER);
-                EnumChildWindows(Dialog, ReadChild, reinterpret_cast<LPARAM>(&FSeen));
+                for (int Wait = 0;; ++Wait) {
+                    FSeen.VisibleTexts.clear();
+                    FSeen.HasVisibleEdit = false;
+                    GetWindowRect(Dialog, &FSeen.Rect);
+                    FSeen.Owner = GetWindow(Dialog, GW_OWNER);
+                    EnumChildWindows(Dialog, ReadChild, reinterpret_cast<LPARAM>(&FSeen));
+                    if (FAwaited.empty() || FSeen.SelectedName == FAwaited || Wait >= 250) break;
+                    Sleep(20);
+                    SendMessageW(Dialog, WM_NULL, 0, 0);
+                }
                 FSeen.OtherEnabled = IsWindowEnabled(FOther) != FALSE;
                 FSeen.CriticalErrorsSuppressed = (GetErrorMode() & SEM_FAILCRITICALERRORS) != 0;
                 PostMessageW(Dialog, WM_COMMAND, MAKEWPARAM(FCommand, BN_CLICKED), 0);
@@ -166,6 +180,7 @@ private:
     DWORD FThreadId;
     int FCommand;
     HWND FOther;
+    std::wstring FAwaited;
     DialogSeen FSeen;
     std::thread FThread;
 };
@@ -209,7 +224,7 @@ protected:
 TEST_F(FolderDialog, OpensCentredWithTheFolderSelected) {
     LocaleScope Language(EnglishLocale);
     const std::wstring Folder = Temp.MakeFolder(L"Vald mapp");
-    FolderDialogDriver Driver(IDOK, Other);
+    FolderDialogDriver Driver(IDOK, Other, L"Vald mapp");
     std::wstring Result = BrowseForFolder(Folder.substr(0, Folder.size() - 1), L"");
     const DialogSeen& Seen = Driver.Seen();
     ASSERT_TRUE(Seen.Found);
@@ -264,7 +279,7 @@ TEST_F(FolderDialog, CancelReturnsTheInitialFolder) {
 TEST_F(FolderDialog, RootAndParent) {
     const std::wstring Folder = Temp.MakeFolder(L"Under");
     std::wstring Chosen = Folder;
-    FolderDialogDriver Driver(IDOK, Other);
+    FolderDialogDriver Driver(IDOK, Other, L"Under");
     EXPECT_TRUE(ShowFolderDialog(L"Välj", Temp.Path(), Chosen, Other));
     const DialogSeen& Seen = Driver.Seen();
     ASSERT_TRUE(Seen.Found);
