@@ -3,6 +3,7 @@
 // its commands, its worker handlers and the application share on the main
 // thread. A fresh TMainState is the state of a program that has just started,
 // so `MainState = TMainState{};` starts over as a whole.
+#include "QuorvaneVersion.h"
 #include "files/EncodingMode.h"
 #include "workers/WorkThreadApply.h"
 #include "workers/WorkThreadSearch.h"
@@ -17,7 +18,8 @@
 
 class TfrmMain;
 
-constexpr std::wstring_view ApplicationName = L"Quorvane 1.70";
+// "Quorvane" and the version of the build.
+constexpr std::wstring_view ApplicationName = QV_PRODUCT_WNAME;
 
 // One row of the file list: the path relative to the folder and the count text.
 struct TFileListItem {
