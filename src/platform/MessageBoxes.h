@@ -1,6 +1,6 @@
 #pragma once
-// The five message boxes; an empty Text or Caption falls back to the default of
-// the language of the moment.
+// The program's message boxes (information, error, and the questions); an empty
+// Text or Caption falls back to the default of the language of the moment.
 #include <windows.h>
 #include <string_view>
 

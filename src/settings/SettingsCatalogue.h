@@ -1,6 +1,7 @@
 #pragma once
-// The eleven keys of section "Main": read at start in catalogue order, written at
-// shut-down in the shut-down order.
+// The keys of section "Main", typed: the inputs, editor and encoding mode, and the
+// window's place. Each routine reads or writes its keys in the order it lists,
+// which is the order they stand in the file.
 #include <cstdint>
 #include <string>
 

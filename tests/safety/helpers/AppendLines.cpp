@@ -43,11 +43,7 @@ std::string NumberList(const std::vector<long long>& Numbers) {
 }  // namespace
 
 int wmain() {
-    int Count = 0;
-    LPWSTR* Arguments = CommandLineToArgvW(GetCommandLineW(), &Count);
-    if (!Arguments) return 1;
-    std::vector<std::wstring> Args(Arguments + 1, Arguments + Count);
-    LocalFree(Arguments);
+    const std::vector<std::wstring> Args = ProgramArguments();
     long long MinMs = 2, MaxMs = 5;
     if (Args.size() == 3) {
         MinMs = ParseCount(Args[1]);

@@ -2,6 +2,7 @@
 // What the data-safety helpers share: plain UTF-8 lines on standard output,
 // written at once (the driver waits for them), and argument parsing.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -19,6 +20,16 @@ inline std::string Utf8(const std::wstring& Text) {
     std::string Bytes(static_cast<size_t>(Size > 0 ? Size : 0), '\0');
     WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Size, nullptr, nullptr);
     return Bytes;
+}
+
+// The program's arguments after its own name.
+inline std::vector<std::wstring> ProgramArguments() {
+    int Count = 0;
+    LPWSTR* Arguments = CommandLineToArgvW(GetCommandLineW(), &Count);
+    if (!Arguments) return {};
+    std::vector<std::wstring> Args(Arguments + 1, Arguments + Count);
+    LocalFree(Arguments);
+    return Args;
 }
 
 // Blocks until standard input has a line or is closed: the driver's "stop".

@@ -36,11 +36,7 @@ bool ParseShare(const std::wstring& Text, DWORD& Share) {
 }  // namespace
 
 int wmain() {
-    int Count = 0;
-    LPWSTR* Arguments = CommandLineToArgvW(GetCommandLineW(), &Count);
-    if (!Arguments) return 1;
-    std::vector<std::wstring> Args(Arguments + 1, Arguments + Count);
-    LocalFree(Arguments);
+    const std::vector<std::wstring> Args = ProgramArguments();
     if (Args.empty() || Args.size() % 3 != 0) {
         WriteLineOut("usage: qv_hold_file ACCESS SHARE PATH [ACCESS SHARE PATH ...]");
         return 1;

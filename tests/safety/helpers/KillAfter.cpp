@@ -42,11 +42,7 @@ void MakeInheritable(DWORD StdHandle) {
 }  // namespace
 
 int wmain() {
-    int Count = 0;
-    LPWSTR* Arguments = CommandLineToArgvW(GetCommandLineW(), &Count);
-    if (!Arguments) return 1;
-    std::vector<std::wstring> Args(Arguments + 1, Arguments + Count);
-    LocalFree(Arguments);
+    const std::vector<std::wstring> Args = ProgramArguments();
     const long long Delay = Args.size() >= 2 ? ParseCount(Args[0]) : -1;
     if (Delay < 0 || Delay > 0x7FFFFFFE) {
         WriteLineOut("usage: qv_kill_after MILLISECONDS PROGRAM [ARGUMENT ...]");
