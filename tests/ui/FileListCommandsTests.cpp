@@ -202,6 +202,20 @@ TEST_F(FileListCommands, F4ExportsTheListAsListed) {
         Holder.Reset();
         EXPECT_EQ(ReadFileBytes(Export).Bytes, Before);
     }
+    // A read-only file is not replaced either: the error, and its bytes as they were.
+    {
+        LocaleScope Language(EnglishLocale);
+        ASSERT_TRUE(SetAttributes(Export, FILE_ATTRIBUTE_READONLY));
+        Form->sdTXT.FileName = Export;
+        TBoxWatcher Boxes;
+        Boxes.Answer(IDOK);
+        Boxes.Answer(IDYES);
+        Press(VK_F4);
+        ASSERT_GE(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
+        EXPECT_EQ(Boxes.Boxes().back().Text, L"The file list could not be exported.");
+        EXPECT_EQ(ReadFileBytes(Export).Bytes, Before);
+        SetAttributes(Export, FILE_ATTRIBUTE_NORMAL);
+    }
 }
 
 // Opening the selected file: the quoted editor and the quoted path, started by
