@@ -1,11 +1,9 @@
-# The command-line front end, run for real under Wine by shell scripts. A small
-# helper program holds a file open the way another program would.
-add_executable(cli_hold_open ${CMAKE_CURRENT_LIST_DIR}/helper/HoldOpen.cpp)
-target_link_libraries(cli_hold_open PRIVATE qv_base qv_warnings)
+# The command-line front end, run for real under Wine by shell scripts. The
+# data-safety tests' helper holds a file open the way another program would.
 foreach(script search_cli_test replace_cli_test stop_cli_test)
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${script}.sh)
     add_test(NAME cli_${script}
-             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${script}.sh $<TARGET_FILE:quorvane-cli> $<TARGET_FILE:cli_hold_open>)
+             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${script}.sh $<TARGET_FILE:quorvane-cli> $<TARGET_FILE:qv_safety_holdfile>)
     set_tests_properties(cli_${script} PROPERTIES TIMEOUT 600 ENVIRONMENT "QV_VERSION=${PROJECT_VERSION}")
   endif()
 endforeach()

@@ -180,11 +180,11 @@ printf 'apple' >"$L/free.txt"
 printf 'apple' >"$L/held.txt"
 WL="Z:${L//\//\\}"
 mkfifo "$fixture/hold.in"
-"$WINE_EXEC" "$HOLD_OPEN" "$WL\\held.txt" <"$fixture/hold.in" >"$fixture/hold.out" 2>/dev/null &
+"$WINE_EXEC" "$HOLD_OPEN" r r "$WL\\held.txt" <"$fixture/hold.in" >"$fixture/hold.out" 2>/dev/null &
 hold_pid=$!
 exec 4>"$fixture/hold.in"
-for _ in $(seq 300); do grep -q held "$fixture/hold.out" 2>/dev/null && break; sleep 0.1; done
-check "helper holds the file" held "$(tr -d '\r' <"$fixture/hold.out")"
+for _ in $(seq 300); do grep -q ready "$fixture/hold.out" 2>/dev/null && break; sleep 0.1; done
+check "helper holds the file" ready "$(tr -d '\r' <"$fixture/hold.out")"
 run_cli replace "$WL" --find apple --replace pear --dry-run --json
 json_check "held file, dry run" 'lines[1] == {"path": F + "\\locked\\held.txt", "status": "skipped", "reason": "locked"}'
 run_cli replace "$WL" --find apple --replace pear -v
