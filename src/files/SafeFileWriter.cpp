@@ -16,10 +16,6 @@ namespace {
 // The bytes reach the system in pieces of this size.
 constexpr size_t WriteBufferSize = 4096;
 
-// Another writer may take a free temporary name between the test and the create;
-// the create never opens an existing file, and the next number is tried.
-constexpr int TemporaryNameAttempts = 100;
-
 enum class TPathKind { Nothing, File, Folder, Unknown };
 
 // What is at Path. Unknown when the system cannot say (access denied, a failing
@@ -142,19 +138,20 @@ bool AppendEncoded(std::wstring_view Text, TEncodingMode Encoding, std::string& 
 // TempName receives the name of the file made, empty when none was.
 bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, UniqueFile& File, std::wstring& TempName) {
     TempName.clear();
-    for (std::int32_t First = 1, Attempt = 0; !File && Attempt < TemporaryNameAttempts; ++Attempt) {
-        std::wstring Candidate = FirstFreeName(Folder, L"TEMP-?.TMP", First);
+    // The create itself tests the name: it never opens an existing file, and a
+    // taken name (a file, or a folder of that name) moves on to the next number.
+    for (std::int64_t N = 1;; ++N) {
+        std::wstring Candidate = std::wstring(Folder) + L"TEMP-" + std::to_wstring(N) + L".TMP";
         File.Reset(FileSystemCalls::CreateNew(Candidate));
         if (File) {
             TempName = std::move(Candidate);
-        } else {
-            const DWORD Error = GetLastError();
-            if (Error != ERROR_FILE_EXISTS && Error != ERROR_ALREADY_EXISTS) return false;
-            // Taken since the test: the name after it, or a later one.
-            First = std::stoi(Candidate.substr(Folder.size() + 5)) + 1;
+            break;
         }
+        const DWORD Error = GetLastError();
+        if (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS) continue;
+        if (Error == ERROR_ACCESS_DENIED && ProbePath(Candidate) == TPathKind::Folder) continue;
+        return false;
     }
-    if (!File) return false;
     for (size_t Position = 0; Position < Bytes.size(); Position += WriteBufferSize) {
         const auto Size = static_cast<DWORD>(std::min(WriteBufferSize, Bytes.size() - Position));
         DWORD Written = 0;

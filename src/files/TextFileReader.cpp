@@ -185,13 +185,10 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
 void SetReadSizeLimitForTests(std::uint64_t Bytes) { ReadSizeLimit.store(Bytes); }
 
 bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
-    // Times and attributes in one call, the size in another: GetFileInformationByHandle
-    // would also ask for the volume's serial number, which costs far more under Wine.
+    // One call for the time and the attributes: GetFileInformationByHandle would
+    // also ask for the volume's serial number, which costs far more under Wine.
     FILE_BASIC_INFO Basic;
-    LARGE_INTEGER Size;
-    if (!GetFileInformationByHandleEx(File, FileBasicInfo, &Basic, sizeof(Basic)) || !GetFileSizeEx(File, &Size))
-        return false;
-    Stamp.Size = static_cast<std::uint64_t>(Size.QuadPart);
+    if (!GetFileInformationByHandleEx(File, FileBasicInfo, &Basic, sizeof(Basic))) return false;
     Stamp.LastWrite = static_cast<std::uint64_t>(Basic.LastWriteTime.QuadPart);
     Stamp.Attributes = Basic.FileAttributes;
     return true;

@@ -33,9 +33,9 @@ std::int32_t DetectBom(const std::wstring& Path);            // a BomKind value
 std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path);
 std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding); // 1, 2, 3; 0 = none = UTF-8
 
-// A file's size, last write time and attributes, as its open handle tells them.
+// A file's last write time and attributes, as its open handle tells them: any
+// write by anyone moves the time.
 struct TFileStamp {
-    std::uint64_t Size = 0;
     std::uint64_t LastWrite = 0;  // FILETIME as one number
     std::uint32_t Attributes = 0;
     bool operator==(const TFileStamp&) const = default;
