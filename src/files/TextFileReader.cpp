@@ -124,6 +124,7 @@ void DecodeContent(TEncodingMode Mode, std::string& Bytes, bool KeepBytes, TText
         return;
     }
     if (KeepBytes) {
+        Content.Mark.assign(Bytes, 0, Skip);
         Bytes.erase(0, Skip);
         Content.Bytes = std::move(Bytes);
     }

@@ -65,6 +65,7 @@ struct TTextFileContent {
     bool Read = false;      // Text holds the decoded content (false: not read, unreadable or invalid)
     std::wstring Text;
     std::string Bytes;      // with KeepBytes: the file's bytes after the mark that was skipped
+    std::string Mark;       // with KeepBytes: that mark (empty when there was none), so Mark + Bytes is the file
     bool InUse = false;       // Exclusive: another program has the file open; nothing read
     bool Unreadable = false;  // the file could not be opened or read, or is too large to hold in memory
     TFileStamp Stamp;         // as the file was when read (Exclusive only)

@@ -2,7 +2,7 @@
 # helper program holds a file open the way another program would.
 add_executable(cli_hold_open ${CMAKE_CURRENT_LIST_DIR}/helper/HoldOpen.cpp)
 target_link_libraries(cli_hold_open PRIVATE qv_base qv_warnings)
-foreach(script search_cli_test replace_cli_test stop_cli_test)
+foreach(script search_cli_test replace_cli_test stop_cli_test undo_cli_test)
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${script}.sh)
     add_test(NAME cli_${script}
              COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${script}.sh $<TARGET_FILE:quorvane-cli> $<TARGET_FILE:cli_hold_open>)
