@@ -165,6 +165,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     Parser.add_flag("-v,--verbose", Options.Verbose);
     Parser.add_flag("-n,--dry-run", Options.DryRun);
     Parser.add_flag("--no-progress", Options.NoProgress);
+    Parser.add_flag("--list", Options.List);
     Parser.add_flag("-h,--help", Options.Help);
     Parser.add_flag("-V,--version", Options.Version);
 
@@ -236,8 +237,33 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
         Options.Command = TCliCommand::Search;
     } else if (Rest[0] == L"replace") {
         Options.Command = TCliCommand::Replace;
+    } else if (Rest[0] == L"undo") {
+        Options.Command = TCliCommand::Undo;
     } else {
         Error = MsgUnknownCommand(Swedish, Rest[0]);
+        return false;
+    }
+    if (Options.Command == TCliCommand::Undo) {
+        // The journal says what to undo: no folder, no texts, no options of a run.
+        if (Rest.size() > 1) {
+            Error = MsgUndoTakesNoArgument(Swedish, Rest[1]);
+            return false;
+        }
+        for (auto [Given, Name] : {std::pair{Options.HasFind, L"--find"}, std::pair{Options.HasReplace, L"--replace"},
+                                   std::pair{FiltersOption->count() > 0, L"--filters"},
+                                   std::pair{EncodingOption->count() > 0, L"--encoding"},
+                                   std::pair{Options.Recursive, L"--recursive"}, std::pair{IgnoreCase, L"--ignore-case"},
+                                   std::pair{Options.Json, L"--json"}, std::pair{Options.CountOnly, L"--count-only"},
+                                   std::pair{Options.DryRun, L"--dry-run"}, std::pair{Options.Verbose, L"--verbose"}}) {
+            if (Given) {
+                Error = MsgNotForUndo(Swedish, Name);
+                return false;
+            }
+        }
+        return true;
+    }
+    if (Options.List) {
+        Error = MsgBelongsToUndo(Swedish, L"--list");
         return false;
     }
     if (Rest.size() != 2) {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-enum class TCliCommand { None, Search, Replace };
+enum class TCliCommand { None, Search, Replace, Undo };
 
 struct TCliOptions {
     TCliCommand Command = TCliCommand::None;
@@ -26,6 +26,7 @@ struct TCliOptions {
     bool Verbose = false;
     bool DryRun = false;
     bool NoProgress = false;
+    bool List = false;  // undo --list
     bool Help = false;
     bool Version = false;
     bool Swedish = false;  // the language of every text the program prints

@@ -1,5 +1,5 @@
 #pragma once
-// The two commands of quorvane-cli.
+// The commands of quorvane-cli.
 #include "cli/CliArguments.h"
 #include "files/EncodingMode.h"
 
@@ -8,6 +8,8 @@
 
 int RunSearchCommand(const TCliOptions& Options);
 int RunReplaceCommand(const TCliOptions& Options);
+// undo, and undo --list.
+int RunUndoCommand(const TCliOptions& Options);
 
 // The typed folder as a full path (a relative one taken from the current
 // folder), with every name in it kept as typed, so that listed paths are full paths.

@@ -28,11 +28,14 @@ std::wstring CliUsage(bool Swedish) {
                L"Användning:\n"
                L"  quorvane-cli search  MAPP --find TEXT [alternativ]\n"
                L"  quorvane-cli replace MAPP --find TEXT --replace TEXT [alternativ]\n"
+               L"  quorvane-cli undo [--list]\n"
                L"\n"
                L"search listar varje fil i MAPP som innehåller TEXT, en rad per fil: hela\n"
                L"sökvägen och antalet förekomster inom parentes. --find \"\" listar alla filer\n"
                L"som matchar filtren. replace ersätter alla förekomster utan att fråga och\n"
-               L"skriver tillbaka varje ändrad fil säkert; --replace \"\" raderar dem.\n"
+               L"skriver tillbaka varje ändrad fil säkert; --replace \"\" raderar dem. undo lägger\n"
+               L"tillbaka filerna som senaste replace (eller fönstrets Verkställ) ändrade, utom\n"
+               L"dem som ändrats sedan dess; --list visar körningarna som kan ångras.\n"
                L"\n"
                L"Alternativ:\n"
                L"      --find TEXT        texten att hitta\n"
@@ -49,6 +52,7 @@ std::wstring CliUsage(bool Swedish) {
                L"      --no-progress      ingen statusrad i konsolen\n"
                L"  -n, --dry-run          replace: ändra inget, visa vad som skulle ändras\n"
                L"  -v, --verbose          replace: nämn varje ändrad och varje överhoppad fil\n"
+               L"      --list             undo: visa körningarna som kan ångras, nyaste först\n"
                L"  -h, --help             den här texten\n"
                L"  -V, --version          versionen\n"
                L"  /SWEDISH, /ENGLISH     språket (annars systemets språk)\n"
@@ -57,9 +61,11 @@ std::wstring CliUsage(bool Swedish) {
                L"med \"-\". Resultaten går till standard ut, meddelanden till standard fel.\n"
                L"\n"
                L"Slutkoder:\n"
-               L"  0    en fil listades (search) eller ändrades (replace; --dry-run: skulle ändras)\n"
-               L"  1    ingen fil listades eller ändrades\n"
-               L"  2    felaktig indata\n"
+               L"  0    en fil listades (search) eller ändrades (replace; --dry-run: skulle ändras);\n"
+               L"       undo: varje fil återställdes\n"
+               L"  1    ingen fil listades eller ändrades; undo: inget att ångra, eller en fil\n"
+               L"       lämnades orörd\n"
+               L"  2    felaktig indata; undo: en skadad ångrajournal\n"
                L"  130  avbruten (Ctrl+C); filen som bearbetas görs klar först\n"
                L"\n"
                L"Exempel:\n"
@@ -71,11 +77,14 @@ std::wstring CliUsage(bool Swedish) {
            L"Usage:\n"
            L"  quorvane-cli search  FOLDER --find TEXT [options]\n"
            L"  quorvane-cli replace FOLDER --find TEXT --replace TEXT [options]\n"
+           L"  quorvane-cli undo [--list]\n"
            L"\n"
            L"search lists every file in FOLDER that contains TEXT, one line per file: its\n"
            L"full path and the number of occurrences in parentheses. --find \"\" lists every\n"
            L"file that matches the filters. replace replaces every occurrence without asking\n"
-           L"and writes each changed file back safely; --replace \"\" deletes them.\n"
+           L"and writes each changed file back safely; --replace \"\" deletes them. undo puts\n"
+           L"back the files the last replace (or the window's Apply) changed, except those\n"
+           L"changed since; --list shows the runs that can be undone.\n"
            L"\n"
            L"Options:\n"
            L"      --find TEXT        the text to find\n"
@@ -92,6 +101,7 @@ std::wstring CliUsage(bool Swedish) {
            L"      --no-progress      no status line on the console\n"
            L"  -n, --dry-run          replace: change nothing, show what would change\n"
            L"  -v, --verbose          replace: name every changed and every skipped file\n"
+           L"      --list             undo: show the runs that can be undone, newest first\n"
            L"  -h, --help             this text\n"
            L"  -V, --version          the version\n"
            L"  /SWEDISH, /ENGLISH     the language (otherwise the system's locale)\n"
@@ -100,9 +110,11 @@ std::wstring CliUsage(bool Swedish) {
            L"\"-\". Results go to standard output, messages to standard error.\n"
            L"\n"
            L"Exit codes:\n"
-           L"  0    a file was listed (search) or changed (replace; --dry-run: would change)\n"
-           L"  1    no file was listed or changed\n"
-           L"  2    bad input\n"
+           L"  0    a file was listed (search) or changed (replace; --dry-run: would change);\n"
+           L"       undo: every file was restored\n"
+           L"  1    no file was listed or changed; undo: nothing to undo, or a file was left\n"
+           L"       untouched\n"
+           L"  2    bad input; undo: a damaged undo journal\n"
            L"  130  interrupted (Ctrl+C); the file at hand is finished first\n"
            L"\n"
            L"Examples:\n"
@@ -139,13 +151,13 @@ std::wstring MsgUnknownEncoding(bool Swedish, std::wstring_view Name) {
 }
 
 std::wstring MsgNameACommand(bool Swedish) {
-    return Prefixed(ChooseText(Swedish, L"ange ett kommando: search eller replace",
-                               L"name a command: search or replace"));
+    return Prefixed(ChooseText(Swedish, L"ange ett kommando: search, replace eller undo",
+                               L"name a command: search, replace or undo"));
 }
 
 std::wstring MsgUnknownCommand(bool Swedish, std::wstring_view Command) {
     return Prefixed(ChooseText(Swedish, L"okänt kommando: ", L"unknown command: ") + std::wstring(Command) +
-                    ChooseText(Swedish, L" (använd search eller replace)", L" (use search or replace)"));
+                    ChooseText(Swedish, L" (använd search, replace eller undo)", L" (use search, replace or undo)"));
 }
 
 std::wstring MsgNameAFolder(bool Swedish) {
@@ -171,6 +183,20 @@ std::wstring MsgReplaceMissing(bool Swedish) {
 std::wstring MsgBelongsToReplace(bool Swedish, std::wstring_view Option) {
     return Prefixed(std::wstring(Option) +
                     ChooseText(Swedish, L" hör till kommandot replace", L" belongs to the replace command"));
+}
+
+std::wstring MsgUndoTakesNoArgument(bool Swedish, std::wstring_view Argument) {
+    return Prefixed(ChooseText(Swedish, L"oväntat argument: ", L"unexpected argument: ") + std::wstring(Argument) +
+                    ChooseText(Swedish, L" (undo tar ingen mapp)", L" (undo takes no folder)"));
+}
+
+std::wstring MsgNotForUndo(bool Swedish, std::wstring_view Option) {
+    return Prefixed(std::wstring(Option) +
+                    ChooseText(Swedish, L" hör inte till kommandot undo", L" does not belong to the undo command"));
+}
+
+std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option) {
+    return Prefixed(std::wstring(Option) + ChooseText(Swedish, L" hör till kommandot undo", L" belongs to the undo command"));
 }
 
 std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second) {
@@ -270,6 +296,8 @@ std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason) {
         return ChooseText(Swedish, L"ändrad av ett annat program under körningen",
                           L"changed by another program meanwhile");
     case TApplyFileOutcome::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
+    case TApplyFileOutcome::JournalFailed:
+        return ChooseText(Swedish, L"ångrajournalen kunde inte skrivas", L"the undo journal could not be written");
     }
     return {};
 }
@@ -287,6 +315,7 @@ std::wstring SkipReasonCode(TApplyFileOutcome Reason) {
     case TApplyFileOutcome::MixedEncoding: return L"mixed-encoding";
     case TApplyFileOutcome::ChangedMeanwhile: return L"changed-meanwhile";
     case TApplyFileOutcome::WriteFailed: return L"write-failed";
+    case TApplyFileOutcome::JournalFailed: return L"journal-failed";
     }
     return {};
 }
@@ -294,6 +323,116 @@ std::wstring SkipReasonCode(TApplyFileOutcome Reason) {
 std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TApplyFileOutcome Reason) {
     return std::wstring(Path) + ChooseText(Swedish, L" (överhoppad: ", L" (skipped: ") + SkipReasonText(Swedish, Reason) +
            L")";
+}
+
+std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched) {
+    std::wstring Text =
+        ChooseText(Swedish, L"Klart. Återställda filer: ", L"Done. Files restored: ") + PlainCount(Restored) + L".";
+    if (Untouched > 0)
+        Text += ChooseText(Swedish, L" Ändrade sedan dess och lämnade orörda: ", L" Changed since and left untouched: ") +
+                PlainCount(Untouched) + L".";
+    return Text;
+}
+
+std::wstring UndoReasonText(bool Swedish, TUndoFileOutcome Outcome) {
+    switch (Outcome) {
+    case TUndoFileOutcome::Restored:
+    case TUndoFileOutcome::AlreadyRestored: break;
+    case TUndoFileOutcome::EditedSince: return ChooseText(Swedish, L"ändrad sedan dess", L"edited since");
+    case TUndoFileOutcome::Missing: return ChooseText(Swedish, L"finns inte längre", L"no longer there");
+    case TUndoFileOutcome::NotAFile: return ChooseText(Swedish, L"en mapp har dess namn nu", L"a folder has its name now");
+    case TUndoFileOutcome::InUse: return ChooseText(Swedish, L"öppen i ett annat program", L"open in another program");
+    case TUndoFileOutcome::ReadOnly: return ChooseText(Swedish, L"skrivskyddad sedan dess", L"made read-only since");
+    case TUndoFileOutcome::Unreadable: return ChooseText(Swedish, L"kunde inte läsas", L"could not be read");
+    case TUndoFileOutcome::ChangedMeanwhile:
+        return ChooseText(Swedish, L"ändrad av ett annat program under körningen", L"changed by another program meanwhile");
+    case TUndoFileOutcome::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
+    case TUndoFileOutcome::DamagedEntry:
+        return ChooseText(Swedish, L"dess post i ångrajournalen är skadad", L"its entry in the undo journal is damaged");
+    }
+    return {};
+}
+
+std::wstring UndoFileLine(bool Swedish, std::wstring_view Path, TUndoFileOutcome Outcome) {
+    const bool Damaged = Outcome == TUndoFileOutcome::DamagedEntry;
+    return std::wstring(Path) +
+           (Damaged ? ChooseText(Swedish, L" (inte återställd: ", L" (not restored: ")
+                    : ChooseText(Swedish, L" (lämnad orörd: ", L" (left untouched: ")) +
+           UndoReasonText(Swedish, Outcome) + L")";
+}
+
+std::wstring MsgNothingToUndo(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"inget att ångra", L"nothing to undo"));
+}
+
+std::wstring MsgUndoRunInUse(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"det senaste Verkställ pågår fortfarande; ångra det när det är klart",
+                               L"the last Apply is still running; undo it once it has ended"));
+}
+
+std::wstring MsgUndoRunUnreadable(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"ångrajournalen kunde inte läsas", L"the undo journal could not be read"));
+}
+
+std::wstring MsgUndoJournalDamaged(bool Swedish, std::int64_t Entries) {
+    return Prefixed(ChooseText(Swedish, L"ångrajournalen är skadad: inget återställdes från ",
+                               L"the undo journal is damaged: nothing was restored from ") +
+                    PlainCount(Entries) + ChooseText(Swedish, L" post(er)", L" entry(ies)"));
+}
+
+std::wstring UndoProgressName(bool Swedish) { return ChooseText(Swedish, L"Ångra", L"Undo"); }
+
+namespace {
+
+// A start time in local time, as scripts read dates: "2024-05-01 14:34:56".
+std::wstring LocalDateTime(std::uint64_t FileTime) {
+    FILETIME Utc{static_cast<DWORD>(FileTime), static_cast<DWORD>(FileTime >> 32)};
+    SYSTEMTIME UtcParts{}, Local{};
+    if (!FileTimeToSystemTime(&Utc, &UtcParts) || !SystemTimeToTzSpecificLocalTime(nullptr, &UtcParts, &Local))
+        Local = UtcParts;
+    wchar_t Text[32];
+    swprintf(Text, 32, L"%04u-%02u-%02u %02u:%02u:%02u", Local.wYear, Local.wMonth, Local.wDay, Local.wHour,
+             Local.wMinute, Local.wSecond);
+    return Text;
+}
+
+// A text of the run between quotes, its line breaks and tabs made visible.
+std::wstring Shown(std::wstring_view Text) {
+    std::wstring Result = L"\"";
+    for (wchar_t C : Text) {
+        switch (C) {
+        case L'\r': Result += L"\\r"; break;
+        case L'\n': Result += L"\\n"; break;
+        case L'\t': Result += L"\\t"; break;
+        case L'"': Result += L"\\\""; break;
+        case L'\\': Result += L"\\\\"; break;
+        default: Result += C;
+        }
+    }
+    return Result + L"\"";
+}
+
+}  // namespace
+
+std::wstring UndoRunLines(bool Swedish, const TUndoRun& Run) {
+    if (Run.Damaged)
+        return Run.Name + ChooseText(Swedish, L"  (skadad)", L"  (damaged)") + L"\n  " +
+               ChooseText(Swedish, L"journal:        ", L"journal:      ") + Run.Path;
+    std::wstring Text = LocalDateTime(Run.Header.StartTime) + L"  " + PlainCount(Run.Entries) +
+                        ChooseText(Swedish, L" fil(er)", L" file(s)");
+    if (Run.InUse)
+        Text += ChooseText(Swedish, L"  (pågår)", L"  (in progress)");
+    else if (!Run.Ended)
+        Text += ChooseText(Swedish, L"  (avbruten)", L"  (ended early)");
+    const std::wstring Lines[][3] = {
+        {L"mapp:           ", L"folder:       ", Run.Header.Folder},
+        {L"filter:         ", L"filters:      ", Run.Header.Filters},
+        {L"text att hitta: ", L"text to find: ", Shown(Run.Header.TextToFind)},
+        {L"ersätt med:     ", L"replace with: ", Shown(Run.Header.ReplaceWith)},
+        {L"journal:        ", L"journal:      ", Run.Path},
+    };
+    for (const auto& Line : Lines) Text += L"\n  " + ChooseText(Swedish, Line[0], Line[1]) + Line[2];
+    return Text;
 }
 
 std::wstring ProgressText(bool Swedish, std::wstring_view Filter, std::int32_t Percent, std::int64_t Examined,

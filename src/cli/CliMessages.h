@@ -1,8 +1,10 @@
 #pragma once
 // Every text quorvane-cli prints, in Swedish and in English. The window's
 // messages speak of keys and check boxes; these speak of options.
-#include "workers/WorkThreadApply.h"
+#include "files/UndoJournal.h"
 #include "platform/InputChecks.h"
+#include "workers/WorkThreadApply.h"
+#include "workers/WorkThreadUndo.h"
 
 #include <cstdint>
 #include <string>
@@ -28,6 +30,9 @@ std::wstring MsgFindMissing(bool Swedish, bool Replace);
 std::wstring MsgReplaceMissing(bool Swedish);
 std::wstring MsgBelongsToReplace(bool Swedish, std::wstring_view Option);
 std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second);
+std::wstring MsgUndoTakesNoArgument(bool Swedish, std::wstring_view Argument);
+std::wstring MsgNotForUndo(bool Swedish, std::wstring_view Option);
+std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option);
 
 // The command line's wording of a problem the shared input checks found; Folder
 // is the folder as typed (the message tells a file from a missing folder).
@@ -47,6 +52,19 @@ std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason);
 std::wstring SkipReasonCode(TApplyFileOutcome Reason);  // the --json value
 // A skipped file's line in the plain output: "path (skipped: reason)".
 std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TApplyFileOutcome Reason);
+
+// Undo: the result line ("Done. Files restored: N." and, when M > 0, " Changed
+// since and left untouched: M."), a file not restored and why, and the messages.
+std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched);
+std::wstring UndoReasonText(bool Swedish, TUndoFileOutcome Outcome);
+std::wstring UndoFileLine(bool Swedish, std::wstring_view Path, TUndoFileOutcome Outcome);
+std::wstring MsgNothingToUndo(bool Swedish);
+std::wstring MsgUndoRunInUse(bool Swedish);
+std::wstring MsgUndoRunUnreadable(bool Swedish);
+std::wstring MsgUndoJournalDamaged(bool Swedish, std::int64_t Entries);
+std::wstring UndoProgressName(bool Swedish);
+// undo --list: one run, several lines; Date is its start in local time.
+std::wstring UndoRunLines(bool Swedish, const TUndoRun& Run);
 
 // The status line: the filter, the percentage, files examined and listed.
 std::wstring ProgressText(bool Swedish, std::wstring_view Filter, std::int32_t Percent, std::int64_t Examined,

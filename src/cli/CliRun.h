@@ -5,9 +5,11 @@
 #include "cli/CliOutput.h"
 #include "workers/WorkerThread.h"
 
-constexpr int ExitListed = 0;       // search: a file was listed; replace: a file was (or would be) changed
-constexpr int ExitNone = 1;         // nothing listed, nothing changed
+constexpr int ExitListed = 0;       // search: a file was listed; replace: a file was (or would be) changed;
+                                    // undo: every file was restored
+constexpr int ExitNone = 1;         // nothing listed, nothing changed; undo: nothing to undo, or a file left untouched
 constexpr int ExitBadInput = 2;     // the arguments or the input checks refused the command
+constexpr int ExitDamagedJournal = 2;  // undo: the journal is damaged
 constexpr int ExitInterrupted = 130;
 
 // Ctrl+C, Ctrl+Break and the console closing ask the running worker to stop

@@ -35,5 +35,6 @@ int wmain() {
         return 0;
     }
     if (Options.Command == TCliCommand::Replace) return RunReplaceCommand(Options);
+    if (Options.Command == TCliCommand::Undo) return RunUndoCommand(Options);
     return RunSearchCommand(Options);
 }

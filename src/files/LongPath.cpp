@@ -101,3 +101,11 @@ std::wstring ExtendedPath(std::wstring_view Path) {
     if (Parts.empty() || TrailingSeparator) Result += L'\\';
     return Result;
 }
+
+std::wstring FullPath(std::wstring_view Path) {
+    const std::wstring Extended = ExtendedPath(Path);
+    const std::wstring_view Prefix = L"\\\\?\\", Share = L"\\\\?\\UNC\\";
+    if (Extended.compare(0, Share.size(), Share) == 0) return L"\\\\" + Extended.substr(Share.size());
+    if (Extended.compare(0, Prefix.size(), Prefix) == 0) return Extended.substr(Prefix.size());
+    return Extended;
+}

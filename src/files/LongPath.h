@@ -7,3 +7,7 @@
 #include <string_view>
 
 std::wstring ExtendedPath(std::wstring_view Path);
+
+// The full path as a user writes it: ExtendedPath without its "\\?\" (a share
+// as "\\server\share\..."). A path in the device form stays as it is.
+std::wstring FullPath(std::wstring_view Path);

@@ -124,6 +124,7 @@ void DecodeContent(TEncodingMode Mode, std::string& Bytes, bool KeepBytes, TText
         return;
     }
     if (KeepBytes) {
+        Content.Mark.assign(Bytes, 0, Skip);
         Bytes.erase(0, Skip);
         Content.Bytes = std::move(Bytes);
     }
@@ -185,10 +186,13 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
 void SetReadSizeLimitForTests(std::uint64_t Bytes) { ReadSizeLimit.store(Bytes); }
 
 bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
-    // One call for the time and the attributes: GetFileInformationByHandle would
-    // also ask for the volume's serial number, which costs far more under Wine.
+    // Time and attributes in one call, the size in another: GetFileInformationByHandle
+    // would also ask for the volume's serial number, which costs far more under Wine.
     FILE_BASIC_INFO Basic;
-    if (!GetFileInformationByHandleEx(File, FileBasicInfo, &Basic, sizeof(Basic))) return false;
+    LARGE_INTEGER Size;
+    if (!GetFileInformationByHandleEx(File, FileBasicInfo, &Basic, sizeof(Basic)) || !GetFileSizeEx(File, &Size))
+        return false;
+    Stamp.Size = static_cast<std::uint64_t>(Size.QuadPart);
     Stamp.LastWrite = static_cast<std::uint64_t>(Basic.LastWriteTime.QuadPart);
     Stamp.Attributes = Basic.FileAttributes;
     return true;

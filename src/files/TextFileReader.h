@@ -33,9 +33,9 @@ std::int32_t DetectBom(const std::wstring& Path);            // a BomKind value
 std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path);
 std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding); // 1, 2, 3; 0 = none = UTF-8
 
-// A file's last write time and attributes, as its open handle tells them: any
-// write by anyone moves the time.
+// A file's size, last write time and attributes, as its open handle tells them.
 struct TFileStamp {
+    std::uint64_t Size = 0;
     std::uint64_t LastWrite = 0;  // FILETIME as one number
     std::uint32_t Attributes = 0;
     bool operator==(const TFileStamp&) const = default;
@@ -65,6 +65,7 @@ struct TTextFileContent {
     bool Read = false;      // Text holds the decoded content (false: not read, unreadable or invalid)
     std::wstring Text;
     std::string Bytes;      // with KeepBytes: the file's bytes after the mark that was skipped
+    std::string Mark;       // with KeepBytes: that mark (empty when there was none), so Mark + Bytes is the file
     bool InUse = false;       // Exclusive: another program has the file open; nothing read
     bool Unreadable = false;  // the file could not be opened or read, or is too large to hold in memory
     TFileStamp Stamp;         // as the file was when read (Exclusive only)

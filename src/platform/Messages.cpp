@@ -102,6 +102,48 @@ std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCo
     return Text + SkippedSuffix(Swedish, SkipCount);
 }
 
+std::wstring FormatShortDateTime(std::uint64_t FileTime) {
+    FILETIME Utc{static_cast<DWORD>(FileTime), static_cast<DWORD>(FileTime >> 32)};
+    SYSTEMTIME UtcParts{}, Local{};
+    if (!FileTimeToSystemTime(&Utc, &UtcParts)) return {};
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &UtcParts, &Local)) Local = UtcParts;
+    wchar_t Date[128] = L"", Time[128] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &Local, nullptr, Date, 128);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &Local, nullptr, Time, 128);
+    return std::wstring(Date) + L" " + Time;
+}
+
+std::wstring MsgUndoQuestion(std::int64_t FileCount, std::wstring_view Date) {
+    const std::wstring Count = FormatCount(static_cast<std::uint64_t>(FileCount));
+    return ChooseText(UseSwedish(), L"Återställa " + Count + L" fil(er) som ändrades " + std::wstring(Date) + L"?",
+                      L"Restore " + Count + L" file(s) changed on " + std::wstring(Date) + L"?");
+}
+
+std::wstring UndoResultMessage(std::int32_t RestoredCount, std::int32_t UntouchedCount) {
+    const bool Swedish = UseSwedish();
+    std::wstring Text = ChooseText(Swedish, L"Klart. Återställda filer: ", L"Done. Files restored: ") +
+                        FormatCount(static_cast<std::uint64_t>(RestoredCount)) + L".";
+    if (UntouchedCount > 0)
+        Text += ChooseText(Swedish, L" Ändrade sedan dess och lämnade orörda: ", L" Changed since and left untouched: ") +
+                FormatCount(static_cast<std::uint64_t>(UntouchedCount)) + L".";
+    return Text;
+}
+
+std::wstring MsgUndoJournalDamaged(std::int32_t DamagedCount) {
+    const std::wstring Count = FormatCount(static_cast<std::uint64_t>(DamagedCount));
+    return ChooseText(UseSwedish(), L"Ångrajournalen är skadad: " + Count + L" fil(er) kunde inte återställas från den.",
+                      L"The undo journal is damaged: " + Count + L" file(s) could not be restored from it.");
+}
+
+std::wstring MsgUndoRunInUse() {
+    return ChooseText(UseSwedish(), L"Det senaste Verkställ pågår fortfarande i ett annat program.",
+                      L"The last Apply is still running in another program.");
+}
+
+std::wstring MsgUndoRunUnreadable() {
+    return ChooseText(UseSwedish(), L"Ångrajournalen kunde inte läsas.", L"The undo journal could not be read.");
+}
+
 bool FolderExists(std::wstring_view Folder) {
     if (Folder.empty()) return false;
     DWORD Attributes = GetFileAttributesW(ExtendedPath(Folder).c_str());

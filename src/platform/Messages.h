@@ -23,5 +23,15 @@ std::wstring MsgReplaceWithEmpty();
 std::wstring SearchResultMessage(std::int32_t SkipCount);
 std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount);
 
+// A FILETIME (UTC, as one number) in local time, in the user's short date and
+// time formats: "2024-05-01 14:34" or "1.5.2024 14.34", as the user has chosen.
+std::wstring FormatShortDateTime(std::uint64_t FileTime);
+// Undo: the question before it, its result, and what can stop it.
+std::wstring MsgUndoQuestion(std::int64_t FileCount, std::wstring_view Date);
+std::wstring UndoResultMessage(std::int32_t RestoredCount, std::int32_t UntouchedCount);
+std::wstring MsgUndoJournalDamaged(std::int32_t DamagedCount);
+std::wstring MsgUndoRunInUse();
+std::wstring MsgUndoRunUnreadable();
+
 // Whether Folder names an existing folder (a link to a folder counts).
 bool FolderExists(std::wstring_view Folder);

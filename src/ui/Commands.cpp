@@ -1,6 +1,8 @@
-// The Search and Apply commands: their input checks, the running state of the
-// window, and the handlers through which a worker reports on the main thread.
+// The Search and Apply commands and "Undo last Apply": their input checks and
+// questions, the running state of the window, and the handlers through which a
+// worker reports on the main thread.
 #include "files/FileCollection.h"
+#include "files/UndoJournal.h"
 #include "platform/InputChecks.h"
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
@@ -85,6 +87,7 @@ void EnterRunningState(TfrmMain& Form) {
     Form.ClearFileList();
     Form.SetLabelCaption(Form.lblFiles, EmptyFilesLabel());
     MainState.WorkInProgress = true;
+    Form.UpdateUndoMenuItem();
     // Rows of a run that ended with its window belong to no list.
     if (MainState.Pending.TimerSet) KillTimer(Form.Handle(), ShowPendingTimer);
     MainState.Pending = TPendingRows{};
@@ -96,6 +99,7 @@ void LeaveRunningStateAfterFailure(TfrmMain& Form) {
     MainState.WorkInProgress = false;
     EnableRunControls(Form, true);
     BusyCursorOff();
+    Form.UpdateUndoMenuItem();
 }
 
 }  // namespace
@@ -192,6 +196,7 @@ void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     DrawProgress();
     EnableRunControls(*this, true);
     BusyCursorOff();
+    UpdateUndoMenuItem();
     SetFocus(btnSearch);
     if (FileItemCount() == 0) ShowInformation(FHandle, SearchResultMessage(SkipCount));
 }
@@ -216,6 +221,70 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
     SetControlText(txtReplaceWith, L"");
     EnableRunControls(*this, true);
     BusyCursorOff();
+    UpdateUndoMenuItem();
     SetFocus(txtTextToFind);
     ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
+}
+
+// ---- Undo last Apply ----
+
+void TfrmMain::UpdateUndoMenuItem() {
+    const bool Enabled = !MainState.WorkInProgress && UndoJournalHasRun();
+    EnableMenuItem(mnuMainFile, mnuMainFileUndo, MF_BYCOMMAND | (Enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void TfrmMain::mnuMainFileUndoClick() {
+    if (MainState.WorkInProgress) return;
+    TUndoRun Run;
+    if (!NewestUndoRun(Run)) {
+        UpdateUndoMenuItem();
+        return;
+    }
+    if (Run.InUse) {
+        ShowInformation(FHandle, MsgUndoRunInUse());
+        return;
+    }
+    if (!ConfirmYesNo(FHandle, MsgUndoQuestion(Run.Entries, FormatShortDateTime(Run.Header.StartTime)))) return;
+
+    EnterRunningState(*this);
+    SetCaption(ApplicationTitle() + L" - " + ChooseText(UseSwedish(), L"Ångra", L"Undo"));
+    try {
+        auto& Worker = MainState.UndoWorker;
+        Worker.reset();
+        // The run the question named, even if another has come since.
+        Worker = std::make_unique<TWorkThreadUndo>(Run.Path);
+        Worker->OnUndoProgress = [this](std::int32_t Value) { UndoProgress(Value); };
+        Worker->OnUndoReturnValues = [this](std::int32_t Restored, std::int32_t Untouched, std::int32_t Damaged,
+                                            TUndoEnd End) { UndoReturnValues(Restored, Untouched, Damaged, End); };
+        Worker->Start();
+    } catch (...) {
+        SetCaption(ApplicationTitle());
+        LeaveRunningStateAfterFailure(*this);
+        throw;
+    }
+}
+
+void TfrmMain::UndoProgress(std::int32_t ProgressValue) {
+    if (ProgressValue == ProgressTag()) return;
+    SetProgressTag(ProgressValue);
+    DrawProgress();
+}
+
+void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
+                                TUndoEnd End) {
+    if (ApplicationTerminated()) return;
+    MainState.WorkInProgress = false;
+    SetCaption(ApplicationTitle());
+    SetProgressTag(0);
+    DrawProgress();
+    EnableRunControls(*this, true);
+    BusyCursorOff();
+    UpdateUndoMenuItem();
+    SetFocus(txtTextToFind);
+    if (End == TUndoEnd::CannotOpen) {
+        ShowError(FHandle, MsgUndoRunUnreadable());
+        return;
+    }
+    ShowInformation(FHandle, UndoResultMessage(RestoredCount, UntouchedCount));
+    if (DamagedCount > 0) ShowError(FHandle, MsgUndoJournalDamaged(DamagedCount));
 }

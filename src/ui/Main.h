@@ -74,6 +74,7 @@ public:
     static constexpr UINT mnuMainHelpKeyboardShortcuts = 202;
     static constexpr UINT mnuMainHelpBreak1 = 203;
     static constexpr UINT mnuMainHelpAbout = 204;
+    static constexpr UINT mnuMainFileUndo = 205;
     TFileDialog odEditor;
     TFileDialog sdTXT;
     HWND txtFilters = nullptr;
@@ -96,6 +97,7 @@ public:
     void lvFilesEnter();
     void lvFilesKeyDown(WORD& Key, TShiftState Shift);
     void mnuMainFileQuitClick();
+    void mnuMainFileUndoClick();
     void mnuMainHelpAboutClick();
     void mnuMainHelpKeyboardShortcutsClick();
     void txtFolderChange();
@@ -110,6 +112,13 @@ public:
     void ApplyShowCurrentFilter(std::wstring CurrentFilter);
     void ApplyProgress(std::int32_t ProgressValue);
     void ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount);
+    void UndoProgress(std::int32_t ProgressValue);
+    void UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
+                          TUndoEnd End);
+
+    // "Undo last Apply" is enabled only between runs, and only when the journal
+    // holds a run to undo.
+    void UpdateUndoMenuItem();
 
     // ---- Layout, scaling and progress display ----
     UINT Dpi() const { return FDpi; }

@@ -126,6 +126,7 @@ void TfrmMain::BuildWindow(int Width, int Height) {
     FActiveControl = txtFolder;
     FormCreate();
     FFormCreated = true;
+    UpdateUndoMenuItem();
     if (IsWindowVisible(FHandle) && GetActiveWindow() == FHandle && !GetFocus()) SetFocus(FActiveControl);
 }
 

@@ -59,6 +59,7 @@ const TControlDesign Design[] = {
 
 const TMenuText MenuTexts[] = {
     {0, 0, L"Arkiv", L"File", nullptr},
+    {TfrmMain::mnuMainFileUndo, 0, L"Ångra senaste Verkställ", L"Undo last Apply", nullptr},
     {TfrmMain::mnuMainFileQuit, 0, L"Avsluta", L"Quit", L"Ctrl+Q"},
     {0, 1, L"Hjälp", L"Help", nullptr},
     {TfrmMain::mnuMainHelpKeyboardShortcuts, 0, L"Tangentbordsgenvägar", L"Keyboard shortcuts", L"F1"},
@@ -121,6 +122,8 @@ void TfrmMain::CreateMenus() {
     UniqueMenu File(CreatePopupMenu());
     UniqueMenu Help(CreatePopupMenu());
     if (!Bar || !File || !Help) throw std::runtime_error("cannot create the main menu");
+    // Undo has no key: Ctrl+Z belongs to the edit boxes.
+    AppendMenuW(File.Get(), MF_STRING, mnuMainFileUndo, MenuCaption(MenuTextOf(mnuMainFileUndo), false).c_str());
     AppendMenuW(File.Get(), MF_STRING, mnuMainFileQuit, MenuCaption(MenuTextOf(mnuMainFileQuit), false).c_str());
     AppendMenuW(Help.Get(), MF_STRING, mnuMainHelpKeyboardShortcuts,
                 MenuCaption(MenuTextOf(mnuMainHelpKeyboardShortcuts), false).c_str());

@@ -83,6 +83,10 @@ LRESULT TfrmMain::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
     case WM_ACTIVATE:
         HandleActivate(WParam);
         return 0;
+    case WM_INITMENUPOPUP:
+        // The journal may have changed meanwhile (another program's Apply or undo).
+        if (reinterpret_cast<HMENU>(WParam) == mnuMainFile) UpdateUndoMenuItem();
+        return 0;
     case WM_SETCURSOR:
         if (BusyCursorShown()) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -116,6 +120,7 @@ void TfrmMain::HandleCommand(UINT Id, UINT Code, HWND Control) {
     if (!Control) {
         switch (Id) {
         case mnuMainFileQuit: mnuMainFileQuitClick(); break;
+        case mnuMainFileUndo: mnuMainFileUndoClick(); break;
         case mnuMainHelpKeyboardShortcuts: mnuMainHelpKeyboardShortcutsClick(); break;
         case mnuMainHelpAbout: mnuMainHelpAboutClick(); break;
         }

@@ -133,6 +133,12 @@ void TfrmMain::FormDestroy() {
         std::unique_ptr<TWorkThreadApply> Worker = std::move(MainState.ApplyWorker);
         Worker.reset();
     }
+    {
+        // A running undo finishes the file at hand; its run stays in the journal
+        // and the next undo completes it.
+        std::unique_ptr<TWorkThreadUndo> Worker = std::move(MainState.UndoWorker);
+        Worker.reset();
+    }
     // The settings as the controls and the module state hold them now.
     TMainSettings Settings;
     Settings.Folder = ControlText(txtFolder);

@@ -7,6 +7,7 @@
 #include "files/EncodingMode.h"
 #include "workers/WorkThreadApply.h"
 #include "workers/WorkThreadSearch.h"
+#include "workers/WorkThreadUndo.h"
 
 #include <windows.h>
 
@@ -51,13 +52,14 @@ struct TMainState {
     // other field changes, so their last handlers still see the state they ran in.
     std::unique_ptr<TWorkThreadSearch> SearchWorker;
     std::unique_ptr<TWorkThreadApply> ApplyWorker;
+    std::unique_ptr<TWorkThreadUndo> UndoWorker;
     TEncodingMode CurrentEncodingMode = TEncodingMode::Auto;  // an unknown mode from the settings file is kept
     std::wstring BaseTitle;                 // the application title when the window was created
     std::int32_t InitialWidth = 0, InitialHeight = 0;              // outer size as created: the minimum size
     std::int32_t InitialClientWidth = 0, InitialClientHeight = 0;  // reference of the layout rules
     std::int32_t GrowthWidth = 0, GrowthHeight = 0;                // client growth at the last resize
     std::wstring EditorPath;                // empty, "NOTEPAD" or the full path of a program
-    bool WorkInProgress = false;
+    bool WorkInProgress = false;            // a Search, Apply or undo run
     TPendingRows Pending;                   // rows of the running search not shown yet
     TfrmMain* frmMain = nullptr;            // the one main window while it exists
     TApplicationState Application;

@@ -1,6 +1,7 @@
 #include "workers/WorkThreadApply.h"
 
 #include "base/TextMatching.h"
+#include "files/LongPath.h"
 #include "files/SafeFileWriter.h"
 #include "files/TextDecoding.h"
 #include "files/TextFileReader.h"
@@ -9,17 +10,14 @@
 
 #include <new>
 
-TWorkThreadApply::TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                                   std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding)
-    : TWorkThreadRun(std::move(Folder), Recursive, std::move(Filters), std::move(TextToFind), CaseSensitive,
-                     TextEncoding, OnApplyShowCurrentFilter, OnApplyProgress),
-      FReplaceWith(std::move(ReplaceWith)) {}
-
-TWorkThreadApply::~TWorkThreadApply() {
-    TerminateAndWait();
-}
-
 namespace {
+
+// Now, as the journal names the run.
+std::uint64_t RunStartTime() {
+    FILETIME Now;
+    GetSystemTimeAsFileTime(&Now);
+    return (std::uint64_t{Now.dwHighDateTime} << 32) | Now.dwLowDateTime;
+}
 
 bool HasNonAscii(std::wstring_view Text) {
     for (wchar_t C : Text)
@@ -28,6 +26,19 @@ bool HasNonAscii(std::wstring_view Text) {
 }
 
 }  // namespace
+
+TWorkThreadApply::TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
+                                   std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding)
+    : TWorkThreadRun(Folder, Recursive, Filters, TextToFind, CaseSensitive, TextEncoding, OnApplyShowCurrentFilter,
+                     OnApplyProgress),
+      FReplaceWith(ReplaceWith),
+      FJournal(TUndoRunHeader{RunStartTime(), FullPath(Folder), std::move(Filters), std::move(TextToFind),
+                              std::move(ReplaceWith), Recursive, CaseSensitive, TextEncoding}) {}
+
+TWorkThreadApply::~TWorkThreadApply() {
+    TerminateAndWait();
+}
+
 
 void TWorkThreadApply::HandleFile(const std::wstring& File) {
     try {
@@ -90,8 +101,7 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
     if (Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && HasNonAscii(FReplaceWith) &&
         IsMultiByteUtf8(Content.Bytes))
         return Account(File, Occurrences, Mode, MixedEncoding);
-    Content.Bytes.clear();
-    Content.Bytes.shrink_to_fit();
+    // The old bytes stay in memory until the journal holds them.
 
     const std::wstring NewText = ReplaceAll(Content.Text, FTextToFind, FReplaceWith, FCaseSensitive);
     Content.Text.clear();
@@ -106,20 +116,30 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
     Encoded.shrink_to_fit();
 
     // Right before the swap: the file must still be as it was read, as its open
-    // handle tells. The handle is let go only then, since the system does not
-    // replace an open file, and the swap follows in the next call.
+    // handle tells, and its old bytes must be in the undo journal, on the disk.
+    // The handle is let go only then, since the system does not replace an open
+    // file, and the swap follows in the next call.
     const TFileStamp ReadStamp = Content.Stamp;
-    bool Meanwhile = false;
+    bool Meanwhile = false, NotRecorded = false;
     const bool Written = WriteFileBytes(File, Bytes, [&] {
         TFileStamp Now;
         Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
+        NotRecorded = !Meanwhile && !FJournal.Record(File, Mode, Content.Mark, Content.Bytes, Bytes);
         Content.Held.Reset();
-        return !Meanwhile;
+        return !Meanwhile && !NotRecorded;
     });
-    Account(File, Occurrences, Mode, Written ? Changed : Meanwhile ? ChangedMeanwhile : WriteFailed);
+    Account(File, Occurrences, Mode,
+            Written ? Changed : Meanwhile ? ChangedMeanwhile : NotRecorded ? JournalFailed : WriteFailed);
 }
 
 void TWorkThreadApply::SyncReturnValues() {
+    // The run's journal is closed before anyone hears of its end: an undo may
+    // follow at once.
+    try {
+        FJournal.Finish();
+    } catch (...) {
+        // Its entries are on the disk; the end mark only saves a later count.
+    }
     Synchronize([this] {
         if (OnApplyReturnValues) OnApplyReturnValues(FChangeCount, FReplaceCount, FSkipCount);
     });

@@ -1,10 +1,12 @@
 #pragma once
 // One Apply run away from the window: for each filter, collect and sort the
 // files, read each file, replace every occurrence in one pass and write the file
-// back safely in the encoding it was read in; report the filter, the progress
-// and at the end the changed, replaced and skipped counts, through events that
-// run on the main thread while the worker waits.
+// back safely in the encoding it was read in, each file's old bytes recorded in
+// the undo journal first; report the filter, the progress and at the end the
+// changed, replaced and skipped counts, through events that run on the main
+// thread while the worker waits.
 #include "files/EncodingMode.h"
+#include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
 
 #include <cstdint>
@@ -29,6 +31,7 @@ enum class TApplyFileOutcome {
     MixedEncoding,     // non-ASCII text into a file read as ANSI whose bytes are UTF-8
     ChangedMeanwhile,  // another program changed it between the reading and the swap
     WriteFailed,
+    JournalFailed,     // its old bytes could not be recorded in the undo journal
 };
 // Raised for every file counted as changed or skipped (files without the text are
 // not), with its occurrences and the encoding it was read in.
@@ -60,6 +63,7 @@ private:
     void SyncReturnValues() override;
 
     const std::wstring FReplaceWith;
+    TUndoJournalWriter FJournal;     // made on the disk with the first file changed
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files
 };

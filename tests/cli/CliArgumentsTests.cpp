@@ -105,10 +105,20 @@ TEST(CliArguments, FaultsNameTheOptionInBothLanguages) {
         {{L"search", L"D", L"--find", L"x", L"-e", L"utf32"},
          L"quorvane-cli: unknown encoding 'utf32' for --encoding; use auto, ansi, utf8 or utf16le",
          L"quorvane-cli: okänd kodning 'utf32' för --encoding; använd auto, ansi, utf8 eller utf16le"},
-        {{L"--find", L"x"}, L"quorvane-cli: name a command: search or replace",
-         L"quorvane-cli: ange ett kommando: search eller replace"},
-        {{L"find", L"D", L"--find", L"x"}, L"quorvane-cli: unknown command: find (use search or replace)",
-         L"quorvane-cli: okänt kommando: find (använd search eller replace)"},
+        {{L"--find", L"x"}, L"quorvane-cli: name a command: search, replace or undo",
+         L"quorvane-cli: ange ett kommando: search, replace eller undo"},
+        {{L"find", L"D", L"--find", L"x"}, L"quorvane-cli: unknown command: find (use search, replace or undo)",
+         L"quorvane-cli: okänt kommando: find (använd search, replace eller undo)"},
+        {{L"undo", L"D"}, L"quorvane-cli: unexpected argument: D (undo takes no folder)",
+         L"quorvane-cli: oväntat argument: D (undo tar ingen mapp)"},
+        {{L"undo", L"--find", L"x"}, L"quorvane-cli: --find does not belong to the undo command",
+         L"quorvane-cli: --find hör inte till kommandot undo"},
+        {{L"undo", L"--list", L"-r"}, L"quorvane-cli: --recursive does not belong to the undo command",
+         L"quorvane-cli: --recursive hör inte till kommandot undo"},
+        {{L"undo", L"-f", L"*.c"}, L"quorvane-cli: --filters does not belong to the undo command",
+         L"quorvane-cli: --filters hör inte till kommandot undo"},
+        {{L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"--list"},
+         L"quorvane-cli: --list belongs to the undo command", L"quorvane-cli: --list hör till kommandot undo"},
         {{L"search", L"--find", L"x"}, L"quorvane-cli: name a folder after the command",
          L"quorvane-cli: ange en mapp efter kommandot"},
         {{L"search", L"D", L"E", L"--find", L"x"}, L"quorvane-cli: unexpected argument: E (name one folder only)",
@@ -132,6 +142,18 @@ TEST(CliArguments, FaultsNameTheOptionInBothLanguages) {
             EXPECT_FALSE(P.Ok);
             EXPECT_EQ(P.Error, Swedish ? Case.Swedish : Case.English) << testing::PrintToString(Arguments);
         }
+    }
+}
+
+TEST(CliArguments, UndoTakesNoFolderAndListsOnRequest) {
+    for (const auto& [Arguments, List] :
+         {std::pair{std::vector<std::wstring>{L"undo"}, false}, std::pair{std::vector<std::wstring>{L"undo", L"--list"}, true},
+          std::pair{std::vector<std::wstring>{L"--list", L"/SWEDISH", L"undo", L"--no-progress"}, true}}) {
+        const TParsed P = Parse(Arguments);
+        ASSERT_TRUE(P.Ok) << testing::PrintToString(Arguments) << " " << testing::PrintToString(P.Error);
+        EXPECT_EQ(P.Options.Command, TCliCommand::Undo);
+        EXPECT_EQ(P.Options.List, List);
+        EXPECT_TRUE(P.Options.Folder.empty());
     }
 }
 

@@ -14,6 +14,9 @@ wine_path() {
   printf 'Z:%s' "${path//\//\\}"
 }
 win_fixture=$(wine_path "$fixture")
+# Every replace of a test records its files in an undo journal inside the fixture.
+export QV_UNDO_DIR
+QV_UNDO_DIR=$(wine_path "$fixture/undo-journal")
 
 # run_cli: runs the front end; sets out (stdout, CR removed), err and rc.
 run_cli() {

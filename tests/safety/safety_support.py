@@ -5,6 +5,7 @@ file must hold after a replacement, and the pass/fail bookkeeping.
 The drivers are run by CTest with QV_CLI, QV_HOLD_FILE, QV_APPEND_LINES,
 QV_KILL_AFTER and QV_WINE_EXEC in the environment (see extra.cmake)."""
 
+import atexit
 import contextlib
 import os
 import re
@@ -25,6 +26,17 @@ WINE_EXEC = os.environ.get("QV_WINE_EXEC", "")
 # Every fixture folder's name starts with this, so a program still running on
 # one can be found by its command line.
 FIXTURE_PREFIX = "qvsafety."
+
+
+def _private_undo_journal():
+    """Every run of a driver records its files in an undo journal of its own,
+    removed when the driver ends, unless the caller chose the journal's folder."""
+    if os.environ.get("QV_UNDO_DIR"):
+        return os.environ["QV_UNDO_DIR"]
+    folder = tempfile.mkdtemp(prefix=FIXTURE_PREFIX + "undo.")
+    atexit.register(lambda: remove_tree(folder))
+    os.environ["QV_UNDO_DIR"] = win_path(os.path.join(folder, "journal"))
+    return os.environ["QV_UNDO_DIR"]
 
 
 def require_environment():
@@ -302,3 +314,6 @@ def stop(helper, timeout=60):
         return helper.wait(timeout)
     finally:
         helper.close()
+
+
+UNDO_JOURNAL = _private_undo_journal()

@@ -42,7 +42,8 @@ bool WaitForRunEnd(DWORD TimeoutMs) {
     for (;;) {
         ProcessMessages();
         bool Ended = !MainState.WorkInProgress && (!MainState.SearchWorker || MainState.SearchWorker->Finished()) &&
-                     (!MainState.ApplyWorker || MainState.ApplyWorker->Finished());
+                     (!MainState.ApplyWorker || MainState.ApplyWorker->Finished()) &&
+                     (!MainState.UndoWorker || MainState.UndoWorker->Finished());
         if (Ended) {
             Pump();
             return true;

@@ -33,7 +33,7 @@ private:
 void PressKey(HWND Control, WORD Key);
 // A click on a button through the button itself, then the queue served.
 void Click(HWND Button);
-// Serves the queue until no run is in progress and both workers have ended;
+// Serves the queue until no run is in progress and every worker has ended;
 // false on a timeout.
 bool WaitForRunEnd(DWORD TimeoutMs = 60000);
 

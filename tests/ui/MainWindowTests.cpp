@@ -39,6 +39,7 @@ struct TLanguageTexts {
     const char* ReplaceWith;
     const char* Apply;
     const char* MenuFile;
+    const char* MenuUndo;
     const char* MenuQuit;
     const char* MenuHelp;
     const char* MenuShortcuts;
@@ -52,14 +53,15 @@ struct TLanguageTexts {
 
 const TLanguageTexts Languages[] = {
     {true, "Filer: (0 | #)", "Filnamn", "Mapp:", "Bläddra", "Rekursivt", "Filter: (separera med \"; \")",
-     "Text att hitta:", "Sök", "Skiftlägeskänsligt", "Ersätt med:", "Verkställ", "Arkiv", "Avsluta\tCtrl+Q", "Hjälp",
-     "Tangentbordsgenvägar\tF1", "Om", "Bläddra", "Exportera fillista", "Tangentbordsgenvägar",
+     "Text att hitta:", "Sök", "Skiftlägeskänsligt", "Ersätt med:", "Verkställ", "Arkiv", "Ångra senaste Verkställ",
+     "Avsluta\tCtrl+Q", "Hjälp", "Tangentbordsgenvägar\tF1", "Om", "Bläddra", "Exportera fillista",
+     "Tangentbordsgenvägar",
      "Tangentbordsgenvägar:\r\n\r\nF12 = Välj din redigerare.\r\nF8 = Växla mellan kodningslägena.\r\nF4 = "
      "Exportera fillistan.",
      "Om Quorvane 1.70"},
     {false, "Files: (0 | #)", "Filename", "Folder:", "Browse", "Recursive", "Filter(s): (separate with \"; \")",
-     "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Quit\tCtrl+Q", "Help",
-     "Keyboard shortcuts\tF1", "About", "Browse", "Export file list", "Keyboard shortcuts",
+     "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Undo last Apply", "Quit\tCtrl+Q",
+     "Help", "Keyboard shortcuts\tF1", "About", "Browse", "Export file list", "Keyboard shortcuts",
      "Keyboard shortcuts:\r\n\r\nF12 = Select your editor.\r\nF8 = Switch between the encoding modes.\r\nF4 = "
      "Export the file list.",
      "About Quorvane 1.70"},
@@ -95,7 +97,11 @@ TEST_P(MainWindowTexts, ControlsMenuAndDialogsCarryTheTextsOfTheLanguage) {
     EXPECT_EQ(TextOf(FForm->lblReplaceWith), Wide(T.ReplaceWith));
     EXPECT_EQ(TextOf(FForm->btnApply), Wide(T.Apply));
     EXPECT_EQ(MenuText(FForm->mnuMain, 0, MF_BYPOSITION), Wide(T.MenuFile));
-    EXPECT_EQ(MenuText(FForm->mnuMain, TfrmMain::mnuMainFileQuit, MF_BYCOMMAND), Wide(T.MenuQuit));
+    // Undo above Quit, without a key.
+    EXPECT_EQ(GetMenuItemCount(FForm->mnuMainFile), 2);
+    EXPECT_EQ(GetMenuItemID(FForm->mnuMainFile, 0), TfrmMain::mnuMainFileUndo);
+    EXPECT_EQ(MenuText(FForm->mnuMainFile, 0, MF_BYPOSITION), Wide(T.MenuUndo));
+    EXPECT_EQ(MenuText(FForm->mnuMainFile, 1, MF_BYPOSITION), Wide(T.MenuQuit));
     EXPECT_EQ(MenuText(FForm->mnuMain, 1, MF_BYPOSITION), Wide(T.MenuHelp));
     EXPECT_EQ(MenuText(FForm->mnuMain, TfrmMain::mnuMainHelpKeyboardShortcuts, MF_BYCOMMAND), Wide(T.MenuShortcuts));
     EXPECT_EQ(MenuText(FForm->mnuMain, TfrmMain::mnuMainHelpAbout, MF_BYCOMMAND), Wide(T.MenuAbout));

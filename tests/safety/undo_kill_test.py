@@ -1,0 +1,181 @@
+"""Undo after kills, each command a new quorvane-cli process under Wine.
+
+Kill during Apply: replace --recursive over a tree of files in every encoding
+and size (empty files and device names among them) is killed at a seeded
+random moment; an undo afterwards brings every file back to its old bytes, and
+the journal is empty again. The only other things left are the TEMP-N.TMP
+files of the killed run, each the start of some new content.
+
+Kill during undo: a whole replace, then an undo killed at a random moment:
+every file holds its old or its new bytes; a second undo completes the first,
+and every file holds its old bytes.
+
+Half of the kills are TerminateProcess from another Windows process (the
+qv_kill_after helper), half SIGKILL of the Wine process from here. The moments
+are spread over the time an uninterrupted run takes, measured first.
+QV_SAFETY_SEED repeats a run's choices; the seed is printed."""
+
+import os
+import random
+import re
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from kill_test import FIND, REPLACE, make_corpus, write_tree
+from safety_support import (CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, expected_after_replace, fixture_folder,
+                            read_bytes, require_environment, run, running_programs, wine_command, win_path)
+
+KILLS_DURING_APPLY = 10
+KILLS_DURING_UNDO = 10
+_RESTORED = re.compile(r"Done\. Files restored: (\d+)\.(?: Changed since and left untouched: (\d+)\.)?")
+
+
+def replace_args(root):
+    return cli_args("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive")
+
+
+UNDO_ARGS = ["undo", "/ENGLISH"]
+
+
+def kill_during(args, delay_ms, by_signal, token):
+    """Runs quorvane-cli ARGS and kills it after delay_ms; (killed, description)."""
+    if not by_signal:
+        done = run(wine_command(KILL_AFTER, str(delay_ms), win_path(CLI), *args))
+        lines = [line for line in done.out.splitlines() if re.match(r"(terminated|ended) after", line)]
+        if done.rc != 0 or not lines:
+            raise AssertionError(f"qv_kill_after failed: exit code {done.rc}, output {done.out!r} {done.err!r}")
+        return lines[-1].startswith("terminated"), lines[-1]
+    process = subprocess.Popen(wine_command(CLI, *args), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(delay_ms / 1000)
+    killed = process.poll() is None
+    if killed:
+        os.kill(process.pid, signal.SIGKILL)
+    rc = process.wait()
+    if running_programs(token):
+        raise AssertionError(f"the killed program is still running: {running_programs(token)}")
+    return killed, f"SIGKILL after {delay_ms} ms (exit status {rc})" if killed else f"ended first (exit code {rc})"
+
+
+def tree_problems(root, corpus, expected, allowed):
+    """Every file of the corpus must hold one of allowed(rel) (a set of byte
+    strings); besides them only TEMP-N.TMP files (a killed run's) that start the
+    old or the new content of a file in their folder."""
+    problems = []
+    for rel, old in corpus.items():
+        path = os.path.join(root, rel)
+        if not os.path.isfile(path):
+            problems.append(f"{rel} is missing")
+        elif read_bytes(path) not in allowed(rel):
+            problems.append(f"{rel} holds bytes it should not ({len(read_bytes(path))} bytes, old {len(old)})")
+    for folder, _, files in os.walk(root):
+        rel_folder = os.path.relpath(folder, root)
+        rel_folder = "" if rel_folder == "." else rel_folder
+        for name in files:
+            rel = os.path.join(rel_folder, name)
+            if rel in corpus:
+                continue
+            data = read_bytes(os.path.join(folder, name))
+            if not TEMP_NAME.match(name) or not any(
+                    content.startswith(data) for r in corpus if os.path.dirname(r) == rel_folder
+                    for content in (corpus[r], expected[r])):
+                problems.append(f"a file that was not there: {rel} ({len(data)} bytes)")
+    return problems
+
+
+def timed(command):
+    started = time.monotonic()
+    done = run(command)
+    return done, int((time.monotonic() - started) * 1000)
+
+
+def main():
+    require_environment()
+    seed = int(os.environ.get("QV_SAFETY_SEED", str(time.time_ns() % 1_000_000_007)))
+    print(f"seed {seed} (QV_SAFETY_SEED={seed} repeats this run)")
+    rng = random.Random(seed)
+    checks = Checks()
+    corpus = make_corpus(rng)
+    corpus["aux.txt"] = b"hello from a device name"
+    corpus[os.path.join("sub1", "con.txt")] = b"\xef\xbb\xbfhello\r\nhello"
+    expected = {rel: (expected_after_replace(data, FIND, REPLACE) if rel.endswith(".txt") else data)
+                for rel, data in corpus.items()}
+    changing = [rel for rel in corpus if expected[rel] != corpus[rel]]
+    print(f"{len(corpus)} files, {sum(map(len, corpus.values())) / 1e6:.1f} MB, {len(changing)} to change")
+    old_only = lambda rel: {corpus[rel]}  # noqa: E731
+    old_or_new = lambda rel: {corpus[rel], expected[rel]}  # noqa: E731
+
+    with fixture_folder() as fixture:
+        token = os.path.basename(fixture)
+        root = os.path.join(fixture, "tree")
+        # Yardsticks: an uninterrupted replace and undo (after a first start of
+        # Wine, which is slower than the others).
+        write_tree(root, {})
+        run(wine_command(CLI, *replace_args(root)))
+        write_tree(root, corpus)
+        _, replace_ms = timed(wine_command(CLI, *replace_args(root)))
+        undone, undo_ms = timed(wine_command(CLI, *UNDO_ARGS))
+        print(f"uninterrupted: replace {replace_ms} ms, undo {undo_ms} ms: {undone.out.strip()}")
+        match = _RESTORED.search(undone.out)
+        checks.check("an uninterrupted undo restores every changed file",
+                     undone.rc == 0 and match and int(match[1]) == len(changing)
+                     and not tree_problems(root, corpus, expected, old_only), f"{undone}")
+
+        apply_problems, landed = [], 0
+        for k in range(KILLS_DURING_APPLY):
+            write_tree(root, corpus)
+            by_signal = k % 2 == 1
+            delay = rng.randint(0, replace_ms)
+            killed, how = kill_during(replace_args(root), delay, by_signal, token)
+            changed = sum(read_bytes(os.path.join(root, rel)) != corpus[rel] for rel in changing)
+            undo = run(wine_command(CLI, *UNDO_ARGS))
+            match = _RESTORED.search(undo.out)
+            restored = int(match[1]) if match else 0
+            landed += killed and 0 < changed < len(changing)
+            print(f"apply kill {k + 1:2}: {how}; {changed} files had changed; undo: exit code {undo.rc}, "
+                  f"{undo.out.strip() or undo.err.strip()}")
+            problems = tree_problems(root, corpus, expected, old_only)
+            if undo.rc not in (0, 1) or (undo.rc == 1 and (changed or "nothing to undo" not in undo.err)) \
+                    or restored < changed:
+                problems.append(f"undo: exit code {undo.rc}, {undo.out!r} {undo.err!r}")
+            left = run(wine_command(CLI, "undo", "--list", "/ENGLISH"))
+            if left.rc != 1:
+                problems.append(f"runs left in the journal: {left.out!r}")
+            apply_problems.extend(f"apply kill {k + 1}: {problem}" for problem in problems)
+        checks.check(f"after each of {KILLS_DURING_APPLY} kills during Apply an undo brings every file back",
+                     not apply_problems, "\n    ".join(apply_problems[:20]))
+        checks.check(f"kills landed while files were being changed ({landed} of {KILLS_DURING_APPLY})",
+                     landed >= KILLS_DURING_APPLY // 4)
+
+        undo_problems, landed = [], 0
+        for k in range(KILLS_DURING_UNDO):
+            write_tree(root, corpus)
+            replaced = run(wine_command(CLI, *replace_args(root)))
+            if tree_problems(root, corpus, expected, lambda rel: {expected[rel]}):
+                undo_problems.append(f"undo kill {k + 1}: the replace did not finish: {replaced}")
+                continue
+            by_signal = k % 2 == 0
+            killed, how = kill_during(UNDO_ARGS, rng.randint(0, undo_ms), by_signal, token)
+            restored = sum(read_bytes(os.path.join(root, rel)) == corpus[rel] for rel in changing)
+            landed += killed and 0 < restored < len(changing)
+            problems = [f"after the kill: {p}" for p in tree_problems(root, corpus, expected, old_or_new)]
+            second = run(wine_command(CLI, *UNDO_ARGS))
+            match = _RESTORED.search(second.out)
+            print(f"undo kill {k + 1:2}: {how}; {restored} files were back; second undo: exit code {second.rc}, "
+                  f"{second.out.strip() or second.err.strip()}")
+            problems += tree_problems(root, corpus, expected, old_only)
+            finished_first = restored == len(changing) and second.rc == 1 and "nothing to undo" in second.err
+            if not finished_first and not (second.rc == 0 and match and int(match[1]) == len(changing)):
+                problems.append(f"second undo: exit code {second.rc}, {second.out!r} {second.err!r}")
+            undo_problems.extend(f"undo kill {k + 1}: {problem}" for problem in problems)
+        checks.check(f"after each of {KILLS_DURING_UNDO} kills during undo a second undo completes it",
+                     not undo_problems, "\n    ".join(undo_problems[:20]))
+        checks.check(f"kills landed while files were being restored ({landed} of {KILLS_DURING_UNDO})",
+                     landed >= KILLS_DURING_UNDO // 4)
+    checks.finish()
+
+
+if __name__ == "__main__":
+    main()

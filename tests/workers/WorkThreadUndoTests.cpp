@@ -1,0 +1,269 @@
+// Apply and undo through the workers: every byte back as it was, the run before
+// taken by the next undo, files changed since left alone and why, a journal that
+// cannot take an entry, an undo stopped and completed later, a damaged entry.
+#include "workers/WorkThreadApply.h"
+#include "workers/WorkThreadUndo.h"
+
+#include "TempFolder.h"
+#include "TextBytes.h"
+#include "UndoJournalScope.h"
+#include "base/UniqueHandle.h"
+#include "files/LongPath.h"
+#include "files/UndoJournal.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace {
+
+struct TApplyResult {
+    std::int32_t Changed = -1, Replaced = -1, Skipped = -1;
+    std::map<std::wstring, TApplyFileOutcome> Files;  // by name relative to the folder
+};
+
+TApplyResult Apply(const std::wstring& Folder, const std::wstring& Find, const std::wstring& Replace,
+                   TEncodingMode Mode = TEncodingMode::Auto, bool DryRun = false) {
+    TApplyResult Result;
+    TWorkThreadApply Worker(Folder, true, L"*", Find, Replace, true, Mode);
+    Worker.DryRun = DryRun;
+    Worker.OnApplyFile = [&](std::wstring FileName, std::int32_t, TEncodingMode, TApplyFileOutcome Outcome) {
+        Result.Files[FileName.substr(Folder.size())] = Outcome;
+    };
+    Worker.OnApplyReturnValues = [&](std::int32_t Changed, std::int32_t Replaced, std::int32_t Skipped) {
+        Result.Changed = Changed;
+        Result.Replaced = Replaced;
+        Result.Skipped = Skipped;
+    };
+    Worker.Start();
+    Worker.WaitFor();
+    return Result;
+}
+
+struct TUndoResult {
+    std::int32_t Restored = -1, Untouched = -1, Damaged = -1;
+    TUndoEnd End = TUndoEnd::CannotOpen;
+    std::map<std::wstring, TUndoFileOutcome> Files;  // by full path
+    std::vector<std::int32_t> Progress;
+};
+
+// Undoes the newest run; OnProgress may stop the worker.
+TUndoResult Undo(const std::function<void(TWorkThreadUndo&, std::int32_t)>& OnProgress = nullptr) {
+    TUndoResult Result;
+    TUndoRun Run;
+    if (!NewestUndoRun(Run)) return Result;
+    TWorkThreadUndo Worker(Run.Path);
+    Worker.OnUndoProgress = [&](std::int32_t Value) {
+        Result.Progress.push_back(Value);
+        if (OnProgress) OnProgress(Worker, Value);
+    };
+    Worker.OnUndoFile = [&](std::wstring FileName, TUndoFileOutcome Outcome) { Result.Files[FileName] = Outcome; };
+    Worker.OnUndoReturnValues = [&](std::int32_t Restored, std::int32_t Untouched, std::int32_t Damaged,
+                                    TUndoEnd End) {
+        Result.Restored = Restored;
+        Result.Untouched = Untouched;
+        Result.Damaged = Damaged;
+        Result.End = End;
+    };
+    Worker.Start();
+    Worker.WaitFor();
+    return Result;
+}
+
+// Every file under Folder, sub-folders included, by relative name.
+std::map<std::wstring, std::string> Tree(const std::wstring& Folder, const std::wstring& Prefix = L"") {
+    std::map<std::wstring, std::string> Files;
+    for (auto& [Name, Bytes] : FolderFiles(Folder + Prefix)) Files[Prefix + Name] = Bytes;
+    WIN32_FIND_DATAW Found;
+    HANDLE Find = FindFirstFileW(ExtendedPath(Folder + Prefix + L"*").c_str(), &Found);
+    if (Find == INVALID_HANDLE_VALUE) return Files;
+    do {
+        const std::wstring Name = Found.cFileName;
+        if ((Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && Name != L"." && Name != L"..")
+            Files.merge(Tree(Folder, Prefix + Name + L"\\"));
+    } while (FindNextFileW(Find, &Found));
+    FindClose(Find);
+    return Files;
+}
+
+TEST(WorkThreadUndo, EveryByteGoesBackAndTheNextUndoTakesTheRunBefore) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    Dir.WriteFile(L"utf8.txt", Utf8Bom + "hello\r\nw\xC3\xB6rld hello\r\n");
+    Dir.WriteFile(L"utf16.txt", Utf16WithBom(L"hello\nw\u00F6rld\n"));
+    Dir.WriteFile(L"ansi.txt", "caf\xE9 hello");
+    Dir.WriteFile(L"empty.txt", "");
+    Dir.WriteFile(L"aux.txt", "hello\n");
+    Dir.WriteFile(L"sub\\trail.", "hello hello");
+    Dir.WriteFile(L"sub\\nothing.txt", "no greeting");
+    Dir.WriteFile(L"plain.md", "hello without a mark");
+    const auto Before = Tree(Dir.Path());
+
+    TApplyResult First = Apply(Dir.Path(), L"hello", L"HOWDY");
+    EXPECT_EQ(First.Changed, 6);
+    const auto AfterFirst = Tree(Dir.Path());
+    // The second run reads every file as UTF-8: the ones without a mark gain it.
+    TApplyResult Second = Apply(Dir.Path(), L"HOWDY", L"hi", TEncodingMode::Utf8);
+    EXPECT_EQ(Second.Changed, 4);
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"plain.md").Bytes, Utf8Bom + "hi without a mark");
+    EXPECT_EQ(ListUndoRuns().size(), 2u);
+
+    TUndoResult Undone = Undo();
+    EXPECT_EQ(Undone.End, TUndoEnd::Finished);
+    EXPECT_EQ(Undone.Restored, 4);
+    EXPECT_EQ(Undone.Untouched, 0);
+    EXPECT_EQ(Undone.Damaged, 0);
+    EXPECT_EQ(Tree(Dir.Path()), AfterFirst);
+    EXPECT_EQ(Undone.Progress, (std::vector<std::int32_t>{0, 33, 67, 100}));
+    EXPECT_EQ(ListUndoRuns().size(), 1u);
+
+    Undone = Undo();
+    EXPECT_EQ(Undone.Restored, 6);
+    EXPECT_EQ(Undone.Untouched, 0);
+    EXPECT_EQ(Tree(Dir.Path()), Before);
+    for (const auto& [Path, Outcome] : Undone.Files) EXPECT_EQ(Outcome, TUndoFileOutcome::Restored) << Narrow(Path);
+    EXPECT_FALSE(UndoJournalHasRun());
+    EXPECT_EQ(Undo().End, TUndoEnd::CannotOpen);  // nothing left
+}
+
+// Anything but the new bytes Apply wrote is left as it is, counted, and named
+// with its reason; a file that has gone is never made again.
+TEST(WorkThreadUndo, FilesChangedSinceAreLeftAloneWithTheirReason) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    const wchar_t* Names[] = {L"restored.txt", L"already.txt", L"edited.txt", L"deleted.txt",
+                              L"folder.txt",   L"readonly.txt", L"inuse.txt"};
+    for (const wchar_t* Name : Names) Dir.WriteFile(Name, Utf8Bom + "old");
+    ASSERT_EQ(Apply(Dir.Path(), L"old", L"new").Changed, 7);
+    const std::string New = Utf8Bom + "new";
+
+    Dir.WriteFile(L"already.txt", Utf8Bom + "old");
+    Dir.WriteFile(L"edited.txt", Utf8Bom + "new, and edited");
+    ASSERT_TRUE(DeleteFileW((Dir.Path() + L"deleted.txt").c_str()));
+    ASSERT_TRUE(DeleteFileW((Dir.Path() + L"folder.txt").c_str()));
+    Dir.MakeFolder(L"folder.txt");
+    ASSERT_TRUE(SetAttributes(Dir.Path() + L"readonly.txt", FILE_ATTRIBUTE_READONLY));
+    UniqueFile Holder(CreateFileW((Dir.Path() + L"inuse.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(Holder.Valid());
+
+    TUndoResult Undone = Undo();
+    Holder.Reset();
+    using enum TUndoFileOutcome;
+    std::map<std::wstring, TUndoFileOutcome> Expected;
+    const TUndoFileOutcome Outcomes[] = {Restored, AlreadyRestored, EditedSince, Missing, NotAFile, ReadOnly, InUse};
+    for (size_t i = 0; i < std::size(Names); ++i) Expected[Dir.Path() + Names[i]] = Outcomes[i];
+    EXPECT_EQ(Undone.Files, Expected);
+    EXPECT_EQ(Undone.Restored, 2);
+    EXPECT_EQ(Undone.Untouched, 5);
+    EXPECT_EQ(Undone.End, TUndoEnd::Finished);
+    SetAttributes(Dir.Path() + L"readonly.txt", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{{L"restored.txt", Utf8Bom + "old"},
+                                                                     {L"already.txt", Utf8Bom + "old"},
+                                                                     {L"edited.txt", Utf8Bom + "new, and edited"},
+                                                                     {L"readonly.txt", New},
+                                                                     {L"inuse.txt", New}}));
+    EXPECT_TRUE(FileAttributes(Dir.Path() + L"folder.txt") & FILE_ATTRIBUTE_DIRECTORY);
+    // The run has left the journal all the same.
+    EXPECT_FALSE(UndoJournalHasRun());
+}
+
+// An entry the journal cannot take leaves its file untouched and skipped; a
+// dry run records nothing.
+TEST(WorkThreadUndo, AFileWhoseEntryCannotBeWrittenIsSkippedUntouched) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    const std::string Old = Utf8Bom + std::string(3000, 'o');
+    for (const wchar_t* Name : {L"a.txt", L"b.txt", L"c.txt"}) Dir.WriteFile(Name, Old);
+    EXPECT_EQ(Apply(Dir.Path(), L"o", L"n", TEncodingMode::Auto, true).Changed, 3);
+    EXPECT_FALSE(UndoJournalHasRun());
+
+    // Room for the header and one entry.
+    SetUndoJournalSpaceForTests(4000);
+    TApplyResult Full = Apply(Dir.Path(), L"o", L"n");
+    SetUndoJournalSpaceForTests(0);
+    EXPECT_EQ(Full.Changed, 1);
+    EXPECT_EQ(Full.Skipped, 2);
+    EXPECT_EQ(Full.Files, (std::map<std::wstring, TApplyFileOutcome>{{L"a.txt", TApplyFileOutcome::Changed},
+                                                                      {L"b.txt", TApplyFileOutcome::JournalFailed},
+                                                                      {L"c.txt", TApplyFileOutcome::JournalFailed}}));
+    EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{
+                                    {L"a.txt", Utf8Bom + std::string(3000, 'n')}, {L"b.txt", Old}, {L"c.txt", Old}}));
+    EXPECT_EQ(Undo().Restored, 1);
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, Old);
+
+    // A journal that cannot be made at all: nothing changes.
+    TempFolder Other;
+    const std::wstring NotAFolder = Other.WriteFile(L"file", "x");
+    SetEnvironmentVariableW(L"QV_UNDO_DIR", NotAFolder.c_str());
+    TApplyResult Refused = Apply(Dir.Path(), L"o", L"n");
+    EXPECT_EQ(Refused.Changed, 0);
+    EXPECT_EQ(Refused.Skipped, 3);
+    for (const auto& [Name, Outcome] : Refused.Files) EXPECT_EQ(Outcome, TApplyFileOutcome::JournalFailed);
+    EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{{L"a.txt", Old}, {L"b.txt", Old}, {L"c.txt", Old}}));
+}
+
+// A stopped undo keeps the run; the next undo completes it, counting the files
+// already back as restored.
+TEST(WorkThreadUndo, AStoppedUndoIsCompletedByTheNext) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    for (int i = 0; i < 20; ++i) Dir.WriteFile(L"f" + std::to_wstring(100 + i) + L".txt", "old " + std::to_string(i));
+    const auto Before = Tree(Dir.Path());
+    ASSERT_EQ(Apply(Dir.Path(), L"old", L"new").Changed, 20);
+    TUndoRun Run;
+    ASSERT_TRUE(NewestUndoRun(Run));
+    EXPECT_EQ(Run.Entries, 20);
+
+    int Files = 0;
+    TUndoResult Stopped = Undo([&](TWorkThreadUndo& Worker, std::int32_t) {
+        if (++Files == 5) Worker.Terminate();
+    });
+    EXPECT_EQ(Stopped.End, TUndoEnd::Stopped);
+    EXPECT_EQ(Stopped.Restored, 5);
+    TUndoRun Still;
+    ASSERT_TRUE(NewestUndoRun(Still));
+    EXPECT_EQ(Still.Path, Run.Path);
+
+    TUndoResult Completed = Undo();
+    EXPECT_EQ(Completed.End, TUndoEnd::Finished);
+    EXPECT_EQ(Completed.Restored, 20);
+    int Already = 0;
+    for (const auto& [Path, Outcome] : Completed.Files) Already += Outcome == TUndoFileOutcome::AlreadyRestored;
+    EXPECT_EQ(Already, 5);
+    EXPECT_EQ(Tree(Dir.Path()), Before);
+    EXPECT_FALSE(UndoJournalHasRun());
+}
+
+// A damaged entry gives nothing back; the other entries of the run still do.
+TEST(WorkThreadUndo, ADamagedEntryRestoresNothingAndTheOthersGoBack) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", "first old text");
+    Dir.WriteFile(L"b.txt", "second old text");
+    Dir.WriteFile(L"c.txt", "third old text");
+    ASSERT_EQ(Apply(Dir.Path(), L"old", L"new").Changed, 3);
+    TUndoRun Run;
+    ASSERT_TRUE(NewestUndoRun(Run));
+    const std::wstring JournalFile = Run.Path + L"journal.dat";
+    std::string Bytes = ReadFileBytes(JournalFile).Bytes;
+    const size_t At = Bytes.find("second old text");
+    ASSERT_NE(At, std::string::npos);
+    Bytes[At] = 'S';
+    ASSERT_TRUE(WriteFileBytes(JournalFile, Bytes));
+
+    TUndoResult Undone = Undo();
+    EXPECT_EQ(Undone.Files, (std::map<std::wstring, TUndoFileOutcome>{
+                                {Dir.Path() + L"a.txt", TUndoFileOutcome::Restored},
+                                {Dir.Path() + L"b.txt", TUndoFileOutcome::DamagedEntry},
+                                {Dir.Path() + L"c.txt", TUndoFileOutcome::Restored}}));
+    EXPECT_EQ(Undone.Damaged, 1);
+    EXPECT_EQ(Undone.End, TUndoEnd::Finished);
+    EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{
+                                    {L"a.txt", "first old text"}, {L"b.txt", "second new text"}, {L"c.txt", "third old text"}}));
+}
+
+}  // namespace
