@@ -134,14 +134,15 @@ TEST(WorkThreadUndo, EveryByteGoesBackAndTheNextUndoTakesTheRunBefore) {
 TEST(WorkThreadUndo, FilesChangedSinceAreLeftAloneWithTheirReason) {
     TUndoJournalScope Journal;
     TempFolder Dir;
-    const wchar_t* Names[] = {L"restored.txt", L"already.txt", L"edited.txt", L"deleted.txt",
-                              L"folder.txt",   L"readonly.txt", L"inuse.txt"};
+    const wchar_t* Names[] = {L"restored.txt", L"already.txt",  L"edited.txt", L"samesize.txt",
+                              L"deleted.txt",  L"folder.txt",   L"readonly.txt", L"inuse.txt"};
     for (const wchar_t* Name : Names) Dir.WriteFile(Name, Utf8Bom + "old");
-    ASSERT_EQ(Apply(Dir.Path(), L"old", L"new").Changed, 7);
+    ASSERT_EQ(Apply(Dir.Path(), L"old", L"new").Changed, 8);
     const std::string New = Utf8Bom + "new";
 
     Dir.WriteFile(L"already.txt", Utf8Bom + "old");
     Dir.WriteFile(L"edited.txt", Utf8Bom + "new, and edited");
+    Dir.WriteFile(L"samesize.txt", Utf8Bom + "NEW");  // the size alone does not tell
     ASSERT_TRUE(DeleteFileW((Dir.Path() + L"deleted.txt").c_str()));
     ASSERT_TRUE(DeleteFileW((Dir.Path() + L"folder.txt").c_str()));
     Dir.MakeFolder(L"folder.txt");
@@ -154,16 +155,18 @@ TEST(WorkThreadUndo, FilesChangedSinceAreLeftAloneWithTheirReason) {
     Holder.Reset();
     using enum TUndoFileOutcome;
     std::map<std::wstring, TUndoFileOutcome> Expected;
-    const TUndoFileOutcome Outcomes[] = {Restored, AlreadyRestored, EditedSince, Missing, NotAFile, ReadOnly, InUse};
+    const TUndoFileOutcome Outcomes[] = {Restored, AlreadyRestored, EditedSince, EditedSince,
+                                         Missing,  NotAFile,        ReadOnly,    InUse};
     for (size_t i = 0; i < std::size(Names); ++i) Expected[Dir.Path() + Names[i]] = Outcomes[i];
     EXPECT_EQ(Undone.Files, Expected);
     EXPECT_EQ(Undone.Restored, 2);
-    EXPECT_EQ(Undone.Untouched, 5);
+    EXPECT_EQ(Undone.Untouched, 6);
     EXPECT_EQ(Undone.End, TUndoEnd::Finished);
     SetAttributes(Dir.Path() + L"readonly.txt", FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{{L"restored.txt", Utf8Bom + "old"},
                                                                      {L"already.txt", Utf8Bom + "old"},
                                                                      {L"edited.txt", Utf8Bom + "new, and edited"},
+                                                                     {L"samesize.txt", Utf8Bom + "NEW"},
                                                                      {L"readonly.txt", New},
                                                                      {L"inuse.txt", New}}));
     EXPECT_TRUE(FileAttributes(Dir.Path() + L"folder.txt") & FILE_ATTRIBUTE_DIRECTORY);
