@@ -81,6 +81,22 @@ void ShowPendingRowsWhenDue(TfrmMain& Form) {
 // The window as a run starts: busy cursor, the inputs and both commands
 // disabled so nothing changes under the worker, an empty list with its empty
 // status label. The caller frees its previous worker and starts the new one.
+// The end of a run, in two halves so that Apply can empty its text boxes
+// between them: first the title and the progress bar, then the controls, the
+// cursor and the Undo menu item.
+void ShowRunEnded(TfrmMain& Form) {
+    MainState.WorkInProgress = false;
+    Form.SetCaption(ApplicationTitle());
+    Form.SetProgressTag(0);
+    Form.DrawProgress();
+}
+
+void EnableAfterRun(TfrmMain& Form) {
+    EnableRunControls(Form, true);
+    BusyCursorOff();
+    Form.UpdateUndoMenuItem();
+}
+
 void EnterRunningState(TfrmMain& Form) {
     BusyCursorOn();
     EnableRunControls(Form, false);
@@ -97,9 +113,7 @@ void EnterRunningState(TfrmMain& Form) {
 // window disabled for good.
 void LeaveRunningStateAfterFailure(TfrmMain& Form) {
     MainState.WorkInProgress = false;
-    EnableRunControls(Form, true);
-    BusyCursorOff();
-    Form.UpdateUndoMenuItem();
+    EnableAfterRun(Form);
 }
 
 }  // namespace
@@ -190,13 +204,8 @@ void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     // Closing the window waits for the worker; its last event then finds nothing to do.
     if (ApplicationTerminated()) return;
     ShowPendingRows(*this);
-    MainState.WorkInProgress = false;
-    SetCaption(ApplicationTitle());
-    SetProgressTag(0);
-    DrawProgress();
-    EnableRunControls(*this, true);
-    BusyCursorOff();
-    UpdateUndoMenuItem();
+    ShowRunEnded(*this);
+    EnableAfterRun(*this);
     SetFocus(btnSearch);
     if (FileItemCount() == 0) ShowInformation(FHandle, SearchResultMessage(SkipCount));
 }
@@ -213,15 +222,10 @@ void TfrmMain::ApplyProgress(std::int32_t ProgressValue) {
 
 void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
     if (ApplicationTerminated()) return;
-    MainState.WorkInProgress = false;
-    SetCaption(ApplicationTitle());
-    SetProgressTag(0);
-    DrawProgress();
+    ShowRunEnded(*this);
     SetControlText(txtTextToFind, L"");
     SetControlText(txtReplaceWith, L"");
-    EnableRunControls(*this, true);
-    BusyCursorOff();
-    UpdateUndoMenuItem();
+    EnableAfterRun(*this);
     SetFocus(txtTextToFind);
     ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
 }
@@ -273,13 +277,8 @@ void TfrmMain::UndoProgress(std::int32_t ProgressValue) {
 void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
                                 TUndoEnd End) {
     if (ApplicationTerminated()) return;
-    MainState.WorkInProgress = false;
-    SetCaption(ApplicationTitle());
-    SetProgressTag(0);
-    DrawProgress();
-    EnableRunControls(*this, true);
-    BusyCursorOff();
-    UpdateUndoMenuItem();
+    ShowRunEnded(*this);
+    EnableAfterRun(*this);
     SetFocus(txtTextToFind);
     if (End == TUndoEnd::CannotOpen) {
         ShowError(FHandle, MsgUndoRunUnreadable());
