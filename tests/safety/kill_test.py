@@ -11,7 +11,6 @@ are spread over the time an uninterrupted run takes, measured first on a copy.
 QV_SAFETY_SEED repeats a run's choices; the seed is printed."""
 
 import os
-import random
 import re
 import signal
 import subprocess
@@ -19,7 +18,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from safety_support import (CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command, encode_file,
+from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command, encode_file,
                             expected_after_replace, fixture_folder, parse_apply_result, read_bytes, remove_tree,
                             require_environment, run, running_programs, win_path, wine_command)
 
@@ -178,9 +177,7 @@ def measured_run_ms(root, corpus):
 
 def main():
     require_environment()
-    seed = int(os.environ.get("QV_SAFETY_SEED", str(time.time_ns() % 1_000_000_007)))
-    print(f"seed {seed} (QV_SAFETY_SEED={seed} repeats this run)")
-    rng = random.Random(seed)
+    rng = seeded_random()
     checks = Checks()
     corpus = make_corpus(rng)
     expected = {rel: (expected_after_replace(data, FIND, REPLACE) if rel.endswith(".txt") else data)

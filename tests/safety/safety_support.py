@@ -39,6 +39,15 @@ def _private_undo_journal():
     return os.environ["QV_UNDO_DIR"]
 
 
+def seeded_random():
+    """A random source from QV_SAFETY_SEED, or a new seed that is printed so the
+    run can be repeated."""
+    import random
+    seed = int(os.environ.get("QV_SAFETY_SEED", str(time.time_ns() % 1_000_000_007)))
+    print(f"seed {seed} (QV_SAFETY_SEED={seed} repeats this run)")
+    return random.Random(seed)
+
+
 def require_environment():
     missing = [name for name, value in (("QV_CLI", CLI), ("QV_HOLD_FILE", HOLD_FILE),
                                         ("QV_APPEND_LINES", APPEND_LINES), ("QV_KILL_AFTER", KILL_AFTER),

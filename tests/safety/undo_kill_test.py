@@ -16,7 +16,6 @@ are spread over the time an uninterrupted run takes, measured first.
 QV_SAFETY_SEED repeats a run's choices; the seed is printed."""
 
 import os
-import random
 import re
 import signal
 import subprocess
@@ -25,7 +24,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kill_test import FIND, REPLACE, make_corpus, write_tree
-from safety_support import (CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, expected_after_replace, fixture_folder,
+from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, expected_after_replace, fixture_folder,
                             read_bytes, require_environment, run, running_programs, wine_command, win_path)
 
 KILLS_DURING_APPLY = 10
@@ -93,9 +92,7 @@ def timed(command):
 
 def main():
     require_environment()
-    seed = int(os.environ.get("QV_SAFETY_SEED", str(time.time_ns() % 1_000_000_007)))
-    print(f"seed {seed} (QV_SAFETY_SEED={seed} repeats this run)")
-    rng = random.Random(seed)
+    rng = seeded_random()
     checks = Checks()
     corpus = make_corpus(rng)
     corpus["aux.txt"] = b"hello from a device name"
