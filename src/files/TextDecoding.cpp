@@ -40,12 +40,10 @@ const TAnsiDecoder& AnsiDecoder() {
 
 }  // namespace
 
-bool DecodeUtf8Strict(std::string_view Bytes, std::wstring& Text) {
+bool DecodeUtf8StrictInto(std::string_view Bytes, wchar_t* const Start, size_t& Length) {
     const auto* P = reinterpret_cast<const unsigned char*>(Bytes.data());
     const size_t N = Bytes.size();
-    // UTF-8 never needs more code units than bytes.
-    Text.resize(N);
-    wchar_t* Out = Text.data();
+    wchar_t* Out = Start;
     size_t I = 0;
     while (I < N) {
         // ASCII runs sixteen bytes at a time.
@@ -101,11 +99,19 @@ bool DecodeUtf8Strict(std::string_view Bytes, std::wstring& Text) {
             break;
         }
     }
-    if (I < N) {
+    Length = static_cast<size_t>(Out - Start);
+    return I >= N;
+}
+
+bool DecodeUtf8Strict(std::string_view Bytes, std::wstring& Text) {
+    // UTF-8 never needs more code units than bytes.
+    Text.resize(Bytes.size());
+    size_t Length = 0;
+    if (!DecodeUtf8StrictInto(Bytes, Text.data(), Length)) {
         Text.clear();
         return false;
     }
-    Text.resize(static_cast<size_t>(Out - Text.data()));
+    Text.resize(Length);
     return true;
 }
 
@@ -157,11 +163,11 @@ bool BuildByteTable(UINT CodePage, TByteTable& Table) {
     return true;
 }
 
-void DecodeWithTable(const TByteTable& Table, std::string_view Bytes, std::wstring& Text) {
+namespace {
+
+void DecodeWithTableInto(const TByteTable& Table, std::string_view Bytes, wchar_t* Out) {
     const auto* P = reinterpret_cast<const unsigned char*>(Bytes.data());
     const size_t N = Bytes.size();
-    Text.resize(N);
-    wchar_t* Out = Text.data();
     size_t I = 0;
     // Bytes below 0x80 are checked against the table once: every single-byte
     // ANSI code page maps them to themselves, but nothing is assumed.
@@ -182,6 +188,13 @@ void DecodeWithTable(const TByteTable& Table, std::string_view Bytes, std::wstri
     for (; I < N; ++I) Out[I] = Table[P[I]];
 }
 
+}  // namespace
+
+void DecodeWithTable(const TByteTable& Table, std::string_view Bytes, std::wstring& Text) {
+    Text.resize(Bytes.size());
+    DecodeWithTableInto(Table, Bytes, Text.data());
+}
+
 bool IsMultiByteUtf8(std::string_view Bytes) {
     if (std::none_of(Bytes.begin(), Bytes.end(), [](char C) { return static_cast<unsigned char>(C) >= 0x80; }))
         return false;
@@ -196,4 +209,22 @@ bool DecodeAnsi(std::string_view Bytes, std::wstring& Text) {
         return true;
     }
     return DecodeWithPlatform(CP_ACP, 0, Bytes, Text);
+}
+
+bool DecodeAnsiInto(std::string_view Bytes, wchar_t* Out, size_t& Length) {
+    const TAnsiDecoder& Decoder = AnsiDecoder();
+    if (Decoder.HasTable) {
+        DecodeWithTableInto(Decoder.Table, Bytes, Out);
+        Length = Bytes.size();
+        return true;
+    }
+    Length = 0;
+    if (Bytes.empty()) return true;
+    if (Bytes.size() > static_cast<size_t>(INT_MAX)) return false;
+    // No code page gives more code units than it takes bytes.
+    const int Written = MultiByteToWideChar(CP_ACP, 0, Bytes.data(), static_cast<int>(Bytes.size()), Out,
+                                            static_cast<int>(Bytes.size()));
+    if (Written <= 0) return false;
+    Length = static_cast<size_t>(Written);
+    return true;
 }

@@ -22,6 +22,12 @@ bool DecodeAnsi(std::string_view Bytes, std::wstring& Text);
 // byte forms no code unit and is dropped.
 void DecodeUtf16LE(std::string_view Bytes, std::wstring& Text);
 
+// The same decodings into memory the caller provides, room for Bytes.size() code
+// units (the most either gives); Length tells how many were written. Memory that
+// is kept from file to file is neither cleared first nor allocated anew.
+bool DecodeUtf8StrictInto(std::string_view Bytes, wchar_t* Out, size_t& Length);
+bool DecodeAnsiInto(std::string_view Bytes, wchar_t* Out, size_t& Length);
+
 // The platform conversion itself, for any code page and flags (lengths beyond
 // the platform's int range fail).
 bool DecodeWithPlatform(UINT CodePage, DWORD Flags, std::string_view Bytes, std::wstring& Text);

@@ -198,7 +198,8 @@ bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
     return true;
 }
 
-TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes, TLoadAccess Access) {
+TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes, TLoadAccess Access,
+                              const std::function<bool(std::uint64_t Size)>& Admit) {
     TTextFileContent Content;
     Content.Mode = Mode;
     if (!IsKnownEncodingMode(Mode)) return Content;
@@ -225,6 +226,14 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
             if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
             if (!File) File = OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
         }
+        if (File && Admit) {
+            LARGE_INTEGER Size;
+            if (GetFileSizeEx(File.Get(), &Size) && Size.QuadPart >= 0 &&
+                !Admit(static_cast<std::uint64_t>(Size.QuadPart))) {
+                Content.Abandoned = true;
+                return Content;
+            }
+        }
         if (!File || !ReadWhole(File.Get(), Bytes)) {
             // No mark could be seen: automatic mode names ANSI, as the probe does.
             if (Mode == TEncodingMode::Auto) Content.Mode = TEncodingMode::Ansi;
@@ -248,4 +257,99 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
         Content.Unreadable = true;
     }
     return Content;
+}
+
+bool TTextFileReader::ReadWhole(HANDLE File, const TAdmit& Admit, bool& Abandoned) {
+    FBytesSize = 0;
+    LARGE_INTEGER Size;
+    if (!GetFileSizeEx(File, &Size) || Size.QuadPart < 0) return false;
+    const auto Bytes = static_cast<std::uint64_t>(Size.QuadPart);
+    if (const std::uint64_t Limit = ReadSizeLimit.load(); Limit != 0 && Bytes > Limit) throw std::bad_alloc();
+    // Its bytes and at most two bytes of text for each.
+    if (Admit && !Admit(3 * Bytes)) {
+        Abandoned = true;
+        return false;
+    }
+    // One byte more than the size, as ReadWhole above: a file that grew meanwhile
+    // is still read to its end.
+    size_t Want = static_cast<size_t>(Bytes) + 1;
+    for (;;) {
+        if (FBytesSize + Want > FBytesCapacity) {
+            const size_t Capacity = FBytesSize + Want;
+            auto Grown = std::make_unique_for_overwrite<char[]>(Capacity);
+            if (FBytesSize) std::memcpy(Grown.get(), FBytes.get(), FBytesSize);
+            FBytes = std::move(Grown);
+            FBytesCapacity = Capacity;
+        }
+        size_t Done = 0;
+        while (Done < Want) {
+            const DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Want - Done, 1u << 30));
+            DWORD Got = 0;
+            if (!ReadFile(File, FBytes.get() + FBytesSize + Done, Chunk, &Got, nullptr)) return false;
+            Done += Got;
+            if (Got < Chunk) break;  // end of file
+        }
+        FBytesSize += Done;
+        if (Done < Want) return true;
+        Want = std::max<size_t>(FBytesSize, 65536);
+    }
+}
+
+TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodingMode Mode, const TAdmit& Admit) {
+    TResult Result;
+    Result.Mode = Mode;
+    if (!IsKnownEncodingMode(Mode)) return Result;
+    try {
+        UniqueFile File;
+        // As LoadTextFile in shared access: automatic mode tries the exclusive open first.
+        if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
+        if (!File) File = OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        if (!File || !ReadWhole(File.Get(), Admit, Result.Abandoned)) {
+            if (Result.Abandoned) return Result;
+            if (Mode == TEncodingMode::Auto) Result.Mode = TEncodingMode::Ansi;
+            Result.Unreadable = true;
+            return Result;
+        }
+        File.Reset();
+        const std::string_view Bytes(FBytes.get(), FBytesSize);
+        if (Mode == TEncodingMode::Auto) {
+            const std::optional<TEncodingMode> Found = ModeOfBom(BomOfBytes(Bytes.substr(0, 4)));
+            if (!Found) {
+                Result.UnsupportedMark = true;
+                return Result;
+            }
+            Result.Mode = *Found;
+        }
+        const std::string_view Body = Bytes.substr(OwnMarkLength(Result.Mode, Bytes));
+        // No decoding gives more code units than it takes bytes.
+        if (Body.size() > FTextCapacity) {
+            FText = std::make_unique_for_overwrite<wchar_t[]>(Body.size());
+            FTextCapacity = Body.size();
+        }
+        size_t Length = 0;
+        switch (Result.Mode) {
+        case TEncodingMode::Ansi: Result.Read = DecodeAnsiInto(Body, FText.get(), Length); break;
+        case TEncodingMode::Utf16LE:
+            Length = Body.size() / 2;
+            if (Length) std::memcpy(FText.get(), Body.data(), Length * 2);
+            Result.Read = true;
+            break;
+        default: Result.Read = DecodeUtf8StrictInto(Body, FText.get(), Length); break;
+        }
+        if (Result.Read) Result.Text = std::wstring_view(FText.get(), Length);
+    } catch (const std::exception&) {
+        // Content too large to hold: the file is accounted for as unreadable.
+        Result = TResult{};
+        Result.Mode = Mode;
+        Result.Unreadable = true;
+        Trim(0);
+    }
+    return Result;
+}
+
+void TTextFileReader::Trim(std::uint64_t Bytes) {
+    if (FBytesCapacity + FTextCapacity * sizeof(wchar_t) <= Bytes) return;
+    FBytes.reset();
+    FText.reset();
+    FBytesSize = FBytesCapacity = FTextCapacity = 0;
 }

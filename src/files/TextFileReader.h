@@ -4,7 +4,10 @@
 #include "files/EncodingMode.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 
 enum BomKind : std::int32_t {
     bomNone = 0,
@@ -70,9 +73,43 @@ struct TTextFileContent {
     bool Unreadable = false;  // the file could not be opened or read, or is too large to hold in memory
     TFileStamp Stamp;         // as the file was when read (Exclusive only)
     UniqueFile Held;          // Exclusive: the file, still open and shared with nobody
+    bool Abandoned = false;   // Admit said no: opened, not read
 };
+// Admit, when given, is told the file's size once it is open, before it is read,
+// and may wait; false leaves the file unread (Abandoned).
 TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes,
-                              TLoadAccess Access = TLoadAccess::Shared);
+                              TLoadAccess Access = TLoadAccess::Shared,
+                              const std::function<bool(std::uint64_t Size)>& Admit = {});
+
+// Reads files one after another for a search, keeping its byte and text memory
+// from file to file: a file of the usual size needs no new memory, and the text
+// is written over what the last file left, never cleared first. Each read gives
+// what LoadTextFile(Path, Mode, false) gives. One reader per thread.
+class TTextFileReader {
+public:
+    struct TResult {
+        TEncodingMode Mode = TEncodingMode::Auto;  // as TTextFileContent::Mode
+        bool UnsupportedMark = false;
+        bool Read = false;
+        bool Unreadable = false;
+        bool Abandoned = false;  // Admit said no: the file was opened, not read
+        std::wstring_view Text;  // valid until the next Read or Trim
+    };
+    // Admit, when given, is told before the reading how much memory the file will
+    // hold (its bytes and its text, at most), and may wait; false leaves the file
+    // unread.
+    using TAdmit = std::function<bool(std::uint64_t Bytes)>;
+    TResult Read(const std::wstring& Path, TEncodingMode Mode, const TAdmit& Admit = {});
+    // Lets go of the memory if more than Bytes is kept.
+    void Trim(std::uint64_t Bytes);
+
+private:
+    bool ReadWhole(HANDLE File, const TAdmit& Admit, bool& Abandoned);
+    std::unique_ptr<char[]> FBytes;
+    size_t FBytesSize = 0, FBytesCapacity = 0;
+    std::unique_ptr<wchar_t[]> FText;
+    size_t FTextCapacity = 0;
+};
 
 // The stamp of an open file; false when the system cannot tell.
 bool FileStampOf(HANDLE File, TFileStamp& Stamp);

@@ -40,32 +40,84 @@ TWorkThreadApply::~TWorkThreadApply() {
 }
 
 
-void TWorkThreadApply::HandleFile(const std::wstring& File) {
+// What became of one file on its pool thread.
+struct TWorkThreadApply::TAppliedFile : TPreparedFile {
+    std::wstring File;
+    bool Reported = false;       // counted as changed or skipped (files without the text are not)
+    bool WriteBegun = false;     // the swap was attempted: reported even after a stop
+    std::int32_t Occurrences = 0;
+    TEncodingMode Mode = TEncodingMode::Auto;
+    TApplyFileOutcome Outcome = TApplyFileOutcome::Changed;
+};
+
+std::unique_ptr<TPreparedFile> TWorkThreadApply::PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) {
+    auto Applied = std::make_unique<TAppliedFile>();
+    Applied->File = File;
     try {
-        ApplyToFile(File);
+        ApplyToFile(File, Ticket, *Applied);
     } catch (const std::bad_alloc&) {
         // Its text or new text does not fit in memory.
-        Account(File, 0, FTextEncoding, TApplyFileOutcome::Unreadable);
+        *Applied = TAppliedFile{};
+        Applied->File = File;
+        Applied->Reported = true;
+        Applied->Mode = FTextEncoding;
+        Applied->Outcome = TApplyFileOutcome::Unreadable;
     }
+    return Applied;
 }
 
-void TWorkThreadApply::Account(const std::wstring& File, std::int32_t Occurrences, TEncodingMode Encoding,
-                               TApplyFileOutcome Outcome) {
-    if (Outcome == TApplyFileOutcome::Changed || Outcome == TApplyFileOutcome::WouldChange) {
+void TWorkThreadApply::DeliverFile(const std::wstring& /*File*/, TPreparedFile* Prepared) {
+    if (auto* Applied = static_cast<TAppliedFile*>(Prepared); Applied && Applied->Reported) Account(*Applied);
+}
+
+void TWorkThreadApply::DeliverLeftover(TPreparedFile& Prepared) {
+    auto& Applied = static_cast<TAppliedFile&>(Prepared);
+    if (Applied.Reported && Applied.WriteBegun) Account(Applied);
+}
+
+void TWorkThreadApply::Account(const TAppliedFile& Applied) {
+    if (Applied.Outcome == TApplyFileOutcome::Changed || Applied.Outcome == TApplyFileOutcome::WouldChange) {
         ++FChangeCount;
-        FReplaceCount += Occurrences;
+        FReplaceCount += Applied.Occurrences;
     } else {
         ++FSkipCount;
     }
-    if (OnApplyFile) Synchronize([&] { OnApplyFile(File, Occurrences, Encoding, Outcome); });
+    // What was done to a file is always told, even after a stop.
+    if (OnApplyFile)
+        Queue([this, File = Applied.File, Occurrences = Applied.Occurrences, Mode = Applied.Mode,
+               Outcome = Applied.Outcome] { OnApplyFile(File, Occurrences, Mode, Outcome); },
+              false);
 }
 
-void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
+bool TWorkThreadApply::RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
+                                       std::string_view OldBody, std::string_view NewBytes) {
+    AcquireSRWLockExclusive(&FJournalLock);
+    bool Recorded = false;
+    try {
+        Recorded = FJournal.Record(File, Mode, OldMark, OldBody, NewBytes);
+    } catch (...) {
+        Recorded = false;
+    }
+    ReleaseSRWLockExclusive(&FJournalLock);
+    return Recorded;
+}
+
+void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTicket& Ticket,
+                                   TAppliedFile& Applied) {
     using enum TApplyFileOutcome;
+    auto Report = [&](std::int32_t Occurrences, TEncodingMode Mode, TApplyFileOutcome Outcome) {
+        Applied.Reported = true;
+        Applied.Occurrences = Occurrences;
+        Applied.Mode = Mode;
+        Applied.Outcome = Outcome;
+    };
     // The file is opened exclusively and stays so until its new content is in
     // place: nobody can write to it between the reading and the swap. Only files
     // that contain the text are written, so the raw bytes are kept for the checks.
-    TTextFileContent Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive);
+    // It holds its bytes, its text, the new text and the new bytes at most.
+    TTextFileContent Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive,
+                                            [&Ticket](std::uint64_t Size) { return Ticket.Admit(6 * Size); });
+    if (Content.Abandoned) return;
     if (Content.InUse) {
         // Another program has the file open: it is left alone. It counts as
         // skipped if it holds the text, or if even a shared read cannot tell.
@@ -73,14 +125,11 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
         if (Content.Read && (Content.Text.empty() || !TextContains(Content.Text, FTextToFind, FCaseSensitive)))
             return;
         if (Content.Read || Content.Unreadable || Content.UnsupportedMark)
-            Account(File, Content.Read ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0, Content.Mode,
-                    InUse);
+            Report(Content.Read ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0, Content.Mode, InUse);
         return;
     }
-    if (Content.UnsupportedMark || Content.Unreadable) {
-        Account(File, 0, Content.Mode, Content.UnsupportedMark ? UnsupportedMark : Unreadable);
-        return;
-    }
+    if (Content.UnsupportedMark || Content.Unreadable)
+        return Report(0, Content.Mode, Content.UnsupportedMark ? UnsupportedMark : Unreadable);
     // Invalid in its encoding, or a mode outside the four (which reads nothing):
     // not touched, not counted.
     if (!Content.Read || Content.Text.empty()) return;
@@ -89,18 +138,18 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
     const TEncodingMode Mode = Content.Mode;
 
     // A read-only file says "do not change me".
-    if (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) return Account(File, Occurrences, Mode, ReadOnly);
+    if (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) return Report(Occurrences, Mode, ReadOnly);
     // Every byte outside the occurrences must come back as it was: the text as read
     // has to encode to exactly the bytes it was read from (an odd final byte of
     // UTF-16, or bytes the ANSI code page does not map back, would be lost).
     std::string Bytes;
     if (!EncodeText(Content.Text, Mode, Bytes) || Bytes != Content.Bytes)
-        return Account(File, Occurrences, Mode, NotRoundTrip);
+        return Report(Occurrences, Mode, NotRoundTrip);
     // A file read as ANSI whose bytes are UTF-8 was written by a UTF-8 program:
     // characters beyond ASCII in ANSI would give it two encodings.
     if (Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && HasNonAscii(FReplaceWith) &&
         IsMultiByteUtf8(Content.Bytes))
-        return Account(File, Occurrences, Mode, MixedEncoding);
+        return Report(Occurrences, Mode, MixedEncoding);
     // The old bytes stay in memory until the journal holds them.
 
     const std::wstring NewText = ReplaceAll(Content.Text, FTextToFind, FReplaceWith, FCaseSensitive);
@@ -109,27 +158,34 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File) {
     // The new text must fit the encoding exactly (no best-fit or default characters).
     Bytes = EncodingMark(Mode);
     std::string Encoded;
-    if (!EncodeText(NewText, Mode, Encoded)) return Account(File, Occurrences, Mode, CannotEncode);
-    if (DryRun) return Account(File, Occurrences, Mode, WouldChange);
+    if (!EncodeText(NewText, Mode, Encoded)) return Report(Occurrences, Mode, CannotEncode);
+    if (DryRun) return Report(Occurrences, Mode, WouldChange);
     Bytes += Encoded;
     Encoded.clear();
     Encoded.shrink_to_fit();
 
+    // Once the run is stopping, no file is begun: this one stays as it was, unreported.
+    if (Stopping()) return;
+    Applied.WriteBegun = true;
     // Right before the swap: the file must still be as it was read, as its open
     // handle tells, and its old bytes must be in the undo journal, on the disk.
     // The handle is let go only then, since the system does not replace an open
-    // file, and the swap follows in the next call.
+    // file, and the swap follows in the next call. Files are recorded and swapped
+    // in the run's order (their new content is written and flushed side by side),
+    // so the journal and the disk change in the order the run lists the files.
     const TFileStamp ReadStamp = Content.Stamp;
     bool Meanwhile = false, NotRecorded = false;
     const bool Written = WriteFileBytes(File, Bytes, [&] {
+        Ticket.AwaitTurn();
         TFileStamp Now;
         Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
-        NotRecorded = !Meanwhile && !FJournal.Record(File, Mode, Content.Mark, Content.Bytes, Bytes);
+        NotRecorded = !Meanwhile && !RecordInJournal(File, Mode, Content.Mark, Content.Bytes, Bytes);
         Content.Held.Reset();
         return !Meanwhile && !NotRecorded;
     });
-    Account(File, Occurrences, Mode,
-            Written ? Changed : Meanwhile ? ChangedMeanwhile : NotRecorded ? JournalFailed : WriteFailed);
+    Ticket.PassTurn();
+    Report(Occurrences, Mode,
+           Written ? Changed : Meanwhile ? ChangedMeanwhile : NotRecorded ? JournalFailed : WriteFailed);
 }
 
 void TWorkThreadApply::SyncReturnValues() {

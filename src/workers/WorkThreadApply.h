@@ -9,9 +9,12 @@
 #include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 using TApplyShowCurrentFilterEvent = TRunShowCurrentFilterEvent;
 using TApplyProgressEvent = TRunProgressEvent;
@@ -54,16 +57,24 @@ public:
     bool DryRun = false;
 
 private:
-    // The terminate request is looked at only after this returns, so a file is
-    // never left half done.
-    void HandleFile(const std::wstring& File) override;
-    void ApplyToFile(const std::wstring& File);
+    struct TAppliedFile;
+    // On a pool thread: reads, checks, replaces and writes one file. A file whose
+    // writing has begun is always finished; none is begun once the run is stopping.
+    std::unique_ptr<TPreparedFile> PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) override;
+    void ApplyToFile(const std::wstring& File, TFilePipeline::TTicket& Ticket, TAppliedFile& Applied);
+    void DeliverFile(const std::wstring& File, TPreparedFile* Prepared) override;
+    // After a stop, the files whose writing had begun are still reported.
+    void DeliverLeftover(TPreparedFile& Prepared) override;
     // Counts the file and reports it to OnApplyFile.
-    void Account(const std::wstring& File, std::int32_t Occurrences, TEncodingMode Encoding, TApplyFileOutcome Outcome);
+    void Account(const TAppliedFile& Applied);
+    bool RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
+                         std::string_view OldBody, std::string_view NewBytes);
     void SyncReturnValues() override;
 
     const std::wstring FReplaceWith;
+    SRWLOCK FJournalLock = SRWLOCK_INIT;  // pool threads record one at a time
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed
+    // The run's thread only.
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files
 };

@@ -3,6 +3,7 @@
 #include "base/TextMatching.h"
 #include "files/FileCollection.h"
 
+#include <future>
 #include <unordered_set>
 
 TWorkThreadRun::TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
@@ -18,46 +19,109 @@ TWorkThreadRun::TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring
       FOnShowCurrentFilter(OnShowCurrentFilter),
       FOnProgress(OnProgress) {}
 
+TWorkThreadRun::~TWorkThreadRun() = default;
+
 void TWorkThreadRun::Execute() {
     RunThenReport([this] { Walk(); }, [this] { SyncReturnValues(); });
 }
 
 void TWorkThreadRun::Walk() {
+    struct TPipelineEnd {
+        std::unique_ptr<TFilePipeline>& Pipeline;
+        ~TPipelineEnd() { Pipeline.reset(); }
+    } PipelineEnd{FPipeline};
+    try {
+        WalkFilters();
+    } catch (...) {
+        // Files whose writing had begun are still told of.
+        DeliverLeftovers();
+        throw;
+    }
+    DeliverLeftovers();
+}
+
+void TWorkThreadRun::DeliverLeftovers() {
+    if (!FPipeline) return;
+    for (std::unique_ptr<TPreparedFile>& Prepared : FPipeline->Leftovers()) DeliverLeftover(*Prepared);
+}
+
+void TWorkThreadRun::WalkFilters() {
     const TStringArray FilterList = SplitText(FFilters, L"; ");
     const std::wstring Root = WithTrailingBackslash(FFolder);
     TFileCollector Collector;  // later filters reuse the sub-folder lists of the first
+    // One filter's files, collected and sorted on a thread of their own; the
+    // collector serves one listing at a time.
+    auto ListAhead = [&](size_t Filter) {
+        return std::async(std::launch::async, [this, &Collector, &Root, &FilterList, Filter] {
+            TStringArray Files = Collector.Collect(Root, FilterList[Filter], FRecursive, false, false, false);
+            SortFileList(Files, false);
+            return Files;
+        });
+    };
     // "*.txt; *.TXT" matches the same files twice; a replacement that contains the
     // text to find must not be applied twice. The collection lists a file by one
     // path however many links lead to it, so the path identifies it.
     std::unordered_set<std::wstring> Examined;
     const bool SeveralFilters = FilterList.size() > 1;
-    for (const std::wstring& Filter : FilterList) {
-        FCurrentFilter = Filter;
-        SyncShowCurrentFilter();
-        TStringArray Files = Collector.Collect(Root, Filter, FRecursive, false, false, false);
-        if (!Files.empty()) {
-            SortFileList(Files, false);
-            const auto Count = static_cast<std::int64_t>(Files.size());
-            for (std::int64_t i = 0; i < Count; ++i) {
-                FProgressValue = static_cast<std::int32_t>(ProgressPercent(i, Count - 1, 100));
-                SyncProgress();
-                const std::wstring& File = Files[static_cast<size_t>(i)];
-                if (!SeveralFilters || Examined.insert(File).second) HandleFile(File);
-                if (Terminated()) break;
+    std::future<TStringArray> Listing;
+    if (!FilterList.empty()) Listing = ListAhead(0);
+    for (size_t Filter = 0; Filter < FilterList.size(); ++Filter) {
+        FCurrentFilter = FilterList[Filter];
+        QueueShowCurrentFilter();
+        // The list before is done with: every file of it was delivered.
+        FFiles = Listing.get();
+        if (Filter + 1 < FilterList.size() && !Terminated()) Listing = ListAhead(Filter + 1);
+        std::vector<bool> Examine(FFiles.size(), true);
+        if (SeveralFilters)
+            for (size_t i = 0; i < FFiles.size(); ++i) Examine[i] = Examined.insert(FFiles[i]).second;
+        if (!FFiles.empty()) WalkFiles(FFiles, Examine);
+        if (Terminated()) break;
+    }
+}
+
+void TWorkThreadRun::WalkFiles(const std::vector<std::wstring>& Files, const std::vector<bool>& Examine) {
+    const bool Ahead = WorksAhead();
+    if (Ahead) {
+        FPoolFiles.clear();
+        for (size_t i = 0; i < Files.size(); ++i)
+            if (Examine[i]) FPoolFiles.push_back(&Files[i]);
+        if (!FPipeline) {
+            FPipeline = std::make_unique<TFilePipeline>(
+                TerminateFlag(), [this](size_t Index, TFilePipeline::TTicket& Ticket) {
+                    return PrepareFile(*FPoolFiles[Index], Ticket);
+                });
+            PoolStarted(FPipeline->Threads());
+        }
+        FPipeline->Begin(FPoolFiles.size());
+    }
+    const auto Count = static_cast<std::int64_t>(Files.size());
+    for (std::int64_t i = 0; i < Count; ++i) {
+        QueueProgress(static_cast<std::int32_t>(ProgressPercent(i, Count - 1, 100)));
+        const std::wstring& File = Files[static_cast<size_t>(i)];
+        if (Examine[static_cast<size_t>(i)]) {
+            if (Ahead) {
+                std::unique_ptr<TPreparedFile> Prepared = FPipeline->Next();
+                if (!Prepared) break;  // stopping
+                DeliverFile(File, Prepared.get());
+            } else {
+                DeliverFile(File, nullptr);
             }
         }
         if (Terminated()) break;
     }
 }
 
-void TWorkThreadRun::SyncShowCurrentFilter() {
-    Synchronize([this] {
-        if (FOnShowCurrentFilter) FOnShowCurrentFilter(FCurrentFilter);
-    });
+void TWorkThreadRun::QueueShowCurrentFilter() {
+    FLastProgress = -1;
+    Queue([this, Filter = FCurrentFilter] {
+        if (FOnShowCurrentFilter) FOnShowCurrentFilter(Filter);
+    }, true);
 }
 
-void TWorkThreadRun::SyncProgress() {
-    Synchronize([this] {
-        if (FOnProgress) FOnProgress(FProgressValue);
-    });
+void TWorkThreadRun::QueueProgress(std::int32_t Value) {
+    if (Value == FLastProgress) return;
+    FLastProgress = Value;
+    Queue([this, Value] {
+        if (FOnProgress) FOnProgress(Value);
+    }, true);
 }

@@ -1,19 +1,29 @@
 #pragma once
 // The frame of a Search or Apply run, shared by both workers: the run's settings,
-// and a body that walks the filters (split on "; "), announces each filter before
-// its files are collected under the folder and sorted, then reports each file's
-// progress value (0 for the first, 100 for the last) and hands the file to the
-// worker, unless an earlier filter of the run already matched it: each file is
-// examined once a run. The terminate request is looked at after each file, once that file has
-// been handled, and after each filter. When the walk ends, however it ends, the
-// worker reports its return values. Every event runs on the main thread while the
-// worker waits.
+// and a body that walks the filters (split on "; "), announces each filter, takes
+// its files collected under the folder and sorted, then reports each file's
+// progress value (0 for the first, 100 for the last; a value is not reported
+// twice in a row) and hands the file to the worker, unless an earlier filter of
+// the run already matched it: each file is examined once a run.
+//
+// The work on the files runs ahead of the events: a pool of threads opens, reads
+// and works out the files after the one being reported (PrepareFile), and the
+// next filter's files are collected and sorted meanwhile; the run's own thread
+// takes each file's result in the collected order (DeliverFile) and queues its
+// events for the main thread, which runs them in order, in batches. The terminate
+// request is looked at after each file is delivered; from then on no file is
+// started, what was worked out ahead is dropped, no queued event but those the
+// worker must keep is run, and the worker reports its return values, which comes
+// last and which the run waits for.
 #include "files/EncodingMode.h"
+#include "workers/FilePipeline.h"
 #include "workers/WorkerThread.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 using TRunShowCurrentFilterEvent = std::function<void(std::wstring CurrentFilter)>;
 using TRunProgressEvent = std::function<void(std::int32_t ProgressValue)>;
@@ -25,24 +35,45 @@ protected:
     TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                    bool CaseSensitive, TEncodingMode TextEncoding,
                    const TRunShowCurrentFilterEvent& OnShowCurrentFilter, const TRunProgressEvent& OnProgress);
+    ~TWorkThreadRun() override;
 
     void Execute() final;
-    // The worker's part: what it does with one file, and its report at the end.
-    virtual void HandleFile(const std::wstring& File) = 0;
+    // False: the files need no work ahead (a search listing files), and each is
+    // delivered without a result.
+    virtual bool WorksAhead() const { return true; }
+    // The pool is made, before its first file: Threads threads, Slot 0 .. Threads-1.
+    virtual void PoolStarted(unsigned /*Threads*/) {}
+    // On a pool thread (the ticket's Slot names it): everything about one file that needs no
+    // order, with nothing shared but what the worker guards itself.
+    virtual std::unique_ptr<TPreparedFile> PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) = 0;
+    // On the run's thread, in the collected order: the file's counts and events.
+    // Prepared is null when the run does not work ahead.
+    virtual void DeliverFile(const std::wstring& File, TPreparedFile* Prepared) = 0;
+    // After a terminate request or a fault: a file that was worked out ahead, in
+    // order; the worker reports what it must (what was written) and drops the rest.
+    virtual void DeliverLeftover(TPreparedFile& /*Prepared*/) {}
     virtual void SyncReturnValues() = 0;
+    // Pool threads of the run (a ticket's Slot is below this); known once the
+    // first file is worked on, 0 before.
+    unsigned PoolThreads() const { return FPipeline ? FPipeline->Threads() : 0; }
+    // True once the run is ending: a pool thread must not start writing a file.
+    bool Stopping() const { return Terminated() || (FPipeline && FPipeline->Stopping()); }
 
     const std::wstring FTextToFind;
     const bool FCaseSensitive;
     const TEncodingMode FTextEncoding;
     // Files not examined or left untouched: unsupported marks, files that could not
     // be read or held in memory (the run goes on with the next file), and for
-    // Apply files it would not write safely.
+    // Apply files it would not write safely. The run's thread only.
     std::int32_t FSkipCount = 0;
 
 private:
     void Walk();
-    void SyncShowCurrentFilter();
-    void SyncProgress();
+    void WalkFilters();
+    void DeliverLeftovers();
+    void WalkFiles(const std::vector<std::wstring>& Files, const std::vector<bool>& Examine);
+    void QueueShowCurrentFilter();
+    void QueueProgress(std::int32_t Value);
 
     const std::wstring FFolder;
     const bool FRecursive;
@@ -50,5 +81,10 @@ private:
     const TRunShowCurrentFilterEvent& FOnShowCurrentFilter;
     const TRunProgressEvent& FOnProgress;
     std::wstring FCurrentFilter;
-    std::int32_t FProgressValue = 0;
+    std::int32_t FLastProgress = -1;  // the last value queued since the filter was announced
+    // The current filter's files; they outlive the pool's work on them.
+    std::vector<std::wstring> FFiles;
+    // The files the pool works on now, by pipeline index.
+    std::vector<const std::wstring*> FPoolFiles;
+    std::unique_ptr<TFilePipeline> FPipeline;
 };

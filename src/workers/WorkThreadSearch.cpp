@@ -1,9 +1,23 @@
 #include "workers/WorkThreadSearch.h"
 
 #include "base/TextMatching.h"
-#include "files/TextFileReader.h"
 
 #include <new>
+
+namespace {
+
+// What a pool thread found in one file.
+struct TSearchedFile : TPreparedFile {
+    bool Skipped = false;  // not looked at: an unsupported mark, unreadable, too large
+    bool Counted = false;  // read in one of the four modes (a mode outside them reads nothing)
+    TEncodingMode Mode = TEncodingMode::Auto;
+    std::int32_t Occurrences = 0;
+};
+
+// Memory a reader may keep between files; a larger file's is let go after it.
+constexpr std::uint64_t KeptReaderMemory = TFilePipeline::InFlightLimit / 2;
+
+}  // namespace
 
 TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
                                      std::wstring TextToFind, bool CaseSensitive, TEncodingMode TextEncoding)
@@ -14,42 +28,61 @@ TWorkThreadSearch::~TWorkThreadSearch() {
     TerminateAndWait();
 }
 
-void TWorkThreadSearch::HandleFile(const std::wstring& File) {
-    if (FTextToFind.empty()) {
+void TWorkThreadSearch::PoolStarted(unsigned Threads) {
+    FReaders.resize(Threads);
+}
+
+std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) {
+    auto Result = std::make_unique<TSearchedFile>();
+    TTextFileReader& Reader = FReaders[Ticket.Slot];
+    try {
+        const TTextFileReader::TResult Content = Reader.Read(File, FTextEncoding, Ticket.Admit);
+        if (Content.Abandoned) return Result;  // the run is stopping: dropped unreported
+        if (Content.UnsupportedMark || Content.Unreadable) {
+            Result->Skipped = true;
+        } else if (IsKnownEncodingMode(Content.Mode)) {
+            Result->Counted = true;
+            Result->Mode = Content.Mode;
+            Result->Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+        }
+    } catch (const std::bad_alloc&) {
+        Result->Skipped = true;
+        Result->Counted = false;
+    }
+    Reader.Trim(KeptReaderMemory);
+    return Result;
+}
+
+void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Prepared) {
+    if (!Prepared) {
         // Listing mode: every file, neither probed nor read.
-        FFileName = File;
         FOccurences = 0;
         FFileEncoding = FTextEncoding;
         FTotalOccurences = 0;
-        SyncAddFile();
+        QueueAddFile(File);
         return;
     }
-    try {
-        TTextFileContent Content = LoadTextFile(File, FTextEncoding, false);
-        if (Content.UnsupportedMark || Content.Unreadable) {
-            // Not looked at: counted, so that a run never seems complete when it was not.
-            ++FSkipCount;
-            FOccurences = 0;
-        } else if (IsKnownEncodingMode(Content.Mode)) {
-            FOccurences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
-            FFileEncoding = Content.Mode;
-        }
-    } catch (const std::bad_alloc&) {
+    const auto& Searched = static_cast<const TSearchedFile&>(*Prepared);
+    if (Searched.Skipped) {
+        // Not looked at: counted, so that a run never seems complete when it was not.
         ++FSkipCount;
         FOccurences = 0;
+    } else if (Searched.Counted) {
+        FOccurences = Searched.Occurrences;
+        FFileEncoding = Searched.Mode;
     }
     // A mode outside the four reads nothing and leaves the count as it was.
     if (FOccurences > 0) {
         FTotalOccurences += FOccurences;
-        FFileName = File;
-        SyncAddFile();
+        QueueAddFile(File);
     }
 }
 
-void TWorkThreadSearch::SyncAddFile() {
-    Synchronize([this] {
-        if (OnSearchAddFile) OnSearchAddFile(FFileName, FOccurences, FTotalOccurences);
-    });
+void TWorkThreadSearch::QueueAddFile(const std::wstring& File) {
+    Queue([this, File, Occurences = FOccurences, Total = FTotalOccurences, Encoding = FFileEncoding] {
+        FDeliveredEncoding = Encoding;
+        if (OnSearchAddFile) OnSearchAddFile(File, Occurences, Total);
+    }, true);
 }
 
 void TWorkThreadSearch::SyncReturnValues() {

@@ -5,9 +5,12 @@
 #include "files/EncodingMode.h"
 #include "workers/WorkThreadRun.h"
 
+#include "files/TextFileReader.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 using TSearchShowCurrentFilterEvent = TRunShowCurrentFilterEvent;
 using TSearchProgressEvent = TRunProgressEvent;
@@ -26,16 +29,24 @@ public:
     TSearchAddFileEvent OnSearchAddFile;
     TSearchReturnValuesEvent OnSearchReturnValues;
     // During OnSearchAddFile: the encoding the listed file was read in (the
-    // command line shows it; the window does not).
-    TEncodingMode FileEncoding() const { return FFileEncoding; }
+    // command line shows it; the window does not). Main thread only.
+    TEncodingMode FileEncoding() const { return FDeliveredEncoding; }
 
 private:
-    void HandleFile(const std::wstring& File) override;
+    bool WorksAhead() const override { return !FTextToFind.empty(); }
+    void PoolStarted(unsigned Threads) override;
+    std::unique_ptr<TPreparedFile> PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) override;
+    void DeliverFile(const std::wstring& File, TPreparedFile* Prepared) override;
     void SyncReturnValues() override;
-    void SyncAddFile();
+    void QueueAddFile(const std::wstring& File);
 
-    std::wstring FFileName;
+    // One reader per pool thread (each touches only its own), its memory kept from
+    // file to file.
+    std::vector<TTextFileReader> FReaders;
+    // The run's thread only.
     TEncodingMode FFileEncoding = TEncodingMode::Auto;
     std::int32_t FOccurences = 0;
     std::int32_t FTotalOccurences = 0;
+    // The main thread only: the encoding of the file its OnSearchAddFile is about.
+    TEncodingMode FDeliveredEncoding = TEncodingMode::Auto;
 };

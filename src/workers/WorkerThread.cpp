@@ -1,5 +1,6 @@
 #include "workers/WorkerThread.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -60,12 +61,23 @@ void WorkerThread::TerminateAndWait() {
     WaitFor();
 }
 
+namespace {
+
+// Calls waiting at most: a worker far ahead of the main thread waits here, so the
+// queue never grows without bound.
+constexpr size_t QueueLimit = 4096;
+// Calls run per posted message, so the window still paints and takes input
+// between batches.
+constexpr size_t BatchSize = 1024;
+
+}  // namespace
+
 void WorkerThread::WaitFor() {
     if (!FThread) return;
     AcquireSRWLockExclusive(&FLock);
     FOwnerWaiting = true;
-    while (!FBodyDone) {
-        if (FPendingCall) {
+    while (!FBodyDone || !FCalls.empty()) {
+        if (!FCalls.empty()) {
             ReleaseSRWLockExclusive(&FLock);
             ServePendingCall();
             AcquireSRWLockExclusive(&FLock);
@@ -80,17 +92,36 @@ void WorkerThread::WaitFor() {
 }
 
 void WorkerThread::ServePendingCall() {
+    std::deque<TQueuedCall> Batch;
     AcquireSRWLockExclusive(&FLock);
-    const std::function<void()>* Call = std::exchange(FPendingCall, nullptr);
+    FNotifyPosted = false;
+    const size_t Take = std::min(FCalls.size(), BatchSize);
+    for (size_t i = 0; i < Take; ++i) {
+        Batch.push_back(std::move(FCalls.front()));
+        FCalls.pop_front();
+    }
+    // The rest comes with the next message, after whatever else is waiting.
+    if (!FCalls.empty() && !FOwnerWaiting && FNotifyWindow) {
+        FNotifyPosted = true;
+        PostMessageW(FNotifyWindow.Get(), WM_WORKER_CALL, 0, 0);
+    }
     ReleaseSRWLockExclusive(&FLock);
-    if (!Call) return;
-    try {
-        (*Call)();
-    } catch (...) {
-        FCallError = std::current_exception();
+    if (Batch.empty()) return;
+    for (TQueuedCall& Queued : Batch) {
+        // After a stop, or a handler's fault (which ends the run), what was worked
+        // out ahead is not told.
+        if (Queued.Droppable && (Terminated() || FHandlerFailed)) continue;
+        try {
+            Queued.Call();
+        } catch (...) {
+            FHandlerFailed = true;
+            AcquireSRWLockExclusive(&FLock);
+            if (!FCallError) FCallError = std::current_exception();
+            ReleaseSRWLockExclusive(&FLock);
+        }
     }
     AcquireSRWLockExclusive(&FLock);
-    FCallDone = true;
+    FServedCount += Batch.size();
     ReleaseSRWLockExclusive(&FLock);
     WakeAllConditionVariable(&FChanged);
 }
@@ -106,24 +137,52 @@ void WorkerThread::RunThenReport(const std::function<void()>& Body, const std::f
     }
 }
 
+void WorkerThread::PushLocked(TQueuedCall Call) {
+    const bool WasEmpty = FCalls.empty();
+    FCalls.push_back(std::move(Call));
+    ++FQueuedCount;
+    if (!WasEmpty) return;
+    // A main thread busy with its message loop learns of the calls from its queue;
+    // one waiting in WaitFor is woken.
+    if (FOwnerWaiting) {
+        WakeAllConditionVariable(&FChanged);
+    } else if (!FNotifyPosted && FNotifyWindow) {
+        FNotifyPosted = true;
+        PostMessageW(FNotifyWindow.Get(), WM_WORKER_CALL, 0, 0);
+    }
+}
+
+void WorkerThread::RethrowCallError() {
+    AcquireSRWLockExclusive(&FLock);
+    std::exception_ptr Error = std::exchange(FCallError, nullptr);
+    ReleaseSRWLockExclusive(&FLock);
+    if (Error) std::rethrow_exception(Error);
+}
+
+void WorkerThread::Queue(std::function<void()> Call, bool Droppable) {
+    if (GetCurrentThreadId() == FOwnerThreadId) {
+        if (!(Droppable && Terminated())) Call();
+        return;
+    }
+    RethrowCallError();
+    AcquireSRWLockExclusive(&FLock);
+    while (FCalls.size() >= QueueLimit) SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
+    PushLocked({std::move(Call), Droppable});
+    ReleaseSRWLockExclusive(&FLock);
+}
+
 void WorkerThread::Synchronize(const std::function<void()>& Call) {
     if (GetCurrentThreadId() == FOwnerThreadId) {
         Call();
         return;
     }
-    FCallError = nullptr;
     AcquireSRWLockExclusive(&FLock);
-    FPendingCall = &Call;
-    FCallDone = false;
-    const bool OwnerWaiting = FOwnerWaiting;
+    // Runs on the main thread while this thread waits below, so a reference will do.
+    PushLocked({[&Call] { Call(); }, false});
+    const std::uint64_t Mine = FQueuedCount;
+    while (FServedCount < Mine) SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
     ReleaseSRWLockExclusive(&FLock);
-    WakeAllConditionVariable(&FChanged);
-    // A main thread busy with its message loop learns of the call from its queue.
-    if (!OwnerWaiting && FNotifyWindow) PostMessageW(FNotifyWindow.Get(), WM_WORKER_CALL, 0, 0);
-    AcquireSRWLockExclusive(&FLock);
-    while (!FCallDone) SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
-    ReleaseSRWLockExclusive(&FLock);
-    if (FCallError) std::rethrow_exception(std::exchange(FCallError, nullptr));
+    RethrowCallError();
 }
 
 DWORD WINAPI WorkerThread::ThreadProc(void* Parameter) {

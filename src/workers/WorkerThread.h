@@ -1,13 +1,18 @@
 #pragma once
 // The program's thread facility. A worker is created suspended; Start() runs it;
-// Terminate() sets a flag its body polls; Synchronize() runs a call on the thread
-// that created the worker (the main thread) and blocks the worker until it has
-// returned. The main thread learns of a pending call from a message posted to a
-// message-only window, and WaitFor() serves the same pending call directly, so a
-// main thread waiting for the worker never deadlocks with a worker waiting for it.
+// Terminate() sets a flag its body polls. Calls for the thread that created the
+// worker (the main thread) go through one ordered queue: Queue() adds a call and
+// the worker goes on at once (it waits only while the queue is full);
+// Synchronize() adds one and waits until it, and so every call before it, has
+// run. The main thread learns of waiting calls from a message posted to a
+// message-only window and runs them in batches; WaitFor() serves the same queue
+// directly, so a main thread waiting for the worker never deadlocks with a worker
+// waiting for it.
 #include "base/UniqueHandle.h"
 
 #include <atomic>
+#include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 
@@ -24,15 +29,24 @@ public:
     // Waits until the thread body has returned, running pending Synchronize calls
     // on the calling (main) thread meanwhile. User input is not dispatched.
     void WaitFor();
-    // Runs a pending Synchronize call, if any. Called by the message-only window.
+    // Runs the calls waiting in the queue (a batch of them), if any. Called by the
+    // message-only window.
     void ServePendingCall();
 
 protected:
     virtual void Execute() = 0;
     bool Terminated() const noexcept { return FTerminated.load(); }
-    // Runs Call on the main thread; the worker waits until it has returned. An
-    // exception thrown by Call is rethrown here, on the worker.
+    const std::atomic<bool>& TerminateFlag() const noexcept { return FTerminated; }
+    // Runs Call on the main thread after every call queued before it; the worker
+    // waits until it has returned. An exception thrown by Call, or by a queued call
+    // before it, is rethrown here, on the worker.
     void Synchronize(const std::function<void()>& Call);
+    // Queues Call for the main thread, behind every call queued before it, and
+    // returns at once unless the queue is full. A Droppable call is passed over once
+    // a terminate request has been made: what it reports was worked out ahead and
+    // is no longer wanted; so is one after a queued call has thrown. That
+    // exception is rethrown on the worker by its next Queue or Synchronize.
+    void Queue(std::function<void()> Call, bool Droppable);
     // Runs the body of a run and then its report. A fault in the body (memory
     // exhausted on a huge file, a failing handler) ends the run early, and the
     // report still comes, so the owner always learns that the run is over.
@@ -42,6 +56,13 @@ protected:
 
 private:
     static DWORD WINAPI ThreadProc(void* Parameter);
+    struct TQueuedCall {
+        std::function<void()> Call;
+        bool Droppable = false;
+    };
+    // Adds a call; FLock held. Tells the main thread when it has to be told.
+    void PushLocked(TQueuedCall Call);
+    void RethrowCallError();
 
     UniqueKernelHandle FThread;
     DWORD FOwnerThreadId = 0;
@@ -51,11 +72,14 @@ private:
     // needed when the main thread is not already waiting in WaitFor.
     SRWLOCK FLock = SRWLOCK_INIT;
     CONDITION_VARIABLE FChanged = CONDITION_VARIABLE_INIT;
-    const std::function<void()>* FPendingCall = nullptr;  // guarded by FLock
-    bool FCallDone = false;                               // guarded by FLock
-    bool FOwnerWaiting = false;                           // guarded by FLock
-    bool FBodyDone = false;                               // guarded by FLock
-    std::exception_ptr FCallError;    // written by the main thread while the worker waits
+    std::deque<TQueuedCall> FCalls;     // guarded by FLock
+    std::uint64_t FQueuedCount = 0;     // calls ever queued; guarded by FLock
+    std::uint64_t FServedCount = 0;     // calls ever taken and run (or passed over); guarded by FLock
+    bool FNotifyPosted = false;         // a WM message is on its way; guarded by FLock
+    bool FOwnerWaiting = false;         // guarded by FLock
+    bool FBodyDone = false;             // guarded by FLock
+    std::exception_ptr FCallError;      // guarded by FLock
+    bool FHandlerFailed = false;        // the main thread only
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FStarted{false};
     std::atomic<bool> FFinished{false};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 #include <stdexcept>
 
 namespace {
@@ -12,6 +13,7 @@ class LambdaWorker : public WorkerThread {
 public:
     explicit LambdaWorker(std::function<void(LambdaWorker&)> Body) : FBody(std::move(Body)) {}
     ~LambdaWorker() override { TerminateAndWait(); }
+    using WorkerThread::Queue;
     using WorkerThread::Synchronize;
     using WorkerThread::Terminated;
 
@@ -60,6 +62,46 @@ TEST(WorkerThread, PendingCallIsServedThroughTheMessageLoop) {
     }
     EXPECT_TRUE(Handled);
     Worker.WaitFor();
+}
+
+// Calls queued by the worker run on the main thread in their order, through its
+// message loop, even when the worker queues more than the queue holds; once a
+// handler asks the run to stop, the droppable calls after it are passed over and
+// the others still run, in order, before the last Synchronize.
+TEST(WorkerThread, QueuedCallsRunInOrderAndDroppableOnesEndAtTheStop) {
+    const int Count = 10000, StopAt = 6000;
+    const DWORD MainThread = GetCurrentThreadId();
+    std::vector<int> Ran;
+    bool Last = false;
+    LambdaWorker* Self = nullptr;
+    LambdaWorker Worker([&](LambdaWorker& W) {
+        for (int i = 0; i < Count; ++i) {
+            const bool Droppable = i % 7 != 0;
+            W.Queue([&, i] {
+                EXPECT_EQ(GetCurrentThreadId(), MainThread);
+                Ran.push_back(i);
+                if (i == StopAt) Self->Terminate();
+            }, Droppable);
+        }
+        W.Synchronize([&] { Last = true; });
+    });
+    Self = &Worker;
+    Worker.Start();
+    const ULONGLONG Deadline = GetTickCount64() + 20000;
+    MSG Message;
+    while (!Last && GetTickCount64() < Deadline) {
+        if (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&Message);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+    ASSERT_TRUE(Last);
+    Worker.WaitFor();
+    std::vector<int> Expected;
+    for (int i = 0; i < Count; ++i)
+        if (i <= StopAt || i % 7 == 0) Expected.push_back(i);
+    EXPECT_EQ(Ran, Expected);
 }
 
 TEST(WorkerThread, DestroyingAWorkerBlockedInSynchronizeDoesNotDeadlock) {
