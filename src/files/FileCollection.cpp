@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <unordered_map>
 #include <unordered_set>
@@ -233,8 +235,16 @@ std::wstring FileSortKey(std::wstring_view Path) {
     return Key;
 }
 
-void SortFileList(TStringArray& Files, bool Descending) {
-    if (Files.size() < 2) return;
+namespace {
+
+// Sorts that found the byte order of the keys disagreeing with CompareStringW.
+std::atomic<std::int64_t> SortFallbacks{0};
+
+// The order every sort must give: a stable sort comparing the FileSortKeys with
+// CompareStringW. A path goes before an earlier one only when comparing the earlier
+// with it gives "greater" (ascending) or "less" (descending), so paths whose keys
+// compare equal keep the order they were listed in.
+void SortByCompareString(TStringArray& Files, bool Descending) {
     struct TEntry {
         std::wstring Key;
         size_t Index;
@@ -242,9 +252,6 @@ void SortFileList(TStringArray& Files, bool Descending) {
     std::vector<TEntry> Entries;
     Entries.reserve(Files.size());
     for (size_t i = 0; i < Files.size(); ++i) Entries.push_back({FileSortKey(Files[i]), i});
-    // A path goes before an earlier one only when comparing the earlier with it
-    // gives "greater" (ascending) or "less" (descending), so paths whose keys
-    // compare equal keep the order they were listed in.
     std::stable_sort(Entries.begin(), Entries.end(), [Descending](const TEntry& Taken, const TEntry& Earlier) {
         int Result = CompareKeys(Earlier.Key, Taken.Key);
         return Descending ? Result < 0 : Result > 0;
@@ -254,6 +261,86 @@ void SortFileList(TStringArray& Files, bool Descending) {
     for (TEntry& E : Entries) Sorted.push_back(std::move(Files[E.Index]));
     Files = std::move(Sorted);
 }
+
+// The sort key of Text under the user's locale (a byte string; its length in
+// bytes is returned, 0 when the platform gives none). Scratch is reused between
+// calls and grows when a key does not fit.
+int MapSortKey(const std::wstring& Text, std::vector<WCHAR>& Scratch) {
+    const int Length = static_cast<int>(Text.size());
+    auto Map = [&](int Bytes) {
+        return LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY, Text.data(), Length, Bytes ? Scratch.data() : nullptr,
+                            Bytes);
+    };
+    int Bytes = Map(static_cast<int>(Scratch.size() * sizeof(WCHAR)));
+    if (Bytes == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        Bytes = Map(0);
+        if (Bytes <= 0) return 0;
+        Scratch.resize((static_cast<size_t>(Bytes) + 1) / sizeof(WCHAR));
+        Bytes = Map(static_cast<int>(Scratch.size() * sizeof(WCHAR)));
+    }
+    return Bytes;
+}
+
+int Sign(int Value) { return (Value > 0) - (Value < 0); }
+
+// Sorts by the locale's sort keys, formed once per path and compared as bytes.
+// The keys are meant to order as CompareStringW does, but not all do: Wine's weigh
+// the non-spacing part of a character that sorts as two (Hebrew letters with a
+// point, some Arabic and Tibetan forms, U+1FEE) as a letter of its own, where its
+// comparison adds it to the letter's diacritic weight. So the result is checked:
+// when every neighbouring pair compares under CompareStringW as its keys do, the
+// list is in CompareStringW's order (an order being transitive) and the paths it
+// finds equal have equal keys, so they kept their listed order. Returns false,
+// leaving Files as they were, when a key cannot be formed or a pair disagrees.
+bool SortBySortKeys(TStringArray& Files, bool Descending) {
+    struct TKeyed {
+        size_t Offset;
+        size_t Length;
+        size_t Index;
+    };
+    std::string Keys;  // every key, end to end
+    std::vector<TKeyed> Entries;
+    Entries.reserve(Files.size());
+    std::vector<WCHAR> Scratch(256);
+    for (size_t i = 0; i < Files.size(); ++i) {
+        int Bytes = MapSortKey(FileSortKey(Files[i]), Scratch);
+        if (Bytes <= 0) return false;
+        Entries.push_back({Keys.size(), static_cast<size_t>(Bytes), i});
+        Keys.append(reinterpret_cast<const char*>(Scratch.data()), static_cast<size_t>(Bytes));
+    }
+    auto CompareBytes = [&Keys](const TKeyed& First, const TKeyed& Second) {
+        int Result = std::memcmp(Keys.data() + First.Offset, Keys.data() + Second.Offset,
+                                 std::min(First.Length, Second.Length));
+        if (Result != 0) return Result;
+        return First.Length < Second.Length ? -1 : First.Length > Second.Length ? 1 : 0;
+    };
+    std::stable_sort(Entries.begin(), Entries.end(), [&](const TKeyed& Taken, const TKeyed& Earlier) {
+        int Result = CompareBytes(Earlier, Taken);
+        return Descending ? Result < 0 : Result > 0;
+    });
+    std::wstring Previous = FileSortKey(Files[Entries[0].Index]);
+    for (size_t i = 1; i < Entries.size(); ++i) {
+        std::wstring Current = FileSortKey(Files[Entries[i].Index]);
+        if (Sign(CompareKeys(Previous, Current)) != Sign(CompareBytes(Entries[i - 1], Entries[i]))) return false;
+        Previous = std::move(Current);
+    }
+    TStringArray Sorted;
+    Sorted.reserve(Files.size());
+    for (const TKeyed& E : Entries) Sorted.push_back(std::move(Files[E.Index]));
+    Files = std::move(Sorted);
+    return true;
+}
+
+}  // namespace
+
+void SortFileList(TStringArray& Files, bool Descending) {
+    if (Files.size() < 2) return;
+    if (SortBySortKeys(Files, Descending)) return;
+    ++SortFallbacks;
+    SortByCompareString(Files, Descending);
+}
+
+std::int64_t SortFileListFallbacks() { return SortFallbacks.load(); }
 
 TStringArray SplitText(std::wstring_view Text, std::wstring_view Separator) {
     TStringArray Pieces;

@@ -17,6 +17,9 @@ void EnumerateFiles(const std::wstring& Folder, const std::wstring& Mask, bool R
                     bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files);
 // Stable sort by FileSortKey under CompareStringW(LOCALE_USER_DEFAULT, 0).
 void SortFileList(TStringArray& Files, bool Descending);
+// How many sorts so far found the locale's sort keys out of step with
+// CompareStringW and compared every pair with it instead, for checks.
+std::int64_t SortFileListFallbacks();
 std::wstring FileSortKey(std::wstring_view Path);
 TStringArray SplitText(std::wstring_view Text, std::wstring_view Separator);
 std::wstring AppendWithSeparator(std::wstring_view ListText, std::wstring_view Item, std::wstring_view Separator);

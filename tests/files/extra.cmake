@@ -9,3 +9,12 @@ if(CMAKE_HOST_UNIX)
   set_tests_properties(files PROPERTIES FIXTURES_REQUIRED files_link_tree
                        ENVIRONMENT "QV_LINK_CYCLE_DIR=${qv_link_tree}")
 endif()
+
+# The order of a run's files follows the user's locale, which Wine takes from
+# LC_ALL when a process starts: the locale tests run once per locale.
+foreach(qv_locale en-US sv-SE tr-TR)
+  string(REPLACE "-" "_" qv_unix_locale ${qv_locale})
+  add_test(NAME files_sort_${qv_locale} COMMAND files_tests --gtest_filter=FileSortOrderInLocale.*)
+  set_tests_properties(files_sort_${qv_locale} PROPERTIES TIMEOUT 900
+                       ENVIRONMENT "LC_ALL=${qv_unix_locale}.UTF-8;QV_SORT_LOCALE=${qv_locale}")
+endforeach()
