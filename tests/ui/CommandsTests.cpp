@@ -467,8 +467,10 @@ TEST_F(Commands, ApplyResultMessagesInBothLanguages) {
 // Closing the window during a run stops the worker, serves its last events,
 // shows nothing, and then stores the settings.
 TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
-    constexpr int FileCount = 300;
-    for (int i = 0; i < FileCount; ++i) Fixture.WriteFile(L"f" + std::to_wstring(1000 + i) + L".txt", "abc");
+    // Enough files that the run, read ahead by the pool, is still going when the
+    // handlers below are in place.
+    constexpr int FileCount = 3000;
+    for (int i = 0; i < FileCount; ++i) Fixture.WriteFile(L"f" + std::to_wstring(10000 + i) + L".txt", "abc");
     for (bool Apply : {false, true}) {
         SCOPED_TRACE(Apply ? "apply" : "search");
         if (!Form->Handle()) {
@@ -518,7 +520,7 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
         if (Apply) {
             int Changed = 0;
             for (int i = 0; i < FileCount; ++i) {
-                std::string Bytes = ReadFileBytes(Fixture.Path() + L"f" + std::to_wstring(1000 + i) + L".txt").Bytes;
+                std::string Bytes = ReadFileBytes(Fixture.Path() + L"f" + std::to_wstring(10000 + i) + L".txt").Bytes;
                 EXPECT_TRUE(Bytes == "abc" || Bytes == "abcd") << testing::PrintToString(Bytes);
                 if (Bytes == "abcd") ++Changed;
             }
