@@ -133,7 +133,7 @@ TApiCounter Counters[] = {{"CreateFileW"},      {"CloseHandle"},     {"FindFirst
                           {"FlushFileBuffers"}, {"MoveFileW"},       {"MoveFileExW"},     {"DeleteFileW"},
                           {"GetFileSizeEx"},    {"GetFileAttributesW"}, {"GetFileInformationByHandle"},
                           {"CompareStringW"},   {"LCMapStringW"},    {"CharUpperBuffW"},  {"MultiByteToWideChar"},
-                          {"WideCharToMultiByte"}};
+                          {"WideCharToMultiByte"}, {"SetFileInformationByHandle"}};
 
 template <int Id, typename R, typename... A>
 R WINAPI Counted(A... Arguments) {
@@ -184,6 +184,7 @@ void InstallCallCounters() {
     Redirect<17>(&CharUpperBuffW);
     Redirect<18>(&MultiByteToWideChar);
     Redirect<19>(&WideCharToMultiByte);
+    Redirect<20>(&SetFileInformationByHandle);
 }
 
 std::vector<TApiStat> ApiStats() {
