@@ -17,6 +17,7 @@
 
 #include "base/TextMatching.h"
 #include "base/UniqueHandle.h"
+#include "workers/FilePipeline.h"
 #include "workers/WorkThreadApply.h"
 #include "workers/WorkThreadSearch.h"
 #include "files/FileCollection.h"
@@ -647,6 +648,9 @@ int wmain() {
     try {
         RecordStartupLocale();
         InstallCallCounters();
+        // QV_BENCH_THREADS=N runs the workers' pool with N threads (to compare sizes).
+        if (const wchar_t* Threads = _wgetenv(L"QV_BENCH_THREADS"); Threads && *Threads)
+            TFilePipeline::SetThreadsForTests(static_cast<unsigned>(std::wcstoul(Threads, nullptr, 10)));
         TBenchArgs Args;
         std::wstring Error;
         if (!ParseBenchArgs(Args, Error)) {
