@@ -24,6 +24,19 @@ private:
     std::function<void(LambdaWorker&)> FBody;
 };
 
+// A window's message loop, run until Done or for 20 seconds at most.
+void PumpMessagesUntil(const std::function<bool()>& Done) {
+    const ULONGLONG Deadline = GetTickCount64() + 20000;
+    MSG Message;
+    while (!Done() && GetTickCount64() < Deadline) {
+        if (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&Message);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+}
+
 TEST(WorkerThread, CreatedSuspendedAndSynchronizeRunsOnTheMainThread) {
     const DWORD MainThread = GetCurrentThreadId();
     std::atomic<bool> BodyRan{false};
@@ -51,15 +64,7 @@ TEST(WorkerThread, PendingCallIsServedThroughTheMessageLoop) {
     LambdaWorker Worker([&](LambdaWorker& Self) { Self.Synchronize([&] { Handled = true; }); });
     Worker.Start();
     // A window's message loop, not WaitFor, serves the call here.
-    const ULONGLONG Deadline = GetTickCount64() + 10000;
-    MSG Message;
-    while (!Handled && GetTickCount64() < Deadline) {
-        if (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&Message);
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        }
-    }
+    PumpMessagesUntil([&] { return Handled; });
     EXPECT_TRUE(Handled);
     Worker.WaitFor();
 }
@@ -87,15 +92,7 @@ TEST(WorkerThread, QueuedCallsRunInOrderAndDroppableOnesEndAtTheStop) {
     });
     Self = &Worker;
     Worker.Start();
-    const ULONGLONG Deadline = GetTickCount64() + 20000;
-    MSG Message;
-    while (!Last && GetTickCount64() < Deadline) {
-        if (PeekMessageW(&Message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&Message);
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        }
-    }
+    PumpMessagesUntil([&] { return Last; });
     ASSERT_TRUE(Last);
     Worker.WaitFor();
     std::vector<int> Expected;
