@@ -53,43 +53,69 @@ UniqueFile OpenForReading(const std::wstring& Path, DWORD Share) {
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
-// Reads up to Count bytes from the current position; false when a read fails.
-bool ReadSome(HANDLE File, size_t Count, std::string& Bytes) {
-    size_t Start = Bytes.size();
-    Bytes.resize(Start + Count);
-    size_t Done = 0;
-    while (Done < Count) {
-        DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Count - Done, 1u << 30));
-        DWORD Got = 0;
-        if (!ReadFile(File, Bytes.data() + Start + Done, Chunk, &Got, nullptr)) {
-            Bytes.resize(Start + Done);
-            return false;
-        }
-        Done += Got;
-        if (Got < Chunk) break;  // end of file
-    }
-    Bytes.resize(Start + Done);
-    return true;
-}
-
 std::atomic<std::uint64_t> ReadSizeLimit{0};
 
-// The whole file. One byte more than the size is asked for, so a file that is
-// exactly its reported size needs no extra read to see its end, and one that
-// grew meanwhile is still read to its end. On failure Bytes keeps what was read.
-bool ReadWhole(HANDLE File, std::string& Bytes) {
-    Bytes.clear();
+using TAdmitSize = std::function<bool(std::uint64_t Size)>;
+
+// The whole open file, into memory that Room(Total, Keep) gives: room for Total
+// bytes that keeps the first Keep bytes read so far. One byte more than the size
+// is asked for, so a file that is exactly its reported size needs no extra read
+// to see its end, and one that grew meanwhile is still read to its end. Admit,
+// when given, is told the size first and may refuse (Abandoned). Read tells how
+// many bytes were read, also when a read fails (false).
+template <typename TRoom>
+bool ReadWholeInto(HANDLE File, TRoom&& Room, size_t& Read, const TAdmitSize& Admit, bool& Abandoned) {
+    Read = 0;
     LARGE_INTEGER Size;
     if (!GetFileSizeEx(File, &Size) || Size.QuadPart < 0) return false;
-    if (const std::uint64_t Limit = ReadSizeLimit.load(); Limit != 0 && static_cast<std::uint64_t>(Size.QuadPart) > Limit)
-        throw std::bad_alloc();
-    size_t Want = static_cast<size_t>(Size.QuadPart) + 1;
-    for (;;) {
-        size_t Before = Bytes.size();
-        if (!ReadSome(File, Want, Bytes)) return false;
-        if (Bytes.size() - Before < Want) return true;
-        Want = std::max<size_t>(Bytes.size(), 65536);
+    const auto Bytes = static_cast<std::uint64_t>(Size.QuadPart);
+    if (const std::uint64_t Limit = ReadSizeLimit.load(); Limit != 0 && Bytes > Limit) throw std::bad_alloc();
+    if (Admit && !Admit(Bytes)) {
+        Abandoned = true;
+        return false;
     }
+    size_t Want = static_cast<size_t>(Bytes) + 1;
+    for (;;) {
+        char* Data = Room(Read + Want, Read);
+        size_t Done = 0;
+        while (Done < Want) {
+            const DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Want - Done, 1u << 30));
+            DWORD Got = 0;
+            if (!ReadFile(File, Data + Read + Done, Chunk, &Got, nullptr)) {
+                Read += Done;
+                return false;
+            }
+            Done += Got;
+            if (Got < Chunk) break;  // end of file
+        }
+        Read += Done;
+        if (Done < Want) return true;
+        Want = std::max<size_t>(Read, 65536);
+    }
+}
+
+// The whole file into Bytes; on failure Bytes keeps what was read.
+bool ReadWhole(HANDLE File, std::string& Bytes, const TAdmitSize& Admit, bool& Abandoned) {
+    size_t Read = 0;
+    const bool Whole = ReadWholeInto(
+        File,
+        [&Bytes](size_t Total, size_t) {
+            Bytes.resize(Total);
+            return Bytes.data();
+        },
+        Read, Admit, Abandoned);
+    Bytes.resize(Read);
+    return Whole;
+}
+
+// A search's open. Automatic mode tries the exclusive open first; either way the
+// mark is taken from the bytes read. A search only reads, so it shares the file
+// with anyone, a program writing to it included.
+UniqueFile OpenToSearch(const std::wstring& Path, TEncodingMode Mode) {
+    UniqueFile File;
+    if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
+    if (!File) File = OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    return File;
 }
 
 bool AnsiHasUtf8Mark() {
@@ -173,7 +199,8 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
         UniqueFile File = OpenForReading(Path, FILE_SHARE_READ);
         if (!File) return {};
         std::string Bytes;
-        if (!ReadWhole(File.Get(), Bytes)) return {};
+        bool Abandoned = false;
+        if (!ReadWhole(File.Get(), Bytes, {}, Abandoned)) return {};
         File.Reset();
         DecodeContent(Mode, Bytes, false, Content);
         return std::move(Content.Text);
@@ -220,21 +247,10 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
                 return Content;
             }
         } else {
-            // Automatic mode tries the exclusive open first; either way the mark
-            // is taken from the bytes read. A search only reads, so it shares the
-            // file with anyone, a program writing to it included.
-            if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
-            if (!File) File = OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+            File = OpenToSearch(Path, Mode);
         }
-        if (File && Admit) {
-            LARGE_INTEGER Size;
-            if (GetFileSizeEx(File.Get(), &Size) && Size.QuadPart >= 0 &&
-                !Admit(static_cast<std::uint64_t>(Size.QuadPart))) {
-                Content.Abandoned = true;
-                return Content;
-            }
-        }
-        if (!File || !ReadWhole(File.Get(), Bytes)) {
+        if (!File || !ReadWhole(File.Get(), Bytes, Admit, Content.Abandoned)) {
+            if (Content.Abandoned) return Content;
             // No mark could be seen: automatic mode names ANSI, as the probe does.
             if (Mode == TEncodingMode::Auto) Content.Mode = TEncodingMode::Ansi;
             Content.Unreadable = true;
@@ -260,39 +276,20 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
 }
 
 bool TTextFileReader::ReadWhole(HANDLE File, const TAdmit& Admit, bool& Abandoned) {
-    FBytesSize = 0;
-    LARGE_INTEGER Size;
-    if (!GetFileSizeEx(File, &Size) || Size.QuadPart < 0) return false;
-    const auto Bytes = static_cast<std::uint64_t>(Size.QuadPart);
-    if (const std::uint64_t Limit = ReadSizeLimit.load(); Limit != 0 && Bytes > Limit) throw std::bad_alloc();
     // Its bytes and at most two bytes of text for each.
-    if (Admit && !Admit(3 * Bytes)) {
-        Abandoned = true;
-        return false;
-    }
-    // One byte more than the size, as ReadWhole above: a file that grew meanwhile
-    // is still read to its end.
-    size_t Want = static_cast<size_t>(Bytes) + 1;
-    for (;;) {
-        if (FBytesSize + Want > FBytesCapacity) {
-            const size_t Capacity = FBytesSize + Want;
-            auto Grown = std::make_unique_for_overwrite<char[]>(Capacity);
-            if (FBytesSize) std::memcpy(Grown.get(), FBytes.get(), FBytesSize);
-            FBytes = std::move(Grown);
-            FBytesCapacity = Capacity;
-        }
-        size_t Done = 0;
-        while (Done < Want) {
-            const DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Want - Done, 1u << 30));
-            DWORD Got = 0;
-            if (!ReadFile(File, FBytes.get() + FBytesSize + Done, Chunk, &Got, nullptr)) return false;
-            Done += Got;
-            if (Got < Chunk) break;  // end of file
-        }
-        FBytesSize += Done;
-        if (Done < Want) return true;
-        Want = std::max<size_t>(FBytesSize, 65536);
-    }
+    const TAdmitSize AdmitHeld = [&Admit](std::uint64_t Size) { return !Admit || Admit(3 * Size); };
+    return ReadWholeInto(
+        File,
+        [this](size_t Total, size_t Keep) {
+            if (Total > FBytesCapacity) {
+                auto Grown = std::make_unique_for_overwrite<char[]>(Total);
+                if (Keep) std::memcpy(Grown.get(), FBytes.get(), Keep);
+                FBytes = std::move(Grown);
+                FBytesCapacity = Total;
+            }
+            return FBytes.get();
+        },
+        FBytesSize, AdmitHeld, Abandoned);
 }
 
 TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodingMode Mode, const TAdmit& Admit) {
@@ -300,10 +297,7 @@ TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodi
     Result.Mode = Mode;
     if (!IsKnownEncodingMode(Mode)) return Result;
     try {
-        UniqueFile File;
-        // As LoadTextFile in shared access: automatic mode tries the exclusive open first.
-        if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
-        if (!File) File = OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        UniqueFile File = OpenToSearch(Path, Mode);
         if (!File || !ReadWhole(File.Get(), Admit, Result.Abandoned)) {
             if (Result.Abandoned) return Result;
             if (Mode == TEncodingMode::Auto) Result.Mode = TEncodingMode::Ansi;

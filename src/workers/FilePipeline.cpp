@@ -5,6 +5,8 @@
 namespace {
 
 std::atomic<unsigned> ThreadsForTests{0};
+std::atomic<std::uint64_t> LimitForTests{0};
+std::atomic<std::uint64_t> PeakAdmitted{0};
 
 // A wait that also sees the run's terminate flag, which nobody signals: the flag
 // is looked at again after this long at most.
@@ -23,10 +25,19 @@ unsigned TFilePipeline::DefaultThreads() {
 
 void TFilePipeline::SetThreadsForTests(unsigned Threads) { ThreadsForTests.store(Threads); }
 
+void TFilePipeline::SetInFlightLimitForTests(std::uint64_t Bytes) {
+    LimitForTests.store(Bytes);
+    PeakAdmitted.store(0);
+}
+
+std::uint64_t TFilePipeline::PeakAdmittedForTests() { return PeakAdmitted.load(); }
+
 TFilePipeline::TFilePipeline(const std::atomic<bool>& Stop, TPrepare Prepare)
     : FStop(Stop), FPrepare(std::move(Prepare)) {
     const unsigned Count = DefaultThreads();
     FWindow = 2 * size_t{Count};
+    const std::uint64_t Forced = LimitForTests.load();
+    FLimit = Forced ? Forced : InFlightLimit;
     FSlots.resize(FWindow);
     try {
         for (unsigned Slot = 0; Slot < Count; ++Slot) FThreads.emplace_back([this, Slot] { PoolThread(Slot); });
@@ -62,7 +73,7 @@ void TFilePipeline::Begin(size_t Count) {
 bool TFilePipeline::AdmitLocked(size_t Index, std::uint64_t Bytes) {
     // The file the run waits for is always admitted, so the run never stalls on a
     // file larger than the limit; the others wait until they fit beside it.
-    while (!Stopping() && Index != FNextToTake && FAdmitted + Bytes > InFlightLimit)
+    while (!Stopping() && Index != FNextToTake && FAdmitted + Bytes > FLimit)
         SleepConditionVariableSRW(&FChanged, &FLock, StopPollMs, 0);
     return !Stopping();
 }
@@ -89,6 +100,8 @@ void TFilePipeline::PoolThread(unsigned Slot) {
             if (Admitted) {
                 FAdmitted += Bytes;
                 Held += Bytes;
+                if (FAdmitted > PeakAdmitted.load(std::memory_order_relaxed))
+                    PeakAdmitted.store(FAdmitted, std::memory_order_relaxed);
             }
             ReleaseSRWLockExclusive(&FLock);
             return Admitted;

@@ -68,6 +68,10 @@ public:
 
     // Memory all files in flight may hold together.
     static constexpr std::uint64_t InFlightLimit = 512ull << 20;
+    // For tests: another limit from now on (0: InFlightLimit), and the most memory
+    // admitted at once since the limit was set.
+    static void SetInFlightLimitForTests(std::uint64_t Bytes);
+    static std::uint64_t PeakAdmittedForTests();
     // Pool threads for this machine: one per processor, at least 2, at most 8.
     static unsigned DefaultThreads();
     // For tests and measurements: the pool's size from now on (0: the default).
@@ -80,6 +84,7 @@ public:
 private:
     void PoolThread(unsigned Slot);
     bool AdmitLocked(size_t Index, std::uint64_t Bytes);
+    std::uint64_t FLimit = 0;  // InFlightLimit, or the tests' own
     void StopAndSettle();
 
     const std::atomic<bool>& FStop;

@@ -91,15 +91,12 @@ void TWorkThreadApply::Account(const TAppliedFile& Applied) {
 
 bool TWorkThreadApply::RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
                                        std::string_view OldBody, std::string_view NewBytes) {
-    AcquireSRWLockExclusive(&FJournalLock);
-    bool Recorded = false;
+    // Called in a file's turn, so one file at a time records.
     try {
-        Recorded = FJournal.Record(File, Mode, OldMark, OldBody, NewBytes);
+        return FJournal.Record(File, Mode, OldMark, OldBody, NewBytes);
     } catch (...) {
-        Recorded = false;
+        return false;
     }
-    ReleaseSRWLockExclusive(&FJournalLock);
-    return Recorded;
 }
 
 void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTicket& Ticket,

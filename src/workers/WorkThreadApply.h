@@ -3,13 +3,11 @@
 // files, read each file, replace every occurrence in one pass and write the file
 // back safely in the encoding it was read in, each file's old bytes recorded in
 // the undo journal first; report the filter, the progress and at the end the
-// changed, replaced and skipped counts, through events that run on the main
-// thread while the worker waits.
+// changed, replaced and skipped counts, through events queued for the main
+// thread in the run's order.
 #include "files/EncodingMode.h"
 #include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
-
-#include <windows.h>
 
 #include <cstdint>
 #include <functional>
@@ -72,8 +70,7 @@ private:
     void SyncReturnValues() override;
 
     const std::wstring FReplaceWith;
-    SRWLOCK FJournalLock = SRWLOCK_INIT;  // pool threads record one at a time
-    TUndoJournalWriter FJournal;     // made on the disk with the first file changed
+    TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
     // The run's thread only.
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files

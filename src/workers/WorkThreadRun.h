@@ -53,9 +53,6 @@ protected:
     // order; the worker reports what it must (what was written) and drops the rest.
     virtual void DeliverLeftover(TPreparedFile& /*Prepared*/) {}
     virtual void SyncReturnValues() = 0;
-    // Pool threads of the run (a ticket's Slot is below this); known once the
-    // first file is worked on, 0 before.
-    unsigned PoolThreads() const { return FPipeline ? FPipeline->Threads() : 0; }
     // True once the run is ending: a pool thread must not start writing a file.
     bool Stopping() const { return Terminated() || (FPipeline && FPipeline->Stopping()); }
 

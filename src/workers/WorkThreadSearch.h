@@ -1,11 +1,10 @@
 #pragma once
 // One Search run away from the window: for each filter, collect and sort the
 // files, resolve each file's encoding, read it, count the occurrences, and report
-// through events that run on the main thread while the worker waits.
+// through events queued for the main thread in the run's order.
 #include "files/EncodingMode.h"
-#include "workers/WorkThreadRun.h"
-
 #include "files/TextFileReader.h"
+#include "workers/WorkThreadRun.h"
 
 #include <cstdint>
 #include <functional>

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -60,46 +61,79 @@ TEST(WorkThreadSearch, EventsComeFilterByFilterInSortedOrderWithRunningTotal) {
     EXPECT_EQ(Run.Events, Expected);
 }
 
+// A tree of numbered files, odd ones in a sub-folder, file i holding the text
+// "needle" i % 9 times after Size(i) filler bytes (UTF-16 for every third, UTF-8
+// otherwise), and the events a search for "needle" must raise on it.
+struct TNeedleTree {
+    TempFolder Dir;
+    std::vector<std::wstring> Expected;
+
+    TNeedleTree(int Files, const std::function<size_t(int)>& Size) {
+        std::vector<std::wstring> Names;
+        std::vector<int> Counts;
+        for (int i = 0; i < Files; ++i) {
+            const std::wstring Name = (i % 2 ? L"Sub\\" : L"") + std::wstring(L"f") + std::to_wstring(100 + i) + L".txt";
+            const int Count = i % 9;  // some files without the text
+            std::string Text(Size(i), '-');
+            for (int k = 0; k < Count; ++k) Text += " needle";
+            Dir.WriteFile(Name, i % 3 == 1 ? Utf16WithBom(Wide(Text)) : Utf8Bom + Text);
+            Names.push_back(Name);
+            Counts.push_back(Count);
+        }
+        // Files of a folder come before its sub-folders'.
+        std::vector<size_t> Order;
+        for (int Pass = 0; Pass < 2; ++Pass)
+            for (int i = 0; i < Files; ++i)
+                if (i % 2 == Pass) Order.push_back(static_cast<size_t>(i));
+        Expected = {L"filter *.txt"};
+        std::int32_t Total = 0, LastProgress = -1;
+        for (size_t Position = 0; Position < Order.size(); ++Position) {
+            const auto Progress =
+                static_cast<std::int32_t>(ProgressPercent(static_cast<std::int64_t>(Position), Files - 1, 100));
+            if (Progress != LastProgress) Expected.push_back(L"progress " + std::to_wstring(Progress));
+            LastProgress = Progress;
+            const int Count = Counts[Order[Position]];
+            Total += Count;
+            if (Count)
+                Expected.push_back(L"add " + Names[Order[Position]] + L" " + std::to_wstring(Count) + L" " +
+                                   std::to_wstring(Total));
+        }
+        Expected.push_back(L"return 0");
+    }
+};
+
 // The pool reads files side by side and large ones finish after the small ones
 // behind them; the events still come in the collected order, with the exact
 // counts, running totals and progress values, whatever the pool's size.
 TEST(WorkThreadSearch, EventsKeepTheCollectedOrderWhenFilesFinishOutOfOrder) {
-    TempFolder Dir;
-    const int Files = 60;
-    std::vector<std::wstring> Names;
-    std::vector<int> Counts;
-    for (int i = 0; i < Files; ++i) {
-        const std::wstring Name = (i % 2 ? L"Sub\\" : L"") + std::wstring(L"f") + std::to_wstring(100 + i) + L".txt";
-        const int Count = i % 9;  // some files without the text
-        std::string Text(i % 10 == 0 ? 6 << 20 : 64, '-');
-        for (int k = 0; k < Count; ++k) Text += " needle";
-        Dir.WriteFile(Name, i % 3 == 1 ? Utf16WithBom(Wide(Text)) : Utf8Bom + Text);
-        Names.push_back(Name);
-        Counts.push_back(Count);
-    }
-    // Files of a folder come before its sub-folders'.
-    std::vector<size_t> Order;
-    for (int Pass = 0; Pass < 2; ++Pass)
-        for (int i = 0; i < Files; ++i)
-            if (i % 2 == Pass) Order.push_back(static_cast<size_t>(i));
-    std::vector<std::wstring> Expected = {L"filter *.txt"};
-    std::int32_t Total = 0, LastProgress = -1;
-    for (size_t Position = 0; Position < Order.size(); ++Position) {
-        const auto Progress = static_cast<std::int32_t>(ProgressPercent(static_cast<std::int64_t>(Position), Files - 1, 100));
-        if (Progress != LastProgress) Expected.push_back(L"progress " + std::to_wstring(Progress));
-        LastProgress = Progress;
-        const int Count = Counts[Order[Position]];
-        Total += Count;
-        if (Count) Expected.push_back(L"add " + Names[Order[Position]] + L" " + std::to_wstring(Count) + L" " + std::to_wstring(Total));
-    }
-    Expected.push_back(L"return 0");
+    TNeedleTree Tree(60, [](int i) -> size_t { return i % 10 == 0 ? 6 << 20 : 64; });
     for (unsigned Threads : {2u, 3u, 5u}) {
         SCOPED_TRACE(Threads);
         TFilePipeline::SetThreadsForTests(Threads);
-        SearchRun Run = RunSearch(Dir.Path(), true, L"*.txt", L"needle", true, 0);
-        EXPECT_EQ(Run.Events, Expected);
+        SearchRun Run = RunSearch(Tree.Dir.Path(), true, L"*.txt", L"needle", true, 0);
+        EXPECT_EQ(Run.Events, Tree.Expected);
     }
     TFilePipeline::SetThreadsForTests(0);
+}
+
+// The memory the files in flight hold stays within the cap; a file that needs
+// more than the cap goes through alone, when the run waits for it, and the run
+// neither stalls nor loses a file.
+TEST(WorkThreadSearch, FilesInFlightStayWithinTheMemoryCap) {
+    constexpr size_t Large = 3 << 20, Cap = 8 << 20;
+    // Ten large files in a row in each folder, among small ones.
+    TNeedleTree Tree(50, [](int i) -> size_t { return i >= 10 && i < 30 ? Large : 64; });
+    TFilePipeline::SetThreadsForTests(4);
+    TFilePipeline::SetInFlightLimitForTests(Cap);
+    SearchRun Run = RunSearch(Tree.Dir.Path(), true, L"*.txt", L"needle", true, 0);
+    const std::uint64_t Peak = TFilePipeline::PeakAdmittedForTests();
+    TFilePipeline::SetInFlightLimitForTests(0);
+    TFilePipeline::SetThreadsForTests(0);
+    EXPECT_EQ(Run.Events, Tree.Expected);
+    // A large UTF-16 file asks for three times its bytes; small ones may join it.
+    const std::uint64_t LargestAsked = 3 * (2 * (Large + 64 * 9) + 2);
+    EXPECT_GE(Peak, 3 * Large);
+    EXPECT_LE(Peak, LargestAsked + 8 * 3 * 1024);
 }
 
 TEST(WorkThreadSearch, NineFilesReportTheProgressSteps) {
