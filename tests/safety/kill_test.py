@@ -151,10 +151,12 @@ def kill_by_signal(root, delay_ms, token):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay_ms / 1000)
     seen = bool(running_programs(token))
-    killed = process.poll() is None
-    if killed:
+    if process.poll() is None:
         os.kill(process.pid, signal.SIGKILL)
     rc = process.wait()
+    # A run that ended on its own between the look and the signal (its launcher
+    # not yet reaped) was not killed, and had nothing to be seen under.
+    killed = rc == -signal.SIGKILL
     how = f"SIGKILL after {delay_ms} ms (exit status {rc})" if killed else f"ended first (exit code {rc})"
     return killed, how, seen
 
