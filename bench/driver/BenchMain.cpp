@@ -205,13 +205,17 @@ template <bool ListFirst, typename TVisit>
 TFloorWalk WalkFloor(const TBenchArgs& Args, TVisit&& Visit) {
     const TStringArray Masks = SplitText(Args.Filters, L"; ");
     TFloorWalk Walk;
-    std::vector<std::wstring> Pending{ExtendedPath(WithTrailingBackslash(Args.Folder))};
+    // Folders to enter, and whether each is a link, entered depth first as the program does.
+    std::vector<std::pair<std::wstring, bool>> Pending{{ExtendedPath(WithTrailingBackslash(Args.Folder)), false}};
     std::vector<std::pair<std::wstring, std::uint64_t>> Matched;
+    TFolderOnce Entered;
     while (!Pending.empty()) {
-        std::wstring Folder = std::move(Pending.back());
+        auto [Folder, IsLink] = std::move(Pending.back());
         Pending.pop_back();
+        if (IsLink) Entered.MeetLink();
+        if (!Entered.Enter(Folder)) continue;
         ++Walk.Folders;
-        std::vector<std::wstring> SubFolders;
+        std::vector<std::pair<std::wstring, bool>> SubFolders;
         Matched.clear();
         WIN32_FIND_DATAW Data;
         double T0 = Now();
@@ -224,7 +228,8 @@ TFloorWalk WalkFloor(const TBenchArgs& Args, TVisit&& Visit) {
             const wchar_t* Name = Data.cFileName;
             if (Name[0] == L'.' && (Name[1] == L'\0' || (Name[1] == L'.' && Name[2] == L'\0'))) continue;
             if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (Args.Recursive) SubFolders.push_back(Folder + Name + L'\\');
+                if (Args.Recursive)
+                    SubFolders.emplace_back(Folder + Name + L'\\', (Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
                 continue;
             }
             const std::uint64_t Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
@@ -246,7 +251,7 @@ TFloorWalk WalkFloor(const TBenchArgs& Args, TVisit&& Visit) {
             Visit(Folder, std::wstring_view(Name), Size);
         }
         std::reverse(SubFolders.begin(), SubFolders.end());
-        for (std::wstring& Sub : SubFolders) Pending.push_back(std::move(Sub));
+        for (auto& Sub : SubFolders) Pending.push_back(std::move(Sub));
     }
     return Walk;
 }

@@ -278,3 +278,30 @@ std::uint64_t FileSizeOf(const std::wstring& Path) {
     if (!GetFileAttributesExW(ExtendedPath(Path).c_str(), GetFileExInfoStandard, &Data)) return 0;
     return (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
 }
+
+bool TFolderOnce::Identify(const std::wstring& ExtFolder, TId& Id) {
+    UniqueFile Folder(CreateFileW(ExtFolder.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!Folder || !GetFileInformationByHandle(Folder.Get(), &Info)) return false;
+    Id = {Info.dwVolumeSerialNumber, Info.nFileIndexHigh, Info.nFileIndexLow};
+    return true;
+}
+
+bool TFolderOnce::Enter(const std::wstring& ExtFolder) {
+    if (!FLinkMet) {
+        FBeforeLink.push_back(ExtFolder);
+        return true;
+    }
+    TId Id;
+    return !Identify(ExtFolder, Id) || FEntered.insert(Id).second;
+}
+
+void TFolderOnce::MeetLink() {
+    if (FLinkMet) return;
+    FLinkMet = true;
+    for (const std::wstring& Folder : FBeforeLink)
+        if (TId Id; Identify(Folder, Id)) FEntered.insert(Id);
+    FBeforeLink.clear();
+}

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 struct TBenchArgs {
@@ -80,3 +82,22 @@ std::wstring Wide(const std::string& Text);
 // Reads a whole file natively (no decoding); false on any failure.
 bool ReadAllBytes(const std::wstring& Path, std::string& Bytes);
 std::uint64_t FileSizeOf(const std::wstring& Path);
+
+// Each folder entered once however many links lead to it, as the program walks:
+// once the walk has met a link (a reparse point), folders are known by their
+// identity (volume and file index) and one already entered is passed over; a
+// tree without links asks for no identity. Walks must decide in depth-first
+// order, as the program does, so that the same one of two paths is entered.
+class TFolderOnce {
+public:
+    // True when the folder (an extended path) is new to the walk, or cannot be identified.
+    bool Enter(const std::wstring& ExtFolder);
+    void MeetLink();
+
+private:
+    using TId = std::tuple<DWORD, DWORD, DWORD>;
+    static bool Identify(const std::wstring& ExtFolder, TId& Id);
+    std::vector<std::wstring> FBeforeLink;
+    std::set<TId> FEntered;
+    bool FLinkMet = false;
+};

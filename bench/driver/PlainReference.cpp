@@ -1,5 +1,6 @@
 #include "PlainReference.h"
 
+#include "BenchSupport.h"
 #include "base/UniqueHandle.h"
 
 #include <windows.h>
@@ -13,6 +14,7 @@ namespace {
 
 std::wstring CollectedText;
 std::int64_t CollectedCount = 0;
+TFolderOnce Folders;  // the current collection's
 
 std::wstring Ext(const std::wstring& Path) {
     return L"\\\\?\\" + Path;
@@ -64,7 +66,10 @@ void EnumerateFiles(const std::wstring& Folder, const std::wstring& Mask, bool R
     if (!Find) return;
     do {
         if (IsDot(Data.cFileName) || !(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        EnumerateFiles(WithTrailingBackslash(Folder) + Data.cFileName + L"\\", Mask, Recursive, Limit);
+        const std::wstring Child = WithTrailingBackslash(Folder) + Data.cFileName + L"\\";
+        if (Data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) Folders.MeetLink();
+        if (!Folders.Enter(Ext(Child))) continue;
+        EnumerateFiles(Child, Mask, Recursive, Limit);
     } while (FindNextFileW(Find.Get(), &Data));
 }
 
@@ -126,6 +131,8 @@ TStringArray CollectFiles(const std::wstring& Folder, const std::wstring& Mask, 
                           std::int64_t Limit) {
     CollectedText.clear();
     CollectedCount = 0;
+    Folders = TFolderOnce{};
+    Folders.Enter(Ext(WithTrailingBackslash(Folder)));
     EnumerateFiles(Folder, Mask, Recursive, Limit);
     if (CollectedText.empty()) return {};
     return SplitText(CollectedText, L"\r\n");
