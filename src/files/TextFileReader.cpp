@@ -108,14 +108,12 @@ bool ReadWhole(HANDLE File, std::string& Bytes, const TAdmitSize& Admit, bool& A
     return Whole;
 }
 
-// A search's open. Automatic mode tries the exclusive open first; either way the
-// mark is taken from the bytes read. A search only reads, so it shares the file
-// with anyone, a program writing to it included.
-UniqueFile OpenToSearch(const std::wstring& Path, TEncodingMode Mode) {
-    UniqueFile File;
-    if (Mode == TEncodingMode::Auto) File = OpenForReading(Path, 0);
-    if (!File) File = OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-    return File;
+// A search's open. A search only reads, so it shares the file with anyone, a
+// program writing to it included, and the other threads of its own run, which
+// may read the same file through another path (a link) at the same moment. The
+// mark is taken from the bytes read.
+UniqueFile OpenToSearch(const std::wstring& Path) {
+    return OpenForReading(Path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 }
 
 bool AnsiHasUtf8Mark() {
@@ -247,7 +245,7 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
                 return Content;
             }
         } else {
-            File = OpenToSearch(Path, Mode);
+            File = OpenToSearch(Path);
         }
         if (!File || !ReadWhole(File.Get(), Bytes, Admit, Content.Abandoned)) {
             if (Content.Abandoned) return Content;
@@ -297,7 +295,7 @@ TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodi
     Result.Mode = Mode;
     if (!IsKnownEncodingMode(Mode)) return Result;
     try {
-        UniqueFile File = OpenToSearch(Path, Mode);
+        UniqueFile File = OpenToSearch(Path);
         if (!File || !ReadWhole(File.Get(), Admit, Result.Abandoned)) {
             if (Result.Abandoned) return Result;
             if (Mode == TEncodingMode::Auto) Result.Mode = TEncodingMode::Ansi;

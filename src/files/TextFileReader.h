@@ -46,9 +46,9 @@ struct TFileStamp {
 
 // How LoadTextFile opens the file.
 enum class TLoadAccess {
-    // Search: in automatic mode an exclusive open first (the mark probe of old);
-    // when another program has the file open, a read that shares it with anyone,
-    // the mark still taken from the bytes. Other modes read shared the same way.
+    // Search: a read that shares the file with anyone (another program writing
+    // to it, another thread reading it through a link); the mark is taken from
+    // the bytes read.
     Shared,
     // Apply: one exclusive open in every mode, held in Held until the caller lets
     // go, so nobody can change the file between its reading and its replacement.

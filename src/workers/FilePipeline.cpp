@@ -64,7 +64,7 @@ void TFilePipeline::Begin(size_t Count) {
     FCount = Count;
     FNextToStart = 0;
     FNextToTake = 0;
-    FTurn = 0;
+    FTurn = {};
     for (TSlot& Slot : FSlots) Slot = TSlot{};
     ReleaseSRWLockExclusive(&FLock);
     WakeAllConditionVariable(&FChanged);
@@ -113,7 +113,8 @@ void TFilePipeline::PoolThread(unsigned Slot) {
         } catch (...) {
             Error = std::current_exception();
         }
-        Ticket.PassTurn();
+        Ticket.PassTurn(TTurn::Open);
+        Ticket.PassTurn(TTurn::Swap);
 
         AcquireSRWLockExclusive(&FLock);
         FAdmitted -= Held;
@@ -127,20 +128,23 @@ void TFilePipeline::PoolThread(unsigned Slot) {
     ReleaseSRWLockExclusive(&FLock);
 }
 
-void TFilePipeline::TTicket::AwaitTurn() const {
-    AcquireSRWLockExclusive(&FPipeline->FLock);
-    while (FPipeline->FTurn < FIndex) SleepConditionVariableSRW(&FPipeline->FChanged, &FPipeline->FLock, INFINITE, 0);
-    ReleaseSRWLockExclusive(&FPipeline->FLock);
+void TFilePipeline::TTicket::AwaitTurn(TTurn Kind) const {
+    TFilePipeline& P = *FPipeline;
+    const auto K = static_cast<size_t>(Kind);
+    AcquireSRWLockExclusive(&P.FLock);
+    while (P.FTurn[K] < FIndex) SleepConditionVariableSRW(&P.FChanged, &P.FLock, INFINITE, 0);
+    ReleaseSRWLockExclusive(&P.FLock);
 }
 
-void TFilePipeline::TTicket::PassTurn() {
-    if (FPassed) return;
-    FPassed = true;
+void TFilePipeline::TTicket::PassTurn(TTurn Kind) {
+    const auto K = static_cast<size_t>(Kind);
+    if (FPassed[K]) return;
+    FPassed[K] = true;
     TFilePipeline& P = *FPipeline;
     AcquireSRWLockExclusive(&P.FLock);
-    P.FSlots[FIndex % P.FWindow].Passed = true;
+    P.FSlots[FIndex % P.FWindow].Passed[K] = true;
     // The turn moves over every file that has passed, in order.
-    while (P.FTurn < P.FNextToStart && P.FSlots[P.FTurn % P.FWindow].Passed) ++P.FTurn;
+    while (P.FTurn[K] < P.FNextToStart && P.FSlots[P.FTurn[K] % P.FWindow].Passed[K]) ++P.FTurn[K];
     ReleaseSRWLockExclusive(&P.FLock);
     WakeAllConditionVariable(&P.FChanged);
 }

@@ -8,6 +8,7 @@
 // list at once: no file is started after it, and Next() gives nothing more.
 #include <windows.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <exception>
@@ -29,23 +30,26 @@ public:
     // waits until that fits and says false when the run is stopping. Exceptions
     // from Prepare reach the run's thread from Next().
     using TAdmit = std::function<bool(std::uint64_t Bytes)>;
+    // Steps that files take in the list's order, each with turns of its own.
+    enum class TTurn : size_t { Open, Swap };
+    static constexpr size_t TurnKinds = 2;
     // What a file's Prepare may ask of the pipeline.
     class TTicket {
     public:
         unsigned Slot = 0;
         TAdmit Admit;
-        // Waits until every earlier file of the list has passed its turn: work
-        // that must happen in the list's order (a swap on the disk) goes between
-        // this and PassTurn. A file passes its turn at the latest when its Prepare
-        // returns.
-        void AwaitTurn() const;
-        void PassTurn();
+        // Waits until every earlier file of the list has passed its turn of this
+        // kind: work that must happen in the list's order (opening a file for
+        // good, a swap on the disk) goes between this and PassTurn. A file passes
+        // every turn at the latest when its Prepare returns.
+        void AwaitTurn(TTurn Kind) const;
+        void PassTurn(TTurn Kind);
 
     private:
         friend class TFilePipeline;
         TFilePipeline* FPipeline = nullptr;
         size_t FIndex = 0;
-        bool FPassed = false;
+        std::array<bool, TurnKinds> FPassed{};
     };
     using TPrepare = std::function<std::unique_ptr<TPreparedFile>(size_t Index, TTicket& Ticket)>;
 
@@ -96,7 +100,7 @@ private:
     // All guarded by FLock.
     struct TSlot {
         bool Done = false;
-        bool Passed = false;  // its turn is over
+        std::array<bool, TurnKinds> Passed{};  // its turns that are over
         std::unique_ptr<TPreparedFile> Result;
         std::exception_ptr Error;
     };
@@ -105,7 +109,7 @@ private:
     size_t FNextToStart = 0;       // the next Index a pool thread takes
     size_t FNextToTake = 0;        // the next Index Next() gives
     size_t FRunning = 0;           // files started and not yet done
-    size_t FTurn = 0;              // the file whose turn it is
+    std::array<size_t, TurnKinds> FTurn{};  // the file whose turn it is, of each kind
     std::uint64_t FAdmitted = 0;   // memory held by admitted files in flight
     std::atomic<bool> FClosing{false};  // the pipeline is being destroyed
 

@@ -112,8 +112,23 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // place: nobody can write to it between the reading and the swap. Only files
     // that contain the text are written, so the raw bytes are kept for the checks.
     // It holds its bytes, its text, the new text and the new bytes at most.
-    TTextFileContent Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive,
-                                            [&Ticket](std::uint64_t Size) { return Ticket.Admit(6 * Size); });
+    // Files are opened in the run's order, so that of two paths to one file (a
+    // link) the earlier holds it first, as a run on one thread would.
+    using TTurn = TFilePipeline::TTurn;
+    const auto AdmitAfterOpen = [&Ticket](std::uint64_t Size) {
+        Ticket.PassTurn(TTurn::Open);
+        return Ticket.Admit(6 * Size);
+    };
+    Ticket.AwaitTurn(TTurn::Open);
+    TTextFileContent Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive, AdmitAfterOpen);
+    Ticket.PassTurn(TTurn::Open);
+    if (Content.InUse) {
+        // The holder may be this run: the same file reached through another path
+        // for an earlier file of the list. Once every earlier file is done with
+        // its file, a second try tells.
+        Ticket.AwaitTurn(TTurn::Swap);
+        Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive, AdmitAfterOpen);
+    }
     if (Content.Abandoned) return;
     if (Content.InUse) {
         // Another program has the file open: it is left alone. It counts as
@@ -173,14 +188,14 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     const TFileStamp ReadStamp = Content.Stamp;
     bool Meanwhile = false, NotRecorded = false;
     const bool Written = WriteFileBytes(File, Bytes, [&] {
-        Ticket.AwaitTurn();
+        Ticket.AwaitTurn(TTurn::Swap);
         TFileStamp Now;
         Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
         NotRecorded = !Meanwhile && !RecordInJournal(File, Mode, Content.Mark, Content.Bytes, Bytes);
         Content.Held.Reset();
         return !Meanwhile && !NotRecorded;
     });
-    Ticket.PassTurn();
+    Ticket.PassTurn(TTurn::Swap);
     Report(Occurrences, Mode,
            Written ? Changed : Meanwhile ? ChangedMeanwhile : NotRecorded ? JournalFailed : WriteFailed);
 }

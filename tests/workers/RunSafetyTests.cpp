@@ -200,4 +200,31 @@ TEST(RunSafety, AFileMatchedByTwoFiltersIsExaminedOnce) {
     EXPECT_EQ(ReadFileBytes(Path).Bytes, "cats");
 }
 
+// Two names of one file (hard links) next to each other in the list are read,
+// side by side, by the pool: Search counts both and skips neither; Apply
+// handles them as a run on one thread does: the first name's swap puts a new
+// file under that name, the second name still holds the old bytes and gets its
+// own new file. Neither is taken for a file in use.
+TEST(RunSafety, TwoNamesOfOneFileAreHandledAsOneThreadWould) {
+    TempFolder Folder;
+    constexpr int Pairs = 40;
+    for (int i = 0; i < Pairs; ++i) {
+        const std::wstring First = Folder.WriteFile(L"f" + std::to_wstring(100 + i) + L"a.txt", Utf8Bom + "x a y");
+        const std::wstring Second = Folder.Path() + L"f" + std::to_wstring(100 + i) + L"b.txt";
+        ASSERT_TRUE(CreateHardLinkW(ExtendedPath(Second).c_str(), ExtendedPath(First).c_str(), nullptr));
+    }
+    const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"a");
+    EXPECT_EQ(Found.Skipped, 0);
+    ASSERT_EQ(Found.Listed.size(), 2u * Pairs);
+    for (const auto& [Name, Count] : Found.Listed) EXPECT_EQ(Count, 1) << Name;
+
+    const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"a", L"aa");
+    EXPECT_EQ(Run.Skipped, 0);
+    EXPECT_EQ(Run.Changed, 2 * Pairs);
+    EXPECT_EQ(Run.Replaced, 2 * Pairs);
+    for (int i = 0; i < Pairs; ++i)
+        for (const wchar_t* Name : {L"a.txt", L"b.txt"})
+            EXPECT_EQ(ReadFileBytes(Folder.Path() + L"f" + std::to_wstring(100 + i) + Name).Bytes, Utf8Bom + "x aa y");
+}
+
 }  // namespace
