@@ -71,7 +71,7 @@ public:
     std::vector<std::unique_ptr<TPreparedFile>> Leftovers();
 
     // Memory all files in flight may hold together.
-    static constexpr std::uint64_t InFlightLimit = 512ull << 20;
+    static constexpr std::uint64_t InFlightLimit = 256ull << 20;
     // For tests: another limit from now on (0: InFlightLimit), and the most memory
     // admitted at once since the limit was set.
     static void SetInFlightLimitForTests(std::uint64_t Bytes);

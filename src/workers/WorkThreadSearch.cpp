@@ -14,8 +14,10 @@ struct TSearchedFile : TPreparedFile {
     std::int32_t Occurrences = 0;
 };
 
-// Memory a reader may keep between files; a larger file's is let go after it.
-constexpr std::uint64_t KeptReaderMemory = TFilePipeline::InFlightLimit / 2;
+// Memory a reader may keep between files, enough for files of the usual size; a
+// larger file's is let go after it, so the run holds no more than its files in
+// flight.
+constexpr std::uint64_t KeptReaderMemory = 64ull << 20;
 
 }  // namespace
 
