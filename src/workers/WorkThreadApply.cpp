@@ -19,6 +19,28 @@ std::uint64_t RunStartTime() {
     return (std::uint64_t{Now.dwHighDateTime} << 32) | Now.dwLowDateTime;
 }
 
+// A slim lock held shared or exclusively for a while, let go at the latest at
+// the end of the scope.
+template <bool Exclusive>
+class TLockHold {
+public:
+    ~TLockHold() { Release(); }
+    void Acquire(SRWLOCK& Lock) {
+        if constexpr (Exclusive) AcquireSRWLockExclusive(&Lock); else AcquireSRWLockShared(&Lock);
+        FLock = &Lock;
+    }
+    void Release() {
+        if (!FLock) return;
+        if constexpr (Exclusive) ReleaseSRWLockExclusive(FLock); else ReleaseSRWLockShared(FLock);
+        FLock = nullptr;
+    }
+
+private:
+    SRWLOCK* FLock = nullptr;
+};
+using TSharedHold = TLockHold<false>;
+using TExclusiveHold = TLockHold<true>;
+
 bool HasNonAscii(std::wstring_view Text) {
     for (wchar_t C : Text)
         if (C >= 0x80) return true;
@@ -113,27 +135,39 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // that contain the text are written, so the raw bytes are kept for the checks.
     // It holds its bytes, its text, the new text and the new bytes at most.
     // Files are opened in the run's order, so that of two paths to one file (a
-    // link) the earlier holds it first, as a run on one thread would.
+    // link) the earlier holds it first, as a run on one thread would. No open
+    // falls between another file's letting go and its swap (FSwapLock): the
+    // system does not replace a file that is open, even through another name.
     using TTurn = TFilePipeline::TTurn;
-    const auto AdmitAfterOpen = [&Ticket](std::uint64_t Size) {
+    TSharedHold OpenHold;
+    const auto AdmitAfterOpen = [&](std::uint64_t Size) {
+        OpenHold.Release();
         Ticket.PassTurn(TTurn::Open);
         return Ticket.Admit(6 * Size);
     };
+    const auto LoadHeld = [&] {
+        OpenHold.Acquire(FSwapLock);
+        TTextFileContent Loaded = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive, AdmitAfterOpen);
+        OpenHold.Release();
+        return Loaded;
+    };
     Ticket.AwaitTurn(TTurn::Open);
-    TTextFileContent Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive, AdmitAfterOpen);
+    TTextFileContent Content = LoadHeld();
     Ticket.PassTurn(TTurn::Open);
     if (Content.InUse) {
         // The holder may be this run: the same file reached through another path
         // for an earlier file of the list. Once every earlier file is done with
         // its file, a second try tells.
         Ticket.AwaitTurn(TTurn::Swap);
-        Content = LoadTextFile(File, FTextEncoding, true, TLoadAccess::Exclusive, AdmitAfterOpen);
+        Content = LoadHeld();
     }
     if (Content.Abandoned) return;
     if (Content.InUse) {
         // Another program has the file open: it is left alone. It counts as
         // skipped if it holds the text, or if even a shared read cannot tell.
+        OpenHold.Acquire(FSwapLock);
         Content = LoadTextFile(File, FTextEncoding, false);
+        OpenHold.Release();
         if (Content.Read && (Content.Text.empty() || !TextContains(Content.Text, FTextToFind, FCaseSensitive)))
             return;
         if (Content.Read || Content.Unreadable || Content.UnsupportedMark)
@@ -187,14 +221,17 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // so the journal and the disk change in the order the run lists the files.
     const TFileStamp ReadStamp = Content.Stamp;
     bool Meanwhile = false, NotRecorded = false;
+    TExclusiveHold SwapHold;  // from letting go of the file to its swap
     const bool Written = WriteFileBytes(File, Bytes, [&] {
         Ticket.AwaitTurn(TTurn::Swap);
         TFileStamp Now;
         Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
         NotRecorded = !Meanwhile && !RecordInJournal(File, Mode, Content.Mark, Content.Bytes, Bytes);
+        SwapHold.Acquire(FSwapLock);
         Content.Held.Reset();
         return !Meanwhile && !NotRecorded;
     });
+    SwapHold.Release();
     Ticket.PassTurn(TTurn::Swap);
     Report(Occurrences, Mode,
            Written ? Changed : Meanwhile ? ChangedMeanwhile : NotRecorded ? JournalFailed : WriteFailed);

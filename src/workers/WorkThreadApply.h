@@ -9,6 +9,8 @@
 #include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -71,6 +73,9 @@ private:
 
     const std::wstring FReplaceWith;
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
+    // Held shared while a pool thread opens a file, exclusively from a file's
+    // letting go to its swap, so that no open of the run falls in between.
+    SRWLOCK FSwapLock = SRWLOCK_INIT;
     // The run's thread only.
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files
