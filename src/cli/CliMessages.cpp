@@ -3,6 +3,7 @@
 #include "cli/CliText.h"
 #include "files/LongPath.h"
 #include "platform/Language.h"
+#include "platform/Messages.h"
 #include "QuorvaneVersion.h"
 
 #include <windows.h>
@@ -271,6 +272,10 @@ std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t R
 
 std::wstring MsgInterrupted(bool Swedish) {
     return Prefixed(ChooseText(Swedish, L"avbruten", L"interrupted"));
+}
+
+std::wstring MsgRunFaultLine(bool Swedish, std::wstring_view What) {
+    return Prefixed(MsgRunFault(Swedish, What));
 }
 
 std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason) {

@@ -45,6 +45,8 @@ std::wstring SearchTotalsLine(bool Swedish, std::int64_t Files, std::int64_t Occ
 std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped);
 std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped);
 std::wstring MsgInterrupted(bool Swedish);
+// A run ended through a fault; What is the fault's own description.
+std::wstring MsgRunFaultLine(bool Swedish, std::wstring_view What);
 
 // Why Apply leaves a file untouched.
 // Why Apply skipped a file (a skipped outcome of the Apply worker).

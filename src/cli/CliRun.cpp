@@ -34,7 +34,9 @@ bool StopRequested() {
     return StopFlag.load();
 }
 
-void RunToEnd(WorkerThread& Worker, const TCliOutput& Out) {
+std::optional<std::wstring> RunToEnd(WorkerThread& Worker, const TCliOutput& Out) {
+    std::optional<std::wstring> Fault;
+    Worker.OnRunFault = [&Fault](std::wstring What) { Fault = std::move(What); };
     // The worker's terminate request is an atomic flag, so a watching thread may
     // set it while this thread serves the worker's events in WaitFor.
     std::atomic<bool> Done{false};
@@ -51,4 +53,5 @@ void RunToEnd(WorkerThread& Worker, const TCliOutput& Out) {
     Worker.WaitFor();
     Done.store(true);
     Watch.join();
+    return Fault;
 }

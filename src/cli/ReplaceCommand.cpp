@@ -102,17 +102,24 @@ int TReplaceRun::Run() {
     Worker.OnApplyReturnValues = [this](std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
         FTotals = {ChangeCount, ReplaceCount, SkipCount};
     };
-    RunToEnd(Worker, FOut);
+    const std::optional<std::wstring> Fault = RunToEnd(Worker, FOut);
 
     FProgress.Erase();
-    const int Code = StopRequested() ? ExitInterrupted : FTotals.Changed != 0 ? ExitListed : ExitNone;
-    if (FOut.Broken()) return Code;
+    const int Code = Fault                     ? ExitFault
+                     : StopRequested()         ? ExitInterrupted
+                     : FTotals.Changed != 0    ? ExitListed
+                                               : ExitNone;
+    if (FOut.Broken()) {
+        if (Fault) FErr.WriteLine(MsgRunFaultLine(FSwedish, *Fault));
+        return Code;
+    }
     if (FOptions.Json)
         FOut.WriteUtf8Line(JsonSummaryLine(FTotals, FOptions.DryRun));
     else
         FOut.WriteLine(FOptions.DryRun
                            ? DryRunResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped)
                            : ReplaceResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped));
+    if (Fault) FErr.WriteLine(MsgRunFaultLine(FSwedish, *Fault));
     if (Code == ExitInterrupted) FErr.WriteLine(MsgInterrupted(FSwedish));
     return Code;
 }

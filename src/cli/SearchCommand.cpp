@@ -68,11 +68,14 @@ int RunSearchCommand(const TCliOptions& Options) {
         }
     };
     Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) { Skipped = SkipCount; };
-    RunToEnd(Worker, Out);
+    const std::optional<std::wstring> Fault = RunToEnd(Worker, Out);
     Progress.Erase();
 
-    const int Code = StopRequested() ? ExitInterrupted : Listed != 0 ? ExitListed : ExitNone;
-    if (Out.Broken()) return Code;  // the reader has gone: nothing more to say
+    const int Code = Fault ? ExitFault : StopRequested() ? ExitInterrupted : Listed != 0 ? ExitListed : ExitNone;
+    if (Out.Broken()) {  // the reader has gone: nothing more to say there
+        if (Fault) Err.WriteLine(MsgRunFaultLine(Swedish, *Fault));
+        return Code;
+    }
     if (Options.Json) {
         Out.WriteUtf8Line("{\"summary\":{\"files\":" + std::to_string(Listed) +
                           ",\"occurrences\":" + std::to_string(Occurrences) +
@@ -84,6 +87,7 @@ int RunSearchCommand(const TCliOptions& Options) {
     } else if (Skipped != 0) {
         Err.WriteLine(MsgSkippedFiles(Swedish, Skipped));
     }
+    if (Fault) Err.WriteLine(MsgRunFaultLine(Swedish, *Fault));
     if (Code == ExitInterrupted) Err.WriteLine(MsgInterrupted(Swedish));
     return Code;
 }

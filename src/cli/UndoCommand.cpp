@@ -62,7 +62,7 @@ int RunUndoCommand(const TCliOptions& Options) {
         Damaged = DamagedCount;
         End = RunEnd;
     };
-    RunToEnd(Worker, Out);
+    const std::optional<std::wstring> Fault = RunToEnd(Worker, Out);
     Progress.Erase();
 
     if (End == TUndoEnd::CannotOpen) {
@@ -71,6 +71,10 @@ int RunUndoCommand(const TCliOptions& Options) {
     }
     Out.WriteLine(UndoResultLine(Swedish, Restored, Untouched));
     if (Damaged > 0) Err.WriteLine(MsgUndoJournalDamaged(Swedish, Damaged));
+    if (Fault) {
+        Err.WriteLine(MsgRunFaultLine(Swedish, *Fault));
+        return ExitFault;
+    }
     if (StopRequested()) {
         Err.WriteLine(MsgInterrupted(Swedish));
         return ExitInterrupted;

@@ -6,18 +6,30 @@
 #include "cli/CliMessages.h"
 #include "cli/CliOutput.h"
 #include "cli/CliRun.h"
+#include "workers/WorkerThread.h"
 
 #include <windows.h>
+
+#include <cwchar>
 
 namespace {
 
 constexpr LCID SwedishLocale = 1053;
+
+// For the tests of the program as a whole: QV_FAIL_QUEUED_CALL=N makes the
+// run's Nth call to this thread fail as if memory had run out.
+void TakeFaultFromEnvironment() {
+    wchar_t Value[32] = L"";
+    const DWORD Length = GetEnvironmentVariableW(L"QV_FAIL_QUEUED_CALL", Value, 32);
+    if (Length > 0 && Length < 32) WorkerThread::FailQueuedCallForTests(std::wcstoull(Value, nullptr, 10));
+}
 
 }  // namespace
 
 int wmain() {
     RecordStartupLocale();
     InstallStopOnConsoleEvents();
+    TakeFaultFromEnvironment();
     TCliOptions Options;
     std::wstring Error;
     if (!ParseCliArguments(CommandLineArguments(), StartupLocale == SwedishLocale, Options, Error)) {

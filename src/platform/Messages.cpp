@@ -140,6 +140,11 @@ std::wstring MsgUndoRunInUse() {
                       L"The last Apply is still running in another program.");
 }
 
+std::wstring MsgRunFault(bool Swedish, std::wstring_view What) {
+    const std::wstring Fault = What.empty() ? ChooseText(Swedish, L"okänt fel", L"unknown fault") : std::wstring(What);
+    return ChooseText(Swedish, L"Ett oväntat fel avbröt körningen: ", L"An unexpected error ended the run: ") + Fault;
+}
+
 std::wstring MsgUndoRunUnreadable() {
     return ChooseText(UseSwedish(), L"Ångrajournalen kunde inte läsas.", L"The undo journal could not be read.");
 }

@@ -22,6 +22,9 @@ std::wstring MsgSameTextCaseSensitive();
 std::wstring MsgReplaceWithEmpty();
 std::wstring SearchResultMessage(std::int32_t SkipCount);
 std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount);
+// A run ended through a fault, in both front ends; What is the fault's own
+// description (empty: it has none).
+std::wstring MsgRunFault(bool Swedish, std::wstring_view What);
 
 // A FILETIME (UTC, as one number) in local time, in the user's short date and
 // time formats: "2024-05-01 14:34" or "1.5.2024 14.34", as the user has chosen.

@@ -12,6 +12,7 @@
 #include "ui/WindowHelpers.h"
 
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -139,6 +140,8 @@ void TfrmMain::btnSearchClick() {
             SearchAddFile(std::move(FileName), Occurences, TotalOccurences);
         };
         Worker->OnSearchReturnValues = [this](std::int32_t SkipCount) { SearchReturnValues(SkipCount); };
+        Worker->OnRunFault = [this](std::wstring What) { RunFault(std::move(What)); };
+        FRunFault.reset();
         Worker->Start();
     } catch (...) {
         LeaveRunningStateAfterFailure(*this);
@@ -168,6 +171,8 @@ void TfrmMain::btnApplyClick() {
                                              std::int32_t SkipCount) {
             ApplyReturnValues(ChangeCount, ReplaceCount, SkipCount);
         };
+        Worker->OnRunFault = [this](std::wstring What) { RunFault(std::move(What)); };
+        FRunFault.reset();
         Worker->Start();
     } catch (...) {
         LeaveRunningStateAfterFailure(*this);
@@ -195,8 +200,7 @@ void TfrmMain::SearchAddFile(std::wstring FileName, std::int32_t Occurences, std
     std::wstring Caption = FolderLength < FileName.size() ? FileName.substr(FolderLength) : std::wstring();
     MainState.Pending.Rows.push_back(TFileListItem{std::move(Caption), CountOrNotAvailable(Occurences)});
     const auto Count = static_cast<std::uint64_t>(FileItemCount()) + MainState.Pending.Rows.size();
-    MainState.Pending.Label = ChooseText(UseSwedish(), L"Filer: (", L"Files: (") + FormatCount(Count) + L" | " +
-                              CountOrNotAvailable(TotalOccurences) + L")";
+    MainState.Pending.Label = FilesLabel(Count, CountOrNotAvailable(TotalOccurences));
     ShowPendingRowsWhenDue(*this);
 }
 
@@ -207,7 +211,11 @@ void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     ShowRunEnded(*this);
     EnableAfterRun(*this);
     SetFocus(btnSearch);
-    if (FileItemCount() == 0) ShowInformation(FHandle, SearchResultMessage(SkipCount));
+    // A fault is never taken for the end of the files: the rows so far stay.
+    if (FRunFault)
+        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
+    else if (FileItemCount() == 0)
+        ShowInformation(FHandle, SearchResultMessage(SkipCount));
 }
 
 void TfrmMain::ApplyShowCurrentFilter(std::wstring CurrentFilter) {
@@ -227,6 +235,12 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
     SetControlText(txtReplaceWith, L"");
     EnableAfterRun(*this);
     SetFocus(txtTextToFind);
+    if (FRunFault) {
+        // What was written so far stays in view (and in the undo journal).
+        SetLabelCaption(lblFiles, FilesLabel(static_cast<std::uint64_t>(ChangeCount), FormatCount(ReplaceCount)));
+        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
+        return;
+    }
     ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
 }
 
@@ -260,6 +274,8 @@ void TfrmMain::mnuMainFileUndoClick() {
         Worker->OnUndoProgress = [this](std::int32_t Value) { UndoProgress(Value); };
         Worker->OnUndoReturnValues = [this](std::int32_t Restored, std::int32_t Untouched, std::int32_t Damaged,
                                             TUndoEnd End) { UndoReturnValues(Restored, Untouched, Damaged, End); };
+        Worker->OnRunFault = [this](std::wstring What) { RunFault(std::move(What)); };
+        FRunFault.reset();
         Worker->Start();
     } catch (...) {
         SetCaption(ApplicationTitle());
@@ -282,6 +298,10 @@ void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t Untouch
     SetFocus(txtTextToFind);
     if (End == TUndoEnd::CannotOpen) {
         ShowError(FHandle, MsgUndoRunUnreadable());
+        return;
+    }
+    if (FRunFault) {
+        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
         return;
     }
     ShowInformation(FHandle, UndoResultMessage(RestoredCount, UntouchedCount));

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +116,8 @@ public:
     void UndoProgress(std::int32_t ProgressValue);
     void UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
                           TUndoEnd End);
+    // Any worker: the run ends through a fault; its return values follow.
+    void RunFault(std::wstring What) { FRunFault = std::move(What); }
 
     // "Undo last Apply" is enabled only between runs, and only when the journal
     // holds a run to undo.
@@ -182,6 +185,8 @@ private:
     UINT FCreatedDpi = 96;  // DPI at which the initial sizes were recorded
     bool FLayoutReady = false;   // the reference size has been recorded
     bool FHandlingError = false;
+    // The fault that is ending the current run, told before its return values.
+    std::optional<std::wstring> FRunFault;
     bool FFormCreated = false;   // FormCreate has run: FormDestroy will store the settings
     HWND FActiveControl = nullptr;  // the control that has (or last had) the focus
     UniqueGdiObject FWindowFont;

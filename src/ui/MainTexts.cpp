@@ -4,11 +4,17 @@
 #include "ui/MainTexts.h"
 
 #include "platform/Language.h"
+#include "platform/Messages.h"
 #include "ui/MainDesign.h"
 
 #include <commctrl.h>
 
 std::wstring EmptyFilesLabel() { return ChooseText(UseSwedish(), EmptyFilesLabelSwedish, EmptyFilesLabelEnglish); }
+
+std::wstring FilesLabel(std::uint64_t Files, std::wstring_view Occurrences) {
+    return ChooseText(UseSwedish(), L"Filer: (", L"Files: (") + FormatCount(Files) + L" | " + std::wstring(Occurrences) +
+           L")";
+}
 
 void TfrmMain::SetEnglishTexts() {
     for (const TMenuText& Text : MainMenuTexts()) {

@@ -44,50 +44,51 @@ TFilePipeline::TFilePipeline(const std::atomic<bool>& Stop, TPrepare Prepare)
     } catch (...) {
         // No more threads to be had: the ones made are let go and the run fails.
         FClosing.store(true);
-        WakeAllConditionVariable(&FChanged);
+        FChanged.WakeAll();
         for (std::thread& Thread : FThreads) Thread.join();
         throw;
     }
 }
 
 TFilePipeline::~TFilePipeline() {
-    AcquireSRWLockExclusive(&FLock);
-    FClosing.store(true);
-    ReleaseSRWLockExclusive(&FLock);
-    WakeAllConditionVariable(&FChanged);
+    {
+        TExclusiveHold Hold(FLock);
+        FClosing.store(true);
+    }
+    FChanged.WakeAll();
     for (std::thread& Thread : FThreads)
         if (Thread.joinable()) Thread.join();
 }
 
 void TFilePipeline::Begin(size_t Count) {
-    AcquireSRWLockExclusive(&FLock);
-    FCount = Count;
-    FNextToStart = 0;
-    FNextToTake = 0;
-    FTurn = {};
-    for (TSlot& Slot : FSlots) Slot = TSlot{};
-    ReleaseSRWLockExclusive(&FLock);
-    WakeAllConditionVariable(&FChanged);
+    {
+        TExclusiveHold Hold(FLock);
+        FCount = Count;
+        FNextToStart = 0;
+        FNextToTake = 0;
+        FTurn = {};
+        for (TSlot& Slot : FSlots) Slot = TSlot{};
+    }
+    FChanged.WakeAll();
 }
 
-bool TFilePipeline::AdmitLocked(size_t Index, std::uint64_t Bytes) {
+bool TFilePipeline::AdmitLocked(TExclusiveHold& Hold, size_t Index, std::uint64_t Bytes) {
     // The file the run waits for is always admitted, so the run never stalls on a
     // file larger than the limit; the others wait until they fit beside it.
-    while (!Stopping() && Index != FNextToTake && FAdmitted + Bytes > FLimit)
-        SleepConditionVariableSRW(&FChanged, &FLock, StopPollMs, 0);
+    while (!Stopping() && Index != FNextToTake && FAdmitted + Bytes > FLimit) Hold.Wait(FChanged, StopPollMs);
     return !Stopping();
 }
 
 void TFilePipeline::PoolThread(unsigned Slot) {
-    AcquireSRWLockExclusive(&FLock);
+    TExclusiveHold Hold(FLock);
     for (;;) {
         while (!FClosing.load() &&
                (FStop.load() || FNextToStart >= FCount || FNextToStart >= FNextToTake + FWindow))
-            SleepConditionVariableSRW(&FChanged, &FLock, StopPollMs, 0);
+            Hold.Wait(FChanged, StopPollMs);
         if (FClosing.load()) break;
         const size_t Index = FNextToStart++;
         ++FRunning;
-        ReleaseSRWLockExclusive(&FLock);
+        Hold.Release();
 
         std::uint64_t Held = 0;
         TTicket Ticket;
@@ -95,15 +96,14 @@ void TFilePipeline::PoolThread(unsigned Slot) {
         Ticket.FPipeline = this;
         Ticket.FIndex = Index;
         Ticket.Admit = [this, Index, &Held](std::uint64_t Bytes) {
-            AcquireSRWLockExclusive(&FLock);
-            const bool Admitted = AdmitLocked(Index, Bytes);
+            TExclusiveHold AdmitHold(FLock);
+            const bool Admitted = AdmitLocked(AdmitHold, Index, Bytes);
             if (Admitted) {
                 FAdmitted += Bytes;
                 Held += Bytes;
                 if (FAdmitted > PeakAdmitted.load(std::memory_order_relaxed))
                     PeakAdmitted.store(FAdmitted, std::memory_order_relaxed);
             }
-            ReleaseSRWLockExclusive(&FLock);
             return Admitted;
         };
         std::unique_ptr<TPreparedFile> Result;
@@ -116,24 +116,22 @@ void TFilePipeline::PoolThread(unsigned Slot) {
         Ticket.PassTurn(TTurn::Open);
         Ticket.PassTurn(TTurn::Swap);
 
-        AcquireSRWLockExclusive(&FLock);
+        Hold.Acquire(FLock);
         FAdmitted -= Held;
         TSlot& Done = FSlots[Index % FWindow];
         Done.Done = true;
         Done.Result = std::move(Result);
         Done.Error = Error;
         --FRunning;
-        WakeAllConditionVariable(&FChanged);
+        FChanged.WakeAll();
     }
-    ReleaseSRWLockExclusive(&FLock);
 }
 
 void TFilePipeline::TTicket::AwaitTurn(TTurn Kind) const {
     TFilePipeline& P = *FPipeline;
     const auto K = static_cast<size_t>(Kind);
-    AcquireSRWLockExclusive(&P.FLock);
-    while (P.FTurn[K] < FIndex) SleepConditionVariableSRW(&P.FChanged, &P.FLock, INFINITE, 0);
-    ReleaseSRWLockExclusive(&P.FLock);
+    TExclusiveHold Hold(P.FLock);
+    while (P.FTurn[K] < FIndex) Hold.Wait(P.FChanged);
 }
 
 void TFilePipeline::TTicket::PassTurn(TTurn Kind) {
@@ -141,55 +139,55 @@ void TFilePipeline::TTicket::PassTurn(TTurn Kind) {
     if (FPassed[K]) return;
     FPassed[K] = true;
     TFilePipeline& P = *FPipeline;
-    AcquireSRWLockExclusive(&P.FLock);
-    P.FSlots[FIndex % P.FWindow].Passed[K] = true;
-    // The turn moves over every file that has passed, in order.
-    while (P.FTurn[K] < P.FNextToStart && P.FSlots[P.FTurn[K] % P.FWindow].Passed[K]) ++P.FTurn[K];
-    ReleaseSRWLockExclusive(&P.FLock);
-    WakeAllConditionVariable(&P.FChanged);
+    {
+        TExclusiveHold Hold(P.FLock);
+        P.FSlots[FIndex % P.FWindow].Passed[K] = true;
+        // The turn moves over every file that has passed, in order.
+        while (P.FTurn[K] < P.FNextToStart && P.FSlots[P.FTurn[K] % P.FWindow].Passed[K]) ++P.FTurn[K];
+    }
+    P.FChanged.WakeAll();
 }
 
 void TFilePipeline::StopAndSettle() {
-    WakeAllConditionVariable(&FChanged);
-    AcquireSRWLockExclusive(&FLock);
-    while (FRunning > 0) SleepConditionVariableSRW(&FChanged, &FLock, StopPollMs, 0);
-    ReleaseSRWLockExclusive(&FLock);
+    FChanged.WakeAll();
+    TExclusiveHold Hold(FLock);
+    while (FRunning > 0) Hold.Wait(FChanged, StopPollMs);
 }
 
 std::unique_ptr<TPreparedFile> TFilePipeline::Next() {
-    AcquireSRWLockExclusive(&FLock);
+    TExclusiveHold Hold(FLock);
     for (;;) {
         if (FStop.load() || FNextToTake >= FCount) {
-            ReleaseSRWLockExclusive(&FLock);
+            Hold.Release();
             StopAndSettle();
             return nullptr;
         }
         if (FSlots[FNextToTake % FWindow].Done) break;
-        SleepConditionVariableSRW(&FChanged, &FLock, StopPollMs, 0);
+        Hold.Wait(FChanged, StopPollMs);
     }
     TSlot Taken = std::move(FSlots[FNextToTake % FWindow]);
     FSlots[FNextToTake % FWindow] = TSlot{};
     ++FNextToTake;
-    ReleaseSRWLockExclusive(&FLock);
-    WakeAllConditionVariable(&FChanged);
+    Hold.Release();
+    FChanged.WakeAll();
     if (Taken.Error) std::rethrow_exception(Taken.Error);
     return std::move(Taken.Result);
 }
 
 std::vector<std::unique_ptr<TPreparedFile>> TFilePipeline::Leftovers() {
     // No file is started from now on, whatever ended the list.
-    AcquireSRWLockExclusive(&FLock);
-    FClosing.store(true);
-    ReleaseSRWLockExclusive(&FLock);
+    {
+        TExclusiveHold Hold(FLock);
+        FClosing.store(true);
+    }
     StopAndSettle();
     std::vector<std::unique_ptr<TPreparedFile>> Results;
-    AcquireSRWLockExclusive(&FLock);
+    TExclusiveHold Hold(FLock);
     for (size_t Index = FNextToTake; Index < FNextToStart; ++Index) {
         TSlot& Slot = FSlots[Index % FWindow];
         if (Slot.Done && Slot.Result) Results.push_back(std::move(Slot.Result));
         Slot = TSlot{};
     }
     FNextToTake = FNextToStart;
-    ReleaseSRWLockExclusive(&FLock);
     return Results;
 }

@@ -6,6 +6,8 @@
 // the memory they hold is capped: a file is admitted when it fits, and the file
 // the run waits for always is. A stop request (the run's terminate flag) ends the
 // list at once: no file is started after it, and Next() gives nothing more.
+#include "base/SlimLock.h"
+
 #include <windows.h>
 
 #include <array>
@@ -87,7 +89,7 @@ public:
 
 private:
     void PoolThread(unsigned Slot);
-    bool AdmitLocked(size_t Index, std::uint64_t Bytes);
+    bool AdmitLocked(TExclusiveHold& Hold, size_t Index, std::uint64_t Bytes);
     std::uint64_t FLimit = 0;  // InFlightLimit, or the tests' own
     void StopAndSettle();
 
@@ -95,8 +97,8 @@ private:
     const TPrepare FPrepare;
     size_t FWindow = 0;  // files in flight at most
 
-    SRWLOCK FLock = SRWLOCK_INIT;
-    CONDITION_VARIABLE FChanged = CONDITION_VARIABLE_INIT;
+    TSlimLock FLock;
+    TLockCondition FChanged;
     // All guarded by FLock.
     struct TSlot {
         bool Done = false;

@@ -19,28 +19,6 @@ std::uint64_t RunStartTime() {
     return (std::uint64_t{Now.dwHighDateTime} << 32) | Now.dwLowDateTime;
 }
 
-// A slim lock held shared or exclusively for a while, let go at the latest at
-// the end of the scope.
-template <bool Exclusive>
-class TLockHold {
-public:
-    ~TLockHold() { Release(); }
-    void Acquire(SRWLOCK& Lock) {
-        if constexpr (Exclusive) AcquireSRWLockExclusive(&Lock); else AcquireSRWLockShared(&Lock);
-        FLock = &Lock;
-    }
-    void Release() {
-        if (!FLock) return;
-        if constexpr (Exclusive) ReleaseSRWLockExclusive(FLock); else ReleaseSRWLockShared(FLock);
-        FLock = nullptr;
-    }
-
-private:
-    SRWLOCK* FLock = nullptr;
-};
-using TSharedHold = TLockHold<false>;
-using TExclusiveHold = TLockHold<true>;
-
 bool HasNonAscii(std::wstring_view Text) {
     for (wchar_t C : Text)
         if (C >= 0x80) return true;

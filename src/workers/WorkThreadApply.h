@@ -5,6 +5,7 @@
 // the undo journal first; report the filter, the progress and at the end the
 // changed, replaced and skipped counts, through events queued for the main
 // thread in the run's order.
+#include "base/SlimLock.h"
 #include "files/EncodingMode.h"
 #include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
@@ -75,7 +76,7 @@ private:
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
     // Held shared while a pool thread opens a file, exclusively from a file's
     // letting go to its swap, so that no open of the run falls in between.
-    SRWLOCK FSwapLock = SRWLOCK_INIT;
+    TSlimLock FSwapLock;
     // The run's thread only.
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files

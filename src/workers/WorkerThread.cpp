@@ -1,6 +1,7 @@
 #include "workers/WorkerThread.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace {
@@ -70,30 +71,62 @@ constexpr size_t QueueLimit = 4096;
 // between batches.
 constexpr size_t BatchSize = 1024;
 
+// Calls still to be queued before one fails; 0: none fails.
+std::atomic<std::uint64_t> QueuedCallsBeforeFault{0};
+
+// True for the one call that is to fail.
+bool QueuedCallFails() {
+    std::uint64_t Left = QueuedCallsBeforeFault.load();
+    while (Left > 0 && !QueuedCallsBeforeFault.compare_exchange_weak(Left, Left - 1)) {
+    }
+    return Left == 1;
+}
+
+std::wstring WideFromAnsi(const char* Text) {
+    if (!Text || !*Text) return {};
+    const int Length = MultiByteToWideChar(CP_ACP, 0, Text, -1, nullptr, 0);
+    if (Length <= 1) return {};
+    std::wstring Result(static_cast<size_t>(Length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, Text, -1, Result.data(), Length);
+    Result.resize(static_cast<size_t>(Length - 1));
+    return Result;
+}
+
+// What a fault says of itself; empty when it says nothing.
+std::wstring FaultText(const std::exception_ptr& Fault) {
+    try {
+        std::rethrow_exception(Fault);
+    } catch (const std::exception& Known) {
+        return WideFromAnsi(Known.what());
+    } catch (...) {
+    }
+    return {};
+}
+
 }  // namespace
 
 void WorkerThread::WaitFor() {
     if (!FThread) return;
-    AcquireSRWLockExclusive(&FLock);
+    TExclusiveHold Hold(FLock);
     FOwnerWaiting = true;
     while (!FBodyDone || !FCalls.empty()) {
         if (!FCalls.empty()) {
-            ReleaseSRWLockExclusive(&FLock);
+            Hold.Release();
             ServePendingCall();
-            AcquireSRWLockExclusive(&FLock);
+            Hold.Acquire(FLock);
             continue;
         }
-        SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
+        Hold.Wait(FChanged);
     }
     FOwnerWaiting = false;
-    ReleaseSRWLockExclusive(&FLock);
+    Hold.Release();
     // The body has returned; the thread itself ends a moment later.
     WaitForSingleObject(FThread.Get(), INFINITE);
 }
 
 void WorkerThread::ServePendingCall() {
     std::deque<TQueuedCall> Batch;
-    AcquireSRWLockExclusive(&FLock);
+    TExclusiveHold Hold(FLock);
     FNotifyPosted = false;
     const size_t Take = std::min(FCalls.size(), BatchSize);
     for (size_t i = 0; i < Take; ++i) {
@@ -105,7 +138,7 @@ void WorkerThread::ServePendingCall() {
         FNotifyPosted = true;
         PostMessageW(FNotifyWindow.Get(), WM_WORKER_CALL, 0, 0);
     }
-    ReleaseSRWLockExclusive(&FLock);
+    Hold.Release();
     if (Batch.empty()) return;
     for (TQueuedCall& Queued : Batch) {
         // After a stop, or a handler's fault (which ends the run), what was worked
@@ -115,21 +148,31 @@ void WorkerThread::ServePendingCall() {
             Queued.Call();
         } catch (...) {
             FHandlerFailed = true;
-            AcquireSRWLockExclusive(&FLock);
+            TExclusiveHold ErrorHold(FLock);
             if (!FCallError) FCallError = std::current_exception();
-            ReleaseSRWLockExclusive(&FLock);
         }
     }
-    AcquireSRWLockExclusive(&FLock);
+    Hold.Acquire(FLock);
     FServedCount += Batch.size();
-    ReleaseSRWLockExclusive(&FLock);
-    WakeAllConditionVariable(&FChanged);
+    Hold.Release();
+    FChanged.WakeAll();
 }
 
 void WorkerThread::RunThenReport(const std::function<void()>& Body, const std::function<void()>& Report) noexcept {
+    std::exception_ptr Fault;
     try {
         Body();
     } catch (...) {
+        Fault = std::current_exception();
+    }
+    // Told before the report, so the report is never taken for a run's own end.
+    if (Fault) {
+        try {
+            Synchronize([this, Fault] {
+                if (OnRunFault) OnRunFault(FaultText(Fault));
+            });
+        } catch (...) {
+        }
     }
     try {
         Report();
@@ -137,7 +180,10 @@ void WorkerThread::RunThenReport(const std::function<void()>& Body, const std::f
     }
 }
 
+void WorkerThread::FailQueuedCallForTests(std::uint64_t Nth) { QueuedCallsBeforeFault.store(Nth); }
+
 void WorkerThread::PushLocked(TQueuedCall Call) {
+    if (QueuedCallFails()) throw std::bad_alloc();
     const bool WasEmpty = FCalls.empty();
     FCalls.push_back(std::move(Call));
     ++FQueuedCount;
@@ -145,7 +191,7 @@ void WorkerThread::PushLocked(TQueuedCall Call) {
     // A main thread busy with its message loop learns of the calls from its queue;
     // one waiting in WaitFor is woken.
     if (FOwnerWaiting) {
-        WakeAllConditionVariable(&FChanged);
+        FChanged.WakeAll();
     } else if (!FNotifyPosted && FNotifyWindow) {
         FNotifyPosted = true;
         PostMessageW(FNotifyWindow.Get(), WM_WORKER_CALL, 0, 0);
@@ -153,9 +199,11 @@ void WorkerThread::PushLocked(TQueuedCall Call) {
 }
 
 void WorkerThread::RethrowCallError() {
-    AcquireSRWLockExclusive(&FLock);
-    std::exception_ptr Error = std::exchange(FCallError, nullptr);
-    ReleaseSRWLockExclusive(&FLock);
+    std::exception_ptr Error;
+    {
+        TExclusiveHold Hold(FLock);
+        Error = std::exchange(FCallError, nullptr);
+    }
     if (Error) std::rethrow_exception(Error);
 }
 
@@ -165,10 +213,9 @@ void WorkerThread::Queue(std::function<void()> Call, bool Droppable) {
         return;
     }
     RethrowCallError();
-    AcquireSRWLockExclusive(&FLock);
-    while (FCalls.size() >= QueueLimit) SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
+    TExclusiveHold Hold(FLock);
+    while (FCalls.size() >= QueueLimit) Hold.Wait(FChanged);
     PushLocked({std::move(Call), Droppable});
-    ReleaseSRWLockExclusive(&FLock);
 }
 
 void WorkerThread::Synchronize(const std::function<void()>& Call) {
@@ -176,12 +223,13 @@ void WorkerThread::Synchronize(const std::function<void()>& Call) {
         Call();
         return;
     }
-    AcquireSRWLockExclusive(&FLock);
-    // Runs on the main thread while this thread waits below, so a reference will do.
-    PushLocked({[&Call] { Call(); }, false});
-    const std::uint64_t Mine = FQueuedCount;
-    while (FServedCount < Mine) SleepConditionVariableSRW(&FChanged, &FLock, INFINITE, 0);
-    ReleaseSRWLockExclusive(&FLock);
+    {
+        TExclusiveHold Hold(FLock);
+        // Runs on the main thread while this thread waits below, so a reference will do.
+        PushLocked({[&Call] { Call(); }, false});
+        const std::uint64_t Mine = FQueuedCount;
+        while (FServedCount < Mine) Hold.Wait(FChanged);
+    }
     RethrowCallError();
 }
 
@@ -196,9 +244,10 @@ DWORD WINAPI WorkerThread::ThreadProc(void* Parameter) {
         }
     }
     Self->FFinished.store(true);
-    AcquireSRWLockExclusive(&Self->FLock);
-    Self->FBodyDone = true;
-    ReleaseSRWLockExclusive(&Self->FLock);
-    WakeAllConditionVariable(&Self->FChanged);
+    {
+        TExclusiveHold Hold(Self->FLock);
+        Self->FBodyDone = true;
+    }
+    Self->FChanged.WakeAll();
     return 0;
 }

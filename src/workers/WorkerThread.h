@@ -8,6 +8,7 @@
 // message-only window and runs them in batches; WaitFor() serves the same queue
 // directly, so a main thread waiting for the worker never deadlocks with a worker
 // waiting for it.
+#include "base/SlimLock.h"
 #include "base/UniqueHandle.h"
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <string>
 
 class WorkerThread {
 public:
@@ -32,6 +34,13 @@ public:
     // Runs the calls waiting in the queue (a batch of them), if any. Called by the
     // message-only window.
     void ServePendingCall();
+    // Raised on the main thread when a run ends through a fault (anything but a
+    // terminate request or its own end), before the run's report; What describes
+    // the fault (empty when it has no description).
+    std::function<void(std::wstring What)> OnRunFault;
+    // For tests: the Nth call queued for a main thread from now on (by any
+    // worker; 1 is the next) fails as if memory had run out; 0 cancels.
+    static void FailQueuedCallForTests(std::uint64_t Nth);
 
 protected:
     virtual void Execute() = 0;
@@ -48,8 +57,9 @@ protected:
     // exception is rethrown on the worker by its next Queue or Synchronize.
     void Queue(std::function<void()> Call, bool Droppable);
     // Runs the body of a run and then its report. A fault in the body (memory
-    // exhausted on a huge file, a failing handler) ends the run early, and the
-    // report still comes, so the owner always learns that the run is over.
+    // exhausted on a huge file, a failing handler) ends the run early and is
+    // told by OnRunFault, and the report still comes, so the owner always learns
+    // that the run is over, and how.
     void RunThenReport(const std::function<void()>& Body, const std::function<void()>& Report) noexcept;
     // Derived destructors call this first, so the body never outlives the fields it uses.
     void TerminateAndWait();
@@ -70,8 +80,8 @@ private:
     // The hand-over between the two threads. A slim lock and a condition variable
     // wait in user space where the platform allows it; the posted message is only
     // needed when the main thread is not already waiting in WaitFor.
-    SRWLOCK FLock = SRWLOCK_INIT;
-    CONDITION_VARIABLE FChanged = CONDITION_VARIABLE_INIT;
+    TSlimLock FLock;
+    TLockCondition FChanged;
     std::deque<TQueuedCall> FCalls;     // guarded by FLock
     std::uint64_t FQueuedCount = 0;     // calls ever queued; guarded by FLock
     std::uint64_t FServedCount = 0;     // calls ever taken and run (or passed over); guarded by FLock

@@ -185,14 +185,42 @@ hold_pid=$!
 exec 4>"$fixture/hold.in"
 for _ in $(seq 300); do grep -q ready "$fixture/hold.out" 2>/dev/null && break; sleep 0.1; done
 check "helper holds the file" ready "$(tr -d '\r' <"$fixture/hold.out")"
-run_cli replace "$WL" --find apple --replace pear --dry-run --json
+# The runs get no copy of the pipe's end (4>&-): a Wine program started by them
+# (its server, its services) may outlive them and keep the helper waiting.
+run_cli replace "$WL" --find apple --replace pear --dry-run --json 4>&-
 json_check "held file, dry run" 'lines[1] == {"path": F + "\\locked\\held.txt", "status": "skipped", "reason": "locked"}'
-run_cli replace "$WL" --find apple --replace pear -v
+run_cli replace "$WL" --find apple --replace pear -v 4>&-
 check "held file" "$WL\\free.txt (1)
 $WL\\held.txt (skipped: open in another program)
 Done. Number of files that were changed: 1. In total 1 replacement(s). Number of skipped files: 1." "$out"
 check_bytes "held file untouched" "$L/held.txt" 'apple'
+echo >&4  # the line that tells the helper to let go
 exec 4>&-
 wait "$hold_pid"
+
+
+# A fault that ends a run (here the run's fourth call to the main thread, the
+# third file's progress, cannot be queued) is not taken for its end: the result
+# line so far, the fault on standard error, exit code 2; what was written can be
+# undone.
+F="$fixture/fault"
+mkdir -p "$F"
+for i in 0 1 2 3 4 5 6 7; do printf 'apple' >"$F/f$i.txt"; done
+WF=$(wine_path "$F")
+QV_FAIL_QUEUED_CALL=4 run_cli replace "$WF" --find apple --replace pear
+changed=$(grep -l pear "$F"/*.txt | wc -l)
+check "fault: rc" 2 "$rc"
+check "fault: the result so far" \
+  "Done. Number of files that were changed: $changed. In total $changed replacement(s). Number of skipped files: 0." \
+  "$out"
+check "fault: named on standard error" "quorvane-cli: An unexpected error ended the run: std::bad_alloc" "$err"
+check "fault: the files told of before it were written" yes "$( ((changed >= 2)) && echo yes)"
+run_cli undo
+check "fault: undo restores what was written" "0 Done. Files restored: $changed." "$rc $out"
+check "fault: every file as before" "0" "$(grep -l pear "$F"/*.txt | wc -l)"
+# The filter, the first file's progress and row, then the second file's progress.
+QV_FAIL_QUEUED_CALL=4 run_cli search "$WF" --find apple /SWEDISH
+check "fault in a search: the files so far, the fault, rc" \
+  "2 $WF\\f0.txt (1) quorvane-cli: Ett oväntat fel avbröt körningen: std::bad_alloc" "$rc $out $err"
 
 finish

@@ -33,13 +33,16 @@ run.wait()
 whole = time.monotonic() - start
 print(f"first line while running: {running}, lines: {1 + len(rest)}, rc {run.returncode}, long enough: {whole > 2}",
       "-", first.decode().strip(), f"({whole:.1f} s)", file=sys.stderr)
-print(running, 1 + len(rest), run.returncode, whole > 2)
+print(running, 1 + len(rest), run.returncode, whole > 2, round(whole, 1))
 PY
 )
-check "first line while the run goes on; every line; rc; a run of seconds" "True 2400 0 True" "$verdict"
+whole_run=${verdict##* }
+check "first line while the run goes on; every line; rc; a run of seconds" "True 2400 0 True" "${verdict% *}"
 
-# Closing the pipe ends the run promptly, quietly.
-verdict=$(python3 - "$WINE_EXEC" "$CLI" "$WT" <<'PY'
+# Closing the pipe ends the run promptly, quietly: long before the whole run
+# above would have (on a loaded machine both take longer, so the bound is a
+# share of it, and never below 2 s).
+verdict=$(python3 - "$WINE_EXEC" "$CLI" "$WT" "$whole_run" <<'PY'
 import subprocess, sys, time
 start = time.monotonic()
 run = subprocess.Popen([sys.argv[1], sys.argv[2], "search", sys.argv[3], "-r", "--find", "needle"],
@@ -52,10 +55,10 @@ run.wait()
 ended = time.monotonic() - closed
 print(f"ended {ended:.1f} s after the pipe closed ({closed - start:.1f} s for the first line), stderr {err!r}",
       file=sys.stderr)
-print(ended < 2.0, err == b"", run.returncode)
+print(ended < max(2.0, float(sys.argv[4]) / 2), err == b"", run.returncode)
 PY
 )
-check "a closed pipe ends the run within 2 s, without a message, rc 0" "True True 0" "$verdict"
+check "a closed pipe ends the run promptly, without a message, rc 0" "True True 0" "$verdict"
 start=$(date +%s%N)
 first=$("$WINE_EXEC" "$CLI" search "$WT" -r --find needle | head -1 | tr -d '\r')
 took=$(( ($(date +%s%N) - start) / 1000000 ))

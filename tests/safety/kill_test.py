@@ -19,8 +19,9 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command, encode_file,
-                            expected_after_replace, fixture_folder, parse_apply_result, read_bytes, remove_tree,
-                            require_environment, run, running_programs, win_path, wine_command)
+                            expected_after_replace, fixture_folder, gone_within, parse_apply_result, program_started,
+                            read_bytes, remove_tree, require_environment, run, running_programs, win_path,
+                            wine_command)
 
 FIND, REPLACE = "hello", "HOWDY"  # the new text holds no "hello": a second run changes nothing more
 FILE_COUNT = 210
@@ -139,6 +140,7 @@ def kill_by_terminate(root, delay_ms, token=None):
     lines = [line for line in done.out.splitlines() if re.match(r"(terminated|ended) after", line)]
     if done.rc != 0 or not lines:
         raise AssertionError(f"qv_kill_after failed: exit code {done.rc}, output {done.out!r} {done.err!r}")
+    # The helper starts the program itself and ends it: it always exists.
     return lines[-1].startswith("terminated"), lines[-1], True
 
 
@@ -146,19 +148,23 @@ def kill_by_signal(root, delay_ms, token):
     """SIGKILL of the Wine process: scripts/wine-exec and the wine launcher both
     exec, so the process started here becomes the Windows process itself. Also
     whether the run was seen among the running programs just before (the check
-    that it is gone afterwards relies on seeing it)."""
+    that it is gone afterwards relies on seeing it). A kill that lands while the
+    process is still the launcher ends a run that never began: not started."""
     process = subprocess.Popen(cli_command("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive"),
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay_ms / 1000)
     seen = bool(running_programs(token))
+    started = program_started(process.pid)
     if process.poll() is None:
         os.kill(process.pid, signal.SIGKILL)
     rc = process.wait()
     # A run that ended on its own between the look and the signal (its launcher
     # not yet reaped) was not killed, and had nothing to be seen under.
-    killed = rc == -signal.SIGKILL
-    how = f"SIGKILL after {delay_ms} ms (exit status {rc})" if killed else f"ended first (exit code {rc})"
-    return killed, how, seen
+    if rc != -signal.SIGKILL:
+        return False, f"ended first (exit code {rc})", seen
+    if not started:
+        return False, f"SIGKILL after {delay_ms} ms, before the program started", seen
+    return True, f"SIGKILL after {delay_ms} ms (exit status {rc})", seen
 
 
 def measured_run_ms(root, corpus):
@@ -211,7 +217,7 @@ def main():
             # In its first moments the Wine process does not yet show under the
             # program's name; only a later kill can be expected to have seen it.
             unseen += killed and not seen and delay_ms >= 200
-            survivors.extend(f"kill {number}: {line}" for line in running_programs(token))
+            survivors.extend(f"kill {number}: {line}" for line in gone_within(token))
             before = snapshot
             problems, snapshot = inspect_tree(root, corpus, expected)
             new_files = len(snapshot.done - before.done)

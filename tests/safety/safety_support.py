@@ -244,6 +244,32 @@ def running_programs(token):
     return found
 
 
+def gone_within(token, timeout=20):
+    """Waits until no process mentions token any more; those still there when the
+    time is up. A killed launcher's own short-lived children (a shell's command
+    substitutions) and a Windows process the Wine server is still tearing down
+    take a moment to go: one look right after a kill decides nothing."""
+    deadline = time.monotonic() + timeout
+    while True:
+        found = running_programs(token)
+        if not found or time.monotonic() > deadline:
+            return found
+        time.sleep(0.05)
+
+
+def program_started(pid):
+    """Whether the process pid has become the Windows program: until the launcher
+    (env, the wine-exec script, Wine's loader) has handed over, its command line
+    is theirs, and a kill then ends a run that never began."""
+    try:
+        with open(f"/proc/{pid}/cmdline", "rb") as f:
+            first = f.read().split(b"\0", 1)[0]
+    except OSError:
+        return True  # already ended: whatever it was, it ran
+    return first.lower().endswith(b".exe")
+
+
+
 # Encodings as the program's automatic mode tells them apart: by the mark.
 MARK_UTF8 = b"\xef\xbb\xbf"
 MARK_UTF16LE = b"\xff\xfe"

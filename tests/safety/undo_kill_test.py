@@ -25,7 +25,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kill_test import FIND, REPLACE, make_corpus, write_tree
 from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, expected_after_replace, fixture_folder,
-                            read_bytes, require_environment, run, running_programs, wine_command, win_path)
+                            gone_within, program_started, read_bytes, require_environment, run, wine_command,
+                            win_path)
 
 KILLS_DURING_APPLY = 10
 KILLS_DURING_UNDO = 10
@@ -49,13 +50,17 @@ def kill_during(args, delay_ms, by_signal, token):
         return lines[-1].startswith("terminated"), lines[-1]
     process = subprocess.Popen(wine_command(CLI, *args), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay_ms / 1000)
-    killed = process.poll() is None
-    if killed:
+    started = program_started(process.pid)
+    if process.poll() is None:
         os.kill(process.pid, signal.SIGKILL)
     rc = process.wait()
-    if running_programs(token):
-        raise AssertionError(f"the killed program is still running: {running_programs(token)}")
-    return killed, f"SIGKILL after {delay_ms} ms (exit status {rc})" if killed else f"ended first (exit code {rc})"
+    if survivors := gone_within(token):
+        raise AssertionError(f"the killed program is still running: {survivors}")
+    if rc != -signal.SIGKILL:
+        return False, f"ended first (exit code {rc})"
+    if not started:
+        return False, f"SIGKILL after {delay_ms} ms, before the program started"
+    return True, f"SIGKILL after {delay_ms} ms (exit status {rc})"
 
 
 def tree_problems(root, corpus, expected, allowed):

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 #include <vector>
 #include <stdexcept>
 
@@ -14,6 +16,7 @@ public:
     explicit LambdaWorker(std::function<void(LambdaWorker&)> Body) : FBody(std::move(Body)) {}
     ~LambdaWorker() override { TerminateAndWait(); }
     using WorkerThread::Queue;
+    using WorkerThread::RunThenReport;
     using WorkerThread::Synchronize;
     using WorkerThread::Terminated;
 
@@ -135,6 +138,74 @@ TEST(WorkerThread, ExceptionInBodyOrHandlerEndsTheRunNotTheProcess) {
     HandlerThrows.Start();
     HandlerThrows.WaitFor();
     EXPECT_TRUE(AfterHandler);
+}
+
+// A queued call that cannot be added (memory exhausted) ends the run as a
+// fault: the lock of the queue is let go, the fault is told, then the report
+// comes, and the main thread's loop goes on serving.
+TEST(WorkerThread, AFailingQueueEndsTheRunAsAFaultAndTheReportStillComes) {
+    std::vector<std::string> Events;
+    int Served = 0;
+    auto Worker = std::make_unique<LambdaWorker>([&](LambdaWorker& Self) {
+        Self.RunThenReport(
+            [&] {
+                for (int i = 0; i < 100; ++i) Self.Queue([&] { ++Served; }, false);
+                Events.push_back("the body went on after the failed call");
+            },
+            [&] { Self.Synchronize([&] { Events.push_back("report"); }); });
+    });
+    Worker->OnRunFault = [&](std::wstring What) {
+        Events.push_back("fault: " + std::string(What.begin(), What.end()));
+    };
+    WorkerThread::FailQueuedCallForTests(40);
+    Worker->Start();
+    PumpMessagesUntil([&] { return Worker->Finished() && Events.size() >= 2; });
+    WorkerThread::FailQueuedCallForTests(0);
+    if (!Worker->Finished()) {
+        (void)Worker.release();  // stuck on its own lock: fail rather than hang on the way out
+        FAIL() << "the run never ended after its queue failed";
+    }
+    Worker->WaitFor();
+    EXPECT_EQ(Events, (std::vector<std::string>{"fault: std::bad_alloc", "report"}));
+    EXPECT_EQ(Served, 39);
+    // The window's loop stays usable: a new run is served as ever.
+    bool Handled = false;
+    LambdaWorker Next([&](LambdaWorker& Self) { Self.Synchronize([&] { Handled = true; }); });
+    Next.Start();
+    PumpMessagesUntil([&] { return Handled; });
+    EXPECT_TRUE(Handled);
+    Next.WaitFor();
+}
+
+// A run that ends on its own or through a terminate request is not a fault;
+// one that ends through an exception is, named by it.
+TEST(WorkerThread, OnlyAFaultIsToldAsOneBeforeTheReport) {
+    enum class TEnd { Own, Terminate, Throw };
+    const struct {
+        TEnd End;
+        std::vector<std::wstring> Events;
+    } Cases[] = {
+        {TEnd::Own, {L"report"}},
+        {TEnd::Terminate, {L"report"}},
+        {TEnd::Throw, {L"fault: the disk went away", L"report"}},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(static_cast<int>(Case.End));
+        std::vector<std::wstring> Events;
+        LambdaWorker Worker([&](LambdaWorker& Self) {
+            Self.RunThenReport(
+                [&] {
+                    if (Case.End == TEnd::Terminate) Self.Terminate();
+                    Self.Queue([] {}, true);
+                    if (Case.End == TEnd::Throw) throw std::runtime_error("the disk went away");
+                },
+                [&] { Self.Synchronize([&] { Events.push_back(L"report"); }); });
+        });
+        Worker.OnRunFault = [&](std::wstring What) { Events.push_back(L"fault: " + What); };
+        Worker.Start();
+        Worker.WaitFor();
+        EXPECT_EQ(Events, Case.Events);
+    }
 }
 
 TEST(WorkerThread, DestroyingANeverStartedWorkerRunsNoBody) {
