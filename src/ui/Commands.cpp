@@ -37,7 +37,7 @@ bool InputsPass(const TfrmMain& Form, TInputProblem (*Check)(const TRunInputs&))
         Check(TRunInputs{Folder, Filters, TextToFind, ReplaceWith, TfrmMain::Checked(Form.cbCaseSensitive),
                          MainState.CurrentEncodingMode});
     if (Problem == TInputProblem::None) return true;
-    ShowError(Form.Handle(), InputProblemMessage(Problem));
+    ShowError(Form.Handle(), InputProblemMessage(Problem, Filters));
     return false;
 }
 
@@ -227,7 +227,9 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
     SetControlText(txtReplaceWith, L"");
     EnableAfterRun(*this);
     SetFocus(txtTextToFind);
-    ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
+    // The worker waits while its return values are shown: its counts hold still.
+    const std::int32_t JournalFailCount = MainState.ApplyWorker ? MainState.ApplyWorker->JournalFailCount() : 0;
+    ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount, JournalFailCount));
 }
 
 // ---- Undo last Apply ----

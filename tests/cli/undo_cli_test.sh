@@ -166,5 +166,9 @@ No files were changed. Number of skipped files: 2." "$out"
 check "unwritable journal: rc" 1 "$rc"
 check "unwritable journal: files untouched" "apple|apple" "$(cat "$D5/a.txt")|$(cat "$D5/b.txt")"
 check "unwritable journal: no temporary files" "" "$(cd "$D5" && find . -name 'TEMP-*')"
+QV_UNDO_DIR=$(wine_path "$fixture/journal-file") run_cli replace "$W5" --find apple --replace pear
+check "unwritable journal, without --verbose: the files named on standard error" "$W5\\a.txt (skipped: the undo journal could not be written)
+$W5\\b.txt (skipped: the undo journal could not be written)" "$err"
+check "unwritable journal, without --verbose: the result line" "No files were changed. Number of skipped files: 2." "$out"
 
 finish
