@@ -34,9 +34,10 @@ before=$(snapshot "$D")
 run_cli replace "$W" --find apple --replace cherry --recursive
 check "first replace" "Done. Number of files that were changed: 6. In total 8 replacement(s). Number of skipped files: 0." "$out"
 after_first=$(snapshot "$D")
-# Read as UTF-8, the files without a mark gain it; the UTF-16 and the ANSI file are not UTF-8.
+# Read as UTF-8, the files without a mark gain it; the UTF-16 and the ANSI file are
+# not UTF-8: skipped as invalid in that encoding.
 run_cli replace "$W" --find cherry --replace plum --recursive --encoding utf8
-check "second replace" "Done. Number of files that were changed: 4. In total 6 replacement(s). Number of skipped files: 0." "$out"
+check "second replace" "Done. Number of files that were changed: 4. In total 6 replacement(s). Number of skipped files: 2." "$out"
 check "the second replace gave marks" "$(printf '\xef\xbb\xbfplum')" "$(cat "$D/aux.txt")"
 
 run_cli undo /SWEDISH
