@@ -205,7 +205,8 @@ std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, s
                     ChooseText(Swedish, L" kan inte användas tillsammans", L" cannot be used together"));
 }
 
-std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::wstring_view Folder) {
+std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::wstring_view Folder,
+                                   std::wstring_view Filters) {
     switch (Problem) {
     case TInputProblem::None: break;
     case TInputProblem::NoSuchFolder: {
@@ -219,6 +220,12 @@ std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::ws
     case TInputProblem::NoFilters:
         return Prefixed(ChooseText(Swedish, L"--filters innehåller inget filter; ange till exempel \"*.txt\"",
                                    L"--filters holds no mask; give one such as \"*.txt\""));
+    case TInputProblem::FilterHoldsPath:
+        return Prefixed(ChooseText(Swedish, L"ett filter får inte innehålla sökvägar: ",
+                                   L"a filter cannot hold a path: ") +
+                        Quoted(FilterHoldingPath(Filters)) +
+                        ChooseText(Swedish, L"; ange mappen som mapp och filtret som ett namnmönster som \"*.txt\"",
+                                   L"; name the folder as the folder and the filter as a name mask such as \"*.txt\""));
     case TInputProblem::AnsiCannotHoldText:
         return Prefixed(ChooseText(
             Swedish,
@@ -303,6 +310,10 @@ std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason) {
     case TApplyFileOutcome::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
     case TApplyFileOutcome::JournalFailed:
         return ChooseText(Swedish, L"ångrajournalen kunde inte skrivas", L"the undo journal could not be written");
+    case TApplyFileOutcome::LooksBinary:
+        return ChooseText(Swedish, L"ser ut som en binärfil", L"looks like a binary file");
+    case TApplyFileOutcome::InvalidEncoding:
+        return ChooseText(Swedish, L"ogiltig i sin kodning", L"invalid in its encoding");
     }
     return {};
 }
@@ -321,6 +332,8 @@ std::wstring SkipReasonCode(TApplyFileOutcome Reason) {
     case TApplyFileOutcome::ChangedMeanwhile: return L"changed-meanwhile";
     case TApplyFileOutcome::WriteFailed: return L"write-failed";
     case TApplyFileOutcome::JournalFailed: return L"journal-failed";
+    case TApplyFileOutcome::LooksBinary: return L"binary";
+    case TApplyFileOutcome::InvalidEncoding: return L"invalid-encoding";
     }
     return {};
 }

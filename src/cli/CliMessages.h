@@ -36,7 +36,8 @@ std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option);
 
 // The command line's wording of a problem the shared input checks found; Folder
 // is the folder as typed (the message tells a file from a missing folder).
-std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::wstring_view Folder);
+std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::wstring_view Folder,
+                                   std::wstring_view Filters = {});
 
 // Results.
 std::wstring MsgNoFilesMatched(bool Swedish, std::int64_t Skipped);

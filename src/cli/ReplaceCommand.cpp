@@ -69,6 +69,10 @@ private:
 // a real run names both with --verbose or --json.
 void TReplaceRun::NameFile(const std::wstring& Path, std::int32_t Count, TEncodingMode Encoding,
                            TApplyFileOutcome Outcome) {
+    // A file whose old bytes could not be journalled is always named: the user
+    // must learn why it was left alone, and that the journal needs looking at.
+    if (Outcome == TApplyFileOutcome::JournalFailed)
+        FErr.WriteLine(SkippedFileLine(FSwedish, Path, Outcome));
     if (FOptions.CountOnly) return;
     const bool Change = IsChange(Outcome);
     if (FOptions.Json) {
@@ -95,10 +99,8 @@ int TReplaceRun::Run() {
         ++FExamined;
         ShowProgress();
     };
-    if (FOptions.DryRun || FOptions.Verbose || FOptions.Json) {
-        Worker.OnApplyFile = [this](std::wstring FileName, std::int32_t Count, TEncodingMode Encoding,
-                                    TApplyFileOutcome Outcome) { NameFile(FileName, Count, Encoding, Outcome); };
-    }
+    Worker.OnApplyFile = [this](std::wstring FileName, std::int32_t Count, TEncodingMode Encoding,
+                                TApplyFileOutcome Outcome) { NameFile(FileName, Count, Encoding, Outcome); };
     Worker.OnApplyReturnValues = [this](std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
         FTotals = {ChangeCount, ReplaceCount, SkipCount};
     };
@@ -133,7 +135,7 @@ int RunReplaceCommand(const TCliOptions& Options) {
                             Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding};
     if (TInputProblem Problem = CheckApplyInputs(Inputs); Problem != TInputProblem::None) {
         TCliOutput Err(STD_ERROR_HANDLE, false);
-        Err.WriteLine(CliInputProblemMessage(Options.Swedish, Problem, Options.Folder));
+        Err.WriteLine(CliInputProblemMessage(Options.Swedish, Problem, Options.Folder, Options.Filters));
         return ExitBadInput;
     }
     TReplaceRun Run(Options);

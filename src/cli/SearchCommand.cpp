@@ -32,7 +32,7 @@ int RunSearchCommand(const TCliOptions& Options) {
     const TRunInputs Inputs{Options.Folder,      Options.Filters,       Options.TextToFind,
                             Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding};
     if (TInputProblem Problem = CheckSearchInputs(Inputs); Problem != TInputProblem::None) {
-        Err.WriteLine(CliInputProblemMessage(Swedish, Problem, Options.Folder));
+        Err.WriteLine(CliInputProblemMessage(Swedish, Problem, Options.Folder, Options.Filters));
         return ExitBadInput;
     }
 

@@ -144,6 +144,7 @@ void DecodeContent(TEncodingMode Mode, std::string& Bytes, bool KeepBytes, TText
     std::string_view Body(Bytes.data() + Skip, Bytes.size() - Skip);
     Content.Read = Decode(Mode, Body, Content.Text);
     if (!Content.Read) {
+        Content.Invalid = true;
         Content.Text.clear();
         return;
     }
@@ -209,6 +210,14 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
 }
 
 void SetReadSizeLimitForTests(std::uint64_t Bytes) { ReadSizeLimit.store(Bytes); }
+
+bool LooksBinary(TEncodingMode Mode, std::string_view Mark, std::string_view Body) {
+    if (Mode != TEncodingMode::Ansi && Mode != TEncodingMode::Utf8) return false;
+    // A UTF-16 mark says the NUL bytes are text, whatever mode reads the file.
+    if (Mark.empty() && (Body.starts_with("\xFF\xFE") || Body.starts_with("\xFE\xFF"))) return false;
+    constexpr size_t Head = 64 * 1024;
+    return Body.substr(0, Head > Mark.size() ? Head - Mark.size() : 0).find('\0') != std::string_view::npos;
+}
 
 bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
     // Time and attributes in one call, the size in another: GetFileInformationByHandle
@@ -328,7 +337,10 @@ TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodi
             break;
         default: Result.Read = DecodeUtf8StrictInto(Body, FText.get(), Length); break;
         }
-        if (Result.Read) Result.Text = std::wstring_view(FText.get(), Length);
+        if (Result.Read)
+            Result.Text = std::wstring_view(FText.get(), Length);
+        else
+            Result.Invalid = true;
     } catch (const std::exception&) {
         // Content too large to hold: the file is accounted for as unreadable.
         Result = TResult{};

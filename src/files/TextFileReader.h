@@ -66,6 +66,7 @@ struct TTextFileContent {
     TEncodingMode Mode = TEncodingMode::Auto;
     bool UnsupportedMark = false;  // automatic mode met a UTF-32 or UTF-16 big-endian mark; nothing read
     bool Read = false;      // Text holds the decoded content (false: not read, unreadable or invalid)
+    bool Invalid = false;   // read, but its bytes are not valid in the mode it was read in
     std::wstring Text;
     std::string Bytes;      // with KeepBytes: the file's bytes after the mark that was skipped
     std::string Mark;       // with KeepBytes: that mark (empty when there was none), so Mark + Bytes is the file
@@ -91,6 +92,7 @@ public:
         TEncodingMode Mode = TEncodingMode::Auto;  // as TTextFileContent::Mode
         bool UnsupportedMark = false;
         bool Read = false;
+        bool Invalid = false;  // read, but its bytes are not valid in Mode
         bool Unreadable = false;
         bool Abandoned = false;  // Admit said no: the file was opened, not read
         std::wstring_view Text;  // valid until the next Read or Trim
@@ -110,6 +112,12 @@ private:
     std::unique_ptr<wchar_t[]> FText;
     size_t FTextCapacity = 0;
 };
+
+// Whether a file read in Mode looks like a binary file rather than text: read in
+// ANSI or UTF-8, a NUL byte among the first 64 KB of the file (Mark, then Body).
+// UTF-16 text holds NUL bytes of its own and never looks binary, nor does a file
+// that starts with a UTF-16 mark, whatever mode reads it.
+bool LooksBinary(TEncodingMode Mode, std::string_view Mark, std::string_view Body);
 
 // The stamp of an open file; false when the system cannot tell.
 bool FileStampOf(HANDLE File, TFileStamp& Stamp);

@@ -2,11 +2,14 @@
 
 #include "platform/Messages.h"
 
+#include <algorithm>
+
 namespace {
 
 TInputProblem CheckCommonInputs(const TRunInputs& Inputs, bool Apply) {
     if (!FolderExists(Inputs.Folder)) return TInputProblem::NoSuchFolder;
     if (Inputs.Filters.empty()) return TInputProblem::NoFilters;
+    if (!FilterHoldingPath(Inputs.Filters).empty()) return TInputProblem::FilterHoldsPath;
     if (Inputs.Encoding == TEncodingMode::Ansi &&
         (ContainsUnicodeChars(Inputs.TextToFind) || (Apply && ContainsUnicodeChars(Inputs.ReplaceWith))))
         return TInputProblem::AnsiCannotHoldText;
@@ -14,6 +17,19 @@ TInputProblem CheckCommonInputs(const TRunInputs& Inputs, bool Apply) {
 }
 
 }  // namespace
+
+std::wstring FilterHoldingPath(std::wstring_view Filters) {
+    const auto IsBlank = [](wchar_t C) { return C == L' ' || C == L'\t'; };
+    while (!Filters.empty()) {
+        const size_t End = std::min(Filters.find(L';'), Filters.size());
+        std::wstring_view Filter = Filters.substr(0, End);
+        Filters.remove_prefix(std::min(End + 1, Filters.size()));
+        while (!Filter.empty() && IsBlank(Filter.front())) Filter.remove_prefix(1);
+        while (!Filter.empty() && IsBlank(Filter.back())) Filter.remove_suffix(1);
+        if (Filter.find_first_of(L"\\/:") != std::wstring_view::npos) return std::wstring(Filter);
+    }
+    return {};
+}
 
 TInputProblem CheckSearchInputs(const TRunInputs& Inputs) { return CheckCommonInputs(Inputs, false); }
 
@@ -24,11 +40,12 @@ TInputProblem CheckApplyInputs(const TRunInputs& Inputs) {
     return TInputProblem::None;
 }
 
-std::wstring InputProblemMessage(TInputProblem Problem) {
+std::wstring InputProblemMessage(TInputProblem Problem, std::wstring_view Filters) {
     switch (Problem) {
     case TInputProblem::None: break;
     case TInputProblem::NoSuchFolder: return MsgSpecifyExistingFolder();
     case TInputProblem::NoFilters: return MsgSpecifyFilters();
+    case TInputProblem::FilterHoldsPath: return MsgFilterHoldsPath(FilterHoldingPath(Filters));
     case TInputProblem::AnsiCannotHoldText: return MsgAnsiModeUnicode();
     case TInputProblem::NoTextToFind: return MsgSpecifyTextToFind();
     case TInputProblem::SameTextCaseSensitive: return MsgSameTextCaseSensitive();

@@ -46,6 +46,11 @@ std::wstring MsgSpecifyExistingFolder() {
     return ChooseText(UseSwedish(), L"Ange en existerande mapp.", L"Specify an existing folder.");
 }
 
+std::wstring MsgFilterHoldsPath(std::wstring_view Filter) {
+    return ChooseText(UseSwedish(), L"Filter får inte innehålla sökvägar: ", L"A filter cannot hold a path: ") +
+           std::wstring(Filter);
+}
+
 std::wstring MsgSpecifyFilters() {
     return ChooseText(UseSwedish(), L"Ange ett eller flera filter.", L"Specify one or more filter(s).");
 }
@@ -88,7 +93,8 @@ std::wstring SearchResultMessage(std::int32_t SkipCount) {
     return ChooseText(Swedish, L"Inga filer matchades.", L"No files were matched.") + SkippedSuffix(Swedish, SkipCount);
 }
 
-std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
+std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount,
+                               std::int32_t JournalFailCount) {
     bool Swedish = UseSwedish();
     std::wstring Text;
     if (ChangeCount == 0) {
@@ -99,7 +105,14 @@ std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCo
                FormatCount(static_cast<std::uint64_t>(ReplaceCount)) +
                ChooseText(Swedish, L" ersättning(ar).", L" replacement(s).");
     }
-    return Text + SkippedSuffix(Swedish, SkipCount);
+    Text += SkippedSuffix(Swedish, SkipCount);
+    // Those files were left alone for want of an undo record: the journal's folder
+    // needs looking at before the next Apply.
+    if (JournalFailCount != 0)
+        Text += ChooseText(Swedish, L" Antal filer som inte kunde journalföras: ",
+                           L" Files that could not be journalled: ") +
+                FormatCount(static_cast<std::uint64_t>(JournalFailCount)) + L".";
+    return Text;
 }
 
 std::wstring FormatShortDateTime(std::uint64_t FileTime) {

@@ -16,12 +16,17 @@ bool ContainsUnicodeChars(std::wstring_view Text);
 // Each returns the text in the language of the moment (UseSwedish).
 std::wstring MsgSpecifyExistingFolder();
 std::wstring MsgSpecifyFilters();
+// A filter is a mask for names: one holding a folder or a drive is refused.
+std::wstring MsgFilterHoldsPath(std::wstring_view Filter);
 std::wstring MsgAnsiModeUnicode();
 std::wstring MsgSpecifyTextToFind();
 std::wstring MsgSameTextCaseSensitive();
 std::wstring MsgReplaceWithEmpty();
 std::wstring SearchResultMessage(std::int32_t SkipCount);
-std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount);
+// JournalFailCount of the skipped files were left alone because their undo record
+// could not be written; they are named in a sentence of their own.
+std::wstring ApplyResultMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount,
+                               std::int32_t JournalFailCount = 0);
 // A run ended through a fault, in both front ends; What is the fault's own
 // description (empty: it has none).
 std::wstring MsgRunFault(bool Swedish, std::wstring_view What);

@@ -38,7 +38,7 @@ bool InputsPass(const TfrmMain& Form, TInputProblem (*Check)(const TRunInputs&))
         Check(TRunInputs{Folder, Filters, TextToFind, ReplaceWith, TfrmMain::Checked(Form.cbCaseSensitive),
                          MainState.CurrentEncodingMode});
     if (Problem == TInputProblem::None) return true;
-    ShowError(Form.Handle(), InputProblemMessage(Problem));
+    ShowError(Form.Handle(), InputProblemMessage(Problem, Filters));
     return false;
 }
 
@@ -241,7 +241,9 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
         ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
         return;
     }
-    ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
+    // The worker waits while its return values are shown: its counts hold still.
+    const std::int32_t JournalFailCount = MainState.ApplyWorker ? MainState.ApplyWorker->JournalFailCount() : 0;
+    ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount, JournalFailCount));
 }
 
 // ---- Undo last Apply ----

@@ -81,6 +81,7 @@ void TWorkThreadApply::Account(const TAppliedFile& Applied) {
         FReplaceCount += Applied.Occurrences;
     } else {
         ++FSkipCount;
+        if (Applied.Outcome == TApplyFileOutcome::JournalFailed) ++FJournalFailCount;
     }
     // What was done to a file is always told, even after a stop.
     if (OnApplyFile)
@@ -148,18 +149,24 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
         OpenHold.Release();
         if (Content.Read && (Content.Text.empty() || !TextContains(Content.Text, FTextToFind, FCaseSensitive)))
             return;
-        if (Content.Read || Content.Unreadable || Content.UnsupportedMark)
+        if (Content.Read || Content.Unreadable || Content.UnsupportedMark || Content.Invalid)
             Report(Content.Read ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0, Content.Mode, InUse);
         return;
     }
     if (Content.UnsupportedMark || Content.Unreadable)
         return Report(0, Content.Mode, Content.UnsupportedMark ? UnsupportedMark : Unreadable);
-    // Invalid in its encoding, or a mode outside the four (which reads nothing):
-    // not touched, not counted.
+    // Bytes that are not valid in the encoding cannot be searched as text: the
+    // file is left alone, and said so, since it may well hold the text.
+    if (Content.Invalid) return Report(0, Content.Mode, InvalidEncoding);
+    // A mode outside the four reads nothing: not touched, not counted.
     if (!Content.Read || Content.Text.empty()) return;
     if (!TextContains(Content.Text, FTextToFind, FCaseSensitive)) return;
     const std::int32_t Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
     const TEncodingMode Mode = Content.Mode;
+
+    // An executable, an image or an archive read as text: replacing inside it
+    // would damage it.
+    if (::LooksBinary(Mode, Content.Mark, Content.Bytes)) return Report(Occurrences, Mode, LooksBinary);
 
     // A read-only file says "do not change me".
     if (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) return Report(Occurrences, Mode, ReadOnly);

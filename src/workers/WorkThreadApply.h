@@ -36,6 +36,8 @@ enum class TApplyFileOutcome {
     ChangedMeanwhile,  // another program changed it between the reading and the swap
     WriteFailed,
     JournalFailed,     // its old bytes could not be recorded in the undo journal
+    LooksBinary,       // read in ANSI or UTF-8, a NUL byte near its start: not a text file
+    InvalidEncoding,   // its bytes are not valid in the encoding it was read in
 };
 // Raised for every file counted as changed or skipped (files without the text are
 // not), with its occurrences and the encoding it was read in.
@@ -72,6 +74,12 @@ private:
                          std::string_view OldBody, std::string_view NewBytes);
     void SyncReturnValues() override;
 
+public:
+    // Files left alone because their journal entry could not be written; read in
+    // the return-values event or after the run.
+    std::int32_t JournalFailCount() const { return FJournalFailCount; }
+
+private:
     const std::wstring FReplaceWith;
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
     // Held shared while a pool thread opens a file, exclusively from a file's
@@ -80,4 +88,5 @@ private:
     // The run's thread only.
     std::int32_t FChangeCount = 0;   // files whose new content was written completely
     std::int32_t FReplaceCount = 0;  // occurrences replaced in those files
+    std::int32_t FJournalFailCount = 0;
 };

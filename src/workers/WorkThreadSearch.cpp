@@ -8,7 +8,7 @@ namespace {
 
 // What a pool thread found in one file.
 struct TSearchedFile : TPreparedFile {
-    bool Skipped = false;  // not looked at: an unsupported mark, unreadable, too large
+    bool Skipped = false;  // not looked at: an unsupported mark, unreadable, too large, invalid in its encoding
     bool Counted = false;  // read in one of the four modes (a mode outside them reads nothing)
     TEncodingMode Mode = TEncodingMode::Auto;
     std::int32_t Occurrences = 0;
@@ -40,7 +40,7 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
     try {
         const TTextFileReader::TResult Content = Reader.Read(File, FTextEncoding, Ticket.Admit);
         if (Content.Abandoned) return Result;  // the run is stopping: dropped unreported
-        if (Content.UnsupportedMark || Content.Unreadable) {
+        if (Content.UnsupportedMark || Content.Unreadable || Content.Invalid) {
             Result->Skipped = true;
         } else if (IsKnownEncodingMode(Content.Mode)) {
             Result->Counted = true;

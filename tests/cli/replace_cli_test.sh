@@ -223,4 +223,51 @@ QV_FAIL_QUEUED_CALL=4 run_cli search "$WF" --find apple /SWEDISH
 check "fault in a search: the files so far, the fault, rc" \
   "2 $WF\\f0.txt (1) quorvane-cli: Ett oväntat fel avbröt körningen: std::bad_alloc" "$rc $out $err"
 
+# Over "*.*" a folder holds more than text: an executable's bytes read as ANSI
+# would take the replacement and be damaged. Files that are not text in their
+# encoding are left alone and named.
+B="$fixture/binary"
+mkdir -p "$B"
+printf 'MZ\x90\x00\x03\x00apple\xff\xff' >"$B/tool.exe"
+printf '\xef\xbb\xbfapple\x00' >"$B/marked.dat"
+printf '\xff\xfea\x00p\x00p\x00l\x00e\x00' >"$B/wide.txt"
+printf '\xef\xbb\xbfapple \xc3\x28' >"$B/broken.txt"
+printf 'apple' >"$B/plain.txt"
+WB=$(wine_path "$B")
+run_cli replace "$WB" --find apple --replace pear --filters '*.*' --json
+json_check "binary and invalid: JSON reasons" 'lines == [
+    {"path": F + "\\binary\\marked.dat", "status": "skipped", "reason": "binary"},
+    {"path": F + "\\binary\\tool.exe", "status": "skipped", "reason": "binary"},
+    {"path": F + "\\binary\\broken.txt", "status": "skipped", "reason": "invalid-encoding"},
+    {"path": F + "\\binary\\plain.txt", "count": 1, "encoding": "ansi", "status": "changed"},
+    {"path": F + "\\binary\\wide.txt", "count": 1, "encoding": "utf16le", "status": "changed"},
+    {"summary": {"changed": 2, "replacements": 2, "skipped": 3}}]'
+check_bytes "executable untouched" "$B/tool.exe" 'MZ\x90\x00\x03\x00apple\xff\xff'
+check_bytes "UTF-8 file with a NUL untouched" "$B/marked.dat" '\xef\xbb\xbfapple\x00'
+check_bytes "invalid UTF-8 untouched" "$B/broken.txt" '\xef\xbb\xbfapple \xc3\x28'
+check_bytes "UTF-16 is never binary" "$B/wide.txt" '\xff\xfep\x00e\x00a\x00r\x00'
+run_cli replace "$WB" --find pear --replace apple --filters '*.*' --verbose /SWEDISH
+check "binary and invalid: Swedish reasons" "$WB\\broken.txt (överhoppad: ogiltig i sin kodning)
+$WB\\plain.txt (1)
+$WB\\wide.txt (1)
+Klar. Antal filer som ändrades: 2. Totalt 2 ersättning(ar). Antal överhoppade filer: 1." "$out"
+run_cli search "$WB" --find apple --filters '*.*'
+check "search still counts in binary files, skips the invalid one" "$WB\\marked.dat (1)
+$WB\\tool.exe (1)
+$WB\\plain.txt (1)
+$WB\\wide.txt (1)" "$out"
+check "search: the invalid file counted skipped" "Number of skipped files: 1." "$(printf '%s' "$err" | grep -o 'Number of skipped files: [0-9]*\.')"
+
+# A filter is a mask for names, never a path.
+for filter in '../*' 'C:\data\*' 'sub\*.txt' '*.txt; sub/*.md'; do
+  run_cli replace "$WB" --find apple --replace pear --filters "$filter"
+  check "filter with a path refused: $filter rc" 2 "$rc"
+done
+run_cli search "$WB" --find apple --filters '*.txt; sub/*.md'
+check "filter with a path: message" 'quorvane-cli: a filter cannot hold a path: "sub/*.md"; name the folder as the folder and the filter as a name mask such as "*.txt"' "$err"
+check "filter with a path: search rc" 2 "$rc"
+run_cli search "$WB" --find apple --filters '..\*' /SWEDISH
+check "filter with a path: Swedish" 'quorvane-cli: ett filter får inte innehålla sökvägar: "..\*"; ange mappen som mapp och filtret som ett namnmönster som "*.txt"' "$err"
+check_bytes "refused filters changed nothing" "$B/plain.txt" 'apple'
+
 finish

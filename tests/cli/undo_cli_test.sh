@@ -34,9 +34,10 @@ before=$(snapshot "$D")
 run_cli replace "$W" --find apple --replace cherry --recursive
 check "first replace" "Done. Number of files that were changed: 6. In total 8 replacement(s). Number of skipped files: 0." "$out"
 after_first=$(snapshot "$D")
-# Read as UTF-8, the files without a mark gain it; the UTF-16 and the ANSI file are not UTF-8.
+# Read as UTF-8, the files without a mark gain it; the UTF-16 and the ANSI file are
+# not UTF-8: skipped as invalid in that encoding.
 run_cli replace "$W" --find cherry --replace plum --recursive --encoding utf8
-check "second replace" "Done. Number of files that were changed: 4. In total 6 replacement(s). Number of skipped files: 0." "$out"
+check "second replace" "Done. Number of files that were changed: 4. In total 6 replacement(s). Number of skipped files: 2." "$out"
 check "the second replace gave marks" "$(printf '\xef\xbb\xbfplum')" "$(cat "$D/aux.txt")"
 
 run_cli undo /SWEDISH
@@ -166,5 +167,9 @@ No files were changed. Number of skipped files: 2." "$out"
 check "unwritable journal: rc" 1 "$rc"
 check "unwritable journal: files untouched" "apple|apple" "$(cat "$D5/a.txt")|$(cat "$D5/b.txt")"
 check "unwritable journal: no temporary files" "" "$(cd "$D5" && find . -name 'TEMP-*')"
+QV_UNDO_DIR=$(wine_path "$fixture/journal-file") run_cli replace "$W5" --find apple --replace pear
+check "unwritable journal, without --verbose: the files named on standard error" "$W5\\a.txt (skipped: the undo journal could not be written)
+$W5\\b.txt (skipped: the undo journal could not be written)" "$err"
+check "unwritable journal, without --verbose: the result line" "No files were changed. Number of skipped files: 2." "$out"
 
 finish

@@ -1,5 +1,8 @@
 #include "platform/Messages.h"
 
+#include "platform/InputChecks.h"
+#include "platform/Language.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -33,6 +36,48 @@ TEST(Messages, FormatCountGroupsDigitsAndWritesZero) {
 TEST(Messages, ApplyResultWithZeroReplacementsShowsTheZero) {
     const std::wstring Text = ApplyResultMessage(1, 0, 0);
     EXPECT_NE(Text.find(L" 0 "), std::wstring::npos) << std::string(Text.begin(), Text.end());
+}
+
+// Files left alone for want of an undo record get a sentence of their own after
+// the skipped count; none when every entry was written.
+TEST(Messages, ApplyResultNamesFilesThatCouldNotBeJournalled) {
+    const std::wstring Sentence = ChooseText(UseSwedish(), L" Antal filer som inte kunde journalföras: 2.",
+                                             L" Files that could not be journalled: 2.");
+    const std::wstring Text = ApplyResultMessage(1, 1, 3, 2);
+    ASSERT_GE(Text.size(), Sentence.size());
+    EXPECT_EQ(Text.substr(Text.size() - Sentence.size()), Sentence);
+    EXPECT_EQ(ApplyResultMessage(1, 1, 3, 0).find(L"journal"), std::wstring::npos);
+}
+
+// A filter is a mask for names: one holding a folder, a separator or a drive is
+// refused before anything runs, and the message names it as typed.
+TEST(InputChecks, FilterHoldingAPathIsRefusedAndNamed) {
+    const struct {
+        const wchar_t* Filters;
+        const wchar_t* Offending;  // empty: accepted
+    } Cases[] = {
+        {L"*.TXT; *.md", L""},
+        {L"*.txt;;  *.md ", L""},
+        {L"../*", L"../*"},
+        {L"*.txt; C:\\data\\*", L"C:\\data\\*"},
+        {L"  sub\\*.txt ; *.md", L"sub\\*.txt"},
+        {L"*.md;a:b", L"a:b"},
+    };
+    wchar_t Folder[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryW(Folder, MAX_PATH), 0u);
+    for (const auto& Case : Cases) {
+        const std::wstring Filters = Case.Filters, Offending = Case.Offending;
+        EXPECT_EQ(FilterHoldingPath(Filters), Offending);
+        const TRunInputs Inputs{Folder, Filters, L"x", L"y", true, TEncodingMode::Auto};
+        const TInputProblem Expected = Offending.empty() ? TInputProblem::None : TInputProblem::FilterHoldsPath;
+        EXPECT_EQ(CheckSearchInputs(Inputs), Expected);
+        EXPECT_EQ(CheckApplyInputs(Inputs), Expected);
+        if (!Offending.empty()) {
+            EXPECT_EQ(InputProblemMessage(TInputProblem::FilterHoldsPath, Filters),
+                      ChooseText(UseSwedish(), L"Filter får inte innehålla sökvägar: ",
+                                 L"A filter cannot hold a path: ") + Offending);
+        }
+    }
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ struct TTexts {
     const char* NoneChanged;
     const char* EmptyLabel;
     const char* FilesWord;
+    const char* FilterPath;
 };
 
 const TTexts Languages[] = {
@@ -40,13 +41,15 @@ const TTexts Languages[] = {
      "Text att hitta och ersätt med kan inte ha samma värde när skiftlägeskänsligt är på.", "Bekräfta", "Fortsätta?",
      "Varning",
      "Ersätt med är tomt vilket innebär att text att hitta kommer raderas. Klicka på OK för att fortsätta ändå.",
-     "Inga filer matchades.", "Inga filer ändrades.", "Filer: (0 | #)", "Filer: ("},
+     "Inga filer matchades.", "Inga filer ändrades.", "Filer: (0 | #)", "Filer: (",
+     "Filter får inte innehålla sökvägar: "},
     {false, "Specify an existing folder.", "Specify one or more filter(s).",
      "The program works in ANSI mode and thus can not handle Unicode characters. Switch mode with [F8].",
      "Specify a text to find.", "Text to find and replace with cannot be the same when case sensitive is checked.",
      "Confirm", "Continue?", "Warning",
      "Replace with is empty. All occurences of text to find will be deleted. Click OK to continue anyway.",
-     "No files were matched.", "No files were changed.", "Files: (0 | #)", "Files: ("},
+     "No files were matched.", "No files were changed.", "Files: (0 | #)", "Files: (",
+     "A filter cannot hold a path: "},
 };
 
 void PrintTo(const TTexts& Texts, std::ostream* Stream) { *Stream << (Texts.Swedish ? "Swedish" : "English"); }
@@ -77,7 +80,7 @@ protected:
     LocaleScope FLanguage{LanguageLocale(GetParam().Swedish)};
 };
 
-enum class TOutcome { Folder, Filters, Ansi, TextToFind, Same, Question, SearchRuns };
+enum class TOutcome { Folder, Filters, FilterPath, Ansi, TextToFind, Same, Question, SearchRuns };
 
 struct TInputCase {
     const char* Name;
@@ -98,6 +101,10 @@ const TInputCase InputCases[] = {
     {"apply, folder before text", true, "<missing>", "*.TXT", "", "", true, 0, TOutcome::Folder},
     {"search, no filters", false, "<fixture>", "", "abc", "", true, 0, TOutcome::Filters},
     {"apply, no filters before ANSI", true, "<fixture>", "", "\xE2\x82\xAC", "x", true, 1, TOutcome::Filters},
+    {"search, a filter with a folder", false, "<fixture>", "*.TXT; sub\\*.md", "abc", "", true, 0,
+     TOutcome::FilterPath},
+    {"apply, a filter with a drive before ANSI", true, "<fixture>", "C:*", "\xE2\x82\xAC", "x", true, 1,
+     TOutcome::FilterPath},
     {"search, ANSI and the euro sign", false, "<fixture>", "*.TXT", "a\xE2\x82\xAC", "", true, 1, TOutcome::Ansi},
     {"search, ANSI and e acute", false, "<fixture>", "*.TXT", "\xC3\xA9", "", true, 1, TOutcome::SearchRuns},
     {"search, ANSI ignores the replacement", false, "<fixture>", "*.TXT", "abc", "\xE2\x82\xAC", true, 1,
@@ -157,8 +164,15 @@ TEST_P(CommandsInLanguage, InputChecksInOrderWithTheirMessages) {
             for (const auto& Box : Boxes.Boxes()) EXPECT_EQ(Box.Text, Wide(T.NoneMatched));
             continue;
         }
-        const char* Expected = nullptr;
+        std::string Expected;
         switch (Case.Outcome) {
+        case TOutcome::FilterPath: {
+            // The message names the offending filter, the last one of these lists.
+            const std::string Filters = Case.Filters;
+            const size_t Last = Filters.rfind("; ");
+            Expected = std::string(T.FilterPath) + (Last == std::string::npos ? Filters : Filters.substr(Last + 2));
+            break;
+        }
         case TOutcome::Folder: Expected = T.Folder; break;
         case TOutcome::Filters: Expected = T.Filters; break;
         case TOutcome::Ansi: Expected = T.Ansi; break;

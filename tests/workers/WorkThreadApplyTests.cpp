@@ -156,7 +156,7 @@ TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
         {"UTF-32 mark in automatic mode", 0, "\xFF\xFE\0\0x\0\0\0"s, L"y", 1},
         {"UTF-16 BE mark in automatic mode", 0, "\xFE\xFF\0x"s, L"y", 1},
         {"UTF-16 with an odd final byte", 2, Utf16WithBom(L"x x") + "!", L"y", 1},
-        {"invalid UTF-8 in UTF-8 mode", 3, "x \xC3\x28", L"y", 0},
+        {"invalid UTF-8 in UTF-8 mode", 3, "x \xC3\x28", L"y", 1},
         {"mode outside 0..3", 9, "x", L"y", 0},
         {"UTF-8 replacement with a lone surrogate", 3, "x", L"\xD800", 1},
     };
@@ -188,6 +188,56 @@ TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
         auto Files = FolderFiles(Dir.Path());
         ASSERT_EQ(Files.size(), 1u);
         EXPECT_EQ(Files[L"f.txt"], C.Bytes);
+    }
+}
+
+// A file that is not text in its encoding is never written: a NUL byte near the
+// start of a file read in an 8-bit mode marks a binary file, and bytes invalid in
+// the encoding cannot be searched. Both are named, so the user learns of them.
+TEST(WorkThreadApply, BinaryAndInvalidFilesAreSkippedWithTheirReason) {
+    using enum TApplyFileOutcome;
+    struct Case {
+        const char* Name;
+        std::int32_t Mode;
+        std::string Bytes;
+        TApplyFileOutcome Outcome;
+    };
+    const std::string LateNul = "x" + std::string(70000, ' ') + '\0';
+    const Case Cases[] = {
+        {"executable read as ANSI", 0, "MZ\x90\0\3\0\0\0x\xFF\xFF"s, LooksBinary},
+        {"ANSI mode", 1, "x\0y"s, LooksBinary},
+        {"UTF-8 with a mark", 0, Utf8Bom + "x\0"s, LooksBinary},
+        {"UTF-8 mode without a mark", 3, "\0x"s, LooksBinary},
+        {"UTF-16 by its mark", 0, Utf16WithBom(L"x"), Changed},
+        {"UTF-16 mode without a mark", 2, "x\0 \0"s, Changed},
+        {"UTF-16 mark read in ANSI mode", 1, "\xFF\xFEx\0"s, Changed},
+        {"NUL beyond the first 64 KB", 1, LateNul, Changed},
+        {"invalid UTF-8 after a mark", 0, Utf8Bom + "x \xC3\x28", InvalidEncoding},
+        {"invalid UTF-8 without the text", 3, "\xFF\xFE", InvalidEncoding},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TempFolder Dir;
+        Dir.WriteFile(L"f.bin", C.Bytes);
+        std::vector<TApplyFileOutcome> Outcomes;
+        TWorkThreadApply Worker(Dir.Path(), false, L"*.*", L"x", L"pear", true, EncodingModeFromStored(C.Mode));
+        Worker.OnApplyFile = [&](std::wstring, std::int32_t, TEncodingMode, TApplyFileOutcome Outcome) {
+            Outcomes.push_back(Outcome);
+        };
+        std::int32_t ChangeCount = -1, SkipCount = -1;
+        Worker.OnApplyReturnValues = [&](std::int32_t Changes, std::int32_t, std::int32_t Skips) {
+            ChangeCount = Changes;
+            SkipCount = Skips;
+        };
+        Worker.Start();
+        Worker.WaitFor();
+        ASSERT_EQ(Outcomes.size(), 1u);
+        EXPECT_EQ(Outcomes[0], C.Outcome);
+        EXPECT_EQ(ChangeCount, C.Outcome == Changed ? 1 : 0);
+        EXPECT_EQ(SkipCount, C.Outcome == Changed ? 0 : 1);
+        if (C.Outcome != Changed) {
+            EXPECT_EQ(FolderFiles(Dir.Path())[L"f.bin"], C.Bytes);
+        }
     }
 }
 

@@ -157,7 +157,7 @@ TEST(WorkThreadSearch, EmptyTextListsEveryFileWithoutReadingOrSkipping) {
     EXPECT_EQ(Run.Events, Expected);
 }
 
-TEST(WorkThreadSearch, SkipsUnsupportedMarksOnlyInAutomaticMode) {
+TEST(WorkThreadSearch, SkipsUnsupportedMarksAndInvalidBytes) {
     TempFolder Dir;
     Dir.WriteFile(L"utf32be.txt", std::string("\x00\x00\xFE\xFF", 4) + "apple");
     Dir.WriteFile(L"utf32le.txt", std::string("\xFF\xFE\x00\x00", 4) + "apple");
@@ -172,7 +172,7 @@ TEST(WorkThreadSearch, SkipsUnsupportedMarksOnlyInAutomaticMode) {
     } Cases[] = {
         {0, 3, 2},  // plain and bad read as ANSI
         {1, 0, 4},  // ANSI reads the marks as bytes: all but utf16be hold "apple"
-        {3, 0, 1},  // UTF-8: invalid bytes (bad.txt, the foreign marks) count 0 and are not skipped
+        {3, 4, 1},  // UTF-8: invalid bytes (bad.txt, the foreign marks) are skipped, never listed
         {7, 0, 0},  // a mode outside 0..3 reads nothing
     };
     for (const Case& C : Cases) {
