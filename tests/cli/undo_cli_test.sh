@@ -11,11 +11,13 @@ J="$fixture/undo-journal"  # QV_UNDO_DIR, as cli_common.sh sets it
 snapshot() {
   (cd "$1" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum && find . -type d | sort)
 }
+# newest_run: the folder of the newest run (undo.lock lies beside the runs).
+newest_run() {
+  printf '%s/%s' "$J" "$(ls -1 "$J" | grep -E '^[0-9]{8}-' | sort | tail -1)"
+}
 # journal_file: the journal.dat of the newest run.
 journal_file() {
-  local newest
-  newest=$(ls -1 "$J" | sort | tail -1)
-  printf '%s/%s/journal.dat' "$J" "$newest"
+  printf '%s/journal.dat' "$(newest_run)"
 }
 
 # ---- Every byte back, newest run first ----
@@ -157,7 +159,7 @@ printf 'plum' >"$D4/x.txt"
 run_cli replace "$W4" --find plum --replace fig --filters x.txt
 printf 'kiwi' >"$D3/y.txt"
 run_cli replace "$W3" --find kiwi --replace lime --filters y.txt
-newest="$J/$(ls -1 "$J" | sort | tail -1)"
+newest=$(newest_run)
 python3 - "$(journal_file)" <<'EOF2'
 import sys
 data = bytearray(open(sys.argv[1], "rb").read())
