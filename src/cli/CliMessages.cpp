@@ -398,6 +398,23 @@ std::wstring MsgUndoJournalDamaged(bool Swedish, std::int64_t Entries) {
                     PlainCount(Entries) + ChooseText(Swedish, L" post(er)", L" entry(ies)"));
 }
 
+std::wstring MsgUndoRunHeaderDamaged(bool Swedish, std::wstring_view RunPath) {
+    return Prefixed(ChooseText(Swedish, L"huvudet i den senaste körningens ångrajournal är skadat: ",
+                               L"the header of the newest run's undo journal is damaged: ") +
+                    std::wstring(RunPath) +
+                    ChooseText(Swedish, L"; inget återställdes (ta bort mappen för att ångra äldre körningar)",
+                               L"; nothing was restored (remove the folder to undo older runs)"));
+}
+
+std::wstring MsgUndoBusy(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"en annan ångring pågår redan", L"another undo is already running"));
+}
+
+std::wstring MsgUndoRunKept(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"körningen ligger kvar i ångrajournalen: ångra igen för att försöka med de lämnade filerna",
+                               L"the run stays in the undo journal: undo again to retry the files left"));
+}
+
 std::wstring UndoProgressName(bool Swedish) { return ChooseText(Swedish, L"Ångra", L"Undo"); }
 
 namespace {

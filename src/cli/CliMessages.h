@@ -65,6 +65,9 @@ std::wstring MsgNothingToUndo(bool Swedish);
 std::wstring MsgUndoRunInUse(bool Swedish);
 std::wstring MsgUndoRunUnreadable(bool Swedish);
 std::wstring MsgUndoJournalDamaged(bool Swedish, std::int64_t Entries);
+std::wstring MsgUndoRunHeaderDamaged(bool Swedish, std::wstring_view RunPath);
+std::wstring MsgUndoBusy(bool Swedish);
+std::wstring MsgUndoRunKept(bool Swedish);
 std::wstring UndoProgressName(bool Swedish);
 // undo --list: one run, several lines; Date is its start in local time.
 std::wstring UndoRunLines(bool Swedish, const TUndoRun& Run);

@@ -34,6 +34,10 @@ int RunUndoCommand(const TCliOptions& Options) {
         Err.WriteLine(MsgNothingToUndo(Swedish));
         return ExitNone;
     }
+    if (Run.Damaged) {
+        Err.WriteLine(MsgUndoRunHeaderDamaged(Swedish, Run.Path));
+        return ExitDamagedJournal;
+    }
     if (Run.InUse) {
         Err.WriteLine(MsgUndoRunInUse(Swedish));
         return ExitNone;
@@ -65,12 +69,17 @@ int RunUndoCommand(const TCliOptions& Options) {
     const std::optional<std::wstring> Fault = RunToEnd(Worker, Out);
     Progress.Erase();
 
+    if (End == TUndoEnd::Busy) {
+        Err.WriteLine(MsgUndoBusy(Swedish));
+        return ExitNone;
+    }
     if (End == TUndoEnd::CannotOpen) {
         Err.WriteLine(MsgUndoRunUnreadable(Swedish));
         return ExitNone;
     }
     Out.WriteLine(UndoResultLine(Swedish, Restored, Untouched));
     if (Damaged > 0) Err.WriteLine(MsgUndoJournalDamaged(Swedish, Damaged));
+    if (End == TUndoEnd::Retry) Err.WriteLine(MsgUndoRunKept(Swedish));
     if (Fault) {
         Err.WriteLine(MsgRunFaultLine(Swedish, *Fault));
         return ExitFault;

@@ -2,6 +2,7 @@
 
 #include "base/UniqueHandle.h"
 #include "files/LongPath.h"
+#include "files/UndoJournal.h"
 
 #include <windows.h>
 
@@ -61,6 +62,24 @@ std::wstring_view SearchMask(std::wstring_view Mask) {
     return End == std::wstring_view::npos ? std::wstring_view() : Mask.substr(0, End + 1);
 }
 
+// The path the system resolves a folder to, links and all, or empty.
+std::wstring FinalFolderPath(const std::wstring& ExtendedFolder) {
+    UniqueFile Folder(CreateFileW(ExtendedFolder.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!Folder) return {};
+    std::wstring Path(32768, L'\0');
+    const DWORD Length = GetFinalPathNameByHandleW(Folder.Get(), Path.data(), static_cast<DWORD>(Path.size()), 0);
+    if (Length == 0 || Length >= Path.size()) return {};
+    Path.resize(Length);
+    return WithTrailingBackslash(Path);
+}
+
+bool SameText(std::wstring_view First, std::wstring_view Second) {
+    return CompareStringOrdinal(First.data(), static_cast<int>(First.size()), Second.data(),
+                                static_cast<int>(Second.size()), TRUE) == CSTR_EQUAL;
+}
+
 int CompareKeys(const std::wstring& First, const std::wstring& Second) {
     return CompareStringW(LOCALE_USER_DEFAULT, 0, First.data(), static_cast<int>(First.size()), Second.data(),
                           static_cast<int>(Second.size())) -
@@ -83,6 +102,33 @@ struct TFileCollector::TImpl {
     };
     // Keyed by the folder's path as the user sees it (ending in a backslash).
     std::unordered_map<std::wstring, TFolderInfo> Folders;
+
+    // The undo journal's folder, which no run may list or change: known by its
+    // identity (whatever path or link leads to it), its name, and its resolved
+    // path for a start folder that lies inside it.
+    bool JournalLooked = false;
+    bool JournalIdKnown = false;
+    TFolderId JournalId;
+    std::wstring JournalName;
+    std::wstring JournalFinal;
+    void LookAtJournal() {
+        if (JournalLooked) return;
+        JournalLooked = true;
+        std::wstring Root = UndoJournalRoot();
+        if (Root.empty()) return;
+        const std::wstring Extended = ExtendedPath(Root);
+        JournalIdKnown = GetFolderId(Extended, JournalId);
+        JournalFinal = FinalFolderPath(Extended);
+        while (!Root.empty() && Root.back() == L'\\') Root.pop_back();
+        JournalName = Root.substr(Root.find_last_of(L"\\:") + 1);
+    }
+    // Whether the start folder is the journal's folder or lies inside it.
+    bool InJournal(const std::wstring& ExtFolder) const {
+        if (JournalFinal.empty()) return false;
+        const std::wstring Final = FinalFolderPath(ExtFolder);
+        return Final.size() >= JournalFinal.size() &&
+               SameText(std::wstring_view(Final).substr(0, JournalFinal.size()), JournalFinal);
+    }
 };
 
 TFileCollector::TFileCollector() : FImpl(std::make_unique<TImpl>()) {}
@@ -145,6 +191,8 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
     std::wstring Root = WithTrailingBackslash(Folder);
     std::wstring ExtRoot = ExtendedPath(Root);
     const std::wstring_view Pattern = SearchMask(Mask);
+    FImpl->LookAtJournal();
+    if (FImpl->InJournal(ExtRoot)) return;
     ListFiles(Root, ExtRoot, Pattern);
     if (!Recursive) return;
 
@@ -188,6 +236,14 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         EnteredPlain.shrink_to_fit();
     };
 
+    // A folder with the journal's name, or any folder once links are about, is
+    // asked for its identity: only the journal's own is passed over.
+    auto IsJournal = [&](const std::wstring& Name, const std::wstring& UserFolder, const std::wstring& ExtFolder) {
+        if (!FImpl->JournalIdKnown || (!LinkMet && !SameText(Name, FImpl->JournalName))) return false;
+        const TFolderInfo& Known = Identity(UserFolder, ExtFolder);
+        return Known.IdKnown && Known.Id == FImpl->JournalId;
+    };
+
     std::vector<TFrame> Stack;
     Enter(Root, ExtRoot);
     Stack.push_back({Root, ExtRoot, &Info(Root, ExtRoot), 0});
@@ -202,7 +258,7 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         std::wstring UserChild = Top.UserFolder + Sub.Name + L'\\';
         std::wstring ExtChild = Top.ExtFolder + Sub.Name + L'\\';
         if (Sub.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) MeetLink();
-        if (!Enter(UserChild, ExtChild)) continue;
+        if (IsJournal(Sub.Name, UserChild, ExtChild) || !Enter(UserChild, ExtChild)) continue;
         ListFiles(UserChild, ExtChild, Pattern);
         const TFolderInfo* Child = &Info(UserChild, ExtChild);
         Stack.push_back({std::move(UserChild), std::move(ExtChild), Child, 0});

@@ -396,6 +396,7 @@ bool TUndoJournalReader::Seek(std::uint64_t Position) {
 
 TUndoJournalReader::TOpen TUndoJournalReader::Open(const std::wstring& RunPath) {
     *this = TUndoJournalReader();
+    FStopped = true;  // until the header has been read
     bool InUse = false;
     FFile = OpenJournal(RunPath, FILE_SHARE_READ);
     if (!FFile && GetLastError() == ERROR_SHARING_VIOLATION) {
@@ -407,51 +408,115 @@ TUndoJournalReader::TOpen TUndoJournalReader::Open(const std::wstring& RunPath) 
     std::int64_t PromisedEntries = 0;
     std::uint64_t PromisedSize = 0;
     FEnded = !InUse && ReadEnded(RunPath, PromisedEntries, PromisedSize);
-    const TOpen Flawed = FEnded ? TOpen::Damaged : TOpen::Gone;
 
     LARGE_INTEGER Size;
-    if (!GetFileSizeEx(FFile.Get(), &Size)) return Flawed;
+    if (!GetFileSizeEx(FFile.Get(), &Size)) return FEnded ? TOpen::Damaged : TOpen::Gone;
     FFileSize = static_cast<std::uint64_t>(Size.QuadPart);
     // A run that ended wrote no more than it says; what may lie beyond is a
     // write that failed and was not taken back.
     if (FEnded) FFileSize = std::min(FFileSize, PromisedSize);
 
+    if (!ReadHeader()) {
+        // A header is written whole before the first entry: a run cut short in
+        // it holds no entry and changed nothing. Any other flaw is damage, and
+        // an undo must stop at it rather than take an older run for this one.
+        if (FEnded || FindEntryMagic(0) != NoPosition) return TOpen::Damaged;
+        return TOpen::Gone;
+    }
+    FFirstEntry = FPosition;
+    FNextAt = FFirstEntry;
+    FStopped = false;
+
+    if (FEnded) {
+        FEntryCount = PromisedEntries;
+    } else {
+        // Counted through the entries, as far as they go.
+        TUndoEntry Entry;
+        while (Next(Entry)) ++FEntryCount;
+        FEntryCount += FUnnamed;
+        FGiven = FUnnamed = 0;
+        FStopped = false;
+        FHaveLast = false;
+        FNextAt = FFirstEntry;
+    }
+    return InUse ? TOpen::InUse : TOpen::Opened;
+}
+
+bool TUndoJournalReader::ReadHeader() {
     char Fixed[sizeof(HeaderMagic) + 16];
-    if (!ReadExactly(Fixed, sizeof(Fixed)) || std::memcmp(Fixed, HeaderMagic, sizeof(HeaderMagic)) != 0)
-        return Flawed;
+    if (!ReadExactly(Fixed, sizeof(Fixed)) || std::memcmp(Fixed, HeaderMagic, sizeof(HeaderMagic)) != 0) return false;
     std::string Covered(Fixed, sizeof(Fixed));
     std::wstring* Texts[] = {&FHeader.Folder, &FHeader.Filters, &FHeader.TextToFind, &FHeader.ReplaceWith};
     for (std::wstring* Text : Texts) {
         char Length[4];
-        if (!ReadExactly(Length, 4)) return Flawed;
+        if (!ReadExactly(Length, 4)) return false;
         const std::uint32_t Units = GetU32(Length);
-        if (Units > (FFileSize - FPosition) / 2) return Flawed;
+        if (FPosition > FFileSize || Units > (FFileSize - FPosition) / 2) return false;
         std::string Bytes(size_t{Units} * 2, '\0');
-        if (!ReadExactly(Bytes.data(), Bytes.size())) return Flawed;
+        if (!ReadExactly(Bytes.data(), Bytes.size())) return false;
         *Text = GetUnits(Bytes.data(), Units);
         Covered.append(Length, 4);
         Covered += Bytes;
     }
     char Digest[DigestSize];
-    if (!ReadExactly(Digest, DigestSize) || !DigestMatches(Covered, Digest)) return Flawed;
+    if (!ReadExactly(Digest, DigestSize) || !DigestMatches(Covered, Digest)) return false;
     FHeader.StartTime = GetU64(Fixed + 8);
     FHeader.Encoding = EncodingModeFromStored(static_cast<std::int32_t>(GetU32(Fixed + 16)));
     const std::uint32_t Flags = GetU32(Fixed + 20);
     FHeader.Recursive = Flags & FlagRecursive;
     FHeader.CaseSensitive = Flags & FlagCaseSensitive;
-    FFirstEntry = FPosition;
+    return true;
+}
 
-    if (FEnded) {
-        FEntryCount = PromisedEntries;
-    } else {
-        // Counted through the entries' heads, as far as whole entries go.
-        TUndoEntry Entry;
-        while (Next(Entry)) ++FEntryCount;
-        FGiven = 0;
-        FHaveLast = FStopped = false;
-        if (!Seek(FFirstEntry)) return TOpen::Gone;
+std::uint64_t TUndoJournalReader::FindEntryMagic(std::uint64_t From) {
+    constexpr size_t Chunk = size_t{1} << 20;
+    std::string Buffer;
+    for (std::uint64_t At = From; At < FFileSize;) {
+        const auto Size = static_cast<size_t>(std::min<std::uint64_t>(Chunk, FFileSize - At));
+        Buffer.resize(Size);
+        if (!Seek(At) || !ReadExactly(Buffer.data(), Size)) return NoPosition;
+        const size_t Found = Buffer.find(std::string_view(EntryMagic, sizeof(EntryMagic)));
+        if (Found != std::string::npos) return At + Found;
+        if (At + Size >= FFileSize) break;
+        // The magic may straddle two chunks.
+        At += Size - (sizeof(EntryMagic) - 1);
     }
-    return InUse ? TOpen::InUse : TOpen::Opened;
+    return NoPosition;
+}
+
+std::uint64_t TUndoJournalReader::FindWholeHead(std::uint64_t From) {
+    for (std::uint64_t At = FindEntryMagic(From); At != NoPosition; At = FindEntryMagic(At + 1)) {
+        TUndoEntry Probe;
+        if (Seek(At) && NextEntryHead(Probe)) return At;
+    }
+    return NoPosition;
+}
+
+bool TUndoJournalReader::IsCutHead(std::uint64_t At) {
+    // The first entry that the bytes from At could still become, had the
+    // writing gone on: its magic so far, and a path that does not fit yet.
+    const std::uint64_t Tail = FFileSize - At;
+    char Fixed[EntryFixedSize];
+    const auto Have = static_cast<size_t>(std::min<std::uint64_t>(Tail, EntryFixedSize));
+    if (!Seek(At) || !ReadExactly(Fixed, Have)) return false;
+    if (std::memcmp(Fixed, EntryMagic, std::min(Have, sizeof(EntryMagic))) != 0) return false;
+    if (Have < EntryFixedSize) return true;
+    const std::uint32_t Units = GetU32(Fixed + 8);
+    return Units != 0 && Units <= MaxPathUnits && Tail < EntryFixedSize + size_t{Units} * 2 + DigestSize;
+}
+
+std::wstring TUndoJournalReader::PathAsRead(std::uint64_t At) {
+    char Fixed[EntryFixedSize];
+    if (FFileSize - At < EntryFixedSize || !Seek(At) || !ReadExactly(Fixed, EntryFixedSize)) return {};
+    const std::uint32_t Units = GetU32(Fixed + 8);
+    if (Units == 0 || Units > MaxPathUnits || FFileSize - FPosition < size_t{Units} * 2) return {};
+    std::string Bytes(size_t{Units} * 2, '\0');
+    if (!ReadExactly(Bytes.data(), Bytes.size())) return {};
+    std::wstring Path = GetUnits(Bytes.data(), Units);
+    // Only what still looks like a full path is shown as the entry's name.
+    const bool Full = Path.size() >= 3 && ((Path[1] == L':' && Path[2] == L'\\') || Path.starts_with(L"\\\\"));
+    if (!Full || std::any_of(Path.begin(), Path.end(), [](wchar_t C) { return C < L' '; })) return {};
+    return Path;
 }
 
 bool TUndoJournalReader::NextEntryHead(TUndoEntry& Entry) {
@@ -477,25 +542,54 @@ bool TUndoJournalReader::NextEntryHead(TUndoEntry& Entry) {
 }
 
 bool TUndoJournalReader::Next(TUndoEntry& Entry) {
-    if (FStopped || !FFile) return false;
-    if (FHaveLast && (FLast.Cut || !Seek(FOldBytesAt + FLast.OldSize))) {
-        FStopped = true;
-        return false;
-    }
     FHaveLast = false;
-    if (FPosition >= FFileSize || !NextEntryHead(Entry)) {
+    while (!FStopped && FFile) {
+        if (TakeEntryAt(FNextAt, Entry)) return true;
+    }
+    return false;
+}
+
+bool TUndoJournalReader::TakeEntryAt(std::uint64_t At, TUndoEntry& Entry) {
+    if (At >= FFileSize) {
         FStopped = true;
         return false;
     }
-    if (Entry.OldSize > FFileSize - FOldBytesAt) {
-        // Its old bytes end early. In a run that ended that is damage, named by
-        // the entry; in one cut short it is the entry the cut fell into, whose
-        // file never changed.
-        if (!FEnded) {
+    if (Seek(At) && NextEntryHead(Entry)) {
+        if (Entry.OldSize > FFileSize - FOldBytesAt) {
+            // Its old bytes end early. In a run that ended that is damage, named
+            // by the entry; in one cut short it is the entry the cut fell into,
+            // whose file never changed.
             FStopped = true;
-            return false;
+            if (!FEnded) return false;
+            Entry.Cut = true;
+        } else {
+            FNextAt = FOldBytesAt + Entry.OldSize;
         }
-        Entry.Cut = true;
+        FLast = Entry;
+        FHaveLast = true;
+        ++FGiven;
+        return true;
+    }
+    // No whole entry where one should begin. Each entry is found by its magic
+    // and its own SHA-256, so the next whole one is looked for past the flaw:
+    // the flaw costs the entries it hides and no more.
+    const std::uint64_t Resume = FindWholeHead(At + 1);
+    if (Resume == NoPosition && !FEnded && IsCutHead(At)) {
+        // The end of a run cut short while an entry was being written.
+        FStopped = true;
+        return false;
+    }
+    if (Resume == NoPosition)
+        FStopped = true;
+    else
+        FNextAt = Resume;
+    Entry = TUndoEntry{};
+    Entry.Path = PathAsRead(At);
+    Entry.Cut = true;
+    if (Entry.Path.empty()) {
+        // Damage without a name: counted, never handed out.
+        ++FUnnamed;
+        return false;
     }
     FLast = Entry;
     FHaveLast = true;
@@ -512,7 +606,7 @@ bool TUndoJournalReader::ReadOldBytes(std::string& Bytes) {
 }
 
 std::int64_t TUndoJournalReader::Unreadable() const {
-    return FEnded ? std::max<std::int64_t>(0, FEntryCount - FGiven) : 0;
+    return FEnded ? std::max<std::int64_t>(FUnnamed, FEntryCount - FGiven) : FUnnamed;
 }
 
 void TUndoJournalReader::Close() { FFile.Reset(); }
@@ -577,11 +671,22 @@ bool NewestUndoRun(TUndoRun& Run) {
     const std::wstring Root = UndoJournalRoot();
     if (Root.empty()) return false;
     for (const std::wstring& Name : RunNames(Root)) {
-        // A run whose header is lost has nothing an undo could use; the runs
-        // before it are still whole.
-        if (LookAt(Root, Name, Run) && !Run.Damaged) return true;
+        // A run whose header is damaged is still the newest: an undo must stop
+        // there, as the run before it is not the one the user means.
+        if (LookAt(Root, Name, Run)) return true;
     }
     return false;
+}
+
+bool TUndoLock::Acquire() {
+    const std::wstring Root = UndoJournalRoot();
+    if (Root.empty() || !MakeFolders(Root)) return true;
+    // Shared with nobody: the system lets go of it however the holder ends.
+    FFile.Reset(CreateFileW(ExtendedPath(Root + L"undo.lock").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (FFile) return true;
+    // Any other failure leaves the journal as unguarded as it was before the lock.
+    return GetLastError() != ERROR_SHARING_VIOLATION;
 }
 
 bool UndoJournalHasRun() {

@@ -101,7 +101,7 @@ struct TUndoRun {
     std::int64_t Entries = 0;  // files recorded (for a run that ended, as it says)
     bool Ended = false;        // false: cut short by a crash or a kill
     bool InUse = false;        // an Apply is writing it right now
-    bool Damaged = false;      // its header cannot be read
+    bool Damaged = false;      // its header cannot be read: nothing of it, nor of older runs, may be undone
 };
 
 // The runs with something to undo, newest first.
@@ -112,6 +112,17 @@ bool NewestUndoRun(TUndoRun& Run);
 bool UndoJournalHasRun();
 // Takes a run out of the journal; false while another program holds it.
 bool RemoveUndoRun(const std::wstring& RunPath);
+
+// One undo at a time, across programs: a lock file in the journal's folder,
+// held open and shared with nobody while an undo runs.
+class TUndoLock {
+public:
+    // False when another undo holds it.
+    bool Acquire();
+
+private:
+    UniqueFile FFile;
+};
 
 // One file's entry.
 struct TUndoEntry {
@@ -147,9 +158,21 @@ public:
     void Close();
 
 private:
+    static constexpr std::uint64_t NoPosition = ~std::uint64_t{0};
     bool ReadExactly(void* Data, size_t Size);
     bool Seek(std::uint64_t Position);
+    bool ReadHeader();
     bool NextEntryHead(TUndoEntry& Entry);
+    // The entry at At, or past a flaw there; false when none was handed out.
+    bool TakeEntryAt(std::uint64_t At, TUndoEntry& Entry);
+    // Where the next entry magic lies from From on, or NoPosition.
+    std::uint64_t FindEntryMagic(std::uint64_t From);
+    // Where the next entry whose head is whole and sound lies from From on.
+    std::uint64_t FindWholeHead(std::uint64_t From);
+    // Whether the bytes from At to the end are the start of a head cut short.
+    bool IsCutHead(std::uint64_t At);
+    // The path of the flawed entry at At, as far as it can be read (or empty).
+    std::wstring PathAsRead(std::uint64_t At);
 
     UniqueFile FFile;
     TUndoRunHeader FHeader;
@@ -157,6 +180,8 @@ private:
     std::uint64_t FPosition = 0;
     std::uint64_t FFirstEntry = 0;
     std::uint64_t FOldBytesAt = 0;  // where the old bytes of the last entry begin
+    std::uint64_t FNextAt = 0;      // where the next entry should begin
+    std::int64_t FUnnamed = 0;      // flawed entries whose path could not be read
     TUndoEntry FLast;
     bool FHaveLast = false;
     bool FEnded = false;

@@ -158,6 +158,24 @@ std::wstring MsgRunFault(bool Swedish, std::wstring_view What) {
     return ChooseText(Swedish, L"Ett oväntat fel avbröt körningen: ", L"An unexpected error ended the run: ") + Fault;
 }
 
+std::wstring MsgUndoRunHeaderDamaged(std::wstring_view RunPath) {
+    const std::wstring Path(RunPath);
+    return ChooseText(UseSwedish(),
+                      L"Huvudet i den senaste körningens ångrajournal är skadat:\n" + Path +
+                          L"\nInget återställdes. Ta bort mappen för att ångra äldre körningar.",
+                      L"The header of the newest run's undo journal is damaged:\n" + Path +
+                          L"\nNothing was restored. Remove the folder to undo older runs.");
+}
+
+std::wstring MsgUndoBusy() {
+    return ChooseText(UseSwedish(), L"En annan ångring pågår redan.", L"Another undo is already running.");
+}
+
+std::wstring MsgUndoRunKept() {
+    return ChooseText(UseSwedish(), L"Körningen ligger kvar i ångrajournalen: ångra igen för att försöka med de lämnade filerna.",
+                      L"The run stays in the undo journal: undo again to retry the files left.");
+}
+
 std::wstring MsgUndoRunUnreadable() {
     return ChooseText(UseSwedish(), L"Ångrajournalen kunde inte läsas.", L"The undo journal could not be read.");
 }

@@ -40,6 +40,9 @@ std::wstring UndoResultMessage(std::int32_t RestoredCount, std::int32_t Untouche
 std::wstring MsgUndoJournalDamaged(std::int32_t DamagedCount);
 std::wstring MsgUndoRunInUse();
 std::wstring MsgUndoRunUnreadable();
+std::wstring MsgUndoRunHeaderDamaged(std::wstring_view RunPath);
+std::wstring MsgUndoBusy();
+std::wstring MsgUndoRunKept();
 
 // Whether Folder names an existing folder (a link to a folder counts).
 bool FolderExists(std::wstring_view Folder);

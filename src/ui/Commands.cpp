@@ -260,6 +260,10 @@ void TfrmMain::mnuMainFileUndoClick() {
         UpdateUndoMenuItem();
         return;
     }
+    if (Run.Damaged) {
+        ShowError(FHandle, MsgUndoRunHeaderDamaged(Run.Path));
+        return;
+    }
     if (Run.InUse) {
         ShowInformation(FHandle, MsgUndoRunInUse());
         return;
@@ -298,6 +302,10 @@ void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t Untouch
     ShowRunEnded(*this);
     EnableAfterRun(*this);
     SetFocus(txtTextToFind);
+    if (End == TUndoEnd::Busy) {
+        ShowInformation(FHandle, MsgUndoBusy());
+        return;
+    }
     if (End == TUndoEnd::CannotOpen) {
         ShowError(FHandle, MsgUndoRunUnreadable());
         return;
@@ -306,6 +314,8 @@ void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t Untouch
         ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
         return;
     }
-    ShowInformation(FHandle, UndoResultMessage(RestoredCount, UntouchedCount));
+    std::wstring Result = UndoResultMessage(RestoredCount, UntouchedCount);
+    if (End == TUndoEnd::Retry) Result += L"\n" + MsgUndoRunKept();
+    ShowInformation(FHandle, Result);
     if (DamagedCount > 0) ShowError(FHandle, MsgUndoJournalDamaged(DamagedCount));
 }

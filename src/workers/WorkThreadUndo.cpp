@@ -77,6 +77,24 @@ bool IsRestored(TUndoFileOutcome Outcome) {
     return Outcome == TUndoFileOutcome::Restored || Outcome == TUndoFileOutcome::AlreadyRestored;
 }
 
+bool MayRetry(TUndoFileOutcome Outcome) {
+    using enum TUndoFileOutcome;
+    switch (Outcome) {
+    case InUse:
+    case ReadOnly:
+    case Unreadable:
+    case ChangedMeanwhile:
+    case WriteFailed: return true;
+    case Restored:
+    case AlreadyRestored:
+    case EditedSince:
+    case Missing:
+    case NotAFile:
+    case DamagedEntry: return false;
+    }
+    return false;
+}
+
 TWorkThreadUndo::TWorkThreadUndo(std::wstring RunPath) : FRunPath(std::move(RunPath)) {}
 
 TWorkThreadUndo::~TWorkThreadUndo() {
@@ -88,8 +106,14 @@ void TWorkThreadUndo::Execute() {
 }
 
 void TWorkThreadUndo::Run() {
+    TUndoLock Lock;
+    if (!Lock.Acquire()) {
+        FEnd = TUndoEnd::Busy;
+        return;
+    }
     TUndoJournalReader Reader;
     if (Reader.Open(FRunPath) != TUndoJournalReader::TOpen::Opened) return;
+    bool Retry = false;
     FEnd = TUndoEnd::Stopped;  // until every entry has been through
     const std::int64_t Count = Reader.EntryCount();
     TUndoEntry Entry;
@@ -106,6 +130,7 @@ void TWorkThreadUndo::Run() {
             // Its old bytes do not fit in memory.
             Outcome = TUndoFileOutcome::Unreadable;
         }
+        Retry = Retry || MayRetry(Outcome);
         if (IsRestored(Outcome))
             ++FRestoredCount;
         else if (Outcome == TUndoFileOutcome::DamagedEntry)
@@ -121,6 +146,12 @@ void TWorkThreadUndo::Run() {
     }
     FDamagedCount += static_cast<std::int32_t>(Reader.Unreadable());
     Reader.Close();
+    if (Retry) {
+        // Files left for a passing reason: the run stays, and the next undo
+        // tries again (the files back by now count as already restored).
+        FEnd = TUndoEnd::Retry;
+        return;
+    }
     RemoveUndoRun(FRunPath);
     FEnd = TUndoEnd::Finished;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // One undo away from the window: puts back the old bytes of every file one
 // Apply run recorded in the undo journal, in the order they were recorded, and
-// takes the run out of the journal when it has been through all of them. A file
+// takes the run out of the journal once each of them is back or never can be.
+// One undo runs at a time. A file
 // goes back only when it still holds exactly the bytes that Apply wrote (size
 // and SHA-256); one that holds its old bytes already counts as restored; any
 // other file is left as it is. Reports progress, each file's outcome and the
@@ -30,10 +31,16 @@ enum class TUndoFileOutcome {
 // rest as left untouched.
 bool IsRestored(TUndoFileOutcome Outcome);
 
-// How the run ended: through every entry (the run has left the journal),
-// stopped by a terminate request (the run stays, a later undo completes it), or
-// the run could not be opened (gone, damaged, or an Apply still writes it).
-enum class TUndoEnd { Finished, Stopped, CannotOpen };
+// Whether a file left untouched for this outcome may go back on a later undo
+// (open elsewhere, read-only, unreadable for now): its run stays in the journal.
+bool MayRetry(TUndoFileOutcome Outcome);
+
+// How the run ended: through every entry with nothing left to retry (the run has
+// left the journal), through every entry with files to retry (the run stays and
+// the next undo tries them again), stopped by a terminate request (the run
+// stays, a later undo completes it), the run could not be opened (gone, damaged,
+// or an Apply still writes it), or another undo is running.
+enum class TUndoEnd { Finished, Retry, Stopped, CannotOpen, Busy };
 
 using TUndoProgressEvent = std::function<void(std::int32_t ProgressValue)>;
 using TUndoFileEvent = std::function<void(std::wstring FileName, TUndoFileOutcome Outcome)>;

@@ -11,11 +11,13 @@ J="$fixture/undo-journal"  # QV_UNDO_DIR, as cli_common.sh sets it
 snapshot() {
   (cd "$1" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum && find . -type d | sort)
 }
+# newest_run: the folder of the newest run (undo.lock lies beside the runs).
+newest_run() {
+  printf '%s/%s' "$J" "$(ls -1 "$J" | grep -E '^[0-9]{8}-' | sort | tail -1)"
+}
 # journal_file: the journal.dat of the newest run.
 journal_file() {
-  local newest
-  newest=$(ls -1 "$J" | sort | tail -1)
-  printf '%s/%s/journal.dat' "$J" "$newest"
+  printf '%s/journal.dat' "$(newest_run)"
 }
 
 # ---- Every byte back, newest run first ----
@@ -152,6 +154,29 @@ check "cut journal: named entry and the count" "$W4\\b.txt (inte återställd: d
 quorvane-cli: ångrajournalen är skadad: inget återställdes från 2 post(er)" "$err"
 check "cut journal: files" "first apple|sEcond pEar|third applE" \
   "$(cat "$D4/a.txt")|$(cat "$D4/b.txt")|$(cat "$D4/c.txt")"
+
+# ---- A damaged header: the undo stops there, never at the run before ----
+printf 'plum' >"$D4/x.txt"
+run_cli replace "$W4" --find plum --replace fig --filters x.txt
+printf 'kiwi' >"$D3/y.txt"
+run_cli replace "$W3" --find kiwi --replace lime --filters y.txt
+newest=$(newest_run)
+python3 - "$(journal_file)" <<'EOF2'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[20] ^= 0xFF
+open(sys.argv[1], "wb").write(data)
+EOF2
+run_cli undo
+check "damaged header: rc" 2 "$rc"
+check "damaged header: no result line" "" "$out"
+check "damaged header: named" "quorvane-cli: the header of the newest run's undo journal is damaged: $(wine_path "$newest")\\; nothing was restored (remove the folder to undo older runs)" "$err"
+check "damaged header: nothing restored, the run before left alone" "fig|lime" "$(cat "$D4/x.txt")|$(cat "$D3/y.txt")"
+run_cli undo /SWEDISH
+check "damaged header, Swedish" "quorvane-cli: huvudet i den senaste körningens ångrajournal är skadat: $(wine_path "$newest")\\; inget återställdes (ta bort mappen för att ångra äldre körningar)" "$err"
+rm -r "$newest"
+run_cli undo
+check "the folder removed, the run before goes back" "Done. Files restored: 1.|plum" "$out|$(cat "$D4/x.txt")"
 
 # ---- A journal that cannot be written: nothing changes ----
 D5="$fixture/unwritable"

@@ -2,6 +2,7 @@
 
 #include "TempFolder.h"
 #include "TextBytes.h"
+#include "UndoJournalScope.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -110,6 +111,33 @@ TEST(FileCollection, LinksAreFollowedAndEachFolderIsEnteredOnce) {
     // Up leads to A, whose plain sub-folder B is where the walk started.
     std::wstring B = Root + L"A\\B\\";
     EXPECT_EQ(CollectFiles(B, L"*.txt", true, false, false, false), (TStringArray{B + L"b.txt", B + L"Up\\f.txt"}));
+}
+
+// The undo journal's folder is never walked: not where the tree holds it, not
+// through a link to it, and not when the walk starts inside it. A folder that
+// only shares its name is walked.
+TEST(FileCollection, TheUndoJournalsFolderIsNeverWalked) {
+    TUndoJournalScope Journal;
+    TempFolder Folder;
+    for (const wchar_t* Name : {L"a.txt", L"Undo\\run\\journal.dat", L"other\\undo\\b.txt"}) Folder.WriteFile(Name, "");
+    SetEnvironmentVariableW(L"QV_UNDO_DIR", (Folder.Path() + L"Undo").c_str());
+    EXPECT_EQ(Relative(Folder, CollectFiles(Folder.Path(), L"*", true, false, false, false)),
+              (TStringArray{L"a.txt", L"other\\undo\\b.txt"}));
+    EXPECT_EQ(CollectFiles(Folder.Path() + L"UNDO\\run", L"*", true, false, false, false), TStringArray{});
+    EXPECT_EQ(CollectFiles(Folder.Path() + L"undo", L"*", false, false, false, false), TStringArray{});
+
+    // Links: the journal is A\B of the link tree, reached also as Side\B and A\B\Up\B.
+    const std::wstring Root = LinkTree();
+    if (Root.empty() || GetFileAttributesW((Root + L"Side").c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    SetEnvironmentVariableW(L"QV_UNDO_DIR", (Root + L"A\\B").c_str());
+    TStringArray Files = CollectFiles(Root, L"*.txt", true, false, false, false);
+    SortFileList(Files, false);
+    TStringArray Expected;
+    for (const wchar_t* Name : {L"A\\f.txt", L"P\\p.txt", L"P\\Q\\r.txt"}) Expected.push_back(Root + Name);
+    SortFileList(Expected, false);
+    EXPECT_EQ(Files, Expected);
+    EXPECT_EQ(CollectFiles(Root + L"Side", L"*.txt", true, false, false, false), TStringArray{Root + L"Side\\f.txt"});
+    EXPECT_EQ(CollectFiles(Root + L"Side\\B", L"*.txt", true, false, false, false), TStringArray{});
 }
 
 TEST(FileCollection, CollectorServesLaterFiltersFromTheSubFoldersItFound) {

@@ -270,8 +270,11 @@ TEST(UndoJournal, FlawsInARunThatEndedAreDamage) {
         {"cut inside the second entry's head", true, At[1] + 40, {A}, 2},
         {"cut after the first entry", true, At[1], {A}, 2},
         {"a byte of the second entry's old bytes changed", false, At[2] - 10, {A, L"!" + B, C}, 0},
-        {"a byte of the second entry's path changed", false, At[1] + 100, {A}, 2},
-        {"a byte of the second entry's new hash changed", false, At[1] + 70, {A}, 2},
+        // A flawed head is passed over to the next whole one, named as far as its path can be read.
+        {"a byte of the second entry's path changed", false, At[1] + 100, {A, L"!C:\\dAta\\sub\\aux.txt", C}, 0},
+        {"a byte of the second entry's new hash changed", false, At[1] + 70, {A, L"!" + B, C}, 0},
+        {"the second entry's magic changed", false, At[1] + 1, {A, L"!" + B, C}, 0},
+        {"the second entry's path length changed", false, At[1] + 10, {A, C}, 1},
     };
     for (const auto& Flaw : Flaws) {
         SCOPED_TRACE(Flaw.Name);
@@ -288,19 +291,27 @@ TEST(UndoJournal, FlawsInARunThatEndedAreDamage) {
         EXPECT_EQ(Read.Unreadable, Flaw.Unreadable);
         ASSERT_TRUE(RemoveUndoRun(Run));
     }
-    // A run that ended with its header damaged is listed as such, and an undo
-    // passes over it to the run before.
+    // A run with its header damaged, whether it ended or was cut short, is
+    // listed as such and is the newest run still: an undo stops there rather
+    // than take the run before for it.
     const std::wstring Before = WriteRun(ThreeFiles);
     const std::wstring Run = WriteRun(ThreeFiles, StartTime(1));
     FlipByte(Run + L"journal.dat", 30);
-    EXPECT_EQ(ReadRun(Run).Opened, TUndoJournalReader::TOpen::Damaged);
-    std::vector<TUndoRun> Runs = ListUndoRuns();
-    ASSERT_EQ(Runs.size(), 2u);
-    EXPECT_TRUE(Runs[0].Damaged);
-    EXPECT_FALSE(Runs[1].Damaged);
-    TUndoRun Newest;
-    ASSERT_TRUE(NewestUndoRun(Newest));
-    EXPECT_EQ(Newest.Path, Before);
+    for (const bool Ended : {true, false}) {
+        SCOPED_TRACE(Ended ? "ended" : "cut short");
+        if (!Ended) {
+            ASSERT_TRUE(DeleteFileW((Run + L"ended.dat").c_str()));
+        }
+        EXPECT_EQ(ReadRun(Run).Opened, TUndoJournalReader::TOpen::Damaged);
+        std::vector<TUndoRun> Runs = ListUndoRuns();
+        ASSERT_EQ(Runs.size(), 2u);
+        EXPECT_TRUE(Runs[0].Damaged);
+        EXPECT_FALSE(Runs[1].Damaged);
+        TUndoRun Newest;
+        ASSERT_TRUE(NewestUndoRun(Newest));
+        EXPECT_EQ(Newest.Path, Run);
+        EXPECT_TRUE(Newest.Damaged);
+    }
 }
 
 // A full disk: the entry that does not fit is taken back whole, the file it

@@ -17,7 +17,7 @@ if(CMAKE_HOST_UNIX AND TARGET quorvane-cli)
       "QV_APPEND_LINES=$<TARGET_FILE:qv_safety_appendlines>"
       "QV_KILL_AFTER=$<TARGET_FILE:qv_safety_killafter>"
       "QV_WINE_EXEC=${PROJECT_SOURCE_DIR}/scripts/wine-exec")
-  foreach(case kill in_use appender two_runs links undo_kill)
+  foreach(case kill in_use appender two_runs links undo_kill undo_lock)
     add_test(NAME safety_${case} COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/${case}_test.py)
     set_tests_properties(safety_${case} PROPERTIES TIMEOUT 300 ENVIRONMENT "${qv_safety_env}")
   endforeach()

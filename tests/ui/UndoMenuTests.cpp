@@ -182,6 +182,48 @@ TEST_P(UndoMenu, FilesChangedSinceAndADamagedJournalAreReported) {
     EXPECT_EQ(ReadFileBytes(B).Bytes, "edited abc");
 }
 
+// A damaged run header stops the undo before its question, told in an error box
+// naming the run; the run before stays as it is. An undo while another holds
+// the journal's lock touches nothing and says so in a box.
+TEST_P(UndoMenu, ADamagedHeaderAndASecondUndoAreToldInABox) {
+    const std::wstring A = Fixture.WriteFile(L"a.txt", "abc");
+    ApplyThroughTheWindow(L"abc", L"xyz");
+    const std::wstring B = Fixture.WriteFile(L"b.txt", "xyz");
+    ApplyThroughTheWindow(L"xyz", L"uvw");
+    TUndoRun Run;
+    ASSERT_TRUE(NewestUndoRun(Run));
+    std::string Bytes = ReadFileBytes(Run.Path + L"journal.dat").Bytes;
+    Bytes[12] = static_cast<char>(Bytes[12] ^ 0xFF);  // the start time
+    ASSERT_TRUE(WriteFileBytes(Run.Path + L"journal.dat", Bytes));
+    {
+        TBoxWatcher Boxes;
+        Boxes.Answer(IDYES);
+        ChooseUndo();
+        ASSERT_EQ(Boxes.Boxes().size(), 1u) << BoxTexts(Boxes);
+        EXPECT_EQ(Boxes.Boxes()[0].Caption, Text("Fel", "Error"));
+        EXPECT_EQ(Boxes.Boxes()[0].Text,
+                  Swedish() ? L"Huvudet i den senaste körningens ångrajournal är skadat:\n" + Run.Path +
+                                  L"\nInget återställdes. Ta bort mappen för att ångra äldre körningar."
+                            : L"The header of the newest run's undo journal is damaged:\n" + Run.Path +
+                                  L"\nNothing was restored. Remove the folder to undo older runs.");
+        EXPECT_FALSE(MainState.WorkInProgress);
+        EXPECT_EQ(ReadFileBytes(A).Bytes, "uvw");
+        EXPECT_EQ(ReadFileBytes(B).Bytes, "uvw");
+    }
+    ASSERT_TRUE(RemoveUndoRun(Run.Path));
+
+    TUndoLock Other;
+    ASSERT_TRUE(Other.Acquire());
+    TBoxWatcher Boxes;
+    Boxes.Answer(IDYES);
+    ChooseUndo();
+    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
+    EXPECT_EQ(Boxes.Boxes()[1].Text, Text("En annan ångring pågår redan.", "Another undo is already running."));
+    EXPECT_EQ(ReadFileBytes(A).Bytes, "uvw");
+    EXPECT_TRUE(UndoJournalHasRun());
+}
+
 // Search and Apply runs disable the item too; a command that comes anyway
 // (from a key or another program) does nothing while a run goes.
 TEST_P(UndoMenu, NoUndoDuringARun) {

@@ -14,9 +14,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -161,7 +163,7 @@ TEST(WorkThreadUndo, FilesChangedSinceAreLeftAloneWithTheirReason) {
     EXPECT_EQ(Undone.Files, Expected);
     EXPECT_EQ(Undone.Restored, 2);
     EXPECT_EQ(Undone.Untouched, 6);
-    EXPECT_EQ(Undone.End, TUndoEnd::Finished);
+    EXPECT_EQ(Undone.End, TUndoEnd::Retry);
     SetAttributes(Dir.Path() + L"readonly.txt", FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{{L"restored.txt", Utf8Bom + "old"},
                                                                      {L"already.txt", Utf8Bom + "old"},
@@ -170,8 +172,87 @@ TEST(WorkThreadUndo, FilesChangedSinceAreLeftAloneWithTheirReason) {
                                                                      {L"readonly.txt", New},
                                                                      {L"inuse.txt", New}}));
     EXPECT_TRUE(FileAttributes(Dir.Path() + L"folder.txt") & FILE_ATTRIBUTE_DIRECTORY);
-    // The run has left the journal all the same.
+}
+
+// A file left for a passing reason (open elsewhere, read-only) keeps its run in
+// the journal, and the next undo restores it; files that can never go back
+// (edited, gone) do not keep a run.
+TEST(WorkThreadUndo, FilesLeftForAPassingReasonAreRetriedByTheNextUndo) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    for (const wchar_t* Name : {L"a.txt", L"edited.txt", L"readonly.txt", L"inuse.txt"}) Dir.WriteFile(Name, "old");
+    ASSERT_EQ(Apply(Dir.Path(), L"old", L"new").Changed, 4);
+    Dir.WriteFile(L"edited.txt", "edited");
+    ASSERT_TRUE(SetAttributes(Dir.Path() + L"readonly.txt", FILE_ATTRIBUTE_READONLY));
+    UniqueFile Holder(CreateFileW((Dir.Path() + L"inuse.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(Holder.Valid());
+    TUndoRun Run;
+    ASSERT_TRUE(NewestUndoRun(Run));
+
+    TUndoResult First = Undo();
+    EXPECT_EQ(First.End, TUndoEnd::Retry);
+    EXPECT_EQ(First.Restored, 1);
+    EXPECT_EQ(First.Untouched, 3);
+    TUndoRun Still;
+    ASSERT_TRUE(NewestUndoRun(Still));
+    EXPECT_EQ(Still.Path, Run.Path);
+
+    // Still held: the run stays again.
+    SetAttributes(Dir.Path() + L"readonly.txt", FILE_ATTRIBUTE_NORMAL);
+    TUndoResult Second = Undo();
+    EXPECT_EQ(Second.End, TUndoEnd::Retry);
+    EXPECT_EQ(Second.Files[Dir.Path() + L"a.txt"], TUndoFileOutcome::AlreadyRestored);
+    EXPECT_EQ(Second.Files[Dir.Path() + L"readonly.txt"], TUndoFileOutcome::Restored);
+    EXPECT_EQ(Second.Files[Dir.Path() + L"inuse.txt"], TUndoFileOutcome::InUse);
+
+    Holder.Reset();
+    TUndoResult Third = Undo();
+    EXPECT_EQ(Third.End, TUndoEnd::Finished);
+    EXPECT_EQ(Third.Files[Dir.Path() + L"inuse.txt"], TUndoFileOutcome::Restored);
+    EXPECT_EQ(Third.Files[Dir.Path() + L"edited.txt"], TUndoFileOutcome::EditedSince);
+    EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{
+                                    {L"a.txt", "old"}, {L"edited.txt", "edited"}, {L"readonly.txt", "old"},
+                                    {L"inuse.txt", "old"}}));
     EXPECT_FALSE(UndoJournalHasRun());
+}
+
+// One undo at a time: while another holds the journal's lock, an undo touches
+// nothing and says so; once it is free, the run goes back.
+TEST(WorkThreadUndo, ASecondUndoAtTheSameTimeDoesNothing) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    Dir.WriteFile(L"a.txt", "old");
+    ASSERT_EQ(Apply(Dir.Path(), L"old", L"new").Changed, 1);
+    {
+        TUndoLock Other;
+        ASSERT_TRUE(Other.Acquire());
+        TUndoLock Third;
+        EXPECT_FALSE(Third.Acquire());
+        TUndoResult Busy = Undo();
+        EXPECT_EQ(Busy.End, TUndoEnd::Busy);
+        EXPECT_TRUE(Busy.Files.empty());
+        EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, "new");
+        EXPECT_TRUE(UndoJournalHasRun());
+    }
+    EXPECT_EQ(Undo().End, TUndoEnd::Finished);
+    EXPECT_EQ(ReadFileBytes(Dir.Path() + L"a.txt").Bytes, "old");
+}
+
+// A journal inside the searched tree is neither listed nor changed by a run.
+TEST(WorkThreadUndo, AJournalInsideTheTreeIsLeftOutOfTheRun) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    SetEnvironmentVariableW(L"QV_UNDO_DIR", (Dir.Path() + L"journal").c_str());
+    Dir.WriteFile(L"a.txt", "apple");
+    ASSERT_EQ(Apply(Dir.Path(), L"apple", L"pear").Changed, 1);
+    const auto Before = Tree(Dir.Path() + L"journal\\");
+    ASSERT_EQ(Before.size(), 2u);  // journal.dat, holding "apple", and ended.dat
+    Dir.WriteFile(L"b.txt", "apple");
+    TApplyResult Second = Apply(Dir.Path(), L"apple", L"plum", TEncodingMode::Ansi);
+    EXPECT_EQ(Second.Files, (std::map<std::wstring, TApplyFileOutcome>{{L"b.txt", TApplyFileOutcome::Changed}}));
+    auto After = Tree(Dir.Path() + L"journal\\");
+    for (const auto& [Name, Bytes] : Before) EXPECT_EQ(After[Name], Bytes) << Narrow(Name);
 }
 
 // An entry the journal cannot take leaves its file untouched and skipped; a
@@ -267,6 +348,90 @@ TEST(WorkThreadUndo, ADamagedEntryRestoresNothingAndTheOthersGoBack) {
     EXPECT_EQ(Undone.End, TUndoEnd::Finished);
     EXPECT_EQ(Tree(Dir.Path()), (std::map<std::wstring, std::string>{
                                     {L"a.txt", "first old text"}, {L"b.txt", "second new text"}, {L"c.txt", "third old text"}}));
+}
+
+// Every byte of the newest run's header and of its first two entries flipped in
+// turn, in a run that ended and in one cut short: a damaged header stops the
+// undo before it touches anything (never the run before); a damaged entry costs
+// that entry alone and the others go back; no file ever gets other bytes than
+// its old or its new ones. Prints which byte ranges led to which outcome.
+TEST(WorkThreadUndo, EveryFlippedByteOfAHeaderOrAnEntryCostsThatPartAlone) {
+    TUndoJournalScope Journal;
+    TempFolder Older, Dir;
+    Older.WriteFile(L"o.txt", "apple older");
+    ASSERT_EQ(Apply(Older.Path(), L"apple", L"pear").Changed, 1);
+    const std::wstring Names[] = {L"a.txt", L"b.txt", L"c.txt"};
+    const std::string Old[] = {"apple one", "apple two", "apple three"};
+    const std::string New[] = {"pear one", "pear two", "pear three"};
+    for (int i = 0; i < 3; ++i) Dir.WriteFile(Names[i], Old[i]);
+    ASSERT_EQ(Apply(Dir.Path(), L"apple", L"pear").Changed, 3);
+    TUndoRun Run;
+    ASSERT_TRUE(NewestUndoRun(Run));
+    const std::string Bytes = ReadFileBytes(Run.Path + L"journal.dat").Bytes;
+    const std::string Ended = ReadFileBytes(Run.Path + L"ended.dat").Bytes;
+    std::vector<size_t> Starts;  // the entries, found by their magic
+    for (size_t At = Bytes.find("QVE\x01"); At != std::string::npos; At = Bytes.find("QVE\x01", At + 1))
+        Starts.push_back(At);
+    ASSERT_EQ(Starts.size(), 3u);
+    const std::wstring JournalFile = Run.Path + L"journal.dat";
+    const std::wstring EndedFile = Run.Path + L"ended.dat";
+
+    for (const bool RunEnded : {true, false}) {
+        SCOPED_TRACE(RunEnded ? "a run that ended" : "a run cut short");
+        std::string Table;
+        std::string Last;
+        size_t From = 0;
+        auto Close = [&](size_t To) {
+            if (!Last.empty()) Table += "  bytes " + std::to_string(From) + "-" + std::to_string(To - 1) + ": " + Last + "\n";
+        };
+        for (size_t At = 0; At < Starts[2]; ++At) {
+            const int Part = At < Starts[0] ? -1 : At < Starts[1] ? 0 : 1;  // -1: the header
+            for (int i = 0; i < 3; ++i) Dir.WriteFile(Names[i], New[i]);
+            std::string Flipped = Bytes;
+            Flipped[At] = static_cast<char>(Flipped[At] ^ 0xFF);
+            ASSERT_TRUE(WriteFileBytes(JournalFile, Flipped));
+            if (RunEnded)
+                ASSERT_TRUE(WriteFileBytes(EndedFile, Ended));
+            else
+                DeleteFileW(EndedFile.c_str());
+
+            std::string Outcome;
+            TUndoRun Newest;
+            ASSERT_TRUE(NewestUndoRun(Newest)) << At;
+            ASSERT_EQ(Newest.Path, Run.Path) << At;  // never the run before
+            if (Newest.Damaged) {
+                Outcome = "header damaged: undo stops, nothing restored";
+                ASSERT_EQ(Part, -1) << At;
+            } else {
+                ASSERT_NE(Part, -1) << "a flipped header byte went unnoticed at " << At;
+                TUndoResult Undone = Undo();
+                EXPECT_EQ(Undone.End, TUndoEnd::Finished) << At;
+                EXPECT_GE(Undone.Damaged, 1) << At;
+                EXPECT_EQ(Undone.Restored, 2) << At;
+                const bool Named = Undone.Files.count(Dir.Path() + Names[Part]) == 1 &&
+                                   Undone.Files[Dir.Path() + Names[Part]] == TUndoFileOutcome::DamagedEntry;
+                Outcome = "entry " + std::to_string(Part + 1) + " damaged (" +
+                          (Named ? "named" : Undone.Files.size() == 2 ? "unnamed" : "named as read") +
+                          "), the other two restored";
+                // Re-create the run for the next byte.
+                CreateDirectoryW(Run.Path.c_str(), nullptr);
+            }
+            for (int i = 0; i < 3; ++i) {
+                const std::string Now = ReadFileBytes(Dir.Path() + Names[i]).Bytes;
+                const bool Restored = Part != -1 && i != Part;
+                ASSERT_EQ(Now, Restored ? Old[i] : New[i]) << "byte " << At << ", file " << i;
+            }
+            ASSERT_EQ(ReadFileBytes(Older.Path() + L"o.txt").Bytes, "pear older") << At;
+            if (Outcome != Last) {
+                Close(At);
+                Last = Outcome;
+                From = At;
+            }
+        }
+        Close(Starts[2]);
+        std::printf("%s, header 0-%zu, entry 1 %zu-%zu, entry 2 %zu-%zu:\n%s", RunEnded ? "ended" : "cut short",
+                    Starts[0] - 1, Starts[0], Starts[1] - 1, Starts[1], Starts[2] - 1, Table.c_str());
+    }
 }
 
 }  // namespace
