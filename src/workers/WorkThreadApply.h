@@ -6,6 +6,7 @@
 // changed, replaced and skipped counts, through events queued for the main
 // thread in the run's order.
 #include "files/EncodingMode.h"
+#include "files/TemporaryFileRecord.h"
 #include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
 
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -70,8 +72,11 @@ private:
     bool RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
                          std::string_view OldBody, std::string_view NewBytes);
     void SyncReturnValues() override;
+    // Removes what killed runs left and starts recording this run's temporary files.
+    void WalkStarting() override;
 
     const std::wstring FReplaceWith;
+    std::optional<TTemporaryFileRecord> FTemporaryFiles;  // from the walk's start to the run's end
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
     // Held shared while a pool thread opens a file, exclusively from a file's
     // letting go to its swap, so that no open of the run falls in between.

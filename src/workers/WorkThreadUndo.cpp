@@ -4,6 +4,7 @@
 #include "base/UniqueHandle.h"
 #include "files/LongPath.h"
 #include "files/SafeFileWriter.h"
+#include "files/TemporaryFileRecord.h"
 #include "files/TextFileReader.h"
 #include "files/UndoJournal.h"
 
@@ -88,6 +89,9 @@ void TWorkThreadUndo::Execute() {
 }
 
 void TWorkThreadUndo::Run() {
+    // What killed runs left goes first; this undo's own temporary files are
+    // recorded until it ends.
+    TTemporaryFileRecord TemporaryFileRecord;
     TUndoJournalReader Reader;
     if (Reader.Open(FRunPath) != TUndoJournalReader::TOpen::Opened) return;
     FEnd = TUndoEnd::Stopped;  // until every entry has been through
