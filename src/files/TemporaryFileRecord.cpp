@@ -51,7 +51,6 @@ std::wstring Wide(std::string_view Text) {
 
 struct TIdentity {
     std::uint64_t Volume = 0, Index = 0, Created = 0;
-    bool operator==(const TIdentity&) const = default;
 };
 
 bool IdentityOf(HANDLE File, TIdentity& Identity) {
@@ -168,7 +167,9 @@ bool RemoveEntryFile(const TEntry& Entry) {
     if (!GetFileInformationByHandle(File.Get(), &Info) || !IdentityOf(File.Get(), Now)) return false;
     // A folder of that name is nobody's temporary file.
     if (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
-    const bool Ours = Entry.Identity ? *Entry.Identity == Now
+    // The creation time is no part of the identity: some file systems report
+    // the last change of the file's status there, which its writing moves on.
+    const bool Ours = Entry.Identity ? Entry.Identity->Volume == Now.Volume && Entry.Identity->Index == Now.Index
                                      : Now.Created + MadeBeforeEntry >= Entry.Time &&
                                            Now.Created <= Entry.Time + MadeAfterEntry;
     if (!Ours) return true;
@@ -226,8 +227,9 @@ bool Recording() {
 std::int64_t WillMake(const std::wstring& Path) {
     TRecordState& S = State();
     std::lock_guard Hold(S.Lock);
-    if (S.Users == 0) return 0;
-    if (!OpenRecord(S)) return -1;
+    // Where the journal's folder cannot hold a record, Apply's journal refuses
+    // every file anyway, for that reason: the write goes on unrecorded.
+    if (S.Users == 0 || !OpenRecord(S)) return 0;
     const std::int64_t Id = S.NextId++;
     // The time is what lets a cleanup tell the run's file from a later one when
     // the run was killed before the file's identity was recorded.

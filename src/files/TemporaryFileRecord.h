@@ -18,8 +18,9 @@
 //
 // A record that nobody holds open any more belongs to a run that was killed:
 // every file it names that was made and not gone is removed, and only that file:
-// its identity (volume serial, file index, creation time) must match, so a
-// user's file of the same name made later stays. A name taken when the run came
+// its identity (volume serial and file index; a file killed before its identity
+// was recorded: made close to its entry's time) must match, so a user's file of
+// the same name made later stays. A name taken when the run came
 // to it was never recorded (it is tested before), so a user's own TEMP-77.TMP is
 // never named at all.
 #include <windows.h>
@@ -43,8 +44,9 @@ namespace TemporaryFiles {
 // Whether a record is being kept (a TTemporaryFileRecord lives).
 bool Recording();
 // Names Path (a full path) in the record and flushes it. 0 when no record is
-// kept; -1 when the record cannot be written (the file must then not be made);
-// else the entry's number for Made and Gone.
+// kept or none can be made in the journal's folder (Apply's journal then refuses
+// the file itself); -1 when the record cannot be written (the file must then not
+// be made); else the entry's number for Made and Gone.
 std::int64_t WillMake(const std::wstring& Path);
 // The file of entry Id was made and is open as File.
 void Made(std::int64_t Id, HANDLE File);

@@ -41,7 +41,7 @@ TEST(TemporaryFileRecord, TheNextRunRemovesWhatAKilledRunLeftAndNothingElse) {
     const std::wstring Made = Folder.Path() + L"TEMP-1.TMP";          // made, identity recorded
     const std::wstring Unidentified = Folder.Path() + L"TEMP-2.TMP";  // made, killed before its identity
     const std::wstring Swapped = Folder.Path() + L"TEMP-3.TMP";       // gone, recorded so; the name taken again
-    const std::wstring Reused = Folder.Path() + L"TEMP-4.TMP";        // gone, not recorded; the name taken again
+    const std::wstring Reused = Folder.Path() + L"TEMP-4.TMP";  // swapped in, killed before that was recorded
     {
         TTemporaryFileRecord Run;
         for (const std::wstring& Path : {Made, Unidentified, Swapped, Reused}) {
@@ -50,7 +50,12 @@ TEST(TemporaryFileRecord, TheNextRunRemovesWhatAKilledRunLeftAndNothingElse) {
             UniqueFile File = MakeNew(Path);
             ASSERT_TRUE(File);
             if (Path != Unidentified) TemporaryFiles::Made(Id, File.Get());
-            if (Path == Swapped || Path == Reused) {
+            if (Path == Reused) {
+                File.Reset();
+                ASSERT_TRUE(MoveFileExW(ExtendedPath(Path).c_str(), ExtendedPath(Folder.Path() + L"target.txt").c_str(),
+                                        0));
+            }
+            if (Path == Swapped) {
                 FILE_DISPOSITION_INFO Disposition{TRUE};
                 ASSERT_TRUE(SetFileInformationByHandle(File.Get(), FileDispositionInfo, &Disposition,
                                                        sizeof Disposition));
