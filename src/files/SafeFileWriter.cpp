@@ -4,6 +4,7 @@
 #include "base/UniqueHandle.h"
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
+#include "files/TemporaryFileRecord.h"
 
 #include <windows.h>
 
@@ -135,19 +136,34 @@ bool AppendEncoded(std::wstring_view Text, TEncodingMode Encoding, std::string& 
 
 // Creates a fresh temporary file beside the target (never opening an existing
 // one) and hands it every byte, flushed to the disk. File stays open for the swap;
-// TempName receives the name of the file made, empty when none was.
-bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, UniqueFile& File, std::wstring& TempName) {
+// TempName receives the name of the file made, empty when none was, and RecordId
+// its entry in the run's record of temporary files (0: none).
+bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, UniqueFile& File, std::wstring& TempName,
+                        std::int64_t& RecordId) {
     TempName.clear();
+    RecordId = 0;
+    const bool Recording = TemporaryFiles::Recording();
     // The create itself tests the name: it never opens an existing file, and a
     // taken name (a file, or a folder of that name) moves on to the next number.
     for (std::int64_t N = 1;; ++N) {
         std::wstring Candidate = std::wstring(Folder) + L"TEMP-" + std::to_wstring(N) + L".TMP";
+        // A name taken already is never recorded: the cleanup after a kill must
+        // not take a user's own file for the run's.
+        if (Recording) {
+            const TPathKind Kind = ProbePath(Candidate);
+            if (Kind == TPathKind::File || Kind == TPathKind::Folder) continue;
+        }
+        const std::int64_t Id = TemporaryFiles::WillMake(Candidate);
+        if (Id < 0) return false;
         File.Reset(FileSystemCalls::CreateNew(Candidate));
         if (File) {
+            TemporaryFiles::Made(Id, File.Get());
             TempName = std::move(Candidate);
+            RecordId = Id;
             break;
         }
         const DWORD Error = GetLastError();
+        TemporaryFiles::Gone(Id);
         if (Error == ERROR_FILE_EXISTS || Error == ERROR_ALREADY_EXISTS) continue;
         if (Error == ERROR_ACCESS_DENIED && ProbePath(Candidate) == TPathKind::Folder) continue;
         return false;
@@ -207,18 +223,22 @@ bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const 
     }
 
     std::wstring TempName;
+    std::int64_t RecordId = 0;
     UniqueFile Temp;
-    bool Written = WriteTemporaryFile(std::wstring_view(Target).substr(0, Slash + 1), Bytes, Temp, TempName);
+    bool Written =
+        WriteTemporaryFile(std::wstring_view(Target).substr(0, Slash + 1), Bytes, Temp, TempName, RecordId);
     // One call on the open temporary file puts it in the old one's place, right
     // after the check: nobody gets a moment in between.
     Written = Written && (!BeforeSwap || BeforeSwap()) && FileSystemCalls::RenameOver(Temp.Get(), Target);
     if (Written) {
         // The content was flushed before the swap: a failing close loses nothing.
         FileSystemCalls::Close(Temp.Release());
+        TemporaryFiles::Gone(RecordId);
         return true;
     }
     if (Temp) FileSystemCalls::Close(Temp.Release());
-    if (!TempName.empty()) FileSystemCalls::Delete(TempName);
+    // One that cannot be removed now stays recorded: the next run removes it.
+    if (!TempName.empty() && FileSystemCalls::Delete(TempName)) TemporaryFiles::Gone(RecordId);
     return false;
 }
 

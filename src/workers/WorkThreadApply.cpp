@@ -222,6 +222,11 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
            Written ? Changed : Meanwhile ? ChangedMeanwhile : NotRecorded ? JournalFailed : WriteFailed);
 }
 
+void TWorkThreadApply::WalkStarting() {
+    // A preview writes nothing, and so tidies nothing either.
+    if (!DryRun) FTemporaryFiles.emplace();
+}
+
 void TWorkThreadApply::SyncReturnValues() {
     // The run's journal is closed before anyone hears of its end: an undo may
     // follow at once.
@@ -230,6 +235,7 @@ void TWorkThreadApply::SyncReturnValues() {
     } catch (...) {
         // Its entries are on the disk; the end mark only saves a later count.
     }
+    FTemporaryFiles.reset();
     Synchronize([this] {
         if (OnApplyReturnValues) OnApplyReturnValues(FChangeCount, FReplaceCount, FSkipCount);
     });

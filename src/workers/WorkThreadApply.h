@@ -7,6 +7,7 @@
 // thread in the run's order.
 #include "base/SlimLock.h"
 #include "files/EncodingMode.h"
+#include "files/TemporaryFileRecord.h"
 #include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
 
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -73,6 +75,8 @@ private:
     bool RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
                          std::string_view OldBody, std::string_view NewBytes);
     void SyncReturnValues() override;
+    // Removes what killed runs left and starts recording this run's temporary files.
+    void WalkStarting() override;
 
 public:
     // Files left alone because their journal entry could not be written; read in
@@ -81,6 +85,7 @@ public:
 
 private:
     const std::wstring FReplaceWith;
+    std::optional<TTemporaryFileRecord> FTemporaryFiles;  // from the walk's start to the run's end
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
     // Held shared while a pool thread opens a file, exclusively from a file's
     // letting go to its swap, so that no open of the run falls in between.

@@ -30,6 +30,7 @@ void TWorkThreadRun::Walk() {
         std::unique_ptr<TFilePipeline>& Pipeline;
         ~TPipelineEnd() { Pipeline.reset(); }
     } PipelineEnd{FPipeline};
+    WalkStarting();
     try {
         WalkFilters();
     } catch (...) {

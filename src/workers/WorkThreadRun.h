@@ -41,6 +41,8 @@ protected:
     // False: the files need no work ahead (a search listing files), and each is
     // delivered without a result.
     virtual bool WorksAhead() const { return true; }
+    // On the run's thread, before anything is collected.
+    virtual void WalkStarting() {}
     // The pool is made, before its first file: Threads threads, Slot 0 .. Threads-1.
     virtual void PoolStarted(unsigned /*Threads*/) {}
     // On a pool thread (the ticket's Slot names it): everything about one file that needs no

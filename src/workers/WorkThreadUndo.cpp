@@ -4,6 +4,7 @@
 #include "base/UniqueHandle.h"
 #include "files/LongPath.h"
 #include "files/SafeFileWriter.h"
+#include "files/TemporaryFileRecord.h"
 #include "files/TextFileReader.h"
 #include "files/UndoJournal.h"
 
@@ -111,6 +112,9 @@ void TWorkThreadUndo::Run() {
         FEnd = TUndoEnd::Busy;
         return;
     }
+    // What killed runs left goes first; this undo's own temporary files are
+    // recorded until it ends.
+    TTemporaryFileRecord TemporaryFileRecord;
     TUndoJournalReader Reader;
     if (Reader.Open(FRunPath) != TUndoJournalReader::TOpen::Opened) return;
     bool Retry = false;

@@ -2,8 +2,9 @@
 files in every encoding and of every size: after each kill every file's name
 holds its complete old or its complete new bytes, nothing is missing, and the
 only other things left are TEMP-N.TMP files holding the start of some new
-content. A last run left alone finishes the job without leaving a TEMP file of
-its own.
+content (and the user's own TEMP files, never touched). A last run left alone
+first removes the killed runs' TEMP files, then finishes the job: no TEMP file of
+any run is left.
 
 Half of the kills are TerminateProcess from another Windows process (the
 qv_kill_after helper), half SIGKILL of the Wine process from here. The moments
@@ -38,6 +39,10 @@ EXTRA_CHARACTERS = {
     "ansi": "åäöéü€ßÆ©",
     "ascii": "",
 }
+# The user's own files that look like the program's temporary files: no run and
+# no cleanup after a kill may touch them.
+USER_TEMPS = {"TEMP-77.TMP": b"the user's own TEMP-77\r\n",
+              os.path.join("sub1", "TEMP-1.TMP"): b"the user's own TEMP-1, where a run would start\r\n"}
 WORDS = ["alpha", "beta", "gamma", "delta", "lorem", "ipsum", "text", "line", "word", "hell", "ello"]
 
 
@@ -84,7 +89,7 @@ def make_corpus(rng):
 def write_tree(root, corpus):
     remove_tree(root)
     os.makedirs(root)
-    for rel, data in corpus.items():
+    for rel, data in list(corpus.items()) + (list(USER_TEMPS.items()) if corpus else []):
         os.makedirs(os.path.join(root, os.path.dirname(rel)), exist_ok=True)
         with open(os.path.join(root, rel), "wb") as f:
             f.write(data)
@@ -122,6 +127,10 @@ def inspect_tree(root, corpus, expected):
         for name in files:
             rel = os.path.join(rel_folder, name)
             if rel in corpus:
+                continue
+            if rel in USER_TEMPS:
+                if read_bytes(os.path.join(folder, name)) != USER_TEMPS[rel]:
+                    problems.append(f"the user's own {rel} was changed")
                 continue
             if not TEMP_NAME.match(name):
                 problems.append(f"a file that was not there: {rel}")
@@ -262,8 +271,11 @@ def main():
         problems, snapshot = inspect_tree(root, corpus, expected)
         checks.check("the last run leaves every file with its new bytes", not problems and snapshot.done == set(corpus),
                      "; ".join(problems[:10]) + f" ({len(set(corpus) - snapshot.done)} files not new)")
-        checks.check("the last run leaves no TEMP file of its own", set(snapshot.temps) <= temps_before,
-                     f"new: {sorted(set(snapshot.temps) - temps_before)}")
+        # It first removed what the killed runs left, and only that.
+        checks.check("no TEMP file of any run is left after the last run", not snapshot.temps,
+                     f"left: {sorted(snapshot.temps)} (of the killed runs: {sorted(set(snapshot.temps) & temps_before)})")
+        checks.check("the user's own TEMP files are still there, untouched",
+                     all(os.path.isfile(os.path.join(root, rel)) for rel in USER_TEMPS) and not problems)
         result = parse_apply_result(last.out, last.err)
         checks.check("the last run reports the files and replacements that were left",
                      result is not None and result.changed == len(remaining) and result.replaced == replacements

@@ -1,0 +1,279 @@
+#include "files/TemporaryFileRecord.h"
+
+#include "base/UniqueHandle.h"
+#include "files/LongPath.h"
+#include "files/UndoJournal.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t RecordFolder[] = L"temp\\";
+// A file made without its identity recorded (the run was killed right after
+// making it) counts as the run's when it was made this close to its entry: file
+// times come from a coarser clock than the entry's.
+constexpr std::uint64_t MadeBeforeEntry = 2 * 10'000'000ULL;
+constexpr std::uint64_t MadeAfterEntry = 60 * 10'000'000ULL;
+
+std::uint64_t AsNumber(const FILETIME& Time) {
+    return (std::uint64_t{Time.dwHighDateTime} << 32) | Time.dwLowDateTime;
+}
+
+std::uint64_t Now() {
+    FILETIME Time;
+    GetSystemTimeAsFileTime(&Time);
+    return AsNumber(Time);
+}
+
+std::string Utf8(std::wstring_view Text) {
+    if (Text.empty()) return {};
+    const int Size = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string Out(static_cast<size_t>(std::max(Size, 0)), '\0');
+    if (Size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Out.data(), Size, nullptr,
+                            nullptr);
+    return Out;
+}
+
+std::wstring Wide(std::string_view Text) {
+    if (Text.empty()) return {};
+    const int Size = MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0);
+    std::wstring Out(static_cast<size_t>(std::max(Size, 0)), L'\0');
+    if (Size > 0) MultiByteToWideChar(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Out.data(), Size);
+    return Out;
+}
+
+struct TIdentity {
+    std::uint64_t Volume = 0, Index = 0, Created = 0;
+};
+
+bool IdentityOf(HANDLE File, TIdentity& Identity) {
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(File, &Info)) return false;
+    Identity.Volume = Info.dwVolumeSerialNumber;
+    Identity.Index = (std::uint64_t{Info.nFileIndexHigh} << 32) | Info.nFileIndexLow;
+    Identity.Created = AsNumber(Info.ftCreationTime);
+    return true;
+}
+
+// The state of this process's record.
+struct TRecordState {
+    std::mutex Lock;
+    int Users = 0;
+    UniqueFile File;
+    std::wstring Path;
+    std::int64_t NextId = 1;
+    std::int64_t Outstanding = 0;  // made or about to be, not gone yet
+    bool Failed = false;
+};
+
+TRecordState& State() {
+    static TRecordState Instance;
+    return Instance;
+}
+
+bool AppendLine(TRecordState& S, const std::string& Line, bool Flush) {
+    DWORD Written = 0;
+    if (!WriteFile(S.File.Get(), Line.data(), static_cast<DWORD>(Line.size()), &Written, nullptr) ||
+        Written != Line.size())
+        return false;
+    return !Flush || FlushFileBuffers(S.File.Get());
+}
+
+// Makes this run's record on its first entry.
+bool OpenRecord(TRecordState& S) {
+    if (S.File) return true;
+    if (S.Failed) return false;
+    const std::wstring Root = UndoJournalRoot();
+    if (Root.empty()) return false;
+    const std::wstring Folder = Root + RecordFolder;
+    // The journal's folder may not exist yet: every level is made.
+    for (size_t Slash = Folder.find(L'\\', 3); Slash != std::wstring::npos; Slash = Folder.find(L'\\', Slash + 1))
+        CreateDirectoryW(ExtendedPath(Folder.substr(0, Slash)).c_str(), nullptr);
+    for (int Attempt = 0; Attempt < 100 && !S.File; ++Attempt) {
+        S.Path = Folder + std::to_wstring(Now() + static_cast<std::uint64_t>(Attempt)) + L"-" +
+                 std::to_wstring(GetCurrentProcessId()) + L".rec";
+        // Shared for reading only: another run's cleanup sees that it is held.
+        S.File.Reset(CreateFileW(ExtendedPath(S.Path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!S.File && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    S.Failed = !S.File;
+    return !S.Failed;
+}
+
+void CloseRecord(TRecordState& S) {
+    if (!S.File) return;
+    S.File.Reset();
+    // A file it names may still be there (its removal failed): the next run
+    // takes care of it.
+    if (S.Outstanding == 0) DeleteFileW(ExtendedPath(S.Path).c_str());
+}
+
+struct TEntry {
+    std::wstring Path;
+    std::uint64_t Time = 0;
+    std::optional<TIdentity> Identity;
+    bool Gone = false;
+};
+
+std::map<std::int64_t, TEntry> ParseRecord(const std::string& Text) {
+    std::map<std::int64_t, TEntry> Entries;
+    size_t Start = 0;
+    for (size_t End; (End = Text.find('\n', Start)) != std::string::npos; Start = End + 1) {
+        const std::string Line = Text.substr(Start, End - Start);
+        std::istringstream In(Line);
+        char Kind = 0;
+        std::int64_t Id = 0;
+        if (!(In >> Kind >> Id)) continue;
+        if (Kind == 'C') {
+            TEntry Entry;
+            if (!(In >> Entry.Time)) continue;
+            In.get();  // the separator
+            std::string Path;
+            std::getline(In, Path);
+            Entry.Path = Wide(Path);
+            if (!Entry.Path.empty()) Entries[Id] = std::move(Entry);
+        } else if (auto Found = Entries.find(Id); Found != Entries.end()) {
+            TIdentity Identity;
+            if (Kind == 'I' && In >> Identity.Volume >> Identity.Index >> Identity.Created)
+                Found->second.Identity = Identity;
+            else if (Kind == 'D')
+                Found->second.Gone = true;
+        }
+    }
+    return Entries;
+}
+
+// Removes the file of a killed run's entry if it is still the run's. True when
+// nothing of it is left to do.
+bool RemoveEntryFile(const TEntry& Entry) {
+    const std::wstring Path = ExtendedPath(Entry.Path);
+    UniqueFile File(CreateFileW(Path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!File) {
+        const DWORD Error = GetLastError();
+        return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+    }
+    BY_HANDLE_FILE_INFORMATION Info;
+    TIdentity Now;
+    if (!GetFileInformationByHandle(File.Get(), &Info) || !IdentityOf(File.Get(), Now)) return false;
+    // A folder of that name is nobody's temporary file.
+    if (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
+    // The creation time is no part of the identity: some file systems report
+    // the last change of the file's status there, which its writing moves on.
+    const bool Ours = Entry.Identity ? Entry.Identity->Volume == Now.Volume && Entry.Identity->Index == Now.Index
+                                     : Now.Created + MadeBeforeEntry >= Entry.Time &&
+                                           Now.Created <= Entry.Time + MadeAfterEntry;
+    if (!Ours) return true;
+    FILE_DISPOSITION_INFO Disposition{TRUE};
+    return SetFileInformationByHandle(File.Get(), FileDispositionInfo, &Disposition, sizeof Disposition) != FALSE;
+}
+
+// A record nobody holds: its files that are left go, then the record itself.
+void CleanRecord(const std::wstring& Path) {
+    UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Held: its run is still going (or another run is cleaning it right now).
+    if (!File) return;
+    LARGE_INTEGER Size;
+    if (!GetFileSizeEx(File.Get(), &Size) || Size.QuadPart > (64 << 20)) return;
+    std::string Text(static_cast<size_t>(Size.QuadPart), '\0');
+    DWORD Got = 0;
+    if (!Text.empty() && (!ReadFile(File.Get(), Text.data(), static_cast<DWORD>(Text.size()), &Got, nullptr) ||
+                          Got != Text.size()))
+        return;
+    bool AllDone = true;
+    for (const auto& [Id, Entry] : ParseRecord(Text))
+        if (!Entry.Gone && !RemoveEntryFile(Entry)) AllDone = false;
+    if (!AllDone) return;
+    FILE_DISPOSITION_INFO Disposition{TRUE};
+    SetFileInformationByHandle(File.Get(), FileDispositionInfo, &Disposition, sizeof Disposition);
+}
+
+}  // namespace
+
+TTemporaryFileRecord::TTemporaryFileRecord() {
+    TRecordState& S = State();
+    std::lock_guard Hold(S.Lock);
+    if (S.Users++ == 0) TemporaryFiles::RemoveLeftovers();
+}
+
+TTemporaryFileRecord::~TTemporaryFileRecord() {
+    TRecordState& S = State();
+    std::lock_guard Hold(S.Lock);
+    if (--S.Users == 0) {
+        CloseRecord(S);
+        S.Failed = false;
+        S.Outstanding = 0;
+    }
+}
+
+namespace TemporaryFiles {
+
+bool Recording() {
+    TRecordState& S = State();
+    std::lock_guard Hold(S.Lock);
+    return S.Users > 0;
+}
+
+std::int64_t WillMake(const std::wstring& Path) {
+    TRecordState& S = State();
+    std::lock_guard Hold(S.Lock);
+    // Where the journal's folder cannot hold a record, Apply's journal refuses
+    // every file anyway, for that reason: the write goes on unrecorded.
+    if (S.Users == 0 || !OpenRecord(S)) return 0;
+    const std::int64_t Id = S.NextId++;
+    // The time is what lets a cleanup tell the run's file from a later one when
+    // the run was killed before the file's identity was recorded.
+    if (!AppendLine(S, "C " + std::to_string(Id) + " " + std::to_string(Now()) + " " + Utf8(FullPath(Path)) + "\n",
+                    true))
+        return -1;
+    ++S.Outstanding;
+    return Id;
+}
+
+void Made(std::int64_t Id, HANDLE File) {
+    if (Id <= 0) return;
+    TIdentity Identity;
+    if (!IdentityOf(File, Identity)) return;
+    TRecordState& S = State();
+    std::lock_guard Hold(S.Lock);
+    // Not flushed: only a power cut loses it, and the entry's time still tells.
+    if (S.File)
+        AppendLine(S, "I " + std::to_string(Id) + " " + std::to_string(Identity.Volume) + " " +
+                          std::to_string(Identity.Index) + " " + std::to_string(Identity.Created) + "\n",
+                   false);
+}
+
+void Gone(std::int64_t Id) {
+    if (Id <= 0) return;
+    TRecordState& S = State();
+    std::lock_guard Hold(S.Lock);
+    if (S.File && AppendLine(S, "D " + std::to_string(Id) + "\n", false)) --S.Outstanding;
+}
+
+void RemoveLeftovers() {
+    const std::wstring Root = UndoJournalRoot();
+    if (Root.empty()) return;
+    const std::wstring Folder = Root + RecordFolder;
+    std::vector<std::wstring> Records;
+    WIN32_FIND_DATAW Found;
+    UniqueFind Find(FindFirstFileExW(ExtendedPath(Folder + L"*.rec").c_str(), FindExInfoBasic, &Found,
+                                     FindExSearchNameMatch, nullptr, 0));
+    if (!Find) return;
+    do {
+        if (!(Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) Records.push_back(Folder + Found.cFileName);
+    } while (FindNextFileW(Find.Get(), &Found));
+    // This process's own record is held open, so it is passed over.
+    for (const std::wstring& Record : Records) CleanRecord(Record);
+}
+
+}  // namespace TemporaryFiles
