@@ -15,6 +15,8 @@ void RecordStartupLocale();
 
 // Locale-aware upper-casing under StartupLocale (LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING).
 std::wstring UpperCaseLinguistic(std::wstring_view Text);
+// CharUpperBuffW's upper-casing over the whole text.
+std::wstring UpperCaseSimple(std::wstring_view Text);
 bool TextContains(std::wstring_view Text, std::wstring_view TextToFind, bool CaseSensitive);
 std::wstring ReplaceAll(std::wstring_view Text, std::wstring_view TextToFind,
                         std::wstring_view ReplaceWith, bool CaseSensitive);

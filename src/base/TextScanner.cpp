@@ -1,0 +1,62 @@
+#include "base/TextScanner.h"
+
+#include "base/TextCaseMap.h"
+#include "base/TextMatching.h"
+
+namespace {
+
+// Whether Text[Position ..] maps linguistically to exactly what TextToFind maps to.
+bool SpanAgrees(const CaseMap& Map, std::wstring_view Text, std::size_t Position, std::wstring_view TextToFind) {
+    for (std::size_t K = 0; K < TextToFind.size(); ++K)
+        if (Map.At(Text.data(), Text.size(), Position + K) != Map.At(TextToFind.data(), TextToFind.size(), K))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+TextScanner::TextScanner(std::wstring_view TextToFind, bool CaseSensitive)
+    : FTextToFind(TextToFind), FCaseSensitive(CaseSensitive) {
+    if (FTextToFind.empty()) return;
+    const CaseMap* Map = CaseSensitive ? nullptr : SimpleCaseMap();
+    if (CaseSensitive || Map != nullptr)
+        FFinder.emplace(FTextToFind, Map);
+    else
+        FUpperFind = UpperCaseSimple(FTextToFind);
+}
+
+std::size_t TextScanner::Find(std::wstring_view Text, std::size_t From) const {
+    if (FTextToFind.empty()) return NotFound;
+    if (FFinder) return FFinder->Find(Text, From);
+    std::size_t First = NotFound;
+    ForEach(Text, From, [&](std::size_t Hit) {
+        if (First == NotFound) First = Hit;
+    });
+    return First;
+}
+
+std::size_t TextScanner::Count(std::wstring_view Text, std::size_t From) const {
+    if (FTextToFind.empty()) return 0;
+    if (FFinder) return FFinder->Count(Text, From);
+    std::size_t Count = 0;
+    ForEach(Text, From, [&](std::size_t) { ++Count; });
+    return Count;
+}
+
+bool TextScanner::Admits(std::wstring_view Text, std::size_t First) const {
+    if (First == NotFound) return false;
+    if (FCaseSensitive) return true;
+    const CaseMap* Linguistic = LinguisticCaseMap(StartupLocale);
+    if (Linguistic != nullptr && FFinder)
+        for (std::size_t Hit = First; Hit != NotFound; Hit = FFinder->Find(Text, Hit + Length()))
+            if (SpanAgrees(*Linguistic, Text, Hit, FTextToFind)) return true;
+    return ContainsLinguistic(Text, FTextToFind);
+}
+
+bool TextScanner::ContainsLinguistic(std::wstring_view Text, std::wstring_view TextToFind) {
+    const CaseMap* Map = LinguisticCaseMap(StartupLocale);
+    // Without a table (the platform refused the locale, or another thread is
+    // still building it) the call maps whole copies.
+    if (Map == nullptr) return UpperCaseLinguistic(Text).find(UpperCaseLinguistic(TextToFind)) != std::wstring::npos;
+    return TextFinder(TextToFind, Map).Find(Text, 0) != TextFinder::NotFound;
+}

@@ -1,0 +1,46 @@
+#include "RandomText.h"
+
+#include <iterator>
+
+namespace {
+
+// Pieces texts are built from: ASCII, Latin-1, Turkish i forms, title-case and
+// other letters the two mappings treat differently, surrogate pairs with and
+// without case, lone surrogates (which may pair up with a neighbour) and line breaks.
+const wchar_t* const RandomTextPieces[] = {
+    L"a", L"A", L"b", L"B", L"e", L"s", L"S", L"k", L"K", L" ", L"x", L"X",
+    L"\u00E4", L"\u00C4", L"\u00F6", L"\u00DF", L"\u00FF", L"\u00B5", L"\u00E9", L"\u00C9",
+    L"i", L"I", L"\u0131", L"\u0130",
+    L"\u01C4", L"\u01C5", L"\u01C6", L"\u01C8", L"\u01F2", L"\u03C3", L"\u03C2", L"\u03A3", L"\u017F",
+    L"\u0345", L"\u1FBE", L"\u1E9E", L"\u212A",
+    L"\U00010428", L"\U00010400", L"\U0001E922", L"\U0001F600",
+    L"\xD801", L"\xDC28", L"\xDC00",
+    L"\r", L"\n", L"\r\n",
+};
+
+}  // namespace
+
+std::wstring RandomText::Text(std::size_t MaxPieces) {
+    std::wstring Result;
+    const std::size_t Count = Below(MaxPieces + 1);
+    // A text drawn from a narrow set of pieces repeats itself, as real text does.
+    const std::size_t Narrow = 1 + Below(std::size(RandomTextPieces));
+    const std::size_t Offset = Below(std::size(RandomTextPieces));
+    for (std::size_t I = 0; I < Count; ++I)
+        Result += RandomTextPieces[(Offset + Below(Narrow)) % std::size(RandomTextPieces)];
+    return Result;
+}
+
+// Mostly a piece of Haystack with some units changed in case, else a fresh text.
+std::wstring RandomText::Needle(const std::wstring& Haystack) {
+    if (Haystack.empty() || Below(4) == 0) return Text(4);
+    const std::size_t Start = Below(Haystack.size());
+    std::wstring Result = Haystack.substr(Start, 1 + Below(Below(5) == 0 ? 40 : 6));
+    for (wchar_t& Unit : Result) {
+        if (Below(3) != 0) continue;
+        wchar_t Changed[2] = {Unit, 0};
+        if (Below(2) == 0) CharUpperW(Changed); else CharLowerW(Changed);
+        Unit = Changed[0];
+    }
+    return Result;
+}
