@@ -12,6 +12,7 @@
 #include "ui/WindowHelpers.h"
 
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -175,6 +176,14 @@ void TfrmMain::btnApplyClick() {
     }
 }
 
+void TfrmMain::StopRun() {
+    if (!MainState.WorkInProgress) return;
+    FRunStopped = true;
+    if (MainState.SearchWorker) MainState.SearchWorker->Terminate();
+    if (MainState.ApplyWorker) MainState.ApplyWorker->Terminate();
+    if (MainState.UndoWorker) MainState.UndoWorker->Terminate();
+}
+
 // ---- Worker events ----
 
 void TfrmMain::SearchShowCurrentFilter(std::wstring CurrentFilter) {
@@ -207,7 +216,11 @@ void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     ShowRunEnded(*this);
     EnableAfterRun(*this);
     SetFocus(btnSearch);
-    if (FileItemCount() == 0) ShowInformation(FHandle, SearchResultMessage(SkipCount));
+    // A stopped search keeps the rows it listed and always says how many.
+    if (std::exchange(FRunStopped, false))
+        ShowInformation(FHandle, StoppedSearchMessage(FileItemCount(), SkipCount));
+    else if (FileItemCount() == 0)
+        ShowInformation(FHandle, SearchResultMessage(SkipCount));
 }
 
 void TfrmMain::ApplyShowCurrentFilter(std::wstring CurrentFilter) {
@@ -227,7 +240,9 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
     SetControlText(txtReplaceWith, L"");
     EnableAfterRun(*this);
     SetFocus(txtTextToFind);
-    ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
+    const bool Stopped = std::exchange(FRunStopped, false);
+    ShowInformation(FHandle, Stopped ? StoppedApplyMessage(ChangeCount, ReplaceCount, SkipCount)
+                                     : ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount));
 }
 
 // ---- Undo last Apply ----
@@ -277,6 +292,7 @@ void TfrmMain::UndoProgress(std::int32_t ProgressValue) {
 void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
                                 TUndoEnd End) {
     if (ApplicationTerminated()) return;
+    const bool Stopped = std::exchange(FRunStopped, false);
     ShowRunEnded(*this);
     EnableAfterRun(*this);
     SetFocus(txtTextToFind);
@@ -284,6 +300,7 @@ void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t Untouch
         ShowError(FHandle, MsgUndoRunUnreadable());
         return;
     }
-    ShowInformation(FHandle, UndoResultMessage(RestoredCount, UntouchedCount));
+    ShowInformation(FHandle, Stopped || End == TUndoEnd::Stopped ? StoppedUndoMessage(RestoredCount, UntouchedCount)
+                                                      : UndoResultMessage(RestoredCount, UntouchedCount));
     if (DamagedCount > 0) ShowError(FHandle, MsgUndoJournalDamaged(DamagedCount));
 }

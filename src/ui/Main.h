@@ -51,6 +51,9 @@ public:
     bool PreTranslateMessage(MSG& Message);
     // Closes the window as the user would (the window is destroyed and FormDestroy runs).
     void Close();
+    // Esc: asks the running Search, Apply or undo to stop; it ends through its
+    // return values, with a result that says it was stopped. Nothing outside a run.
+    void StopRun();
 
     // ---- Components, in design order ----
     HWND btnApply = nullptr;
@@ -183,6 +186,7 @@ private:
     bool FLayoutReady = false;   // the reference size has been recorded
     bool FHandlingError = false;
     bool FFormCreated = false;   // FormCreate has run: FormDestroy will store the settings
+    bool FRunStopped = false;    // Esc asked the running run to stop
     HWND FActiveControl = nullptr;  // the control that has (or last had) the focus
     UniqueGdiObject FWindowFont;
     UniqueGdiObject FConsolasFont;
