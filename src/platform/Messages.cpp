@@ -132,14 +132,44 @@ std::wstring MsgUndoQuestion(std::int64_t FileCount, std::wstring_view Date) {
                       L"Restore " + Count + L" file(s) changed on " + std::wstring(Date) + L"?");
 }
 
-std::wstring UndoResultMessage(std::int32_t RestoredCount, std::int32_t UntouchedCount) {
-    const bool Swedish = UseSwedish();
-    std::wstring Text = ChooseText(Swedish, L"Klart. Återställda filer: ", L"Done. Files restored: ") +
+namespace {
+
+// An undo's result after its opening word: the files restored and, when there
+// are any, the files left untouched.
+std::wstring UndoCounts(bool Swedish, std::int32_t RestoredCount, std::int32_t UntouchedCount) {
+    std::wstring Text = ChooseText(Swedish, L" Återställda filer: ", L" Files restored: ") +
                         FormatCount(static_cast<std::uint64_t>(RestoredCount)) + L".";
     if (UntouchedCount > 0)
         Text += ChooseText(Swedish, L" Ändrade sedan dess och lämnade orörda: ", L" Changed since and left untouched: ") +
                 FormatCount(static_cast<std::uint64_t>(UntouchedCount)) + L".";
     return Text;
+}
+
+}  // namespace
+
+std::wstring UndoResultMessage(std::int32_t RestoredCount, std::int32_t UntouchedCount) {
+    const bool Swedish = UseSwedish();
+    return ChooseText(Swedish, L"Klart.", L"Done.") + UndoCounts(Swedish, RestoredCount, UntouchedCount);
+}
+
+// A run the user stopped (Esc) reports what it did up to then.
+std::wstring StoppedSearchMessage(std::int32_t ListedCount, std::int32_t SkipCount) {
+    const bool Swedish = UseSwedish();
+    return ChooseText(Swedish, L"Stoppad. Listade filer: ", L"Stopped. Files listed: ") +
+           FormatCount(static_cast<std::uint64_t>(ListedCount)) + L"." + SkippedSuffix(Swedish, SkipCount);
+}
+
+std::wstring StoppedApplyMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
+    const bool Swedish = UseSwedish();
+    return ChooseText(Swedish, L"Stoppad. Antal filer som ändrades: ", L"Stopped. Number of files that were changed: ") +
+           FormatCount(static_cast<std::uint64_t>(ChangeCount)) + ChooseText(Swedish, L". Totalt ", L". In total ") +
+           FormatCount(static_cast<std::uint64_t>(ReplaceCount)) +
+           ChooseText(Swedish, L" ersättning(ar).", L" replacement(s).") + SkippedSuffix(Swedish, SkipCount);
+}
+
+std::wstring StoppedUndoMessage(std::int32_t RestoredCount, std::int32_t UntouchedCount) {
+    const bool Swedish = UseSwedish();
+    return ChooseText(Swedish, L"Stoppad.", L"Stopped.") + UndoCounts(Swedish, RestoredCount, UntouchedCount);
 }
 
 std::wstring MsgUndoJournalDamaged(std::int32_t DamagedCount) {

@@ -38,6 +38,10 @@ std::wstring FormatShortDateTime(std::uint64_t FileTime);
 std::wstring MsgUndoQuestion(std::int64_t FileCount, std::wstring_view Date);
 std::wstring UndoResultMessage(std::int32_t RestoredCount, std::int32_t UntouchedCount);
 std::wstring MsgUndoJournalDamaged(std::int32_t DamagedCount);
+// The results of a run stopped with Esc: what was done up to the stop.
+std::wstring StoppedSearchMessage(std::int32_t ListedCount, std::int32_t SkipCount);
+std::wstring StoppedApplyMessage(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount);
+std::wstring StoppedUndoMessage(std::int32_t RestoredCount, std::int32_t UntouchedCount);
 std::wstring MsgUndoRunInUse();
 std::wstring MsgUndoRunUnreadable();
 std::wstring MsgUndoRunHeaderDamaged(std::wstring_view RunPath);

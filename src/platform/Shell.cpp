@@ -147,11 +147,11 @@ std::wstring SpecialFolderPath(std::int32_t FolderId, std::wstring_view Fallback
     return WithTrailingBackslash(Fallback);
 }
 
-std::wstring BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root) {
+std::optional<std::wstring> BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root) {
     std::wstring Caption = ChooseText(UseSwedish(), L"Bläddra", L"Browse");
     std::wstring Folder = InitialFolder;
     if (ShowFolderDialog(Caption, Root, Folder, nullptr)) return WithTrailingBackslash(Folder);
-    return WithTrailingBackslash(InitialFolder);
+    return std::nullopt;
 }
 
 bool ShowFolderDialog(const std::wstring& Caption, const std::wstring& Root, std::wstring& Folder, HWND Parent) {

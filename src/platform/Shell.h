@@ -3,6 +3,7 @@
 // and the folder-selection dialog.
 #include <windows.h>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,5 +16,6 @@ void RunCommandLine(std::wstring_view CommandLine);
 void OpenLink(std::wstring_view Target);
 std::wstring SpecialFolderPath(std::int32_t FolderId, std::wstring_view Fallback);
 std::wstring TextUpToNul(std::wstring_view Buffer);
-std::wstring BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root);
+// The chosen folder with a trailing backslash; nothing when the user cancelled.
+std::optional<std::wstring> BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root);
 bool ShowFolderDialog(const std::wstring& Caption, const std::wstring& Root, std::wstring& Folder, HWND Parent);

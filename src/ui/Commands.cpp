@@ -180,6 +180,14 @@ void TfrmMain::btnApplyClick() {
     }
 }
 
+void TfrmMain::StopRun() {
+    if (!MainState.WorkInProgress) return;
+    FRunStopped = true;
+    if (MainState.SearchWorker) MainState.SearchWorker->Terminate();
+    if (MainState.ApplyWorker) MainState.ApplyWorker->Terminate();
+    if (MainState.UndoWorker) MainState.UndoWorker->Terminate();
+}
+
 // ---- Worker events ----
 
 void TfrmMain::SearchShowCurrentFilter(std::wstring CurrentFilter) {
@@ -211,9 +219,12 @@ void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     ShowRunEnded(*this);
     EnableAfterRun(*this);
     SetFocus(btnSearch);
-    // A fault is never taken for the end of the files: the rows so far stay.
+    // A fault is never taken for the end of the files, nor a stop: the rows so far stay.
+    const bool Stopped = std::exchange(FRunStopped, false);
     if (FRunFault)
         ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
+    else if (Stopped)
+        ShowInformation(FHandle, StoppedSearchMessage(FileItemCount(), SkipCount));
     else if (FileItemCount() == 0)
         ShowInformation(FHandle, SearchResultMessage(SkipCount));
 }
@@ -235,6 +246,7 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
     SetControlText(txtReplaceWith, L"");
     EnableAfterRun(*this);
     SetFocus(txtTextToFind);
+    const bool Stopped = std::exchange(FRunStopped, false);
     if (FRunFault) {
         // What was written so far stays in view (and in the undo journal).
         SetLabelCaption(lblFiles, FilesLabel(static_cast<std::uint64_t>(ChangeCount), FormatCount(ReplaceCount)));
@@ -243,7 +255,8 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
     }
     // The worker waits while its return values are shown: its counts hold still.
     const std::int32_t JournalFailCount = MainState.ApplyWorker ? MainState.ApplyWorker->JournalFailCount() : 0;
-    ShowInformation(FHandle, ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount, JournalFailCount));
+    ShowInformation(FHandle, Stopped ? StoppedApplyMessage(ChangeCount, ReplaceCount, SkipCount)
+                                     : ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount, JournalFailCount));
 }
 
 // ---- Undo last Apply ----
@@ -299,6 +312,7 @@ void TfrmMain::UndoProgress(std::int32_t ProgressValue) {
 void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
                                 TUndoEnd End) {
     if (ApplicationTerminated()) return;
+    const bool Stopped = std::exchange(FRunStopped, false);
     ShowRunEnded(*this);
     EnableAfterRun(*this);
     SetFocus(txtTextToFind);
@@ -314,7 +328,8 @@ void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t Untouch
         ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
         return;
     }
-    std::wstring Result = UndoResultMessage(RestoredCount, UntouchedCount);
+    std::wstring Result = Stopped || End == TUndoEnd::Stopped ? StoppedUndoMessage(RestoredCount, UntouchedCount)
+                                                              : UndoResultMessage(RestoredCount, UntouchedCount);
     if (End == TUndoEnd::Retry) Result += L"\n" + MsgUndoRunKept();
     ShowInformation(FHandle, Result);
     if (DamagedCount > 0) ShowError(FHandle, MsgUndoJournalDamaged(DamagedCount));

@@ -98,7 +98,7 @@ void TfrmMain::txtReplaceWithKeyDown(WORD& Key, TShiftState Shift) {
 }
 
 void TfrmMain::btnBrowseClick() {
-    // A cancel gives back the previous text with a trailing backslash; a text
-    // that changes empties the list through txtFolderChange.
-    SetControlText(txtFolder, BrowseForFolder(ControlText(txtFolder), L""));
+    // A cancel changes nothing; a chosen folder that differs from the text
+    // empties the list through txtFolderChange.
+    if (auto Chosen = BrowseForFolder(ControlText(txtFolder), L"")) SetControlText(txtFolder, *Chosen);
 }

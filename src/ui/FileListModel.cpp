@@ -4,21 +4,36 @@
 
 #include <iterator>
 
+namespace {
+
+// The list's new length. When that brings or takes away the vertical scroll
+// bar, the header is painted again: the list leaves its part beyond the last
+// column with the old picture.
+void SetRowCount(HWND List, size_t Count) {
+    auto HasBar = [List] { return (GetWindowLongPtrW(List, GWL_STYLE) & WS_VSCROLL) != 0; };
+    const bool HadBar = HasBar();
+    ListView_SetItemCountEx(List, static_cast<int>(Count), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    if (HadBar == HasBar()) return;
+    if (HWND Header = ListView_GetHeader(List)) InvalidateRect(Header, nullptr, TRUE);
+}
+
+}  // namespace
+
 void TfrmMain::ClearFileList() {
     FFileItems.clear();
-    ListView_SetItemCountEx(lvFiles, 0, 0);
+    SetRowCount(lvFiles, 0);
 }
 
 void TfrmMain::AppendFileItem(std::wstring Caption, std::wstring CountText) {
     FFileItems.push_back(TFileListItem{std::move(Caption), std::move(CountText)});
-    ListView_SetItemCountEx(lvFiles, static_cast<int>(FFileItems.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    SetRowCount(lvFiles, FFileItems.size());
 }
 
 void TfrmMain::AppendFileItems(std::vector<TFileListItem>& Items) {
     if (Items.empty()) return;
     FFileItems.insert(FFileItems.end(), std::make_move_iterator(Items.begin()), std::make_move_iterator(Items.end()));
     Items.clear();
-    ListView_SetItemCountEx(lvFiles, static_cast<int>(FFileItems.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    SetRowCount(lvFiles, FFileItems.size());
 }
 
 std::int32_t TfrmMain::SelectedFileIndex() const {

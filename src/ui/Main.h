@@ -52,6 +52,9 @@ public:
     bool PreTranslateMessage(MSG& Message);
     // Closes the window as the user would (the window is destroyed and FormDestroy runs).
     void Close();
+    // Esc: asks the running Search, Apply or undo to stop; it ends through its
+    // return values, with a result that says it was stopped. Nothing outside a run.
+    void StopRun();
 
     // ---- Components, in design order ----
     HWND btnApply = nullptr;
@@ -188,6 +191,7 @@ private:
     // The fault that is ending the current run, told before its return values.
     std::optional<std::wstring> FRunFault;
     bool FFormCreated = false;   // FormCreate has run: FormDestroy will store the settings
+    bool FRunStopped = false;    // Esc asked the running run to stop
     HWND FActiveControl = nullptr;  // the control that has (or last had) the focus
     UniqueGdiObject FWindowFont;
     UniqueGdiObject FConsolasFont;

@@ -206,14 +206,26 @@ void TfrmMain::FormResize() {
         }
         Placement.Changed = true;
     }
+    // All controls move in one step; each then paints whole at its new place
+    // (a control moved piecemeal keeps stale or blank areas behind).
+    // The caret is drawn over what is painted: hidden while everything is
+    // painted again, or its old picture stays behind in the box.
+    const bool CaretHidden = HideCaret(nullptr) != FALSE;
+    HDWP Positions = BeginDeferWindowPos(static_cast<int>(Placements.size()));
     for (const TPlacement& Placement : Placements) {
         const RECT& Bounds = Placement.Bounds;
-        SetWindowPos(Placement.Control, nullptr, Bounds.left, Bounds.top, Bounds.right - Bounds.left,
-                     Bounds.bottom - Bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        const UINT Flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;
+        if (Positions)
+            Positions = DeferWindowPos(Positions, Placement.Control, nullptr, Bounds.left, Bounds.top,
+                                       Bounds.right - Bounds.left, Bounds.bottom - Bounds.top, Flags);
+        if (!Positions)
+            SetWindowPos(Placement.Control, nullptr, Bounds.left, Bounds.top, Bounds.right - Bounds.left,
+                         Bounds.bottom - Bounds.top, Flags);
     }
-    InvalidateRect(FHandle, nullptr, TRUE);
-    UpdateWindow(FHandle);
+    if (Positions) EndDeferWindowPos(Positions);
     DrawProgress();
+    RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (CaretHidden) ShowCaret(nullptr);
 }
 
 void TfrmMain::FormPaint(HDC Dc) { DrawProgressFrame(Dc, ImageProgress, RGB(0, 0, 0), 0); }

@@ -233,6 +233,13 @@ LRESULT TfrmMain::HandleControlMessage(HWND Control, UINT Message, WPARAM WParam
 bool TfrmMain::PreTranslateMessage(MSG& Message) {
     if (!FHandle) return false;
     if (Message.hwnd != FHandle && !IsChild(FHandle, Message.hwnd)) return false;
+    // Esc stops a run wherever the focus is: the inputs are disabled then, and
+    // the key may reach the window itself as a system key.
+    if ((Message.message == WM_KEYDOWN || Message.message == WM_SYSKEYDOWN) && Message.wParam == VK_ESCAPE &&
+        MainState.WorkInProgress) {
+        StopRun();
+        return true;
+    }
     if (FAccelerators && TranslateAcceleratorW(FHandle, FAccelerators.Get(), &Message)) return true;
     return IsDialogMessageW(FHandle, &Message) != FALSE;
 }

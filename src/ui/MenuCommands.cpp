@@ -12,11 +12,13 @@ void TfrmMain::mnuMainHelpKeyboardShortcutsClick() {
                                    L"Tangentbordsgenvägar:\r\n\r\n"
                                    L"F12 = Välj din redigerare.\r\n"
                                    L"F8 = Växla mellan kodningslägena.\r\n"
-                                   L"F4 = Exportera fillistan.",
+                                   L"F4 = Exportera fillistan.\r\n"
+                                   L"Esc = Stoppa en pågående körning.",
                                    L"Keyboard shortcuts:\r\n\r\n"
                                    L"F12 = Select your editor.\r\n"
                                    L"F8 = Switch between the encoding modes.\r\n"
-                                   L"F4 = Export the file list.");
+                                   L"F4 = Export the file list.\r\n"
+                                   L"Esc = Stop a run in progress.");
     ShowInformation(FHandle, Text, ChooseText(Swedish, L"Tangentbordsgenvägar", L"Keyboard shortcuts"));
 }
 

@@ -389,8 +389,8 @@ TEST_F(FileListCommands, F12ChoosesTheEditor) {
     EXPECT_EQ(UpperCased(MainState.EditorPath), UpperCased(Recorder));
 }
 
-// Browse: Cancel keeps the folder but adds the backslash, which is a change and
-// empties the list; OK with the folder already chosen changes nothing.
+// Browse: Cancel leaves the folder box and the list as they were; OK with the
+// folder already chosen changes nothing either.
 TEST_F(FileListCommands, TheFolderDialogFillsTheFolderBox) {
     const std::wstring Folder = Fixture.MakeFolder(L"Vald");
     const std::wstring Typed = Folder.substr(0, Folder.size() - 1);
@@ -402,8 +402,9 @@ TEST_F(FileListCommands, TheFolderDialogFillsTheFolderBox) {
         Click(Form->btnBrowse);
         EXPECT_EQ(Boxes.Boxes().size(), 1u);
     }
-    EXPECT_EQ(TextOf(Form->txtFolder), Folder);
-    EXPECT_EQ(Form->FileItemCount(), 0);
+    EXPECT_EQ(TextOf(Form->txtFolder), Typed);
+    EXPECT_EQ(Form->FileItemCount(), 1);
+    SetInputs(Folder, L"*.TXT", L"", L"", true);
     Form->AppendFileItem(L"a.txt", L"1");
     {
         TBoxWatcher Boxes;

@@ -57,13 +57,13 @@ const TLanguageTexts Languages[] = {
      "Avsluta\tCtrl+Q", "Hjälp", "Tangentbordsgenvägar\tF1", "Om", "Bläddra", "Exportera fillista",
      "Tangentbordsgenvägar",
      "Tangentbordsgenvägar:\r\n\r\nF12 = Välj din redigerare.\r\nF8 = Växla mellan kodningslägena.\r\nF4 = "
-     "Exportera fillistan.",
+     "Exportera fillistan.\r\nEsc = Stoppa en pågående körning.",
      "Om Quorvane 1.70"},
     {false, "Files: (0 | #)", "Filename", "Folder:", "Browse", "Recursive", "Filter(s): (separate with \"; \")",
      "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Undo last Apply", "Quit\tCtrl+Q",
      "Help", "Keyboard shortcuts\tF1", "About", "Browse", "Export file list", "Keyboard shortcuts",
      "Keyboard shortcuts:\r\n\r\nF12 = Select your editor.\r\nF8 = Switch between the encoding modes.\r\nF4 = "
-     "Export the file list.",
+     "Export the file list.\r\nEsc = Stop a run in progress.",
      "About Quorvane 1.70"},
 };
 
