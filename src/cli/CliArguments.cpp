@@ -165,6 +165,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     Parser.add_flag("-v,--verbose", Options.Verbose);
     Parser.add_flag("-n,--dry-run", Options.DryRun);
     Parser.add_flag("--no-progress", Options.NoProgress);
+    Parser.add_flag("--no-vcs-skip", Options.NoVcsSkip);
     Parser.add_flag("--list", Options.List);
     Parser.add_flag("-h,--help", Options.Help);
     Parser.add_flag("-V,--version", Options.Version);
@@ -254,7 +255,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                    std::pair{EncodingOption->count() > 0, L"--encoding"},
                                    std::pair{Options.Recursive, L"--recursive"}, std::pair{IgnoreCase, L"--ignore-case"},
                                    std::pair{Options.Json, L"--json"}, std::pair{Options.CountOnly, L"--count-only"},
-                                   std::pair{Options.DryRun, L"--dry-run"}, std::pair{Options.Verbose, L"--verbose"}}) {
+                                   std::pair{Options.DryRun, L"--dry-run"}, std::pair{Options.Verbose, L"--verbose"},
+                                   std::pair{Options.NoVcsSkip, L"--no-vcs-skip"}}) {
             if (Given) {
                 Error = MsgNotForUndo(Swedish, Name);
                 return false;

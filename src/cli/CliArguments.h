@@ -26,6 +26,7 @@ struct TCliOptions {
     bool Verbose = false;
     bool DryRun = false;
     bool NoProgress = false;
+    bool NoVcsSkip = false;  // enter .git, .svn, .hg, _darcs and .bzr folders too
     bool List = false;  // undo --list
     bool Help = false;
     bool Version = false;

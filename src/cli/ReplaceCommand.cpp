@@ -89,6 +89,7 @@ int TReplaceRun::Run() {
                             FOptions.TextToFind, FOptions.ReplaceWith, FOptions.CaseSensitive,
                             FOptions.TextEncoding);
     Worker.DryRun = FOptions.DryRun;
+    Worker.EnterVersionControl = FOptions.NoVcsSkip;
     Worker.OnApplyShowCurrentFilter = [this](std::wstring CurrentFilter) {
         FFilter = std::move(CurrentFilter);
         FPercent = 0;

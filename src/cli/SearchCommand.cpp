@@ -45,6 +45,7 @@ int RunSearchCommand(const TCliOptions& Options) {
 
     TWorkThreadSearch Worker(AbsoluteFolder(Options.Folder), Options.Recursive, Options.Filters, Options.TextToFind,
                              Options.CaseSensitive, Options.TextEncoding);
+    Worker.EnterVersionControl = Options.NoVcsSkip;
     Worker.OnSearchShowCurrentFilter = [&](std::wstring CurrentFilter) {
         Filter = std::move(CurrentFilter);
         Percent = 0;

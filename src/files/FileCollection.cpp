@@ -1,5 +1,6 @@
 #include "files/FileCollection.h"
 
+#include "base/TextCaseMap.h"
 #include "base/UniqueHandle.h"
 #include "files/LongPath.h"
 #include "files/UndoJournal.h"
@@ -55,8 +56,7 @@ bool GetFolderId(const std::wstring& ExtendedFolder, TFolderId& Id) {
 }
 
 // The plain form of a path drops trailing blanks from its last part, so a filter
-// typed as "*.txt " has always matched like "*.txt"; the extended form would keep
-// them and match nothing.
+// typed as "*.txt " has always matched like "*.txt".
 std::wstring_view SearchMask(std::wstring_view Mask) {
     size_t End = Mask.find_last_not_of(L' ');
     return End == std::wstring_view::npos ? std::wstring_view() : Mask.substr(0, End + 1);
@@ -80,6 +80,37 @@ bool SameText(std::wstring_view First, std::wstring_view Second) {
                                 static_cast<int>(Second.size()), TRUE) == CSTR_EQUAL;
 }
 
+wchar_t UpperUnit(wchar_t C) {
+    static const CaseMap* const Map = SimpleCaseMap();
+    if (Map) return Map->Unit[C];
+    wchar_t Upper = C;
+    CharUpperBuffW(&Upper, 1);
+    return Upper;
+}
+
+// "*" and "?" against the whole name, letter case ignored; the last star is
+// tried at every later start (the usual linear backtracking).
+bool WildcardMatch(std::wstring_view Mask, std::wstring_view Name) {
+    size_t M = 0, N = 0;
+    size_t StarMask = std::wstring_view::npos, StarName = 0;
+    while (N < Name.size()) {
+        if (M < Mask.size() && Mask[M] == L'*') {
+            StarMask = ++M;
+            StarName = N;
+        } else if (M < Mask.size() && (Mask[M] == L'?' || UpperUnit(Mask[M]) == UpperUnit(Name[N]))) {
+            ++M;
+            ++N;
+        } else if (StarMask != std::wstring_view::npos) {
+            M = StarMask;
+            N = ++StarName;
+        } else {
+            return false;
+        }
+    }
+    // The name is used up: dots and stars may be left ("name.*" matches "name").
+    return Mask.find_first_not_of(L".*", M) == std::wstring_view::npos;
+}
+
 int CompareKeys(const std::wstring& First, const std::wstring& Second) {
     return CompareStringW(LOCALE_USER_DEFAULT, 0, First.data(), static_cast<int>(First.size()), Second.data(),
                           static_cast<int>(Second.size())) -
@@ -87,6 +118,29 @@ int CompareKeys(const std::wstring& First, const std::wstring& Second) {
 }
 
 }  // namespace
+
+bool MaskMatchesName(std::wstring_view Mask, std::wstring_view Name) {
+    Mask = SearchMask(Mask);
+    if (Mask.empty() || Name.empty()) return false;
+    if (Mask == L"*.*") return true;
+    if (Mask.back() == L'.') {
+        // "*." and "name.": names without a dot.
+        if (Name.find(L'.') != std::wstring_view::npos) return false;
+        Mask.remove_suffix(Mask.size() - (Mask.find_last_not_of(L'.') + 1));
+        if (Mask.empty()) return false;
+    }
+    return WildcardMatch(Mask, Name);
+}
+
+bool IsVersionControlFolder(std::wstring_view Name) {
+    for (std::wstring_view Known : {L".git", L".svn", L".hg", L"_darcs", L".bzr"}) {
+        if (Known.size() != Name.size()) continue;
+        bool Same = true;
+        for (size_t I = 0; I < Name.size() && Same; ++I) Same = UpperUnit(Known[I]) == UpperUnit(Name[I]);
+        if (Same) return true;
+    }
+    return false;
+}
 
 struct TFileCollector::TImpl {
     struct TSubFolder {
@@ -131,7 +185,8 @@ struct TFileCollector::TImpl {
     }
 };
 
-TFileCollector::TFileCollector() : FImpl(std::make_unique<TImpl>()) {}
+TFileCollector::TFileCollector(bool EnterVersionControl)
+    : FImpl(std::make_unique<TImpl>()), FEnterVersionControl(EnterVersionControl) {}
 TFileCollector::~TFileCollector() = default;
 
 TStringArray TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
@@ -145,16 +200,19 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
                              bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files) {
     using TFolderInfo = TImpl::TFolderInfo;
 
-    // The matching files of one folder, in the order the platform lists them.
-    auto ListFiles = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder, std::wstring_view Search) {
+    // The matching files of one folder, in the order the platform lists them. The
+    // mask is matched here against the long name only: the platform's own matching
+    // also takes the short name, so "*.doc" would list report.docx (REPORT~1.DOC).
+    auto ListFiles = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder, std::wstring_view Mask) {
         WIN32_FIND_DATAW Data;
         ++FDirectoryPasses;
-        UniqueFind Find = FindFirst(ExtFolder + std::wstring(Search), Data);
+        UniqueFind Find = FindFirst(ExtFolder + L"*", Data);
         if (!Find) return;
         do {
             if (IsDotEntry(Data.cFileName)) continue;
             if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             if (IsExcluded(Data.dwFileAttributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
+            if (!MaskMatchesName(Mask, Data.cFileName)) continue;
             Files.push_back(UserFolder + Data.cFileName);
         } while (FindNextFileW(Find.Get(), &Data));
     };
@@ -190,7 +248,7 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
 
     std::wstring Root = WithTrailingBackslash(Folder);
     std::wstring ExtRoot = ExtendedPath(Root);
-    const std::wstring_view Pattern = SearchMask(Mask);
+    const std::wstring_view Pattern = Mask;
     FImpl->LookAtJournal();
     if (FImpl->InJournal(ExtRoot)) return;
     ListFiles(Root, ExtRoot, Pattern);
@@ -255,6 +313,9 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         }
         const TImpl::TSubFolder& Sub = Top.Folder->SubFolders[Top.Next++];
         if (IsExcluded(Sub.Attributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
+        // A repository's own store is not text to edit: a name replaced in its
+        // config or packed refs breaks it.
+        if (!FEnterVersionControl && IsVersionControlFolder(Sub.Name)) continue;
         std::wstring UserChild = Top.UserFolder + Sub.Name + L'\\';
         std::wstring ExtChild = Top.ExtFolder + Sub.Name + L'\\';
         if (Sub.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) MeetLink();

@@ -15,6 +15,17 @@ TStringArray CollectFiles(const std::wstring& Folder, const std::wstring& Mask, 
 // Appends the matches of one folder (and, when Recursive, its sub-folders) to Files.
 void EnumerateFiles(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
                     bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files);
+// Whether a file's long name matches one mask, by the long-name rules of the
+// platform's listing: "*" any run of characters, "?" exactly one, letter case
+// ignored, trailing blanks of the mask dropped, "*.*" every name, a mask ending
+// in "." only names without a dot (matched by the mask without its dots), and
+// once the name is used up, what is left of the mask may be dots and stars
+// ("name.*" matches "name"). Short (8.3) names never take part.
+bool MaskMatchesName(std::wstring_view Mask, std::wstring_view Name);
+// Folder names of version-control systems, which a walk leaves alone unless asked:
+// .git, .svn, .hg, _darcs, .bzr, in any letter case.
+bool IsVersionControlFolder(std::wstring_view Name);
+
 // Stable sort by FileSortKey under CompareStringW(LOCALE_USER_DEFAULT, 0).
 void SortFileList(TStringArray& Files, bool Descending);
 // How many sorts so far found the locale's sort keys out of step with
@@ -32,7 +43,8 @@ std::wstring WithTrailingBackslash(std::wstring_view Path);
 // the tree is taken to stay as it is for the length of the run.
 class TFileCollector {
 public:
-    TFileCollector();
+    // EnterVersionControl: walk into version-control folders too.
+    explicit TFileCollector(bool EnterVersionControl = false);
     ~TFileCollector();
     TFileCollector(const TFileCollector&) = delete;
     TFileCollector& operator=(const TFileCollector&) = delete;
@@ -50,4 +62,5 @@ private:
     struct TImpl;
     std::unique_ptr<TImpl> FImpl;
     std::int64_t FDirectoryPasses = 0;
+    bool FEnterVersionControl;
 };

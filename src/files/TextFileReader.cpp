@@ -38,7 +38,8 @@ std::int32_t BomOfBytes(std::string_view Head) {
 }
 
 // The mode automatic reading takes for a file with this mark; none for a mark
-// this program does not read (UTF-32 either order, UTF-16 BE).
+// this program does not read (UTF-32 either order, UTF-16 BE). A file without a
+// mark is ANSI here; UnmarkedMode looks closer.
 std::optional<TEncodingMode> ModeOfBom(std::int32_t Kind) {
     switch (Kind) {
     case bomNone: return TEncodingMode::Ansi;
@@ -46,6 +47,21 @@ std::optional<TEncodingMode> ModeOfBom(std::int32_t Kind) {
     case bomUtf8: return TEncodingMode::Utf8;
     default: return std::nullopt;
     }
+}
+
+// A file without a mark: bytes that are valid UTF-8 and hold a multi-byte
+// sequence were written as UTF-8 (most editors leave the mark out today; in an
+// ANSI code page such a run of bytes is rare); anything else, pure ASCII
+// included, is the ANSI code page's.
+TEncodingMode UnmarkedMode(std::string_view Bytes) {
+    return IsMultiByteUtf8(Bytes) ? TEncodingMode::Utf8 : TEncodingMode::Ansi;
+}
+
+// The mode automatic reading takes for a whole file; none for an unsupported mark.
+std::optional<TEncodingMode> AutoModeOfBytes(std::string_view Bytes) {
+    const std::int32_t Kind = BomOfBytes(Bytes.substr(0, 4));
+    if (Kind == bomNone) return UnmarkedMode(Bytes);
+    return ModeOfBom(Kind);
 }
 
 UniqueFile OpenForReading(const std::wstring& Path, DWORD Share) {
@@ -185,7 +201,21 @@ std::int32_t DetectBom(const std::wstring& Path) {
 
 std::int32_t ResolveEncodingMode(std::int32_t Mode, const std::wstring& Path) {
     if (Mode != emAuto) return Mode;
-    const std::optional<TEncodingMode> Found = ModeOfBom(DetectBom(Path));
+    const std::int32_t Kind = DetectBom(Path);
+    if (Kind == bomNone) {
+        // Without a mark the bytes decide, read with the probes' exclusive open: a
+        // file that cannot be opened so stays ANSI, as for the probes.
+        try {
+            UniqueFile File = OpenForReading(Path, 0);
+            std::string Bytes;
+            bool Abandoned = false;
+            if (!File || !ReadWhole(File.Get(), Bytes, {}, Abandoned)) return emAnsi;
+            return StoredEncodingMode(UnmarkedMode(Bytes));
+        } catch (const std::exception&) {
+            return emAnsi;
+        }
+    }
+    const std::optional<TEncodingMode> Found = ModeOfBom(Kind);
     return Found ? StoredEncodingMode(*Found) : emAuto;
 }
 
@@ -264,7 +294,7 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
             return Content;
         }
         if (Mode == TEncodingMode::Auto) {
-            const std::optional<TEncodingMode> Found = ModeOfBom(BomOfBytes(std::string_view(Bytes).substr(0, 4)));
+            const std::optional<TEncodingMode> Found = AutoModeOfBytes(Bytes);
             if (!Found) {
                 Content.UnsupportedMark = true;
                 return Content;
@@ -313,13 +343,16 @@ TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodi
         }
         File.Reset();
         const std::string_view Bytes(FBytes.get(), FBytesSize);
+        const std::int32_t Kind = BomOfBytes(Bytes.substr(0, 4));
+        bool Unmarked = false;
         if (Mode == TEncodingMode::Auto) {
-            const std::optional<TEncodingMode> Found = ModeOfBom(BomOfBytes(Bytes.substr(0, 4)));
+            const std::optional<TEncodingMode> Found = ModeOfBom(Kind);
             if (!Found) {
                 Result.UnsupportedMark = true;
                 return Result;
             }
             Result.Mode = *Found;
+            Unmarked = Kind == bomNone;
         }
         const std::string_view Body = Bytes.substr(OwnMarkLength(Result.Mode, Bytes));
         // No decoding gives more code units than it takes bytes.
@@ -328,6 +361,16 @@ TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodi
             FTextCapacity = Body.size();
         }
         size_t Length = 0;
+        // Without a mark, the UTF-8 decoding itself tells whether the file is UTF-8
+        // (as UnmarkedMode decides): valid, and shorter as text than as bytes, so
+        // it held a multi-byte sequence. Pure ASCII goes on to ANSI unread.
+        if (Unmarked && std::any_of(Body.begin(), Body.end(), [](char C) { return C & 0x80; }) &&
+            DecodeUtf8StrictInto(Body, FText.get(), Length)) {
+            Result.Mode = TEncodingMode::Utf8;
+            Result.Read = true;
+            Result.Text = std::wstring_view(FText.get(), Length);
+            return Result;
+        }
         switch (Result.Mode) {
         case TEncodingMode::Ansi: Result.Read = DecodeAnsiInto(Body, FText.get(), Length); break;
         case TEncodingMode::Utf16LE:

@@ -187,7 +187,9 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     Content.Text.clear();
     Content.Text.shrink_to_fit();
     // The new text must fit the encoding exactly (no best-fit or default characters).
-    Bytes = EncodingMark(Mode);
+    // The file keeps the mark it had, and gains none: a mark where there was none
+    // breaks scripts and parsers that read the file.
+    Bytes = Content.Mark;
     std::string Encoded;
     if (!EncodeText(NewText, Mode, Encoded)) return Report(Occurrences, Mode, CannotEncode);
     if (DryRun) return Report(Occurrences, Mode, WouldChange);

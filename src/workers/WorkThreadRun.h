@@ -29,6 +29,10 @@ using TRunShowCurrentFilterEvent = std::function<void(std::wstring CurrentFilter
 using TRunProgressEvent = std::function<void(std::int32_t ProgressValue)>;
 
 class TWorkThreadRun : public WorkerThread {
+public:
+    // Walk into version-control folders (.git, .svn, ...) too; set before the start.
+    bool EnterVersionControl = false;
+
 protected:
     // The two events are the worker's own public members; they are bound here and
     // first read once the run has started.

@@ -63,6 +63,21 @@ print("ok" if ('"$2"') else "got " + repr(lines))' 2>&1)
   check "$1" ok "$verdict"
 }
 
+# check_bytes NAME FILE PRINTF-FORMAT: the file holds exactly these bytes.
+check_bytes() {
+  local expected
+  expected=$(mktemp)
+  printf "$3" >"$expected"
+  if cmp -s "$expected" "$2"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAILED: %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$(od -An -tx1 "$expected")" \
+      "$( [[ -e "$2" ]] && od -An -tx1 "$2" || echo '(no file)')"
+  fi
+  rm -f "$expected"
+}
+
 finish() {
   echo "$passed passed, $failed failed"
   ((failed == 0))

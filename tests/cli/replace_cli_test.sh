@@ -3,21 +3,6 @@
 # alone, the result messages, the input checks and exit codes, both languages.
 source "$(dirname "$0")/cli_common.sh"
 
-# check_bytes NAME FILE PRINTF-FORMAT: the file holds exactly these bytes.
-check_bytes() {
-  local expected
-  expected=$(mktemp)
-  printf "$3" >"$expected"
-  if cmp -s "$expected" "$2"; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAILED: %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$(od -An -tx1 "$expected")" \
-      "$( [[ -e "$2" ]] && od -An -tx1 "$2" || echo '(no file)')"
-  fi
-  rm -f "$expected"
-}
-
 D="$fixture/run"
 mkdir -p "$D/sub"
 printf 'apple Apple\r\nline2 apple' >"$D/a.txt"

@@ -57,7 +57,15 @@ TEST(TextFileReader, MarksDecideTheModeAndAreSkippedOnlyForTheirOwnEncoding) {
         {"empty", "", bomNone, emAnsi, L""},
         {"utf8 mark alone", "\xEF\xBB\xBF", bomUtf8, emUtf8, L""},
         {"utf8 with mark", "\xEF\xBB\xBF" + Utf8Word, bomUtf8, emUtf8, L"h\u00E9"},
-        {"utf8 without mark", Utf8Word, bomNone, emAnsi, AnsiText(Utf8Word)},
+        // Without a mark, valid UTF-8 with a multi-byte sequence is UTF-8; plain
+        // ASCII and bytes that are not UTF-8 stay ANSI.
+        {"utf8 without mark", Utf8Word, bomNone, emUtf8, L"h\u00E9"},
+        {"utf8 without mark, four-byte sequence", "x\xF0\x9F\x98\x80", bomNone, emUtf8, L"x\U0001F600"},
+        {"ascii without mark", "plain", bomNone, emAnsi, L"plain"},
+        {"invalid utf8 without mark", "ok \xC3(", bomNone, emAnsi, AnsiText("ok \xC3(")},
+        {"utf8 cut short at the end", Utf8Word + "\xC3", bomNone, emAnsi, AnsiText(Utf8Word + "\xC3")},
+        {"overlong utf8", "\xC0\xAF", bomNone, emAnsi, AnsiText("\xC0\xAF")},
+        {"utf8-encoded surrogate", "\xED\xA0\x80", bomNone, emAnsi, AnsiText("\xED\xA0\x80")},
         {"utf16 mark alone", "\xFF\xFE", bomUtf16LE, emUtf16LE, L""},
         {"utf16 with mark", B("\xFF\xFE" "A\0\xE5\0", 6), bomUtf16LE, emUtf16LE, L"A\u00E5"},
         {"utf16 mark and odd byte", B("\xFF\xFE\0", 3), bomUtf16LE, emUtf16LE, L""},

@@ -30,8 +30,7 @@ KILLS = 36
 RESET_EVERY = 3  # a fresh tree before every third kill; the kills between resume a killed run's work
 SUB_FOLDERS = ["", "sub1", "sub2", os.path.join("sub2", "deeper"), "sub3 with space"]
 KINDS = ["utf8bom", "utf8", "utf16le", "ansi", "ascii"]
-# Non-ASCII text per kind. A UTF-8 file without a mark is read as ANSI, so its
-# bytes must all be defined in code page 1252 for it to change at all.
+# Non-ASCII text per kind.
 EXTRA_CHARACTERS = {
     "utf8bom": "åäöéü€ß—漢字😀",
     "utf8": "åäöéü€ß—漢字😀",

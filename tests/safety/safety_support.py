@@ -292,9 +292,18 @@ def encode_file(kind, text):
     raise ValueError(kind)
 
 
+def is_utf8(data):
+    try:
+        data.decode("utf-8", "strict")
+        return True
+    except UnicodeDecodeError:
+        return False
+
+
 def expected_after_replace(old, find, replace):
     """The bytes a file holding old must hold after replace in automatic mode:
-    the text decoded by the file's mark (none: ANSI), every find replaced, encoded
+    the text decoded by the file's mark (none: UTF-8 when the bytes are UTF-8
+    beyond ASCII, otherwise ANSI), every find replaced, encoded
     again behind the same mark. A file without the text, one that does not decode,
     or one whose text would not encode back to its bytes keeps its bytes."""
     if old.startswith(MARK_UTF16LE) and not old.startswith(b"\xff\xfe\x00\x00"):
@@ -305,6 +314,8 @@ def expected_after_replace(old, find, replace):
         mark, body, codec, errors = MARK_UTF8, old[3:], "utf-8", "strict"
     elif old.startswith((b"\x00\x00\xfe\xff", b"\xff\xfe\x00\x00", b"\xfe\xff")):
         return old  # a mark the program does not handle
+    elif any(byte >= 0x80 for byte in old) and is_utf8(old):
+        mark, body, codec, errors = b"", old, "utf-8", "strict"  # UTF-8 without a mark
     else:
         mark, body, codec, errors = b"", old, ANSI_CODEPAGE, "strict"
     try:

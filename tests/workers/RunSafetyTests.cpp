@@ -136,28 +136,32 @@ TEST(RunSafety, ReadOnlyFilesAreNotWritten) {
         SetAttributes(Path, FILE_ATTRIBUTE_NORMAL);
 }
 
-// A file without a mark is read as ANSI in automatic mode. When its bytes are
-// UTF-8 with characters beyond ASCII, writing new characters beyond ASCII in the
-// ANSI code page would give it two encodings: it is left alone. Pure ASCII files,
-// real ANSI files and ASCII replacements go ahead.
+// A file read as ANSI whose bytes are UTF-8 with characters beyond ASCII would
+// get two encodings from new characters beyond ASCII written in the ANSI code
+// page: it is left alone. In automatic mode such a file is UTF-8 and takes them
+// as UTF-8. Pure ASCII files, real ANSI files and ASCII replacements go ahead.
 TEST(RunSafety, NoFileGetsTwoEncodings) {
     if (GetACP() != 1252) GTEST_SKIP() << "needs code page 1252, have " << GetACP();
     const struct {
         const char* Name;
+        TEncodingMode Mode;
         std::string Before;
         const char* Replace;
         std::string After;  // empty: left alone and skipped
     } Cases[] = {
-        {"utf8 without mark, new non-ASCII", "Caf\xC3\xA9 in Malmo", "Malm\xC3\xB6", ""},
-        {"utf8 without mark, new ASCII", "Caf\xC3\xA9 in Malmo", "Lund", "Caf\xC3\xA9 in Lund"},
-        {"pure ASCII, new non-ASCII", "Malmo", "Malm\xC3\xB6", "Malm\xF6"},
-        {"real ANSI, new non-ASCII", "Caf\xE9 in Malmo", "Malm\xC3\xB6", "Caf\xE9 in Malm\xF6"},
+        {"utf8 without mark as ANSI, new non-ASCII", TEncodingMode::Ansi, "Caf\xC3\xA9 in Malmo", "Malm\xC3\xB6", ""},
+        {"utf8 without mark as ANSI, new ASCII", TEncodingMode::Ansi, "Caf\xC3\xA9 in Malmo", "Lund",
+         "Caf\xC3\xA9 in Lund"},
+        {"utf8 without mark, automatic", TEncodingMode::Auto, "Caf\xC3\xA9 in Malmo", "Malm\xC3\xB6",
+         "Caf\xC3\xA9 in Malm\xC3\xB6"},
+        {"pure ASCII, new non-ASCII", TEncodingMode::Auto, "Malmo", "Malm\xC3\xB6", "Malm\xF6"},
+        {"real ANSI, new non-ASCII", TEncodingMode::Auto, "Caf\xE9 in Malmo", "Malm\xC3\xB6", "Caf\xE9 in Malm\xF6"},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
         TempFolder Folder;
         const std::wstring Path = Folder.WriteFile(L"a.txt", Case.Before);
-        const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"Malmo", Wide(Case.Replace));
+        const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"Malmo", Wide(Case.Replace), Case.Mode);
         const bool Skip = Case.After.empty();
         EXPECT_EQ(Run.Changed, Skip ? 0 : 1);
         EXPECT_EQ(Run.Skipped, Skip ? 1 : 0);

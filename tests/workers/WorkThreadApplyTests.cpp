@@ -96,26 +96,33 @@ TEST(WorkThreadApply, FileReachedThroughTwoFiltersIsProcessedOnce) {
     EXPECT_EQ(ReadFileBytes(Dir.Path() + L"Sub\\b.txt").Bytes, Utf8Bom + "-");
 }
 
-// The file is written in the encoding it was read in, always with that
-// encoding's mark.
-TEST(WorkThreadApply, WritesBackInTheEncodingItWasReadIn) {
+// The file is written in the encoding it was read in, and keeps the mark state it
+// had in every mode: no mark is added, none is removed.
+TEST(WorkThreadApply, WritesBackInTheEncodingItWasReadInAndKeepsItsMarkState) {
     struct Case {
         const char* Name;
         std::int32_t Mode;
         std::string Before, After;
+        const wchar_t* Replace = L"y";
     };
+    const std::string Utf16NoMark = Utf16WithBom(L"x\r\n").substr(2);
     const Case Cases[] = {
-        {"UTF-8 without mark in UTF-8 mode gains the mark", 3, "x = 1\n", Utf8Bom + "y = 1\n"},
-        {"UTF-8 without mark in automatic mode is ANSI", 0, "x \xC3\xA9\n", AnsiMark() + "y \xC3\xA9\n"},
+        {"UTF-8 without mark in UTF-8 mode", 3, "x = 1\n", "y = 1\n"},
+        {"UTF-8 without mark in UTF-8 mode, new non-ASCII", 3, "x = 1\n", "\xC3\xA9 = 1\n", L"\u00E9"},
+        {"UTF-8 with mark in UTF-8 mode", 3, Utf8Bom + "x", Utf8Bom + "y"},
+        {"UTF-8 without mark in automatic mode is UTF-8", 0, "x \xC3\xA9\n", "\xC3\xA9 \xC3\xA9\n", L"\u00E9"},
         {"UTF-8 with mark in automatic mode", 0, Utf8Bom + "x \xC3\xA9", Utf8Bom + "y \xC3\xA9"},
+        {"ASCII in automatic mode", 0, "x\n", "y\n"},
         {"UTF-16 in UTF-16 mode", 2, Utf16WithBom(L"x\r\n"), Utf16WithBom(L"y\r\n")},
-        {"UTF-16 mark read as ANSI keeps its bytes", 1, "\xFF\xFEx\0"s, AnsiMark() + "\xFF\xFEy\0"s},
+        {"UTF-16 without mark in UTF-16 mode", 2, Utf16NoMark, Utf16WithBom(L"y\r\n").substr(2)},
+        {"UTF-16 mark read as ANSI keeps its bytes", 1, "\xFF\xFEx\0"s, "\xFF\xFEy\0"s},
+        {"UTF-8 mark read as ANSI", 1, Utf8Bom + "x", Utf8Bom + "y"},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Name);
         TempFolder Dir;
         Dir.WriteFile(L"f.txt", C.Before);
-        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, C.Mode);
+        ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", C.Replace, true, C.Mode);
         EXPECT_EQ(Run.Events.back(), L"return 1 1 0");
         EXPECT_EQ(ReadFileBytes(Dir.Path() + L"f.txt").Bytes, C.After);
     }
@@ -161,7 +168,7 @@ TEST(WorkThreadApply, UnsafeFilesAreLeftUntouched) {
         {"UTF-8 replacement with a lone surrogate", 3, "x", L"\xD800", 1},
     };
     if (GetACP() == 1252) {
-        // In automatic mode a file without a mark is ANSI: the code page has no
+        // In automatic mode an ASCII file without a mark is ANSI: the code page has no
         // omega and no arrow, and best fit would turn a-macron into a.
         Cases.push_back({"omega in code page 1252", 0, "x", L"\u03A9", 1});
         Cases.push_back({"arrow in code page 1252", 1, "x", L"\u2192", 1});
@@ -267,7 +274,7 @@ TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
         EXPECT_EQ(Run.Events.back(), L"return 2 4 1");
         auto Files = FolderFiles(Dir.Path());
         EXPECT_EQ(Files, (std::map<std::wstring, std::string>{
-                             {L"a.txt", AnsiMark() + "y y"}, {L"b.txt", "x x"}, {L"c.txt", AnsiMark() + "y y"}}));
+                             {L"a.txt", "y y"}, {L"b.txt", "x x"}, {L"c.txt", "y y"}}));
     }
     {
         SCOPED_TRACE("the new file cannot be created");
