@@ -240,14 +240,23 @@ def main():
         for k in range(KILLS):
             by_signal = k % 2 == 1
             kill_once(k + 1, by_signal, rng.randint(0, from_here if by_signal else from_helper), k % RESET_EVERY == 0)
-        # The last run must have work left and TEMP files lying about: kills from a
-        # fresh tree in the middle of the run until it has.
+        # Kills that all fall before the first write or after the end test
+        # nothing, and the last run must start with work left and TEMP files
+        # lying about. The yardstick was taken once, perhaps while the machine
+        # was busier or quieter than now: kills from a fresh tree aim at the
+        # middle of the run and move their aim by what the one before showed
+        # (earlier when the run ended first, later when nothing was written yet),
+        # until both hold.
+        aim = {True: from_here, False: from_helper}
         extra = 0
-        while (snapshot.done == set(corpus) or not snapshot.temps) and extra < 10:
+        while (mid_run < KILLS // 6 or snapshot.done == set(corpus) or not snapshot.temps) and extra < 30:
             extra += 1
             by_signal = (KILLS + extra) % 2 == 0
-            duration = from_here if by_signal else from_helper
-            kill_once(KILLS + extra, by_signal, rng.randint(duration * 2 // 5, duration * 4 // 5), True)
+            landed_before = mid_run
+            kill_once(KILLS + extra, by_signal, rng.randint(aim[by_signal] * 2 // 5, aim[by_signal] * 4 // 5), True)
+            if mid_run == landed_before:
+                ended_first = snapshot.done == set(corpus)
+                aim[by_signal] = max(50, aim[by_signal] * 2 // 3) if ended_first else aim[by_signal] * 3 // 2
 
         checks.check(f"after each of {KILLS + extra} kills every file holds its old or new bytes, nothing else but "
                      f"partial TEMP files", not tree_problems, "\n    ".join(tree_problems[:20]))
