@@ -4,6 +4,17 @@
 
 bool HoldsLineBreak(std::wstring_view Text) { return Text.find_first_of(L"\r\n") != std::wstring_view::npos; }
 
+bool SameButForLineBreaks(std::wstring_view A, std::wstring_view B) {
+    std::size_t I = 0, K = 0;
+    while (I < A.size() && K < B.size()) {
+        const std::size_t BreakA = LineBreakAt(A, I), BreakB = LineBreakAt(B, K);
+        if ((BreakA == 0) != (BreakB == 0) || (BreakA == 0 && A[I] != B[K])) return false;
+        I += std::max<std::size_t>(BreakA, 1);
+        K += std::max<std::size_t>(BreakB, 1);
+    }
+    return I == A.size() && K == B.size();
+}
+
 LineBreakPattern::LineBreakPattern(std::wstring_view TextToFind, const CaseMap* Map) : FMap(Map) {
     // Line breaks map to themselves, so the mapped text splits where the text does.
     std::wstring Mapped(TextToFind);

@@ -26,6 +26,10 @@ inline std::size_t LineBreakAt(std::wstring_view Text, std::size_t Position) {
 }
 
 bool HoldsLineBreak(std::wstring_view Text);
+// Whether A and B are the same text when each line break counts as one, of
+// whatever kind: as texts to find they find the same, and as a replacement one
+// writes exactly what the other finds.
+bool SameButForLineBreaks(std::wstring_view A, std::wstring_view B);
 
 // A text to find that holds line breaks, as the pieces between them (the first
 // or last piece empty when it begins or ends with one). A piece compares unit by
