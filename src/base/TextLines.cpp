@@ -97,6 +97,7 @@ void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const
         }
         TMatchBlock& Block = *Pending;
         Block.Matches.push_back(Hit);
+        Block.MatchEnds.push_back(HitEnd);
         if (HitEnd > Block.End) Block.End = Cursor.LineEndAfter(HitEnd - 1);
         if (ReplaceWith != nullptr) {
             Block.After.append(Text.substr(Copied, Hit - Copied));

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -82,15 +83,18 @@ std::vector<std::size_t> LineStarts(std::wstring_view Text) {
     return Starts;
 }
 
-// The text with each block's lines swapped for their new form.
+// The text with each block's lines swapped for their new form; Spans receives
+// where each occurrence starts and ends.
 std::wstring Rebuilt(std::wstring_view Text, std::wstring_view Find, bool CaseSensitive, const std::wstring& With,
-                     TLineBreaks Breaks) {
+                     TLineBreaks Breaks, std::vector<std::pair<std::size_t, std::size_t>>& Spans) {
     std::wstring Result;
     std::size_t Kept = 0;
+    Spans.clear();
     ForEachMatchBlock(Text, TextScanner(Find, CaseSensitive), &With, Breaks, [&](const TMatchBlock& Block) {
         Result.append(Text.substr(Kept, Block.Start - Kept));
         Result.append(Block.After);
         Kept = Block.End;
+        for (std::size_t I = 0; I < Block.Matches.size(); ++I) Spans.emplace_back(Block.Matches[I], Block.MatchEnds[I]);
     });
     return Result.append(Text.substr(Kept));
 }
@@ -110,17 +114,21 @@ TEST(TextLines, CountReplaceAndListingAgreeOnRandomTexts) {
                          (CaseSensitive ? " case-sensitive" : " ignoring case"));
             const std::int32_t Count = CountMatches(Text, Find, CaseSensitive);
             const std::vector<TLineMatch> Matches = MatchesInLines(Text, Find, CaseSensitive, &With);
-            bool Same = static_cast<std::int32_t>(Matches.size()) == Count;
-            if (Count > 0) {
-                const std::wstring Replaced = ReplaceAll(Text, Find, With, CaseSensitive);
-                Same = Same && Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::Any) == Replaced &&
-                       Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::LfOnly) == Replaced;
-            }
-            // Each line and column points at an occurrence, in order.
-            const std::vector<std::size_t> Starts = LineStarts(Text);
             const std::vector<RefOccurrence> Expected =
                 CaseSensitive ? RefOccurrences(Text, Find, Text, Find)
                               : RefOccurrences(Text, Find, UpperCased(Text), UpperCased(Find));
+            bool Same = static_cast<std::int32_t>(Matches.size()) == Count;
+            if (Count > 0) {
+                const std::wstring Replaced = ReplaceAll(Text, Find, With, CaseSensitive);
+                std::vector<std::pair<std::size_t, std::size_t>> Spans, LfSpans;
+                Same = Same && Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::Any, Spans) == Replaced &&
+                       Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::LfOnly, LfSpans) == Replaced &&
+                       Spans == LfSpans && Spans.size() == Expected.size();
+                for (std::size_t I = 0; Same && I < Spans.size(); ++I)
+                    Same = Spans[I].first == Expected[I].Start && Spans[I].second == Expected[I].End;
+            }
+            // Each line and column points at an occurrence, in order.
+            const std::vector<std::size_t> Starts = LineStarts(Text);
             Same = Same && (Count == 0 || Matches.size() == Expected.size());
             for (std::size_t I = 0; Same && I < Matches.size(); ++I) {
                 const TLineMatch& Match = Matches[I];
