@@ -90,7 +90,8 @@ private:
 // then preselects the folder whose text Data points to (when not empty).
 int CALLBACK FolderDialogCallback(HWND Dialog, UINT Message, LPARAM, LPARAM Data) noexcept {
     if (Message != BFFM_INITIALIZED) return 0;
-    HMONITOR Monitor = MonitorFromWindow(ApplicationWindow(), MONITOR_DEFAULTTONEAREST);
+    HWND Owner = GetWindow(Dialog, GW_OWNER);
+    HMONITOR Monitor = MonitorFromWindow(Owner ? Owner : ApplicationWindow(), MONITOR_DEFAULTTONEAREST);
     MONITORINFO Info{};
     Info.cbSize = sizeof(Info);
     RECT DialogRect{};
@@ -147,10 +148,11 @@ std::wstring SpecialFolderPath(std::int32_t FolderId, std::wstring_view Fallback
     return WithTrailingBackslash(Fallback);
 }
 
-std::optional<std::wstring> BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root) {
+std::optional<std::wstring> BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root,
+                                            HWND Owner) {
     std::wstring Caption = ChooseText(UseSwedish(), L"Bläddra", L"Browse");
     std::wstring Folder = InitialFolder;
-    if (ShowFolderDialog(Caption, Root, Folder, nullptr)) return WithTrailingBackslash(Folder);
+    if (ShowFolderDialog(Caption, Root, Folder, Owner)) return WithTrailingBackslash(Folder);
     return std::nullopt;
 }
 

@@ -14,30 +14,28 @@ namespace {
 
 std::wstring QuoteString(std::wstring_view Text) { return L"\"" + std::wstring(Text) + L"\""; }
 
+}  // namespace
+
 // Opens the selected file in the editor: "EDITOR" "folder\caption", with the
 // system's Notepad when no editor has been chosen. A failure to start is not shown.
-void OpenSelectedFile(const TfrmMain& Form) {
-    const std::int32_t Index = Form.SelectedFileIndex();
-    if (Index < 0 || Index >= Form.FileItemCount()) return;
-    const std::wstring& EditorPath = MainState.EditorPath;
+void TfrmMain::OpenSelectedFile() {
+    const std::int32_t Index = SelectedFileIndex();
+    if (Index < 0 || Index >= FileItemCount()) return;
     const std::wstring Program = QuoteString(EditorPath.empty() ? std::wstring(L"NOTEPAD") : EditorPath);
-    const std::wstring File =
-        QuoteString(WithTrailingBackslash(TfrmMain::ControlText(Form.txtFolder)) + Form.FileItem(Index).Caption);
+    const std::wstring File = QuoteString(WithTrailingBackslash(ControlText(txtFolder)) + FileItem(Index).Caption);
     RunCommandLine(Program + L" " + File);
 }
 
-}  // namespace
-
 void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
-    if (MainState.WorkInProgress) return;
+    if (Run.WorkInProgress) return;
     // Shift+F4, Ctrl+F8, Alt+F4 and the like are not these commands. The key is
     // not consumed: the focused control still receives it.
     if (Shift != 0) return;
     if (Key == VK_F12) {
-        if (!MainState.EditorPath.empty()) odEditor.FileName = MainState.EditorPath;
-        if (odEditor.Execute(FHandle)) MainState.EditorPath = odEditor.FileName;
+        if (!EditorPath.empty()) odEditor.FileName = EditorPath;
+        if (odEditor.Execute(FHandle)) EditorPath = odEditor.FileName;
     } else if (Key == VK_F8) {
-        MainState.CurrentEncodingMode = NextEncodingMode(MainState.CurrentEncodingMode);
+        CurrentEncodingMode = NextEncodingMode(CurrentEncodingMode);
         ComposeModeTitle();
     } else if (Key == VK_F4) {
         const bool Swedish = UseSwedish();
@@ -71,10 +69,10 @@ void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
     }
 }
 
-void TfrmMain::lvFilesDblClick() { OpenSelectedFile(*this); }
+void TfrmMain::lvFilesDblClick() { OpenSelectedFile(); }
 
-void TfrmMain::lvFilesKeyDown(WORD& Key, TShiftState Shift) {
-    if (Key == VK_RETURN && Shift == 0) OpenSelectedFile(*this);
+void TfrmMain::lvFilesKeyDown(HWND, WORD& Key, TShiftState Shift) {
+    if (Key == VK_RETURN && Shift == 0) OpenSelectedFile();
 }
 
 void TfrmMain::lvFilesEnter() {
@@ -84,21 +82,27 @@ void TfrmMain::lvFilesEnter() {
 }
 
 void TfrmMain::txtFolderChange() {
-    // The list only ever holds files of the folder that the box shows.
+    // The box reports a change for Ctrl+A and for the text it holds set again;
+    // the list follows the text itself, and only ever holds files of the folder
+    // that the box shows.
+    std::wstring Text = ControlText(txtFolder);
+    if (Text == FFolderText) return;
+    FFolderText = std::move(Text);
+    if (!lvFiles) return;  // still being built
     ClearFileList();
     SetLabelCaption(lblFiles, EmptyFilesLabel());
 }
 
-void TfrmMain::txtTextToFindKeyDown(WORD& Key, TShiftState Shift) {
-    if (Key == 'A' && Shift == ssCtrl) SendMessageW(txtTextToFind, EM_SETSEL, 0, -1);
+void TfrmMain::SelectAllOnCtrlA(HWND Sender, WORD& Key, TShiftState Shift) {
+    if (Key == 'A' && Shift == ssCtrl) SendMessageW(Sender, EM_SETSEL, 0, -1);
 }
 
-void TfrmMain::txtReplaceWithKeyDown(WORD& Key, TShiftState Shift) {
-    if (Key == 'A' && Shift == ssCtrl) SendMessageW(txtReplaceWith, EM_SETSEL, 0, -1);
-}
+void TfrmMain::txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { SelectAllOnCtrlA(Sender, Key, Shift); }
+
+void TfrmMain::txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { SelectAllOnCtrlA(Sender, Key, Shift); }
 
 void TfrmMain::btnBrowseClick() {
     // A cancel changes nothing; a chosen folder that differs from the text
     // empties the list through txtFolderChange.
-    if (auto Chosen = BrowseForFolder(ControlText(txtFolder), L"")) SetControlText(txtFolder, *Chosen);
+    if (auto Chosen = BrowseForFolder(ControlText(txtFolder), L"", FHandle)) SetControlText(txtFolder, *Chosen);
 }

@@ -27,7 +27,7 @@ void TfrmMain::mnuMainHelpAboutClick() {
     std::wstring Text = ChooseText(Swedish, L"Quorvane är skapat av Quorvane-projektet: ",
                                    L"Quorvane is made by the Quorvane project: ") +
                         std::wstring(HomePageUrl);
-    ShowAbout(FHandle, Text, ChooseText(Swedish, L"Om", L"About") + L" " + MainState.BaseTitle);
+    ShowAbout(FHandle, Text, ChooseText(Swedish, L"Om", L"About") + L" " + BaseTitle);
 }
 
 void TfrmMain::llURLLinkClick(std::wstring_view Link) { OpenLink(Link); }

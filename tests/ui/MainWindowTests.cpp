@@ -70,7 +70,6 @@ const TLanguageTexts Languages[] = {
 class MainWindowTexts : public testing::TestWithParam<TLanguageTexts> {
 protected:
     void SetUp() override {
-        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }
@@ -124,8 +123,8 @@ TEST_P(MainWindowTexts, HelpListsTheKeyboardShortcutsAndAboutNamesTheProgramWith
     // F1 goes through the window's accelerators.
     PostMessageW(FForm->txtFolder, WM_KEYDOWN, VK_F1, 0);
     Pump();
-    MainState.CurrentEncodingMode = EncodingModeFromStored(2);
-    ComposeModeTitle();
+    FForm->CurrentEncodingMode = EncodingModeFromStored(2);
+    FForm->ComposeModeTitle();
     PostMessageW(FForm->Handle(), WM_COMMAND, TfrmMain::mnuMainHelpAbout, 0);
     Pump();
     ASSERT_EQ(Boxes.Boxes().size(), 2u);
@@ -148,24 +147,26 @@ TEST(MainWindowTitle, ComposeModeTitleLabelsEachModeAndLeavesOtherValuesAlone) {
         const wchar_t* Title;
     } Cases[] = {{0, L"Quorvane 1.70 (Auto)"}, {1, L"Quorvane 1.70 (ANSI)"}, {2, L"Quorvane 1.70 (UTF-16/LE)"},
                  {3, L"Quorvane 1.70 (UTF-8)"}};
-    MainState = TMainState{};
-    MainState.BaseTitle = L"Quorvane 1.70";
+    WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
+    auto Form = OpenMainWindow();
+    Form->BaseTitle = L"Quorvane 1.70";
     for (const auto& Case : Cases) {
-        MainState.CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
-        ComposeModeTitle();
-        EXPECT_EQ(ApplicationTitle(), Case.Title);
+        Form->CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
+        Form->ComposeModeTitle();
+        EXPECT_EQ(Form->Title(), Case.Title);
     }
     // No label for another value: the application title stays as it was.
-    MainState.CurrentEncodingMode = EncodingModeFromStored(7);
-    ComposeModeTitle();
-    EXPECT_EQ(ApplicationTitle(), L"Quorvane 1.70 (UTF-8)");
-    MainState = TMainState{};
+    Form->CurrentEncodingMode = EncodingModeFromStored(7);
+    Form->ComposeModeTitle();
+    EXPECT_EQ(Form->Title(), L"Quorvane 1.70 (UTF-8)");
+    EXPECT_EQ(Form->Caption(), L"Quorvane 1.70 (UTF-8)");
+    Form.reset();
+    DeleteSettingsFile();
 }
 
 class MainWindowBehaviour : public testing::Test {
 protected:
     void SetUp() override {
-        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }
@@ -276,7 +277,7 @@ TEST_F(MainWindowBehaviour, CtrlQClosesTheWindowAndStoresTheSettings) {
     }
     Pump();
     EXPECT_EQ(FForm->Handle(), nullptr);
-    EXPECT_TRUE(ApplicationTerminated());
+    EXPECT_TRUE(FForm->Terminated());
     EXPECT_EQ(SettingsFileLines().size(), 12u);
 }
 

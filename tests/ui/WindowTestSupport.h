@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-// Forgets the settings file; with `MainState = TMainState{};` a test starts as a
-// fresh program would.
+// Forgets the settings file: the next window starts as a fresh program's would.
 void DeleteSettingsFile();
 void WriteSettingsFile(const std::string& Content);
 // The settings file's lines (empty when there is none).
