@@ -1,14 +1,17 @@
 // What the user does with the window besides a run: the keyboard commands F4
 // (export the list), F8 (encoding mode) and F12 (editor), opening a listed file,
-// the folder dialog, Ctrl+A in the multi-line boxes, and the list following the
-// folder box.
+// the folder dialog and a folder dropped on the window, Ctrl+A in the
+// multi-line boxes, and the list following the folder box.
 #include "files/FileCollection.h"
 #include "files/SafeFileWriter.h"
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/Shell.h"
 #include "ui/Main.h"
 #include "ui/MainTexts.h"
+
+#include <shellapi.h>
 
 namespace {
 
@@ -100,6 +103,28 @@ void TfrmMain::SelectAllOnCtrlA(HWND Sender, WORD& Key, TShiftState Shift) {
 void TfrmMain::txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { SelectAllOnCtrlA(Sender, Key, Shift); }
 
 void TfrmMain::txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { SelectAllOnCtrlA(Sender, Key, Shift); }
+
+void TfrmMain::FormDropFiles(HDROP Drop) {
+    // The drop's memory is the receiver's to free, whatever happens here.
+    struct TDropOwner {
+        HDROP Drop;
+        ~TDropOwner() { DragFinish(Drop); }
+    } Owner{Drop};
+    if (Run.WorkInProgress) return;
+    const UINT Length = DragQueryFileW(Drop, 0, nullptr, 0);
+    if (Length == 0) return;
+    std::wstring Path(static_cast<size_t>(Length) + 1, L'\0');
+    Path.resize(DragQueryFileW(Drop, 0, Path.data(), Length + 1));
+    if (Path.empty()) return;
+    if (!FolderExists(Path)) {
+        // A file stands for the folder that holds it.
+        const size_t Slash = Path.find_last_of(L"\\/");
+        if (Slash == std::wstring::npos) return;
+        Path.resize(Slash == 2 && Path[1] == L':' ? Slash + 1 : Slash);  // "C:\" keeps its backslash
+    }
+    // As if typed: a text that differs empties the list through txtFolderChange.
+    SetControlText(txtFolder, Path);
+}
 
 void TfrmMain::btnBrowseClick() {
     // A cancel changes nothing; a chosen folder that differs from the text

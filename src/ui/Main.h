@@ -12,6 +12,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <memory>
@@ -133,6 +134,9 @@ public:
     void mnuMainHelpAboutClick();
     void mnuMainHelpKeyboardShortcutsClick();
     void txtFolderChange();
+    // A folder, or a file (its folder), dropped on the window: the first item goes
+    // into the folder box. Nothing during a run.
+    void FormDropFiles(HDROP Drop);
     void txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
     void txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
 

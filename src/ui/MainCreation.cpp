@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <iterator>
 #include <stdexcept>
@@ -112,6 +113,9 @@ void TfrmMain::BuildWindow(int Width, int Height) {
         {FVIRTKEY | FCONTROL, 'Q', static_cast<WORD>(mnuMainFileQuit)},
     };
     FAccelerators.Reset(CreateAcceleratorTableW(Keys, static_cast<int>(std::size(Keys))));
+
+    // Folders dropped from Explorer.
+    DragAcceptFiles(FHandle, TRUE);
 
     FActiveControl = txtFolder;
     FormCreate();

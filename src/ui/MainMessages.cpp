@@ -46,6 +46,9 @@ LRESULT TfrmMain::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
             Info->ptMinTrackSize.y = static_cast<LONG>(Geometry.InitialHeight * Ratio);
         }
         return 0;
+    case WM_DROPFILES:
+        FormDropFiles(reinterpret_cast<HDROP>(WParam));
+        return 0;
     case WM_DPICHANGED:
         HandleDpiChanged(LOWORD(WParam), *reinterpret_cast<const RECT*>(LParam));
         return 0;
