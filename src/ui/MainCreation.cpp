@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <iterator>
 #include <stdexcept>
@@ -114,8 +115,11 @@ void TfrmMain::BuildWindow(int Width, int Height) {
     };
     FAccelerators.Reset(CreateAcceleratorTableW(Keys, static_cast<int>(std::size(Keys))));
 
-    // Folders dropped from Explorer.
+    // Folders dropped from Explorer, and path completion in the folder box (with
+    // the folders of the file system; without COM on the thread the box simply
+    // completes nothing).
     DragAcceptFiles(FHandle, TRUE);
+    SHAutoComplete(txtFolder, SHACF_FILESYS_DIRS);
 
     FActiveControl = txtFolder;
     FormCreate();

@@ -1,9 +1,11 @@
-// The folder box's conveniences: a folder or a file dropped on the window.
+// The folder box's conveniences: a folder or a file dropped on the window, and
+// path completion with the folders of the file system.
 #include "CommandsTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <ole2.h>
 
 #include <cstring>
 #include <string>
@@ -78,6 +80,38 @@ TEST_F(FolderBox, ADropDuringARunIsIgnored) {
     ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_EQ(TextOf(Form->txtFolder), Fixture.Path() + L"many");
     EXPECT_EQ(Form->FileItemCount(), 200);
+}
+
+// With path completion attached (COM on the thread, as the program has it) the
+// folder box still types as before and Ctrl+A still selects the whole path.
+// (Wine's SHAutoComplete attaches nothing, so the list of folders itself is
+// seen only on Windows.)
+TEST(FolderBoxCompletion, TheBoxTypesAndSelectsAllAsBefore) {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    {
+        TCommandWindowTest Test;
+        Test.Fixture.MakeFolder(L"alpha");
+        TfrmMain& Form = *Test.Form;
+        SetWindowTextW(Form.txtFolder, L"");
+        SetFocus(Form.txtFolder);
+        const std::wstring Typed = Test.Fixture.Path() + L"alp";
+        for (wchar_t C : Typed) PostMessageW(Form.txtFolder, WM_CHAR, C, 1);
+        Pump();
+        EXPECT_EQ(TextOf(Form.txtFolder).substr(0, Typed.size()), Typed);
+
+        SetWindowTextW(Form.txtFolder, L"C:\\some\\folder");
+        SendMessageW(Form.txtFolder, EM_SETSEL, 3, 3);
+        {
+            TModifierScope Control(ssCtrl);
+            PressKey(Form.txtFolder, 'A');
+        }
+        DWORD Start = 0, End = 0;
+        SendMessageW(Form.txtFolder, EM_GETSEL, reinterpret_cast<WPARAM>(&Start), reinterpret_cast<LPARAM>(&End));
+        EXPECT_EQ(Start, 0u);
+        EXPECT_EQ(End, 14u);
+        EXPECT_EQ(TextOf(Form.txtFolder), L"C:\\some\\folder");
+    }
+    OleUninitialize();
 }
 
 }  // namespace
