@@ -13,6 +13,15 @@ void SetApplicationWindow(HWND Window);
 HWND ApplicationWindow();
 
 void RunCommandLine(std::wstring_view CommandLine);
+// Every command line of RunCommandLine goes to Runner instead of a new process
+// while one is set (tests watch the programs the window would start); null
+// starts processes again.
+using TCommandLineRunner = void (*)(std::wstring_view CommandLine);
+void SetCommandLineRunner(TCommandLineRunner Runner);
+// Explorer showing the folder of Path with that file selected:
+// "<Windows folder>\explorer.exe" /select,"Path", started by RunCommandLine.
+std::wstring ExplorerSelectCommandLine(std::wstring_view Path);
+void ShowInExplorer(std::wstring_view Path);
 void OpenLink(std::wstring_view Target);
 std::wstring SpecialFolderPath(std::int32_t FolderId, std::wstring_view Fallback);
 std::wstring TextUpToNul(std::wstring_view Buffer);

@@ -22,11 +22,16 @@ std::wstring QuoteString(std::wstring_view Text) { return L"\"" + std::wstring(T
 // Opens the selected file in the editor: "EDITOR" "folder\caption", with the
 // system's Notepad when no editor has been chosen. A failure to start is not shown.
 void TfrmMain::OpenSelectedFile() {
-    const std::int32_t Index = SelectedFileIndex();
-    if (Index < 0 || Index >= FileItemCount()) return;
+    const std::wstring Path = SelectedFilePath();
+    if (Path.empty()) return;
     const std::wstring Program = QuoteString(EditorPath.empty() ? std::wstring(L"NOTEPAD") : EditorPath);
-    const std::wstring File = QuoteString(WithTrailingBackslash(ControlText(txtFolder)) + FileItem(Index).Caption);
-    RunCommandLine(Program + L" " + File);
+    RunCommandLine(Program + L" " + QuoteString(Path));
+}
+
+std::wstring TfrmMain::SelectedFilePath() const {
+    const std::int32_t Index = SelectedFileIndex();
+    if (Index < 0 || Index >= FileItemCount()) return {};
+    return WithTrailingBackslash(ControlText(txtFolder)) + FileItem(Index).Caption;
 }
 
 void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
@@ -75,7 +80,13 @@ void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
 void TfrmMain::lvFilesDblClick() { OpenSelectedFile(); }
 
 void TfrmMain::lvFilesKeyDown(HWND, WORD& Key, TShiftState Shift) {
-    if (Key == VK_RETURN && Shift == 0) OpenSelectedFile();
+    if (Key == VK_RETURN && Shift == 0) {
+        OpenSelectedFile();
+    } else if ((Key == VK_APPS && Shift == 0) || (Key == VK_F10 && Shift == ssShift)) {
+        // The menu key and Shift+F10 open the context menu of the selected file.
+        Key = 0;
+        lvFilesContextPopup(POINT{}, true);
+    }
 }
 
 void TfrmMain::lvFilesEnter() {

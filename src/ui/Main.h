@@ -92,6 +92,10 @@ public:
     static constexpr UINT mnuMainHelpBreak1 = 203;
     static constexpr UINT mnuMainHelpAbout = 204;
     static constexpr UINT mnuMainFileUndo = 205;
+    // The file list's context menu and its commands.
+    static constexpr UINT pmFilesOpen = 206;
+    static constexpr UINT pmFilesOpenFolder = 207;
+    static constexpr UINT pmFilesCopyPath = 208;
     TFileDialog odEditor;
     TFileDialog sdTXT;
     HWND txtFilters = nullptr;
@@ -129,6 +133,12 @@ public:
     void lvFilesDblClick();
     void lvFilesEnter();
     void lvFilesKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
+    // The context menu of the selected file, at a point on the screen or, from the
+    // keyboard, below the file's row. Nothing during a run or without a selected file.
+    void lvFilesContextPopup(POINT Screen, bool FromKeyboard);
+    void pmFilesOpenClick();        // as a double click
+    void pmFilesOpenFolderClick();  // Explorer with the file selected
+    void pmFilesCopyPathClick();    // the full path on the clipboard as Unicode text
     void mnuMainFileQuitClick();
     void mnuMainFileUndoClick();
     void mnuMainHelpAboutClick();
@@ -187,6 +197,8 @@ public:
     const TFileListItem& FileItem(std::int32_t Index) const { return FFileItems[static_cast<size_t>(Index)]; }
     // The selected row, or -1.
     std::int32_t SelectedFileIndex() const;
+    // The full path of the selected row's file; empty without one.
+    std::wstring SelectedFilePath() const;
 
 private:
     LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override;

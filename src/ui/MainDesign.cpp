@@ -78,6 +78,12 @@ const TMenuText MenuTexts[] = {
     {TfrmMain::mnuMainHelpAbout, 0, L"Om", L"About", nullptr},
 };
 
+const TMenuText FileListMenuTexts[] = {
+    {TfrmMain::pmFilesOpen, 0, L"Öppna", L"Open", nullptr},
+    {TfrmMain::pmFilesOpenFolder, 0, L"Öppna mapp", L"Open folder", nullptr},
+    {TfrmMain::pmFilesCopyPath, 0, L"Kopiera sökväg", L"Copy path", nullptr},
+};
+
 const wchar_t* ClassNameOf(TKind Kind) {
     switch (Kind) {
     case TKind::Label: return WC_STATICW;
@@ -123,6 +129,8 @@ const TControlDesign* ControlDesignOf(int Id) {
 
 std::span<const TMenuText> MainMenuTexts() { return MenuTexts; }
 
+std::span<const TMenuText> FileListMenuItems() { return FileListMenuTexts; }
+
 std::wstring MenuCaption(const TMenuText& Text, bool English) {
     std::wstring Caption = English ? Text.English : Text.Swedish;
     if (Text.Shortcut) Caption += std::wstring(L"\t") + Text.Shortcut;
@@ -132,6 +140,8 @@ std::wstring MenuCaption(const TMenuText& Text, bool English) {
 const TMenuText& MenuTextOf(UINT Item, int Position) {
     for (const TMenuText& Text : MenuTexts)
         if (Text.Item == Item && (Item != 0 || Text.Position == Position)) return Text;
+    for (const TMenuText& Text : FileListMenuTexts)
+        if (Text.Item == Item) return Text;
     throw std::logic_error("a menu item without a design text");
 }
 

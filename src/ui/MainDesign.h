@@ -76,6 +76,8 @@ struct TMenuText {
 
 // The menu bar's items: each top-level menu followed by its commands.
 std::span<const TMenuText> MainMenuTexts();
+// The file list's context menu, in its order.
+std::span<const TMenuText> FileListMenuItems();
 // The menu text of an item in one language, with its shortcut after a tab.
 std::wstring MenuCaption(const TMenuText& Text, bool English);
 // The text of a menu item by command identifier (or top-level position when Item is 0).

@@ -7,6 +7,8 @@
 #include "ui/MainDesign.h"
 #include "ui/WindowHelpers.h"
 
+#include <windowsx.h>
+
 #include <stdexcept>
 #include <utility>
 
@@ -46,6 +48,13 @@ LRESULT TfrmMain::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
             Info->ptMinTrackSize.y = static_cast<LONG>(Geometry.InitialHeight * Ratio);
         }
         return 0;
+    case WM_CONTEXTMENU:
+        // A right click on the list (the keyboard's menu keys come through lvFilesKeyDown).
+        if (reinterpret_cast<HWND>(WParam) == lvFiles && LParam != -1) {
+            lvFilesContextPopup(POINT{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)}, false);
+            return 0;
+        }
+        break;
     case WM_DROPFILES:
         FormDropFiles(reinterpret_cast<HDROP>(WParam));
         return 0;
