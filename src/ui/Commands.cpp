@@ -9,6 +9,7 @@
 #include "platform/Messages.h"
 #include "ui/Main.h"
 #include "ui/MainTexts.h"
+#include "ui/TextHistory.h"
 #include "ui/WindowHelpers.h"
 
 #include <utility>
@@ -116,6 +117,7 @@ void TfrmMain::LeaveRunningStateAfterFailure() {
 
 void TfrmMain::btnSearchClick() {
     if (!InputsPass(&CheckSearchInputs)) return;
+    RememberText(History.Find, ControlText(txtTextToFind));
 
     EnterRunningState();
     // The folder box is disabled until the run ends, so its text is the same for
@@ -147,6 +149,8 @@ void TfrmMain::btnApplyClick() {
     if (ControlText(txtReplaceWith).empty() &&
         !ConfirmOkCancel(FHandle, MsgReplaceWithEmpty(), ChooseText(UseSwedish(), L"Varning", L"Warning")))
         return;
+    RememberText(History.Find, ControlText(txtTextToFind));
+    RememberText(History.Replace, ControlText(txtReplaceWith));
 
     EnterRunningState();
     try {

@@ -107,13 +107,20 @@ void TfrmMain::txtFolderChange() {
     SetLabelCaption(lblFiles, EmptyFilesLabel());
 }
 
-void TfrmMain::SelectAllOnCtrlA(HWND Sender, WORD& Key, TShiftState Shift) {
-    if (Key == 'A' && Shift == ssCtrl) SendMessageW(Sender, EM_SETSEL, 0, -1);
+void TfrmMain::MultiLineBoxKeyDown(HWND Sender, WORD& Key, TShiftState Shift) {
+    if (Key == 'A' && Shift == ssCtrl) {
+        SendMessageW(Sender, EM_SETSEL, 0, -1);
+    } else if (Key == VK_DOWN && Shift == ssAlt) {
+        Key = 0;
+        ShowTextHistory(Sender);
+    }
 }
 
-void TfrmMain::txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { SelectAllOnCtrlA(Sender, Key, Shift); }
+void TfrmMain::txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { MultiLineBoxKeyDown(Sender, Key, Shift); }
 
-void TfrmMain::txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { SelectAllOnCtrlA(Sender, Key, Shift); }
+void TfrmMain::txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift) {
+    MultiLineBoxKeyDown(Sender, Key, Shift);
+}
 
 void TfrmMain::FormDropFiles(HDROP Drop) {
     // The drop's memory is the receiver's to free, whatever happens here.

@@ -6,6 +6,7 @@
 #include "base/UniqueHandle.h"
 #include "files/EncodingMode.h"
 #include "platform/InputChecks.h"
+#include "settings/SettingsCatalogue.h"
 #include "ui/FileDialogs.h"
 #include "ui/RunState.h"
 #include "ui/WindowBase.h"
@@ -109,6 +110,7 @@ public:
     TEncodingMode CurrentEncodingMode = TEncodingMode::Auto;  // an unknown mode from the settings file is kept
     std::wstring EditorPath;  // empty, "NOTEPAD" or the full path of a program
     std::wstring BaseTitle;   // the title when the window was created
+    TTextHistory History;     // the recent texts of the find and replace boxes
     // The window's title: BaseTitle and the label of the encoding mode. The caption
     // shows it, or during a run the filter or command after it.
     const std::wstring& Title() const { return FTitle; }
@@ -149,6 +151,9 @@ public:
     void FormDropFiles(HDROP Drop);
     void txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
     void txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
+    // Alt+Down in the find or replace box: its recent texts in a drop-down list
+    // below it; the one chosen goes into the box.
+    void ShowTextHistory(HWND Box);
 
     // ---- Worker event handlers (run on the main thread while the worker waits) ----
     void SearchShowCurrentFilter(std::wstring CurrentFilter);
@@ -210,8 +215,9 @@ private:
     void lvFilesGetDispInfo(NMLVDISPINFOW& Info) const;
     void HandleActivate(WPARAM WParam);
     void HandleDpiChanged(UINT NewDpi, const RECT& Suggested);
-    // What two handlers of each pair share: Ctrl+A in a box, a filter in the caption, the percentage.
-    void SelectAllOnCtrlA(HWND Sender, WORD& Key, TShiftState Shift);
+    // What two handlers of each pair share: the keys of the find and replace
+    // boxes, a filter in the caption, the percentage.
+    void MultiLineBoxKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
     void ShowCurrentFilter(const std::wstring& CurrentFilter);
     void ShowProgress(std::int32_t ProgressValue);
     // The rows of the running search that wait, shown now.

@@ -66,6 +66,7 @@ void TfrmMain::FormCreate() {
     SetControlText(txtFilters, Settings.Filters);
     SetChecked(cbCaseSensitive, Settings.CaseSensitive);
     EditorPath = Settings.Editor;
+    History = ReadTextHistory();
     CurrentEncodingMode = EncodingModeFromStored(Settings.TextEncoding);
     // An encoding switch on the command line wins over the stored mode.
     CurrentEncodingMode = EncodingModeFromSwitches(GetCommandLineW(), CurrentEncodingMode);
@@ -148,6 +149,7 @@ void TfrmMain::FormDestroy() {
     Settings.Editor = EditorPath;
     Settings.TextEncoding = StoredEncodingMode(CurrentEncodingMode);
     WriteMainSettings(Settings);
+    WriteTextHistory(History);
     // The window's state and bounds. A minimized window is stored as the state
     // it would be restored to, not at the far-off position the system parks
     // minimized windows at.
