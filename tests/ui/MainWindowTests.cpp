@@ -57,13 +57,17 @@ const TLanguageTexts Languages[] = {
      "Avsluta\tCtrl+Q", "Hjälp", "Tangentbordsgenvägar\tF1", "Om", "Bläddra", "Exportera fillista",
      "Tangentbordsgenvägar",
      "Tangentbordsgenvägar:\r\n\r\nF12 = Välj din redigerare.\r\nF8 = Växla mellan kodningslägena.\r\nF4 = "
-     "Exportera fillistan.\r\nEsc = Stoppa en pågående körning.",
+     "Exportera fillistan.\r\nEsc = Stoppa en pågående körning.\r\n"
+     "Alt+Nedpil = Visa de senaste texterna i Text att hitta eller Ersätt med.\r\n"
+     "Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.",
      "Om Quorvane 1.70"},
     {false, "Files: (0 | #)", "Filename", "Folder:", "Browse", "Recursive", "Filter(s): (separate with \"; \")",
      "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Undo last Apply", "Quit\tCtrl+Q",
      "Help", "Keyboard shortcuts\tF1", "About", "Browse", "Export file list", "Keyboard shortcuts",
      "Keyboard shortcuts:\r\n\r\nF12 = Select your editor.\r\nF8 = Switch between the encoding modes.\r\nF4 = "
-     "Export the file list.\r\nEsc = Stop a run in progress.",
+     "Export the file list.\r\nEsc = Stop a run in progress.\r\n"
+     "Alt+Down = Show the recent texts in Text to find or Replace with.\r\n"
+     "Shift+F10 or the menu key = The context menu of the selected file.",
      "About Quorvane 1.70"},
 };
 
