@@ -111,7 +111,8 @@ void TfrmMain::MultiLineBoxKeyDown(HWND Sender, WORD& Key, TShiftState Shift) {
     if (Key == 'A' && Shift == ssCtrl) {
         SendMessageW(Sender, EM_SETSEL, 0, -1);
     } else if (Key == VK_DOWN && Shift == ssAlt) {
-        Key = 0;
+        // The key goes on to the box afterwards: the system then knows that Alt
+        // was not pressed alone, and its release does not open the menu bar.
         ShowTextHistory(Sender);
     }
 }
