@@ -2,6 +2,7 @@
 // their messages in both languages, the questions, the running state, the worker
 // handlers, the result messages, and closing the window during a run.
 #include "CommandsTestSupport.h"
+#include "SettingsLines.h"
 
 #include "platform/Messages.h"
 #include "ui/Application.h"
@@ -543,9 +544,18 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
             EXPECT_GE(Added, 2);
             EXPECT_LT(Added, FileCount / 2);
         }
-        // The settings were written after the worker ended.
+        // The settings were written after the worker ended, with the texts the
+        // run used among the recent texts.
         std::vector<std::string> Lines = SettingsFileLines();
-        ASSERT_EQ(Lines.size(), 12u);
+        std::vector<std::string> Keys{"[Main]",       "Folder",      "Recursive", "Filters", "CaseSensitive",
+                                      "Editor",       "TextEncoding", "FindHistory"};
+        if (Apply) Keys.push_back("ReplaceHistory");
+        Keys.insert(Keys.end(), {"Left", "Top", "Width", "Height", "Maximized"});
+        ASSERT_EQ(KeysOf(Lines), Keys);
+        EXPECT_EQ(ValueOf(Lines, "FindHistory"), "006100620063");
+        if (Apply) {
+            EXPECT_EQ(ValueOf(Lines, "ReplaceHistory"), "0061006200630064");
+        }
         EXPECT_EQ(Lines[1].rfind("Folder=", 0), 0u);
         EXPECT_GT(Lines[1].size(), 10u);
     }

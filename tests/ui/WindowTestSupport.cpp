@@ -78,8 +78,19 @@ TMenuAnswer::~TMenuAnswer() {
 void CALLBACK TMenuAnswer::Tick(HWND, UINT, UINT_PTR, DWORD) {
     TMenuAnswer* Self = CurrentAnswer;
     if (!Self || Self->FShown) return;
-    HWND MenuWindow = FindWindowW(L"#32768", nullptr);
-    if (MenuWindow && IsWindowVisible(MenuWindow)) Self->Answer(MenuWindow);
+    // A popup menu of this thread (never one of another program on the desktop).
+    HWND MenuWindow = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND Window, LPARAM Found) -> BOOL {
+            wchar_t Class[16] = L"";
+            GetClassNameW(Window, Class, 16);
+            if (std::wstring_view(Class) != L"#32768" || !IsWindowVisible(Window)) return TRUE;
+            *reinterpret_cast<HWND*>(Found) = Window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&MenuWindow));
+    if (MenuWindow) Self->Answer(MenuWindow);
 }
 
 void TMenuAnswer::Answer(HWND MenuWindow) {
