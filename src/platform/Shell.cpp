@@ -13,6 +13,7 @@
 namespace {
 
 HWND ApplicationWindowHandle = nullptr;
+TCommandLineRunner CommandLineRunner = nullptr;
 
 // The size the process-creation call expects on 64-bit Windows.
 static_assert(sizeof(STARTUPINFOW) == 104);
@@ -90,7 +91,8 @@ private:
 // then preselects the folder whose text Data points to (when not empty).
 int CALLBACK FolderDialogCallback(HWND Dialog, UINT Message, LPARAM, LPARAM Data) noexcept {
     if (Message != BFFM_INITIALIZED) return 0;
-    HMONITOR Monitor = MonitorFromWindow(ApplicationWindow(), MONITOR_DEFAULTTONEAREST);
+    HWND Owner = GetWindow(Dialog, GW_OWNER);
+    HMONITOR Monitor = MonitorFromWindow(Owner ? Owner : ApplicationWindow(), MONITOR_DEFAULTTONEAREST);
     MONITORINFO Info{};
     Info.cbSize = sizeof(Info);
     RECT DialogRect{};
@@ -115,7 +117,23 @@ HWND ApplicationWindow() {
     return ApplicationWindowHandle;
 }
 
+void SetCommandLineRunner(TCommandLineRunner Runner) { CommandLineRunner = Runner; }
+
+std::wstring ExplorerSelectCommandLine(std::wstring_view Path) {
+    // The full path: no other "explorer.exe" on the search path is started.
+    wchar_t Windows[MAX_PATH] = {};
+    const UINT Length = GetWindowsDirectoryW(Windows, MAX_PATH);
+    const std::wstring Folder = Length > 0 && Length < MAX_PATH ? std::wstring(Windows, Length) : L"C:\\Windows";
+    return L"\"" + WithTrailingBackslash(Folder) + L"explorer.exe\" /select,\"" + std::wstring(Path) + L"\"";
+}
+
+void ShowInExplorer(std::wstring_view Path) { RunCommandLine(ExplorerSelectCommandLine(Path)); }
+
 void RunCommandLine(std::wstring_view CommandLine) {
+    if (CommandLineRunner) {
+        CommandLineRunner(CommandLine);
+        return;
+    }
     // CreateProcessW may write into its command-line buffer: give it a private copy.
     std::vector<wchar_t> Buffer(CommandLine.begin(), CommandLine.end());
     Buffer.push_back(L'\0');
@@ -147,10 +165,11 @@ std::wstring SpecialFolderPath(std::int32_t FolderId, std::wstring_view Fallback
     return WithTrailingBackslash(Fallback);
 }
 
-std::optional<std::wstring> BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root) {
+std::optional<std::wstring> BrowseForFolder(const std::wstring& InitialFolder, const std::wstring& Root,
+                                            HWND Owner) {
     std::wstring Caption = ChooseText(UseSwedish(), L"Bläddra", L"Browse");
     std::wstring Folder = InitialFolder;
-    if (ShowFolderDialog(Caption, Root, Folder, nullptr)) return WithTrailingBackslash(Folder);
+    if (ShowFolderDialog(Caption, Root, Folder, Owner)) return WithTrailingBackslash(Folder);
     return std::nullopt;
 }
 

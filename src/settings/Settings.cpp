@@ -163,3 +163,31 @@ void WriteSettingBool(std::wstring_view Section, std::wstring_view Key, bool Val
 void WriteSettingInteger(std::wstring_view Section, std::wstring_view Key, std::int32_t Value) {
     WriteRawValue(Section, Key, std::to_wstring(Value));
 }
+
+std::optional<std::vector<std::wstring>> ReadSettingStringList(std::wstring_view Section, std::wstring_view Key) {
+    const std::wstring Raw = ReadRawValue(Section, Key, L"");
+    if (Raw.empty()) return std::nullopt;
+    std::vector<std::wstring> Texts;
+    size_t Start = 0;
+    for (;;) {
+        const size_t Comma = std::min(Raw.find(L',', Start), Raw.size());
+        const std::wstring_view Item = std::wstring_view(Raw).substr(Start, Comma - Start);
+        if (Item.empty() || Item.size() % 4 != 0) return std::nullopt;
+        for (wchar_t C : Item)
+            if (DigitValue(C) < 0 && !(C >= L'a' && C <= L'f')) return std::nullopt;
+        std::wstring Text = HexDecodeText(Item);
+        if (Text.find(L'\0') != std::wstring::npos) return std::nullopt;
+        Texts.push_back(std::move(Text));
+        if (Comma == Raw.size()) return Texts;
+        Start = Comma + 1;
+    }
+}
+
+void WriteSettingStringList(std::wstring_view Section, std::wstring_view Key, const std::vector<std::wstring>& Texts) {
+    std::wstring Value;
+    for (const std::wstring& Text : Texts) {
+        if (!Value.empty()) Value += L',';
+        Value += HexEncodeText(Text);
+    }
+    WriteRawValue(Section, Key, Value);
+}

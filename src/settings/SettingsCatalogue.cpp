@@ -2,9 +2,21 @@
 
 #include "settings/Settings.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::wstring_view Section = L"Main";
+
+std::vector<std::wstring> ReadHistory(std::wstring_view Key) {
+    std::vector<std::wstring> History;
+    for (std::wstring& Text : ReadSettingStringList(Section, Key).value_or(std::vector<std::wstring>{})) {
+        if (History.size() == TextHistoryLength) break;
+        if (Text.empty() || std::find(History.begin(), History.end(), Text) != History.end()) continue;
+        History.push_back(std::move(Text));
+    }
+    return History;
+}
 
 }  // namespace
 
@@ -51,4 +63,11 @@ void WriteWindowState(bool Maximized, const TWindowBounds& Bounds) {
         WriteSettingInteger(Section, L"Height", Bounds.Height);
     }
     WriteSettingBool(Section, L"Maximized", Maximized);
+}
+
+TTextHistory ReadTextHistory() { return TTextHistory{ReadHistory(L"FindHistory"), ReadHistory(L"ReplaceHistory")}; }
+
+void WriteTextHistory(const TTextHistory& History) {
+    if (!History.Find.empty()) WriteSettingStringList(Section, L"FindHistory", History.Find);
+    if (!History.Replace.empty()) WriteSettingStringList(Section, L"ReplaceHistory", History.Replace);
 }

@@ -4,6 +4,7 @@
 // which is the order they stand in the file.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TMainSettings {
     std::wstring Folder;
@@ -31,3 +32,18 @@ bool ReadMaximized();  // default false
 void WriteMainSettings(const TMainSettings& Settings);
 // Maximized: only Maximized=1. Otherwise Left, Top, Width, Height, then Maximized=0.
 void WriteWindowState(bool Maximized, const TWindowBounds& Bounds);
+
+// The recent texts of the find and replace boxes, most recent first.
+struct TTextHistory {
+    std::vector<std::wstring> Find;
+    std::vector<std::wstring> Replace;
+};
+constexpr size_t TextHistoryLength = 10;
+
+// FindHistory and ReplaceHistory. A missing key or a damaged value gives an
+// empty list; a list is cut to TextHistoryLength, without empty texts and
+// without a text a second time.
+TTextHistory ReadTextHistory();
+// FindHistory and ReplaceHistory; a list without texts is not written, so a
+// file without them stays as it was.
+void WriteTextHistory(const TTextHistory& History);

@@ -28,7 +28,12 @@ private:
 };
 
 void DispatchOne(MSG& Message) {
-    if (MainState.frmMain && MainState.frmMain->PreTranslateMessage(Message)) return;
+    // The keys of a main window and of its controls go through that window first.
+    if (Message.hwnd) {
+        if (TfrmMain* Form = TfrmMain::FromHandle(GetAncestor(Message.hwnd, GA_ROOT));
+            Form && Form->PreTranslateMessage(Message))
+            return;
+    }
     TranslateMessage(&Message);
     DispatchMessageW(&Message);
 }
@@ -39,7 +44,7 @@ void ShowUnexpectedError(const wchar_t* Swedish, const wchar_t* English, const c
         Text += L"\r\n\r\n";
         for (const char* C = What; *C; ++C) Text += static_cast<wchar_t>(static_cast<unsigned char>(*C));
     }
-    ShowError(MainState.frmMain ? MainState.frmMain->Handle() : nullptr, Text);
+    ShowError(GetActiveWindow(), Text);
 }
 
 }  // namespace
@@ -57,7 +62,6 @@ int RunApplication() {
     // Every linguistic comparison of the run uses the locale the program started in.
     RecordStartupLocale();
     TOleApartment Apartment;
-    SetApplicationTitle(ApplicationName);
 
     std::unique_ptr<TfrmMain> Form;
     try {

@@ -9,131 +9,126 @@
 #include "platform/Messages.h"
 #include "ui/Main.h"
 #include "ui/MainTexts.h"
+#include "ui/TextHistory.h"
 #include "ui/WindowHelpers.h"
 
-#include <array>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// The controls that a run disables and its end enables again, in this order.
-std::array<HWND, 10> RunControls(const TfrmMain& Form) {
-    return {Form.lvFiles,    Form.txtFolder,     Form.btnBrowse, Form.cbRecursive,
-            Form.txtFilters, Form.txtTextToFind, Form.btnSearch, Form.cbCaseSensitive,
-            Form.txtReplaceWith, Form.btnApply};
-}
-
-void EnableRunControls(const TfrmMain& Form, bool Enabled) {
-    for (HWND Control : RunControls(Form)) EnableWindow(Control, Enabled ? TRUE : FALSE);
-}
-
-// The input checks of a command on the texts the controls hold now; false after
-// showing the message of the first problem.
-bool InputsPass(const TfrmMain& Form, TInputProblem (*Check)(const TRunInputs&)) {
-    const std::wstring Folder = TfrmMain::ControlText(Form.txtFolder), Filters = TfrmMain::ControlText(Form.txtFilters),
-                       TextToFind = TfrmMain::ControlText(Form.txtTextToFind),
-                       ReplaceWith = TfrmMain::ControlText(Form.txtReplaceWith);
-    const TInputProblem Problem =
-        Check(TRunInputs{Folder, Filters, TextToFind, ReplaceWith, TfrmMain::Checked(Form.cbCaseSensitive),
-                         MainState.CurrentEncodingMode});
-    if (Problem == TInputProblem::None) return true;
-    ShowError(Form.Handle(), InputProblemMessage(Problem, Filters));
-    return false;
-}
-
-// A search's rows wait in MainState.Pending and reach the list at most every
+// A search's rows wait in Run.Pending and reach the list at most every
 // ShowInterval milliseconds, and all of them at the run's end.
 constexpr ULONGLONG ShowInterval = 50;
 constexpr UINT_PTR ShowPendingTimer = 0x5157;  // on the main window
 
-void ShowPendingRows(TfrmMain& Form) {
-    if (MainState.Pending.TimerSet) {
-        KillTimer(Form.Handle(), ShowPendingTimer);
-        MainState.Pending.TimerSet = false;
+}  // namespace
+
+// The controls that a run disables and its end enables again, in this order.
+void TfrmMain::EnableRunControls(bool Enabled) {
+    for (HWND Control : {lvFiles, txtFolder, btnBrowse, cbRecursive, txtFilters, txtTextToFind, btnSearch,
+                         cbCaseSensitive, txtReplaceWith, btnApply})
+        EnableWindow(Control, Enabled ? TRUE : FALSE);
+}
+
+bool TfrmMain::InputsPass(TInputProblem (*Check)(const TRunInputs&)) {
+    const std::wstring Folder = ControlText(txtFolder), Filters = ControlText(txtFilters),
+                       TextToFind = ControlText(txtTextToFind), ReplaceWith = ControlText(txtReplaceWith);
+    const TInputProblem Problem = Check(
+        TRunInputs{Folder, Filters, TextToFind, ReplaceWith, Checked(cbCaseSensitive), CurrentEncodingMode});
+    if (Problem == TInputProblem::None) return true;
+    ShowError(FHandle, InputProblemMessage(Problem, Filters));
+    return false;
+}
+
+void TfrmMain::ShowPendingRows() {
+    TPendingRows& Pending = Run.Pending;
+    if (Pending.TimerSet) {
+        KillTimer(FHandle, ShowPendingTimer);
+        Pending.TimerSet = false;
     }
-    MainState.Pending.LastShown = GetTickCount64();
-    if (MainState.Pending.Rows.empty()) return;
-    Form.AppendFileItems(MainState.Pending.Rows);
-    Form.SetLabelCaption(Form.lblFiles, MainState.Pending.Label);
+    Pending.LastShown = GetTickCount64();
+    if (Pending.Rows.empty()) return;
+    AppendFileItems(Pending.Rows);
+    SetLabelCaption(lblFiles, Pending.Label);
 }
 
 // Rows that wait while the worker reads a large file are shown by the timer;
 // a timer message comes only when nothing else waits, hence the time test in
-// the handlers too.
-void CALLBACK ShowPendingRowsLater(HWND, UINT, UINT_PTR, DWORD) {
+// the handlers too. The timer names its window by the handle.
+void CALLBACK TfrmMain::ShowPendingRowsLater(HWND Window, UINT, UINT_PTR, DWORD) {
     try {
-        if (MainState.frmMain) ShowPendingRows(*MainState.frmMain);
+        if (TfrmMain* Form = FromHandle(Window)) Form->ShowPendingRows();
     } catch (...) {
         // Not a reason to stop the program: the rows come with the next update.
     }
 }
 
-void ShowPendingRowsWhenDue(TfrmMain& Form) {
-    if (MainState.Pending.Rows.empty()) return;
-    if (GetTickCount64() - MainState.Pending.LastShown >= ShowInterval) {
-        ShowPendingRows(Form);
-    } else if (!MainState.Pending.TimerSet) {
-        MainState.Pending.TimerSet = SetTimer(Form.Handle(), ShowPendingTimer, static_cast<UINT>(ShowInterval),
-                                              &ShowPendingRowsLater) != 0;
+void TfrmMain::ShowPendingRowsWhenDue() {
+    TPendingRows& Pending = Run.Pending;
+    if (Pending.Rows.empty()) return;
+    if (GetTickCount64() - Pending.LastShown >= ShowInterval) {
+        ShowPendingRows();
+    } else if (!Pending.TimerSet) {
+        Pending.TimerSet =
+            SetTimer(FHandle, ShowPendingTimer, static_cast<UINT>(ShowInterval), &TfrmMain::ShowPendingRowsLater) != 0;
     }
+}
+
+// The end of a run, in two halves so that Apply can empty its text boxes
+// between them: first the title and the progress bar, then the controls, the
+// cursor and the Undo menu item.
+void TfrmMain::ShowRunEnded() {
+    Run.WorkInProgress = false;
+    SetCaption(Title());
+    SetProgressTag(0);
+    DrawProgress();
+}
+
+void TfrmMain::EnableAfterRun() {
+    EnableRunControls(true);
+    BusyCursorOff();
+    UpdateUndoMenuItem();
 }
 
 // The window as a run starts: busy cursor, the inputs and both commands
 // disabled so nothing changes under the worker, an empty list with its empty
 // status label. The caller frees its previous worker and starts the new one.
-// The end of a run, in two halves so that Apply can empty its text boxes
-// between them: first the title and the progress bar, then the controls, the
-// cursor and the Undo menu item.
-void ShowRunEnded(TfrmMain& Form) {
-    MainState.WorkInProgress = false;
-    Form.SetCaption(ApplicationTitle());
-    Form.SetProgressTag(0);
-    Form.DrawProgress();
-}
-
-void EnableAfterRun(TfrmMain& Form) {
-    EnableRunControls(Form, true);
-    BusyCursorOff();
-    Form.UpdateUndoMenuItem();
-}
-
-void EnterRunningState(TfrmMain& Form) {
+void TfrmMain::EnterRunningState() {
     BusyCursorOn();
-    EnableRunControls(Form, false);
-    Form.ClearFileList();
-    Form.SetLabelCaption(Form.lblFiles, EmptyFilesLabel());
-    MainState.WorkInProgress = true;
-    Form.UpdateUndoMenuItem();
-    // Rows of a run that ended with its window belong to no list.
-    if (MainState.Pending.TimerSet) KillTimer(Form.Handle(), ShowPendingTimer);
-    MainState.Pending = TPendingRows{};
+    EnableRunControls(false);
+    ClearFileList();
+    SetLabelCaption(lblFiles, EmptyFilesLabel());
+    Run.WorkInProgress = true;
+    UpdateUndoMenuItem();
+    if (Run.Pending.TimerSet) KillTimer(FHandle, ShowPendingTimer);
+    Run.Pending = TPendingRows{};
+    Run.Fault.reset();
 }
 
 // A start that failed half-way (no thread could be made) must not leave the
 // window disabled for good.
-void LeaveRunningStateAfterFailure(TfrmMain& Form) {
-    MainState.WorkInProgress = false;
-    EnableAfterRun(Form);
+void TfrmMain::LeaveRunningStateAfterFailure() {
+    Run.WorkInProgress = false;
+    EnableAfterRun();
 }
-
-}  // namespace
 
 // ---- The commands ----
 
 void TfrmMain::btnSearchClick() {
-    if (!InputsPass(*this, &CheckSearchInputs)) return;
+    if (!InputsPass(&CheckSearchInputs)) return;
+    RememberText(History.Find, ControlText(txtTextToFind));
 
-    EnterRunningState(*this);
+    EnterRunningState();
     // The folder box is disabled until the run ends, so its text is the same for
     // every row of the run.
-    MainState.Pending.FolderLength = WithTrailingBackslash(ControlText(txtFolder)).size();
+    Run.Pending.FolderLength = WithTrailingBackslash(ControlText(txtFolder)).size();
     try {
-        auto& Worker = MainState.SearchWorker;
+        auto& Worker = Run.SearchWorker;
         Worker.reset();
         Worker = std::make_unique<TWorkThreadSearch>(ControlText(txtFolder), Checked(cbRecursive),
                                                      ControlText(txtFilters), ControlText(txtTextToFind),
-                                                     Checked(cbCaseSensitive), MainState.CurrentEncodingMode);
+                                                     Checked(cbCaseSensitive), CurrentEncodingMode);
         Worker->OnSearchShowCurrentFilter = [this](std::wstring Filter) { SearchShowCurrentFilter(std::move(Filter)); };
         Worker->OnSearchProgress = [this](std::int32_t Value) { SearchProgress(Value); };
         Worker->OnSearchAddFile = [this](std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences) {
@@ -141,30 +136,31 @@ void TfrmMain::btnSearchClick() {
         };
         Worker->OnSearchReturnValues = [this](std::int32_t SkipCount) { SearchReturnValues(SkipCount); };
         Worker->OnRunFault = [this](std::wstring What) { RunFault(std::move(What)); };
-        FRunFault.reset();
         Worker->Start();
     } catch (...) {
-        LeaveRunningStateAfterFailure(*this);
+        LeaveRunningStateAfterFailure();
         throw;
     }
 }
 
 void TfrmMain::btnApplyClick() {
-    if (!InputsPass(*this, &CheckApplyInputs)) return;
+    if (!InputsPass(&CheckApplyInputs)) return;
     if (!ConfirmYesNo(FHandle)) return;
     if (ControlText(txtReplaceWith).empty() &&
         !ConfirmOkCancel(FHandle, MsgReplaceWithEmpty(), ChooseText(UseSwedish(), L"Varning", L"Warning")))
         return;
+    RememberText(History.Find, ControlText(txtTextToFind));
+    RememberText(History.Replace, ControlText(txtReplaceWith));
 
-    EnterRunningState(*this);
+    EnterRunningState();
     try {
-        auto& Worker = MainState.ApplyWorker;
+        auto& Worker = Run.ApplyWorker;
         Worker.reset();
         // The values as the controls hold them now, after the questions.
         Worker = std::make_unique<TWorkThreadApply>(ControlText(txtFolder), Checked(cbRecursive),
                                                     ControlText(txtFilters), ControlText(txtTextToFind),
                                                     ControlText(txtReplaceWith), Checked(cbCaseSensitive),
-                                                    MainState.CurrentEncodingMode);
+                                                    CurrentEncodingMode);
         Worker->OnApplyShowCurrentFilter = [this](std::wstring Filter) { ApplyShowCurrentFilter(std::move(Filter)); };
         Worker->OnApplyProgress = [this](std::int32_t Value) { ApplyProgress(Value); };
         Worker->OnApplyReturnValues = [this](std::int32_t ChangeCount, std::int32_t ReplaceCount,
@@ -172,89 +168,86 @@ void TfrmMain::btnApplyClick() {
             ApplyReturnValues(ChangeCount, ReplaceCount, SkipCount);
         };
         Worker->OnRunFault = [this](std::wstring What) { RunFault(std::move(What)); };
-        FRunFault.reset();
         Worker->Start();
     } catch (...) {
-        LeaveRunningStateAfterFailure(*this);
+        LeaveRunningStateAfterFailure();
         throw;
     }
 }
 
 void TfrmMain::StopRun() {
-    if (!MainState.WorkInProgress) return;
-    FRunStopped = true;
-    if (MainState.SearchWorker) MainState.SearchWorker->Terminate();
-    if (MainState.ApplyWorker) MainState.ApplyWorker->Terminate();
-    if (MainState.UndoWorker) MainState.UndoWorker->Terminate();
+    if (!Run.WorkInProgress) return;
+    Run.Stopped = true;
+    if (Run.SearchWorker) Run.SearchWorker->Terminate();
+    if (Run.ApplyWorker) Run.ApplyWorker->Terminate();
+    if (Run.UndoWorker) Run.UndoWorker->Terminate();
 }
 
 // ---- Worker events ----
 
-void TfrmMain::SearchShowCurrentFilter(std::wstring CurrentFilter) {
-    SetCaption(ApplicationTitle() + L" - " + CurrentFilter);
-}
+void TfrmMain::ShowCurrentFilter(const std::wstring& CurrentFilter) { SetCaption(Title() + L" - " + CurrentFilter); }
 
-void TfrmMain::SearchProgress(std::int32_t ProgressValue) {
-    ShowPendingRowsWhenDue(*this);
+void TfrmMain::ShowProgress(std::int32_t ProgressValue) {
     // Most files of a large run leave the percentage as it was: no redraw then.
     if (ProgressValue == ProgressTag()) return;
     SetProgressTag(ProgressValue);
     DrawProgress();
 }
 
+void TfrmMain::SearchShowCurrentFilter(std::wstring CurrentFilter) { ShowCurrentFilter(CurrentFilter); }
+
+void TfrmMain::SearchProgress(std::int32_t ProgressValue) {
+    ShowPendingRowsWhenDue();
+    ShowProgress(ProgressValue);
+}
+
 void TfrmMain::SearchAddFile(std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences) {
     // The caption is the path relative to the folder.
-    const size_t FolderLength = MainState.Pending.FolderLength;
+    const size_t FolderLength = Run.Pending.FolderLength;
     std::wstring Caption = FolderLength < FileName.size() ? FileName.substr(FolderLength) : std::wstring();
-    MainState.Pending.Rows.push_back(TFileListItem{std::move(Caption), CountOrNotAvailable(Occurences)});
-    const auto Count = static_cast<std::uint64_t>(FileItemCount()) + MainState.Pending.Rows.size();
-    MainState.Pending.Label = FilesLabel(Count, CountOrNotAvailable(TotalOccurences));
-    ShowPendingRowsWhenDue(*this);
+    Run.Pending.Rows.push_back(TFileListItem{std::move(Caption), CountOrNotAvailable(Occurences)});
+    const auto Count = static_cast<std::uint64_t>(FileItemCount()) + Run.Pending.Rows.size();
+    Run.Pending.Label = FilesLabel(Count, CountOrNotAvailable(TotalOccurences));
+    ShowPendingRowsWhenDue();
 }
 
 void TfrmMain::SearchReturnValues(std::int32_t SkipCount) {
     // Closing the window waits for the worker; its last event then finds nothing to do.
-    if (ApplicationTerminated()) return;
-    ShowPendingRows(*this);
-    ShowRunEnded(*this);
-    EnableAfterRun(*this);
+    if (Terminated()) return;
+    ShowPendingRows();
+    ShowRunEnded();
+    EnableAfterRun();
     SetFocus(btnSearch);
     // A fault is never taken for the end of the files, nor a stop: the rows so far stay.
-    const bool Stopped = std::exchange(FRunStopped, false);
-    if (FRunFault)
-        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
+    const bool Stopped = std::exchange(Run.Stopped, false);
+    if (Run.Fault)
+        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(Run.Fault, std::nullopt)));
     else if (Stopped)
         ShowInformation(FHandle, StoppedSearchMessage(FileItemCount(), SkipCount));
     else if (FileItemCount() == 0)
         ShowInformation(FHandle, SearchResultMessage(SkipCount));
 }
 
-void TfrmMain::ApplyShowCurrentFilter(std::wstring CurrentFilter) {
-    SetCaption(ApplicationTitle() + L" - " + CurrentFilter);
-}
+void TfrmMain::ApplyShowCurrentFilter(std::wstring CurrentFilter) { ShowCurrentFilter(CurrentFilter); }
 
-void TfrmMain::ApplyProgress(std::int32_t ProgressValue) {
-    if (ProgressValue == ProgressTag()) return;
-    SetProgressTag(ProgressValue);
-    DrawProgress();
-}
+void TfrmMain::ApplyProgress(std::int32_t ProgressValue) { ShowProgress(ProgressValue); }
 
 void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount) {
-    if (ApplicationTerminated()) return;
-    ShowRunEnded(*this);
+    if (Terminated()) return;
+    ShowRunEnded();
     SetControlText(txtTextToFind, L"");
     SetControlText(txtReplaceWith, L"");
-    EnableAfterRun(*this);
+    EnableAfterRun();
     SetFocus(txtTextToFind);
-    const bool Stopped = std::exchange(FRunStopped, false);
-    if (FRunFault) {
+    const bool Stopped = std::exchange(Run.Stopped, false);
+    if (Run.Fault) {
         // What was written so far stays in view (and in the undo journal).
         SetLabelCaption(lblFiles, FilesLabel(static_cast<std::uint64_t>(ChangeCount), FormatCount(ReplaceCount)));
-        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
+        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(Run.Fault, std::nullopt)));
         return;
     }
     // The worker waits while its return values are shown: its counts hold still.
-    const std::int32_t JournalFailCount = MainState.ApplyWorker ? MainState.ApplyWorker->JournalFailCount() : 0;
+    const std::int32_t JournalFailCount = Run.ApplyWorker ? Run.ApplyWorker->JournalFailCount() : 0;
     ShowInformation(FHandle, Stopped ? StoppedApplyMessage(ChangeCount, ReplaceCount, SkipCount)
                                      : ApplyResultMessage(ChangeCount, ReplaceCount, SkipCount, JournalFailCount));
 }
@@ -262,59 +255,54 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
 // ---- Undo last Apply ----
 
 void TfrmMain::UpdateUndoMenuItem() {
-    const bool Enabled = !MainState.WorkInProgress && UndoJournalHasRun();
+    const bool Enabled = !Run.WorkInProgress && UndoJournalHasRun();
     EnableMenuItem(mnuMainFile, mnuMainFileUndo, MF_BYCOMMAND | (Enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void TfrmMain::mnuMainFileUndoClick() {
-    if (MainState.WorkInProgress) return;
-    TUndoRun Run;
-    if (!NewestUndoRun(Run)) {
+    if (Run.WorkInProgress) return;
+    TUndoRun Newest;
+    if (!NewestUndoRun(Newest)) {
         UpdateUndoMenuItem();
         return;
     }
-    if (Run.Damaged) {
-        ShowError(FHandle, MsgUndoRunHeaderDamaged(Run.Path));
+    if (Newest.Damaged) {
+        ShowError(FHandle, MsgUndoRunHeaderDamaged(Newest.Path));
         return;
     }
-    if (Run.InUse) {
+    if (Newest.InUse) {
         ShowInformation(FHandle, MsgUndoRunInUse());
         return;
     }
-    if (!ConfirmYesNo(FHandle, MsgUndoQuestion(Run.Entries, FormatShortDateTime(Run.Header.StartTime)))) return;
+    if (!ConfirmYesNo(FHandle, MsgUndoQuestion(Newest.Entries, FormatShortDateTime(Newest.Header.StartTime)))) return;
 
-    EnterRunningState(*this);
-    SetCaption(ApplicationTitle() + L" - " + ChooseText(UseSwedish(), L"Ångra", L"Undo"));
+    EnterRunningState();
+    SetCaption(Title() + L" - " + ChooseText(UseSwedish(), L"Ångra", L"Undo"));
     try {
-        auto& Worker = MainState.UndoWorker;
+        auto& Worker = Run.UndoWorker;
         Worker.reset();
         // The run the question named, even if another has come since.
-        Worker = std::make_unique<TWorkThreadUndo>(Run.Path);
+        Worker = std::make_unique<TWorkThreadUndo>(Newest.Path);
         Worker->OnUndoProgress = [this](std::int32_t Value) { UndoProgress(Value); };
         Worker->OnUndoReturnValues = [this](std::int32_t Restored, std::int32_t Untouched, std::int32_t Damaged,
                                             TUndoEnd End) { UndoReturnValues(Restored, Untouched, Damaged, End); };
         Worker->OnRunFault = [this](std::wstring What) { RunFault(std::move(What)); };
-        FRunFault.reset();
         Worker->Start();
     } catch (...) {
-        SetCaption(ApplicationTitle());
-        LeaveRunningStateAfterFailure(*this);
+        SetCaption(Title());
+        LeaveRunningStateAfterFailure();
         throw;
     }
 }
 
-void TfrmMain::UndoProgress(std::int32_t ProgressValue) {
-    if (ProgressValue == ProgressTag()) return;
-    SetProgressTag(ProgressValue);
-    DrawProgress();
-}
+void TfrmMain::UndoProgress(std::int32_t ProgressValue) { ShowProgress(ProgressValue); }
 
 void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
                                 TUndoEnd End) {
-    if (ApplicationTerminated()) return;
-    const bool Stopped = std::exchange(FRunStopped, false);
-    ShowRunEnded(*this);
-    EnableAfterRun(*this);
+    if (Terminated()) return;
+    const bool Stopped = std::exchange(Run.Stopped, false);
+    ShowRunEnded();
+    EnableAfterRun();
     SetFocus(txtTextToFind);
     if (End == TUndoEnd::Busy) {
         ShowInformation(FHandle, MsgUndoBusy());
@@ -324,8 +312,8 @@ void TfrmMain::UndoReturnValues(std::int32_t RestoredCount, std::int32_t Untouch
         ShowError(FHandle, MsgUndoRunUnreadable());
         return;
     }
-    if (FRunFault) {
-        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(FRunFault, std::nullopt)));
+    if (Run.Fault) {
+        ShowError(FHandle, MsgRunFault(UseSwedish(), *std::exchange(Run.Fault, std::nullopt)));
         return;
     }
     std::wstring Result = Stopped || End == TUndoEnd::Stopped ? StoppedUndoMessage(RestoredCount, UntouchedCount)

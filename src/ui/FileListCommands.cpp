@@ -1,43 +1,49 @@
 // What the user does with the window besides a run: the keyboard commands F4
 // (export the list), F8 (encoding mode) and F12 (editor), opening a listed file,
-// the folder dialog, Ctrl+A in the multi-line boxes, and the list following the
-// folder box.
+// the folder dialog and a folder dropped on the window, Ctrl+A in the
+// multi-line boxes, and the list following the folder box.
 #include "files/FileCollection.h"
 #include "files/SafeFileWriter.h"
 #include "platform/Language.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Messages.h"
 #include "platform/Shell.h"
 #include "ui/Main.h"
 #include "ui/MainTexts.h"
+
+#include <shellapi.h>
 
 namespace {
 
 std::wstring QuoteString(std::wstring_view Text) { return L"\"" + std::wstring(Text) + L"\""; }
 
-// Opens the selected file in the editor: "EDITOR" "folder\caption", with the
-// system's Notepad when no editor has been chosen. A failure to start is not shown.
-void OpenSelectedFile(const TfrmMain& Form) {
-    const std::int32_t Index = Form.SelectedFileIndex();
-    if (Index < 0 || Index >= Form.FileItemCount()) return;
-    const std::wstring& EditorPath = MainState.EditorPath;
-    const std::wstring Program = QuoteString(EditorPath.empty() ? std::wstring(L"NOTEPAD") : EditorPath);
-    const std::wstring File =
-        QuoteString(WithTrailingBackslash(TfrmMain::ControlText(Form.txtFolder)) + Form.FileItem(Index).Caption);
-    RunCommandLine(Program + L" " + File);
-}
-
 }  // namespace
 
+// Opens the selected file in the editor: "EDITOR" "folder\caption", with the
+// system's Notepad when no editor has been chosen. A failure to start is not shown.
+void TfrmMain::OpenSelectedFile() {
+    const std::wstring Path = SelectedFilePath();
+    if (Path.empty()) return;
+    const std::wstring Program = QuoteString(EditorPath.empty() ? std::wstring(L"NOTEPAD") : EditorPath);
+    RunCommandLine(Program + L" " + QuoteString(Path));
+}
+
+std::wstring TfrmMain::SelectedFilePath() const {
+    const std::int32_t Index = SelectedFileIndex();
+    if (Index < 0 || Index >= FileItemCount()) return {};
+    return WithTrailingBackslash(ControlText(txtFolder)) + FileItem(Index).Caption;
+}
+
 void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
-    if (MainState.WorkInProgress) return;
+    if (Run.WorkInProgress) return;
     // Shift+F4, Ctrl+F8, Alt+F4 and the like are not these commands. The key is
     // not consumed: the focused control still receives it.
     if (Shift != 0) return;
     if (Key == VK_F12) {
-        if (!MainState.EditorPath.empty()) odEditor.FileName = MainState.EditorPath;
-        if (odEditor.Execute(FHandle)) MainState.EditorPath = odEditor.FileName;
+        if (!EditorPath.empty()) odEditor.FileName = EditorPath;
+        if (odEditor.Execute(FHandle)) EditorPath = odEditor.FileName;
     } else if (Key == VK_F8) {
-        MainState.CurrentEncodingMode = NextEncodingMode(MainState.CurrentEncodingMode);
+        CurrentEncodingMode = NextEncodingMode(CurrentEncodingMode);
         ComposeModeTitle();
     } else if (Key == VK_F4) {
         const bool Swedish = UseSwedish();
@@ -71,10 +77,16 @@ void TfrmMain::FormKeyDown(WORD& Key, TShiftState Shift) {
     }
 }
 
-void TfrmMain::lvFilesDblClick() { OpenSelectedFile(*this); }
+void TfrmMain::lvFilesDblClick() { OpenSelectedFile(); }
 
-void TfrmMain::lvFilesKeyDown(WORD& Key, TShiftState Shift) {
-    if (Key == VK_RETURN && Shift == 0) OpenSelectedFile(*this);
+void TfrmMain::lvFilesKeyDown(HWND, WORD& Key, TShiftState Shift) {
+    if (Key == VK_RETURN && Shift == 0) {
+        OpenSelectedFile();
+    } else if ((Key == VK_APPS && Shift == 0) || (Key == VK_F10 && Shift == ssShift)) {
+        // The menu key and Shift+F10 open the context menu of the selected file.
+        Key = 0;
+        lvFilesContextPopup(POINT{}, true);
+    }
 }
 
 void TfrmMain::lvFilesEnter() {
@@ -84,21 +96,57 @@ void TfrmMain::lvFilesEnter() {
 }
 
 void TfrmMain::txtFolderChange() {
-    // The list only ever holds files of the folder that the box shows.
+    // The box reports a change for Ctrl+A and for the text it holds set again;
+    // the list follows the text itself, and only ever holds files of the folder
+    // that the box shows.
+    std::wstring Text = ControlText(txtFolder);
+    if (Text == FFolderText) return;
+    FFolderText = std::move(Text);
+    if (!lvFiles) return;  // still being built
     ClearFileList();
     SetLabelCaption(lblFiles, EmptyFilesLabel());
 }
 
-void TfrmMain::txtTextToFindKeyDown(WORD& Key, TShiftState Shift) {
-    if (Key == 'A' && Shift == ssCtrl) SendMessageW(txtTextToFind, EM_SETSEL, 0, -1);
+void TfrmMain::MultiLineBoxKeyDown(HWND Sender, WORD& Key, TShiftState Shift) {
+    if (Key == 'A' && Shift == ssCtrl) {
+        SendMessageW(Sender, EM_SETSEL, 0, -1);
+    } else if (Key == VK_DOWN && Shift == ssAlt) {
+        // The key goes on to the box afterwards: the system then knows that Alt
+        // was not pressed alone, and its release does not open the menu bar.
+        ShowTextHistory(Sender);
+    }
 }
 
-void TfrmMain::txtReplaceWithKeyDown(WORD& Key, TShiftState Shift) {
-    if (Key == 'A' && Shift == ssCtrl) SendMessageW(txtReplaceWith, EM_SETSEL, 0, -1);
+void TfrmMain::txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift) { MultiLineBoxKeyDown(Sender, Key, Shift); }
+
+void TfrmMain::txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift) {
+    MultiLineBoxKeyDown(Sender, Key, Shift);
+}
+
+void TfrmMain::FormDropFiles(HDROP Drop) {
+    // The drop's memory is the receiver's to free, whatever happens here.
+    struct TDropOwner {
+        HDROP Drop;
+        ~TDropOwner() { DragFinish(Drop); }
+    } Owner{Drop};
+    if (Run.WorkInProgress) return;
+    const UINT Length = DragQueryFileW(Drop, 0, nullptr, 0);
+    if (Length == 0) return;
+    std::wstring Path(static_cast<size_t>(Length) + 1, L'\0');
+    Path.resize(DragQueryFileW(Drop, 0, Path.data(), Length + 1));
+    if (Path.empty()) return;
+    if (!FolderExists(Path)) {
+        // A file stands for the folder that holds it.
+        const size_t Slash = Path.find_last_of(L"\\/");
+        if (Slash == std::wstring::npos) return;
+        Path.resize(Slash == 2 && Path[1] == L':' ? Slash + 1 : Slash);  // "C:\" keeps its backslash
+    }
+    // As if typed: a text that differs empties the list through txtFolderChange.
+    SetControlText(txtFolder, Path);
 }
 
 void TfrmMain::btnBrowseClick() {
     // A cancel changes nothing; a chosen folder that differs from the text
     // empties the list through txtFolderChange.
-    if (auto Chosen = BrowseForFolder(ControlText(txtFolder), L"")) SetControlText(txtFolder, *Chosen);
+    if (auto Chosen = BrowseForFolder(ControlText(txtFolder), L"", FHandle)) SetControlText(txtFolder, *Chosen);
 }

@@ -1,13 +1,19 @@
 #pragma once
-// The main window TfrmMain, its handlers and the routines around it; the
-// module's state is in MainState.h.
+// The main window TfrmMain: its controls, its handlers and everything it
+// holds, and the routines around it. Each window is whole in itself: two of
+// them in one process share nothing but the settings file.
+#include "QuorvaneVersion.h"
 #include "base/UniqueHandle.h"
 #include "files/EncodingMode.h"
+#include "platform/InputChecks.h"
+#include "settings/SettingsCatalogue.h"
 #include "ui/FileDialogs.h"
-#include "ui/MainState.h"
+#include "ui/RunState.h"
+#include "ui/WindowBase.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <memory>
@@ -16,10 +22,8 @@
 #include <string_view>
 #include <vector>
 
-// The title rule: MainState.BaseTitle, a blank and the label of the current
-// encoding mode become the application title (an unknown mode leaves it as it
-// is); the window caption follows the application title.
-void ComposeModeTitle();
+// "Quorvane" and the version of the build.
+constexpr std::wstring_view ApplicationName = QV_PRODUCT_WNAME;
 // "(Auto)", "(ANSI)", "(UTF-16/LE)", "(UTF-8)", or empty for any other mode.
 std::wstring_view EncodingModeLabel(TEncodingMode Mode);
 // The encoding switches /AUTO, /ANSI, /UTF16LE and /UTF8, tested in that order on
@@ -36,17 +40,27 @@ enum TShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
 using TShiftState = unsigned;
 TShiftState CurrentShiftState();
 
-class TfrmMain {
+// The sizes the layout works from: the window as created, and how much its
+// client area has grown since, at the DPI of the moment.
+struct TWindowGeometry {
+    UINT Dpi = 96;          // DPI of the monitor the window is on
+    UINT CreatedDpi = 96;   // DPI at which the initial sizes were recorded
+    bool LayoutReady = false;  // the reference size has been recorded
+    std::int32_t InitialWidth = 0, InitialHeight = 0;              // outer size as created: the minimum size
+    std::int32_t InitialClientWidth = 0, InitialClientHeight = 0;  // reference of the layout rules
+    std::int32_t GrowthWidth = 0, GrowthHeight = 0;                // client growth at the last resize
+};
+
+class TfrmMain : public TWindowBase {
 public:
     // Builds the window from its design at the DPI of the monitor it opens on and
     // runs FormCreate, which shows it. With QuitOnDestroy the window ends the
     // thread's message loop when it is destroyed (the program's main window).
     explicit TfrmMain(bool QuitOnDestroy = false);
-    ~TfrmMain();
-    TfrmMain(const TfrmMain&) = delete;
-    TfrmMain& operator=(const TfrmMain&) = delete;
+    ~TfrmMain() override;
+    // The window object of a main window's handle (timers and callbacks get the handle); null for other windows.
+    static TfrmMain* FromHandle(HWND Window);
 
-    HWND Handle() const { return FHandle; }
     // Accelerators (F1, Ctrl+Q) and keyboard navigation between the controls;
     // true when Message has been handled and must not be dispatched again.
     bool PreTranslateMessage(MSG& Message);
@@ -79,12 +93,33 @@ public:
     static constexpr UINT mnuMainHelpBreak1 = 203;
     static constexpr UINT mnuMainHelpAbout = 204;
     static constexpr UINT mnuMainFileUndo = 205;
+    // The file list's context menu and its commands.
+    static constexpr UINT pmFilesOpen = 206;
+    static constexpr UINT pmFilesOpenFolder = 207;
+    static constexpr UINT pmFilesCopyPath = 208;
     TFileDialog odEditor;
     TFileDialog sdTXT;
     HWND txtFilters = nullptr;
     HWND txtFolder = nullptr;
     HWND txtReplaceWith = nullptr;
     HWND txtTextToFind = nullptr;
+
+    // ---- The window's state ----
+    TRunState Run;
+    TWindowGeometry Geometry;
+    TEncodingMode CurrentEncodingMode = TEncodingMode::Auto;  // an unknown mode from the settings file is kept
+    std::wstring EditorPath;  // empty, "NOTEPAD" or the full path of a program
+    std::wstring BaseTitle;   // the title when the window was created
+    TTextHistory History;     // the recent texts of the find and replace boxes
+    // The window's title: BaseTitle and the label of the encoding mode. The caption
+    // shows it, or during a run the filter or command after it.
+    const std::wstring& Title() const { return FTitle; }
+    void SetTitle(std::wstring_view Value) { FTitle.assign(Value); }
+    // The title rule: BaseTitle, a blank and the label of the current encoding
+    // mode become the title (an unknown mode leaves it as it is); the caption follows.
+    void ComposeModeTitle();
+    // The window has been destroyed: no run reports to it any more.
+    bool Terminated() const { return FTerminated; }
 
     // ---- Event handlers ----
     void btnApplyClick();
@@ -99,14 +134,26 @@ public:
     void llURLLinkClick(std::wstring_view Link);
     void lvFilesDblClick();
     void lvFilesEnter();
-    void lvFilesKeyDown(WORD& Key, TShiftState Shift);
+    void lvFilesKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
+    // The context menu of the selected file, at a point on the screen or, from the
+    // keyboard, below the file's row. Nothing during a run or without a selected file.
+    void lvFilesContextPopup(POINT Screen, bool FromKeyboard);
+    void pmFilesOpenClick();        // as a double click
+    void pmFilesOpenFolderClick();  // Explorer with the file selected
+    void pmFilesCopyPathClick();    // the full path on the clipboard as Unicode text
     void mnuMainFileQuitClick();
     void mnuMainFileUndoClick();
     void mnuMainHelpAboutClick();
     void mnuMainHelpKeyboardShortcutsClick();
     void txtFolderChange();
-    void txtReplaceWithKeyDown(WORD& Key, TShiftState Shift);
-    void txtTextToFindKeyDown(WORD& Key, TShiftState Shift);
+    // A folder, or a file (its folder), dropped on the window: the first item goes
+    // into the folder box. Nothing during a run.
+    void FormDropFiles(HDROP Drop);
+    void txtReplaceWithKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
+    void txtTextToFindKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
+    // Alt+Down in the find or replace box: its recent texts in a drop-down list
+    // below it; the one chosen goes into the box.
+    void ShowTextHistory(HWND Box);
 
     // ---- Worker event handlers (run on the main thread while the worker waits) ----
     void SearchShowCurrentFilter(std::wstring CurrentFilter);
@@ -120,14 +167,14 @@ public:
     void UndoReturnValues(std::int32_t RestoredCount, std::int32_t UntouchedCount, std::int32_t DamagedCount,
                           TUndoEnd End);
     // Any worker: the run ends through a fault; its return values follow.
-    void RunFault(std::wstring What) { FRunFault = std::move(What); }
+    void RunFault(std::wstring What) { Run.Fault = std::move(What); }
 
     // "Undo last Apply" is enabled only between runs, and only when the journal
     // holds a run to undo.
     void UpdateUndoMenuItem();
 
     // ---- Layout, scaling and progress display ----
-    UINT Dpi() const { return FDpi; }
+    UINT Dpi() const { return Geometry.Dpi; }
     double DpiScale() const;
     std::int32_t ScaleForDpi(std::int32_t Value) const;
     void DrawProgress();
@@ -155,20 +202,37 @@ public:
     const TFileListItem& FileItem(std::int32_t Index) const { return FFileItems[static_cast<size_t>(Index)]; }
     // The selected row, or -1.
     std::int32_t SelectedFileIndex() const;
+    // The full path of the selected row's file; empty without one.
+    std::wstring SelectedFilePath() const;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam);
-    static LRESULT CALLBACK ControlProc(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR Id,
-                                        DWORD_PTR Data);
-    LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam);
-    LRESULT HandleControlMessage(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam);
+    LRESULT HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) override;
+    LRESULT HandleControlMessage(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam) override;
+    void ShowHandlerError(const char* What) override;
     void HandleCommand(UINT Id, UINT Code, HWND Control);
     LRESULT HandleNotify(const NMHDR& Header);
     // The text of one cell of the virtual list, asked for by LVN_GETDISPINFO.
     void lvFilesGetDispInfo(NMLVDISPINFOW& Info) const;
     void HandleActivate(WPARAM WParam);
     void HandleDpiChanged(UINT NewDpi, const RECT& Suggested);
-    void ShowHandlerError(const char* What);
+    // What two handlers of each pair share: the keys of the find and replace
+    // boxes, a filter in the caption, the percentage.
+    void MultiLineBoxKeyDown(HWND Sender, WORD& Key, TShiftState Shift);
+    void ShowCurrentFilter(const std::wstring& CurrentFilter);
+    void ShowProgress(std::int32_t ProgressValue);
+    // The rows of the running search that wait, shown now.
+    void ShowPendingRows();
+    void ShowPendingRowsWhenDue();
+    static void CALLBACK ShowPendingRowsLater(HWND Window, UINT Message, UINT_PTR Timer, DWORD Time);
+    void EnableRunControls(bool Enabled);
+    void EnterRunningState();
+    void ShowRunEnded();
+    void EnableAfterRun();
+    void LeaveRunningStateAfterFailure();
+    // The input checks of a command on the texts the controls hold now; false after
+    // showing the message of the first problem.
+    bool InputsPass(TInputProblem (*Check)(const TRunInputs&));
+    void OpenSelectedFile();
 
     void BuildWindow(int Width, int Height);
     void CreateMenus();
@@ -182,16 +246,11 @@ private:
     void OfferNotepadPlusPlus();
     void RecordInitialSize();
 
-    HWND FHandle = nullptr;
     bool FQuitOnDestroy = false;
-    UINT FDpi = 96;         // DPI of the monitor the window is on
-    UINT FCreatedDpi = 96;  // DPI at which the initial sizes were recorded
-    bool FLayoutReady = false;   // the reference size has been recorded
     bool FHandlingError = false;
-    // The fault that is ending the current run, told before its return values.
-    std::optional<std::wstring> FRunFault;
     bool FFormCreated = false;   // FormCreate has run: FormDestroy will store the settings
-    bool FRunStopped = false;    // Esc asked the running run to stop
+    bool FTerminated = false;
+    std::wstring FTitle{ApplicationName};
     HWND FActiveControl = nullptr;  // the control that has (or last had) the focus
     UniqueGdiObject FWindowFont;
     UniqueGdiObject FConsolasFont;

@@ -1,6 +1,5 @@
 // The main window's class registration, creation at the DPI of its monitor,
 // and its destruction.
-#include "platform/Shell.h"
 #include "ui/Main.h"
 #include "ui/MainDesign.h"
 #include "ui/Resources.h"
@@ -8,6 +7,8 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
+#include <shlwapi.h>
 
 #include <iterator>
 #include <stdexcept>
@@ -48,7 +49,7 @@ TfrmMain::TfrmMain(bool QuitOnDestroy)
         WNDCLASSEXW Class{};
         Class.cbSize = sizeof(Class);
         Class.style = CS_DBLCLKS;
-        Class.lpfnWndProc = &TfrmMain::WindowProc;
+        Class.lpfnWndProc = &TWindowBase::BaseWindowProc;
         Class.hInstance = Instance;
         Class.hIcon = static_cast<HICON>(LoadImageW(Instance, MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON,
                                                     GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
@@ -62,37 +63,28 @@ TfrmMain::TfrmMain(bool QuitOnDestroy)
     }();
     if (!ClassAtom) throw std::runtime_error("cannot register the main window class");
 
-    MainState.Application.Terminated = false;
-    FDpi = FCreatedDpi = MonitorDpi(nullptr);
+    Geometry.Dpi = Geometry.CreatedDpi = MonitorDpi(nullptr);
     CreateMenus();
 
     // Created hidden at the design size, centred on the screen; FormCreate sizes,
     // shows and places it.
     RECT Outer{0, 0, ScaleForDpi(DesignClientWidth), ScaleForDpi(DesignClientHeight)};
-    AdjustForDpi(Outer, MainStyle, MainExStyle, FDpi);
+    AdjustForDpi(Outer, MainStyle, MainExStyle, Geometry.Dpi);
     int Width = Outer.right - Outer.left, Height = Outer.bottom - Outer.top;
     int Left = (GetSystemMetrics(SM_CXSCREEN) - Width) / 2;
     int Top = (GetSystemMetrics(SM_CYSCREEN) - Height) / 2;
-    HWND Window = CreateWindowExW(MainExStyle, MainClassName, L"", MainStyle, Left, Top, Width, Height, nullptr,
-                                  mnuMain, GetModuleHandleW(nullptr), this);
+    HWND Window = CreateBaseWindow(MainExStyle, MainClassName, MainStyle, Left, Top, Width, Height, mnuMain);
     if (!Window) {
         DestroyMenu(mnuMain);
         mnuMain = nullptr;
         throw std::runtime_error("cannot create the main window");
     }
-    MainState.frmMain = this;
-    SetApplicationWindow(FHandle);
-
     try {
         BuildWindow(Width, Height);
     } catch (...) {
         // A window that never finished its start-up is taken down without
         // storing anything, and no message reaches this object again.
-        SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
-        DestroyWindow(FHandle);
-        FHandle = nullptr;
-        if (MainState.frmMain == this) MainState.frmMain = nullptr;
-        if (ApplicationWindow() == Window) SetApplicationWindow(nullptr);
+        AbandonWindow();
         throw;
     }
 }
@@ -100,7 +92,7 @@ TfrmMain::TfrmMain(bool QuitOnDestroy)
 void TfrmMain::BuildWindow(int Width, int Height) {
     // A window opened on a monitor of another DPI than the primary one.
     UINT WindowDpi = MonitorDpi(FHandle);
-    if (WindowDpi != FDpi) FDpi = FCreatedDpi = WindowDpi;
+    if (WindowDpi != Geometry.Dpi) Geometry.Dpi = Geometry.CreatedDpi = WindowDpi;
 
     // The frame the system really draws decides: give the client area its
     // designed size exactly.
@@ -123,6 +115,12 @@ void TfrmMain::BuildWindow(int Width, int Height) {
     };
     FAccelerators.Reset(CreateAcceleratorTableW(Keys, static_cast<int>(std::size(Keys))));
 
+    // Folders dropped from Explorer, and path completion in the folder box (with
+    // the folders of the file system; without COM on the thread the box simply
+    // completes nothing).
+    DragAcceptFiles(FHandle, TRUE);
+    SHAutoComplete(txtFolder, SHACF_FILESYS_DIRS);
+
     FActiveControl = txtFolder;
     FormCreate();
     FFormCreated = true;
@@ -131,8 +129,8 @@ void TfrmMain::BuildWindow(int Width, int Height) {
 }
 
 TfrmMain::~TfrmMain() {
+    // Destroyed while this object is whole: FormDestroy runs and stores the settings.
     if (FHandle) DestroyWindow(FHandle);
-    if (MainState.frmMain == this) MainState.frmMain = nullptr;
 }
 
 void TfrmMain::Close() {

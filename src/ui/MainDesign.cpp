@@ -23,38 +23,50 @@ std::wstring LinkMarkup() {
 
 // Creation order is tab order: txtFolder, btnBrowse, cbRecursive, txtFilters,
 // txtTextToFind, btnSearch, cbCaseSensitive, txtReplaceWith, btnApply, lvFiles,
-// llURL. Labels and the image take no focus.
+// llURL. Labels and the image take no focus. The list, the boxes and the column
+// of names share the growth in width with the right-hand column; the boxes and
+// what stands below them share the growth in height.
+constexpr TGrowth No = TGrowth::None, W = TGrowth::Width, HalfW = TGrowth::HalfWidth, H = TGrowth::Height,
+                  HalfH = TGrowth::HalfHeight;
+
 const TControlDesign Design[] = {
-    {&TfrmMain::lblFolder, IdFolderLabel, TKind::Label, 344, 24, 34, 15, TFontKind::Window, L"Mapp:", L"Folder:", 0,
-     false},
-    {&TfrmMain::txtFolder, IdFolder, TKind::Edit, 344, 40, 225, 23, TFontKind::Consolas, L"", nullptr, 0, false},
-    {&TfrmMain::btnBrowse, IdBrowse, TKind::Button, 472, 70, 97, 33, TFontKind::Window, L"Bläddra", L"Browse",
-     IDB_BROWSE, false},
-    {&TfrmMain::cbRecursive, IdRecursive, TKind::CheckBox, 344, 70, 121, 20, TFontKind::Window, L"Rekursivt",
-     L"Recursive", 0, false},
-    {&TfrmMain::lblFilters, IdFiltersLabel, TKind::Label, 344, 120, 130, 15, TFontKind::Window,
+    {&TfrmMain::lblFolder, IdFolderLabel, TKind::Label, 344, 24, 34, 15, HalfW, No, No, No, TFontKind::Window,
+     L"Mapp:", L"Folder:", 0, false},
+    {&TfrmMain::txtFolder, IdFolder, TKind::Edit, 344, 40, 225, 23, HalfW, No, HalfW, No, TFontKind::Consolas, L"",
+     nullptr, 0, false, nullptr, &TfrmMain::txtFolderChange},
+    {&TfrmMain::btnBrowse, IdBrowse, TKind::Button, 472, 70, 97, 33, W, No, No, No, TFontKind::Window, L"Bläddra",
+     L"Browse", IDB_BROWSE, false, &TfrmMain::btnBrowseClick},
+    {&TfrmMain::cbRecursive, IdRecursive, TKind::CheckBox, 344, 70, 121, 20, HalfW, No, No, No, TFontKind::Window,
+     L"Rekursivt", L"Recursive", 0, false},
+    {&TfrmMain::lblFilters, IdFiltersLabel, TKind::Label, 344, 120, 130, 15, HalfW, No, No, No, TFontKind::Window,
      L"Filter: (separera med \"; \")", L"Filter(s): (separate with \"; \")", 0, false},
-    {&TfrmMain::txtFilters, IdFilters, TKind::Edit, 344, 136, 225, 23, TFontKind::Consolas, L"*.TXT", nullptr, 0,
-     false},
-    {&TfrmMain::lblTextToFind, IdTextToFindLabel, TKind::Label, 344, 176, 68, 15, TFontKind::Window,
-     L"Text att hitta:", L"Text to find:", 0, false},
-    {&TfrmMain::txtTextToFind, IdTextToFind, TKind::Memo, 344, 192, 225, 57, TFontKind::Consolas, L"", nullptr, 0,
-     false},
-    {&TfrmMain::btnSearch, IdSearch, TKind::Button, 472, 256, 97, 33, TFontKind::Window, L"Sök", L"Search",
-     IDB_SEARCH, false},
-    {&TfrmMain::cbCaseSensitive, IdCaseSensitive, TKind::CheckBox, 344, 256, 121, 20, TFontKind::Window,
-     L"Skiftlägeskänsligt", L"Case sensitive", 0, true},
-    {&TfrmMain::lblReplaceWith, IdReplaceWithLabel, TKind::Label, 344, 304, 59, 15, TFontKind::Window,
-     L"Ersätt med:", L"Replace with:", 0, false},
-    {&TfrmMain::txtReplaceWith, IdReplaceWith, TKind::Memo, 344, 320, 225, 57, TFontKind::Consolas, L"", nullptr, 0,
-     false},
-    {&TfrmMain::btnApply, IdApply, TKind::Button, 472, 424, 97, 33, TFontKind::Window, L"Verkställ", L"Apply",
-     IDB_APPLY, false},
-    {&TfrmMain::lblFiles, IdFilesLabel, TKind::Label, 24, 24, 58, 15, TFontKind::Window, EmptyFilesLabelSwedish,
-     EmptyFilesLabelEnglish, 0, false},
-    {&TfrmMain::lvFiles, IdFiles, TKind::ListView, 24, 40, 305, 337, TFontKind::Consolas, L"", nullptr, 0, false},
-    {&TfrmMain::llURL, IdLink, TKind::Link, 24, 392, 119, 19, TFontKind::Window, L"", nullptr, 0, false},
-    {&TfrmMain::ImageProgress, IdProgress, TKind::Image, 25, 426, 438, 24, TFontKind::None, L"", nullptr, 0, false},
+    {&TfrmMain::txtFilters, IdFilters, TKind::Edit, 344, 136, 225, 23, HalfW, No, HalfW, No, TFontKind::Consolas,
+     L"*.TXT", nullptr, 0, false},
+    {&TfrmMain::lblTextToFind, IdTextToFindLabel, TKind::Label, 344, 176, 68, 15, HalfW, No, No, No,
+     TFontKind::Window, L"Text att hitta:", L"Text to find:", 0, false},
+    {&TfrmMain::txtTextToFind, IdTextToFind, TKind::Memo, 344, 192, 225, 57, HalfW, No, HalfW, HalfH,
+     TFontKind::Consolas, L"", nullptr, 0, false, nullptr, nullptr, nullptr, &TfrmMain::txtTextToFindKeyDown,
+     krMultiLineBox},
+    {&TfrmMain::btnSearch, IdSearch, TKind::Button, 472, 256, 97, 33, W, HalfH, No, No, TFontKind::Window, L"Sök",
+     L"Search", IDB_SEARCH, false, &TfrmMain::btnSearchClick},
+    {&TfrmMain::cbCaseSensitive, IdCaseSensitive, TKind::CheckBox, 344, 256, 121, 20, HalfW, HalfH, No, No,
+     TFontKind::Window, L"Skiftlägeskänsligt", L"Case sensitive", 0, true},
+    {&TfrmMain::lblReplaceWith, IdReplaceWithLabel, TKind::Label, 344, 304, 59, 15, HalfW, HalfH, No, No,
+     TFontKind::Window, L"Ersätt med:", L"Replace with:", 0, false},
+    {&TfrmMain::txtReplaceWith, IdReplaceWith, TKind::Memo, 344, 320, 225, 57, HalfW, HalfH, HalfW, HalfH,
+     TFontKind::Consolas, L"", nullptr, 0, false, nullptr, nullptr, nullptr, &TfrmMain::txtReplaceWithKeyDown,
+     krMultiLineBox},
+    {&TfrmMain::btnApply, IdApply, TKind::Button, 472, 424, 97, 33, W, H, No, No, TFontKind::Window, L"Verkställ",
+     L"Apply", IDB_APPLY, false, &TfrmMain::btnApplyClick},
+    {&TfrmMain::lblFiles, IdFilesLabel, TKind::Label, 24, 24, 58, 15, No, No, No, No, TFontKind::Window,
+     EmptyFilesLabelSwedish, EmptyFilesLabelEnglish, 0, false},
+    {&TfrmMain::lvFiles, IdFiles, TKind::ListView, 24, 40, 305, 337, No, No, HalfW, H, TFontKind::Consolas, L"",
+     nullptr, 0, false, &TfrmMain::lvFilesDblClick, nullptr, &TfrmMain::lvFilesEnter, &TfrmMain::lvFilesKeyDown,
+     krWantsReturn},
+    {&TfrmMain::llURL, IdLink, TKind::Link, 24, 392, 119, 19, No, H, No, No, TFontKind::Window, L"", nullptr, 0, false,
+     nullptr, nullptr, nullptr, nullptr, krWantsReturn},
+    {&TfrmMain::ImageProgress, IdProgress, TKind::Image, 25, 426, 438, 24, No, H, W, No, TFontKind::None, L"",
+     nullptr, 0, false},
 };
 
 const TMenuText MenuTexts[] = {
@@ -64,6 +76,12 @@ const TMenuText MenuTexts[] = {
     {0, 1, L"Hjälp", L"Help", nullptr},
     {TfrmMain::mnuMainHelpKeyboardShortcuts, 0, L"Tangentbordsgenvägar", L"Keyboard shortcuts", L"F1"},
     {TfrmMain::mnuMainHelpAbout, 0, L"Om", L"About", nullptr},
+};
+
+const TMenuText FileListMenuTexts[] = {
+    {TfrmMain::pmFilesOpen, 0, L"Öppna", L"Open", nullptr},
+    {TfrmMain::pmFilesOpenFolder, 0, L"Öppna mapp", L"Open folder", nullptr},
+    {TfrmMain::pmFilesCopyPath, 0, L"Kopiera sökväg", L"Copy path", nullptr},
 };
 
 const wchar_t* ClassNameOf(TKind Kind) {
@@ -103,7 +121,15 @@ DWORD ExStyleOf(TKind Kind) {
 
 std::span<const TControlDesign> MainControlDesign() { return Design; }
 
+const TControlDesign* ControlDesignOf(int Id) {
+    for (const TControlDesign& Control : Design)
+        if (Control.Id == Id) return &Control;
+    return nullptr;
+}
+
 std::span<const TMenuText> MainMenuTexts() { return MenuTexts; }
+
+std::span<const TMenuText> FileListMenuItems() { return FileListMenuTexts; }
 
 std::wstring MenuCaption(const TMenuText& Text, bool English) {
     std::wstring Caption = English ? Text.English : Text.Swedish;
@@ -114,6 +140,8 @@ std::wstring MenuCaption(const TMenuText& Text, bool English) {
 const TMenuText& MenuTextOf(UINT Item, int Position) {
     for (const TMenuText& Text : MenuTexts)
         if (Text.Item == Item && (Item != 0 || Text.Position == Position)) return Text;
+    for (const TMenuText& Text : FileListMenuTexts)
+        if (Text.Item == Item) return Text;
     throw std::logic_error("a menu item without a design text");
 }
 
@@ -155,8 +183,7 @@ void TfrmMain::CreateControls() {
         }
         if (!Window) throw std::runtime_error("cannot create a control of the main window");
         this->*Control.Field = Window;
-        if (Control.Kind != TKind::Label && Control.Kind != TKind::Image)
-            SetWindowSubclass(Window, &TfrmMain::ControlProc, 0, reinterpret_cast<DWORD_PTR>(this));
+        if (Control.Kind != TKind::Label && Control.Kind != TKind::Image) AttachControl(Window);
         if (Control.Kind == TKind::CheckBox) SetChecked(Window, Control.Checked);
         if (Control.Kind == TKind::Memo) SendMessageW(Window, EM_SETLIMITTEXT, 0, 0);
     }

@@ -4,7 +4,7 @@
 #include "base/TextMatching.h"
 #include "ui/ImageControl.h"
 #include "ui/Layout.h"
-#include "ui/Main.h"
+#include "ui/MainDesign.h"
 #include "ui/WindowHelpers.h"
 
 #include <string>
@@ -16,42 +16,9 @@ const COLORREF ProgressTextColor = RGB(0, 102, 0);
 constexpr int ProgressFontPoints = 10;
 constexpr int ProgressBackLightening = 15;
 
-// The layout rules, applied in this order at every resize.
-const TLayoutStep LayoutSteps[] = {
-    {&TfrmMain::lvFiles, TLayoutProperty::Width, 305, TGrowth::HalfWidth},
-    {&TfrmMain::lvFiles, TLayoutProperty::Height, 337, TGrowth::Height},
-    {&TfrmMain::lblFolder, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::txtFolder, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::txtFolder, TLayoutProperty::Width, 225, TGrowth::HalfWidth},
-    {&TfrmMain::cbRecursive, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::btnBrowse, TLayoutProperty::Left, 472, TGrowth::Width},
-    {&TfrmMain::lblFilters, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::txtFilters, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::txtFilters, TLayoutProperty::Width, 225, TGrowth::HalfWidth},
-    {&TfrmMain::lblTextToFind, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::txtTextToFind, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::txtTextToFind, TLayoutProperty::Width, 225, TGrowth::HalfWidth},
-    {&TfrmMain::txtTextToFind, TLayoutProperty::Height, 57, TGrowth::HalfHeight},
-    {&TfrmMain::cbCaseSensitive, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::cbCaseSensitive, TLayoutProperty::Top, 256, TGrowth::HalfHeight},
-    {&TfrmMain::btnSearch, TLayoutProperty::Left, 472, TGrowth::Width},
-    {&TfrmMain::btnSearch, TLayoutProperty::Top, 256, TGrowth::HalfHeight},
-    {&TfrmMain::lblReplaceWith, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::lblReplaceWith, TLayoutProperty::Top, 304, TGrowth::HalfHeight},
-    {&TfrmMain::txtReplaceWith, TLayoutProperty::Left, 344, TGrowth::HalfWidth},
-    {&TfrmMain::txtReplaceWith, TLayoutProperty::Top, 320, TGrowth::HalfHeight},
-    {&TfrmMain::txtReplaceWith, TLayoutProperty::Width, 225, TGrowth::HalfWidth},
-    {&TfrmMain::txtReplaceWith, TLayoutProperty::Height, 57, TGrowth::HalfHeight},
-    {&TfrmMain::btnApply, TLayoutProperty::Left, 472, TGrowth::Width},
-    {&TfrmMain::btnApply, TLayoutProperty::Top, 424, TGrowth::Height},
-    {&TfrmMain::ImageProgress, TLayoutProperty::Top, 426, TGrowth::Height},
-    {&TfrmMain::ImageProgress, TLayoutProperty::Width, 438, TGrowth::Width},
-    {&TfrmMain::llURL, TLayoutProperty::Top, 392, TGrowth::Height},
-    {&TfrmMain::lvFiles, TLayoutProperty::Column0Width, 200, TGrowth::HalfWidth},
-};
-
 std::int32_t GrowthFor(TGrowth Growth, std::int32_t Width, std::int32_t Height) {
     switch (Growth) {
+    case TGrowth::None: return 0;
     case TGrowth::Width: return Width;
     case TGrowth::HalfWidth: return Width / 2;  // truncated toward zero
     case TGrowth::Height: return Height;
@@ -74,10 +41,9 @@ void FillWith(HDC Dc, const RECT& Area, COLORREF Color) {
 
 }  // namespace
 
-std::span<const TLayoutStep> MainLayoutSteps() { return LayoutSteps; }
-
-std::int32_t LayoutValue(const TLayoutStep& Step, UINT Dpi, std::int32_t GrowthWidth, std::int32_t GrowthHeight) {
-    return ScaleLength(Step.Design, Dpi) + GrowthFor(Step.Growth, GrowthWidth, GrowthHeight);
+std::int32_t LayoutValue(std::int32_t Design, TGrowth Growth, UINT Dpi, std::int32_t GrowthWidth,
+                         std::int32_t GrowthHeight) {
+    return ScaleLength(Design, Dpi) + GrowthFor(Growth, GrowthWidth, GrowthHeight);
 }
 
 void DrawProgressFrame(HDC Dc, HWND Control, COLORREF Color, std::int32_t Offset) {
@@ -141,9 +107,9 @@ UniqueGdiObject DrawProgressBitmap(std::int32_t Width, std::int32_t Height, std:
 
 // ---- TfrmMain: scaling ----
 
-double TfrmMain::DpiScale() const { return static_cast<double>(FDpi) / 96.0; }
+double TfrmMain::DpiScale() const { return static_cast<double>(Geometry.Dpi) / 96.0; }
 
-std::int32_t TfrmMain::ScaleForDpi(std::int32_t Value) const { return ScaleLength(Value, FDpi); }
+std::int32_t TfrmMain::ScaleForDpi(std::int32_t Value) const { return ScaleLength(Value, Geometry.Dpi); }
 
 std::int32_t TfrmMain::ProgressTag() const { return ImageTag(ImageProgress); }
 
@@ -155,56 +121,52 @@ void TfrmMain::RecordInitialSize() {
     RECT Outer{}, Client{};
     GetWindowRect(FHandle, &Outer);
     GetClientRect(FHandle, &Client);
-    MainState.InitialWidth = Outer.right - Outer.left;
-    MainState.InitialHeight = Outer.bottom - Outer.top;
-    MainState.InitialClientWidth = Client.right;
-    MainState.InitialClientHeight = Client.bottom;
-    FCreatedDpi = FDpi;
+    Geometry.InitialWidth = Outer.right - Outer.left;
+    Geometry.InitialHeight = Outer.bottom - Outer.top;
+    Geometry.InitialClientWidth = Client.right;
+    Geometry.InitialClientHeight = Client.bottom;
+    Geometry.CreatedDpi = Geometry.Dpi;
     // Size changes while the window was being built ran before the reference
     // existed and did nothing; from here on every resize lays out, starting now.
-    FLayoutReady = true;
+    Geometry.LayoutReady = true;
     FormResize();
 }
 
 void TfrmMain::FormResize() {
-    if (!FLayoutReady || !lvFiles) return;
+    if (!Geometry.LayoutReady || !lvFiles) return;
     RECT Client{};
     GetClientRect(FHandle, &Client);
     // The reference is the client size as created, at the DPI the window has now.
-    double Ratio = static_cast<double>(FDpi) / static_cast<double>(FCreatedDpi);
-    MainState.GrowthWidth = Client.right - static_cast<std::int32_t>(MainState.InitialClientWidth * Ratio);
-    MainState.GrowthHeight = Client.bottom - static_cast<std::int32_t>(MainState.InitialClientHeight * Ratio);
+    const UINT Dpi = Geometry.Dpi;
+    double Ratio = static_cast<double>(Dpi) / static_cast<double>(Geometry.CreatedDpi);
+    Geometry.GrowthWidth = Client.right - static_cast<std::int32_t>(Geometry.InitialClientWidth * Ratio);
+    Geometry.GrowthHeight = Client.bottom - static_cast<std::int32_t>(Geometry.InitialClientHeight * Ratio);
+    const std::int32_t GrowWidth = Geometry.GrowthWidth, GrowHeight = Geometry.GrowthHeight;
 
+    // The list's name column shares the growth in width with the list.
+    ListView_SetColumnWidth(lvFiles, 0, LayoutValue(Column0Width, TGrowth::HalfWidth, Dpi, GrowWidth, GrowHeight));
+
+    // Each control's new bounds: what its design row lets grow follows the
+    // client area; the rest (a label sized to its text) stays as it is.
     struct TPlacement {
         HWND Control;
         RECT Bounds;
-        bool Changed;
     };
     std::vector<TPlacement> Placements;
-    auto PlacementOf = [&Placements](HWND Control) -> TPlacement& {
-        for (TPlacement& Placement : Placements)
-            if (Placement.Control == Control) return Placement;
-        Placements.push_back(TPlacement{Control, BoundsInParent(Control), false});
-        return Placements.back();
-    };
-
-    for (const TLayoutStep& Step : LayoutSteps) {
-        HWND Control = this->*Step.Control;
-        std::int32_t Value = LayoutValue(Step, FDpi, MainState.GrowthWidth, MainState.GrowthHeight);
-        if (Step.Property == TLayoutProperty::Column0Width) {
-            ListView_SetColumnWidth(Control, 0, Value);
+    for (const TControlDesign& Design : MainControlDesign()) {
+        if (Design.LeftGrowth == TGrowth::None && Design.TopGrowth == TGrowth::None &&
+            Design.WidthGrowth == TGrowth::None && Design.HeightGrowth == TGrowth::None)
             continue;
-        }
-        TPlacement& Placement = PlacementOf(Control);
-        RECT& Bounds = Placement.Bounds;
-        switch (Step.Property) {
-        case TLayoutProperty::Left: OffsetRect(&Bounds, Value - Bounds.left, 0); break;
-        case TLayoutProperty::Top: OffsetRect(&Bounds, 0, Value - Bounds.top); break;
-        case TLayoutProperty::Width: Bounds.right = Bounds.left + Value; break;
-        case TLayoutProperty::Height: Bounds.bottom = Bounds.top + Value; break;
-        case TLayoutProperty::Column0Width: break;
-        }
-        Placement.Changed = true;
+        HWND Control = this->*Design.Field;
+        RECT Bounds = BoundsInParent(Control);
+        auto Value = [&](std::int32_t DesignValue, TGrowth Growth) {
+            return LayoutValue(DesignValue, Growth, Dpi, GrowWidth, GrowHeight);
+        };
+        if (Design.LeftGrowth != TGrowth::None) OffsetRect(&Bounds, Value(Design.Left, Design.LeftGrowth) - Bounds.left, 0);
+        if (Design.TopGrowth != TGrowth::None) OffsetRect(&Bounds, 0, Value(Design.Top, Design.TopGrowth) - Bounds.top);
+        if (Design.WidthGrowth != TGrowth::None) Bounds.right = Bounds.left + Value(Design.Width, Design.WidthGrowth);
+        if (Design.HeightGrowth != TGrowth::None) Bounds.bottom = Bounds.top + Value(Design.Height, Design.HeightGrowth);
+        Placements.push_back(TPlacement{Control, Bounds});
     }
     // All controls move in one step; each then paints whole at its new place
     // (a control moved piecemeal keeps stale or blank areas behind).
@@ -234,14 +196,14 @@ void TfrmMain::DrawProgress() {
     RECT Client{};
     GetClientRect(ImageProgress, &Client);
     if (Client.right < 100) return;  // too narrow: the previous picture stays
-    UniqueGdiObject Picture = DrawProgressBitmap(Client.right, Client.bottom, ProgressTag(), FDpi,
+    UniqueGdiObject Picture = DrawProgressBitmap(Client.right, Client.bottom, ProgressTag(), Geometry.Dpi,
                                                  LightenColor(SystemColor(COLOR_BTNFACE), ProgressBackLightening));
     if (Picture) SetImagePicture(ImageProgress, std::move(Picture));
 }
 
 void TfrmMain::HandleDpiChanged(UINT NewDpi, const RECT& Suggested) {
     if (NewDpi == 0) return;
-    FDpi = NewDpi;
+    Geometry.Dpi = NewDpi;
     CreateFonts();
     UpdateButtonGlyphs();
     PlaceControlsAtDesign();

@@ -1,10 +1,13 @@
-// The main window's messages: its window procedure and the subclass of its
-// controls, each message sent on to its named handler; keyboard navigation
-// and the accelerators; the focus kept across activations.
+// The main window's messages: the window's and its controls', each sent on to
+// its named handler (a control's handlers and key rules come from its design
+// row, found by its identifier); keyboard navigation and the accelerators; the
+// focus kept across activations.
 #include "base/GdiOwners.h"
 #include "platform/Shell.h"
-#include "ui/Main.h"
+#include "ui/MainDesign.h"
 #include "ui/WindowHelpers.h"
+
+#include <windowsx.h>
 
 #include <stdexcept>
 #include <utility>
@@ -17,39 +20,7 @@ TShiftState CurrentShiftState() {
     return Shift;
 }
 
-LRESULT CALLBACK TfrmMain::WindowProc(HWND Window, UINT Message, WPARAM WParam, LPARAM LParam) {
-    TfrmMain* Self;
-    if (Message == WM_NCCREATE) {
-        Self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTW*>(LParam)->lpCreateParams);
-        Self->FHandle = Window;
-        SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
-    } else {
-        Self = reinterpret_cast<TfrmMain*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
-    }
-    if (!Self) return DefWindowProcW(Window, Message, WParam, LParam);
-    // An error escaping a handler is shown and the program goes on.
-    try {
-        return Self->HandleMessage(Message, WParam, LParam);
-    } catch (const std::exception& Error) {
-        Self->ShowHandlerError(Error.what());
-    } catch (...) {
-        Self->ShowHandlerError(nullptr);
-    }
-    return 0;
-}
-
-LRESULT CALLBACK TfrmMain::ControlProc(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam, UINT_PTR,
-                                       DWORD_PTR Data) {
-    auto* Self = reinterpret_cast<TfrmMain*>(Data);
-    try {
-        return Self->HandleControlMessage(Control, Message, WParam, LParam);
-    } catch (const std::exception& Error) {
-        Self->ShowHandlerError(Error.what());
-    } catch (...) {
-        Self->ShowHandlerError(nullptr);
-    }
-    return 0;
-}
+TfrmMain* TfrmMain::FromHandle(HWND Window) { return dynamic_cast<TfrmMain*>(TWindowBase::FromHandle(Window)); }
 
 LRESULT TfrmMain::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
     switch (Message) {
@@ -68,14 +39,24 @@ LRESULT TfrmMain::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
         return 0;
     }
     case WM_GETMINMAXINFO:
-        if (MainState.InitialWidth > 0 && MainState.InitialHeight > 0) {
+        if (Geometry.InitialWidth > 0 && Geometry.InitialHeight > 0) {
             // The user cannot make the window smaller than it was created; after a
             // move to a monitor of another DPI the minimum follows the new scale.
             auto* Info = reinterpret_cast<MINMAXINFO*>(LParam);
-            double Ratio = static_cast<double>(FDpi) / static_cast<double>(FCreatedDpi);
-            Info->ptMinTrackSize.x = static_cast<LONG>(MainState.InitialWidth * Ratio);
-            Info->ptMinTrackSize.y = static_cast<LONG>(MainState.InitialHeight * Ratio);
+            double Ratio = static_cast<double>(Geometry.Dpi) / static_cast<double>(Geometry.CreatedDpi);
+            Info->ptMinTrackSize.x = static_cast<LONG>(Geometry.InitialWidth * Ratio);
+            Info->ptMinTrackSize.y = static_cast<LONG>(Geometry.InitialHeight * Ratio);
         }
+        return 0;
+    case WM_CONTEXTMENU:
+        // A right click on the list (the keyboard's menu keys come through lvFilesKeyDown).
+        if (reinterpret_cast<HWND>(WParam) == lvFiles && LParam != -1) {
+            lvFilesContextPopup(POINT{GET_X_LPARAM(LParam), GET_Y_LPARAM(LParam)}, false);
+            return 0;
+        }
+        break;
+    case WM_DROPFILES:
+        FormDropFiles(reinterpret_cast<HDROP>(WParam));
         return 0;
     case WM_DPICHANGED:
         HandleDpiChanged(LOWORD(WParam), *reinterpret_cast<const RECT*>(LParam));
@@ -103,14 +84,11 @@ LRESULT TfrmMain::HandleMessage(UINT Message, WPARAM WParam, LPARAM LParam) {
         break;
     }
     case WM_DESTROY:
-        MainState.Application.Terminated = true;
+        FTerminated = true;
         if (FFormCreated) FormDestroy();
+        // A run ended with its window: its return values were never shown.
+        if (std::exchange(Run.WorkInProgress, false)) BusyCursorOff();
         if (FQuitOnDestroy) PostQuitMessage(0);
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
-        if (ApplicationWindow() == FHandle) SetApplicationWindow(nullptr);
-        FHandle = nullptr;
         return 0;
     }
     return DefWindowProcW(FHandle, Message, WParam, LParam);
@@ -126,36 +104,31 @@ void TfrmMain::HandleCommand(UINT Id, UINT Code, HWND Control) {
         }
         return;
     }
-    if (Code == BN_CLICKED) {
-        if (Control == btnApply) btnApplyClick();
-        else if (Control == btnBrowse) btnBrowseClick();
-        else if (Control == btnSearch) btnSearchClick();
-    } else if (Code == EN_CHANGE && Control == txtFolder) {
-        // The box reports a change for Ctrl+A and for the text it holds set
-        // again; the list follows the text itself.
-        std::wstring Text = ControlText(txtFolder);
-        if (Text == FFolderText) return;
-        FFolderText = std::move(Text);
-        if (lvFiles) txtFolderChange();
-    }
+    // A control's event goes to the handler its design row names.
+    const TControlDesign* Design = ControlDesignOf(static_cast<int>(Id));
+    if (!Design || this->*Design->Field != Control) return;
+    if (Code == BN_CLICKED && Design->Kind == TKind::Button && Design->Click) (this->*Design->Click)();
+    else if (Code == EN_CHANGE && Design->Change) (this->*Design->Change)();
 }
 
 LRESULT TfrmMain::HandleNotify(const NMHDR& Header) {
-    if (Header.hwndFrom == lvFiles) {
-        switch (Header.code) {
-        case LVN_GETDISPINFOW:
+    const TControlDesign* Design = ControlDesignOf(static_cast<int>(Header.idFrom));
+    if (!Design || this->*Design->Field != Header.hwndFrom) return 0;
+    switch (Design->Kind) {
+    case TKind::ListView:
+        if (Header.code == LVN_GETDISPINFOW) {
             lvFilesGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(const_cast<NMHDR&>(Header)));
-            return 0;
-        case NM_DBLCLK:
-            lvFilesDblClick();
-            return 0;
+        } else if (Header.code == NM_DBLCLK && Design->Click) {
+            (this->*Design->Click)();
         }
-    } else if (Header.hwndFrom == llURL && (Header.code == NM_CLICK || Header.code == NM_RETURN)) {
-        const auto& Link = reinterpret_cast<const NMLINK&>(Header);
-        llURLLinkClick(Link.item.szUrl);
+        return 0;
+    case TKind::Link:
+        if (Header.code == NM_CLICK || Header.code == NM_RETURN)
+            llURLLinkClick(reinterpret_cast<const NMLINK&>(Header).item.szUrl);
+        return 0;
+    default:
         return 0;
     }
-    return 0;
 }
 
 void TfrmMain::HandleActivate(WPARAM WParam) {
@@ -176,6 +149,8 @@ void TfrmMain::HandleActivate(WPARAM WParam) {
 }
 
 LRESULT TfrmMain::HandleControlMessage(HWND Control, UINT Message, WPARAM WParam, LPARAM LParam) {
+    const TControlDesign* Design = ControlDesignOf(GetDlgCtrlID(Control));
+    const unsigned Rules = Design ? Design->KeyRules : 0;
     switch (Message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
@@ -184,48 +159,33 @@ LRESULT TfrmMain::HandleControlMessage(HWND Control, UINT Message, WPARAM WParam
         WORD Key = static_cast<WORD>(WParam);
         TShiftState Shift = CurrentShiftState();
         FormKeyDown(Key, Shift);
-        if (Key != 0) {
-            if (Control == lvFiles) lvFilesKeyDown(Key, Shift);
-            else if (Control == txtTextToFind) txtTextToFindKeyDown(Key, Shift);
-            else if (Control == txtReplaceWith) txtReplaceWithKeyDown(Key, Shift);
-        }
+        if (Key != 0 && Design && Design->KeyDown) (this->*Design->KeyDown)(Control, Key, Shift);
         if (Key == 0) return 0;
-        // Two keys stop at the find and replace boxes. Esc: a multi-line edit
-        // control in a window with keyboard navigation closes that window on it,
-        // and the typed texts would be gone. Ctrl+A: the control selects all
-        // whatever else is held; the box's own handler has already done that
-        // when Ctrl alone was held.
-        if ((Control == txtTextToFind || Control == txtReplaceWith) &&
-            (Key == VK_ESCAPE || (Key == 'A' && (Shift & ssCtrl))))
-            return 0;
+        // Ctrl+A: the control selects all whatever else is held; the box's own
+        // handler has already done that when Ctrl alone was held.
+        if ((Rules & krMultiLineBox) && (Key == VK_ESCAPE || (Key == 'A' && (Shift & ssCtrl)))) return 0;
         WParam = Key;
         break;
     }
     case WM_CHAR:
-        // The find and replace boxes take line breaks but no tab characters; Esc
-        // is no character for them either.
-        if ((WParam == L'\t' || WParam == VK_ESCAPE) && (Control == txtTextToFind || Control == txtReplaceWith))
-            return 0;
+        if ((Rules & krMultiLineBox) && (WParam == L'\t' || WParam == VK_ESCAPE)) return 0;
         break;
     case WM_GETDLGCODE: {
         LRESULT Code = DefSubclassProc(Control, Message, WParam, LParam);
         const MSG* Key = reinterpret_cast<const MSG*>(LParam);
         bool KeyDown = Key && (Key->message == WM_KEYDOWN || Key->message == WM_CHAR);
-        if (KeyDown && Key->wParam == VK_TAB && (Control == txtTextToFind || Control == txtReplaceWith))
+        if (KeyDown && Key->wParam == VK_TAB && (Rules & krMultiLineBox))
             Code &= ~static_cast<LRESULT>(DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
-        if (KeyDown && Key->wParam == VK_RETURN && (Control == lvFiles || Control == llURL)) Code |= DLGC_WANTMESSAGE;
+        if (KeyDown && Key->wParam == VK_RETURN && (Rules & krWantsReturn)) Code |= DLGC_WANTMESSAGE;
         return Code;
     }
     case WM_SETFOCUS: {
         bool Entered = FActiveControl != Control;
         FActiveControl = Control;
         LRESULT Result = DefSubclassProc(Control, Message, WParam, LParam);
-        if (Entered && Control == lvFiles) lvFilesEnter();
+        if (Entered && Design && Design->Enter) (this->*Design->Enter)();
         return Result;
     }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(Control, &TfrmMain::ControlProc, 0);
-        break;
     }
     return DefSubclassProc(Control, Message, WParam, LParam);
 }
@@ -236,7 +196,7 @@ bool TfrmMain::PreTranslateMessage(MSG& Message) {
     // Esc stops a run wherever the focus is: the inputs are disabled then, and
     // the key may reach the window itself as a system key.
     if ((Message.message == WM_KEYDOWN || Message.message == WM_SYSKEYDOWN) && Message.wParam == VK_ESCAPE &&
-        MainState.WorkInProgress) {
+        Run.WorkInProgress) {
         StopRun();
         return true;
     }

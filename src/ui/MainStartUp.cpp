@@ -49,7 +49,7 @@ void TfrmMain::FormCreate() {
     // The design texts are Swedish; everyone else reads the window in English.
     if (!UseSwedish()) SetEnglishTexts();
     // The title without a mode label: the title rule adds the label to it.
-    MainState.BaseTitle = ApplicationTitle();
+    BaseTitle = Title();
     // The empty progress bar (the tag is still 0).
     DrawProgress();
     // The stored settings; a missing key keeps the design value.
@@ -59,16 +59,17 @@ void TfrmMain::FormCreate() {
     Defaults.Filters = ControlText(txtFilters);
     Defaults.CaseSensitive = Checked(cbCaseSensitive);
     Defaults.Editor = L"";
-    Defaults.TextEncoding = StoredEncodingMode(MainState.CurrentEncodingMode);
+    Defaults.TextEncoding = StoredEncodingMode(CurrentEncodingMode);
     TMainSettings Settings = ReadMainSettings(Defaults);
     SetControlText(txtFolder, Settings.Folder);
     SetChecked(cbRecursive, Settings.Recursive);
     SetControlText(txtFilters, Settings.Filters);
     SetChecked(cbCaseSensitive, Settings.CaseSensitive);
-    MainState.EditorPath = Settings.Editor;
-    MainState.CurrentEncodingMode = EncodingModeFromStored(Settings.TextEncoding);
+    EditorPath = Settings.Editor;
+    History = ReadTextHistory();
+    CurrentEncodingMode = EncodingModeFromStored(Settings.TextEncoding);
     // An encoding switch on the command line wins over the stored mode.
-    MainState.CurrentEncodingMode = EncodingModeFromSwitches(GetCommandLineW(), MainState.CurrentEncodingMode);
+    CurrentEncodingMode = EncodingModeFromSwitches(GetCommandLineW(), CurrentEncodingMode);
     // The title names the mode the run starts in.
     ComposeModeTitle();
     // The size as created becomes the minimum size and the reference of the
@@ -94,7 +95,7 @@ void TfrmMain::FormCreate() {
     UpdateWindow(FHandle);
     // Without a chosen editor, Notepad++ is offered when it is installed; the
     // question comes over the visible, placed window.
-    if (MainState.EditorPath.empty()) OfferNotepadPlusPlus();
+    if (EditorPath.empty()) OfferNotepadPlusPlus();
 }
 
 void TfrmMain::OfferNotepadPlusPlus() {
@@ -116,7 +117,7 @@ void TfrmMain::OfferNotepadPlusPlus() {
         std::wstring Path = SpecialFolderPath(Candidate.FolderId, Candidate.Fallback) + L"Notepad++\\notepad++.exe";
         if (!FileExists(Path)) continue;
         bool Accepted = ConfirmYesNo(FHandle, ChooseText(UseSwedish(), Candidate.Swedish, Candidate.English));
-        MainState.EditorPath = Accepted ? Path : std::wstring(L"NOTEPAD");
+        EditorPath = Accepted ? Path : std::wstring(L"NOTEPAD");
         return;
     }
     // Neither found: the editor stays unchosen and the next start looks again.
@@ -126,28 +127,29 @@ void TfrmMain::FormDestroy() {
     // A running worker is asked to stop; the wait still runs its pending
     // handlers on this thread.
     {
-        std::unique_ptr<TWorkThreadSearch> Worker = std::move(MainState.SearchWorker);
+        std::unique_ptr<TWorkThreadSearch> Worker = std::move(Run.SearchWorker);
         Worker.reset();
     }
     {
-        std::unique_ptr<TWorkThreadApply> Worker = std::move(MainState.ApplyWorker);
+        std::unique_ptr<TWorkThreadApply> Worker = std::move(Run.ApplyWorker);
         Worker.reset();
     }
     {
         // A running undo finishes the file at hand; its run stays in the journal
         // and the next undo completes it.
-        std::unique_ptr<TWorkThreadUndo> Worker = std::move(MainState.UndoWorker);
+        std::unique_ptr<TWorkThreadUndo> Worker = std::move(Run.UndoWorker);
         Worker.reset();
     }
-    // The settings as the controls and the module state hold them now.
+    // The settings as the controls and the window hold them now.
     TMainSettings Settings;
     Settings.Folder = ControlText(txtFolder);
     Settings.Recursive = Checked(cbRecursive);
     Settings.Filters = ControlText(txtFilters);
     Settings.CaseSensitive = Checked(cbCaseSensitive);
-    Settings.Editor = MainState.EditorPath;
-    Settings.TextEncoding = StoredEncodingMode(MainState.CurrentEncodingMode);
+    Settings.Editor = EditorPath;
+    Settings.TextEncoding = StoredEncodingMode(CurrentEncodingMode);
     WriteMainSettings(Settings);
+    WriteTextHistory(History);
     // The window's state and bounds. A minimized window is stored as the state
     // it would be restored to, not at the far-off position the system parks
     // minimized windows at.

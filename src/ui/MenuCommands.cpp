@@ -13,12 +13,16 @@ void TfrmMain::mnuMainHelpKeyboardShortcutsClick() {
                                    L"F12 = Välj din redigerare.\r\n"
                                    L"F8 = Växla mellan kodningslägena.\r\n"
                                    L"F4 = Exportera fillistan.\r\n"
-                                   L"Esc = Stoppa en pågående körning.",
+                                   L"Esc = Stoppa en pågående körning.\r\n"
+                                   L"Alt+Nedpil = Visa de senaste texterna i Text att hitta eller Ersätt med.\r\n"
+                                   L"Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.",
                                    L"Keyboard shortcuts:\r\n\r\n"
                                    L"F12 = Select your editor.\r\n"
                                    L"F8 = Switch between the encoding modes.\r\n"
                                    L"F4 = Export the file list.\r\n"
-                                   L"Esc = Stop a run in progress.");
+                                   L"Esc = Stop a run in progress.\r\n"
+                                   L"Alt+Down = Show the recent texts in Text to find or Replace with.\r\n"
+                                   L"Shift+F10 or the menu key = The context menu of the selected file.");
     ShowInformation(FHandle, Text, ChooseText(Swedish, L"Tangentbordsgenvägar", L"Keyboard shortcuts"));
 }
 
@@ -27,7 +31,7 @@ void TfrmMain::mnuMainHelpAboutClick() {
     std::wstring Text = ChooseText(Swedish, L"Quorvane är skapat av Quorvane-projektet: ",
                                    L"Quorvane is made by the Quorvane project: ") +
                         std::wstring(HomePageUrl);
-    ShowAbout(FHandle, Text, ChooseText(Swedish, L"Om", L"About") + L" " + MainState.BaseTitle);
+    ShowAbout(FHandle, Text, ChooseText(Swedish, L"Om", L"About") + L" " + BaseTitle);
 }
 
 void TfrmMain::llURLLinkClick(std::wstring_view Link) { OpenLink(Link); }

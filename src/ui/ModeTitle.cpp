@@ -1,5 +1,5 @@
-// The title rule: the application title names the encoding mode, and the
-// window caption follows the application title.
+// The title rule: the window's title names the encoding mode, and the
+// caption follows the title.
 #include "ui/Main.h"
 
 std::wstring_view EncodingModeLabel(TEncodingMode Mode) {
@@ -12,8 +12,8 @@ std::wstring_view EncodingModeLabel(TEncodingMode Mode) {
     return {};
 }
 
-void ComposeModeTitle() {
-    std::wstring_view Label = EncodingModeLabel(MainState.CurrentEncodingMode);
-    if (!Label.empty()) SetApplicationTitle(MainState.BaseTitle + L" " + std::wstring(Label));
-    if (MainState.frmMain) MainState.frmMain->SetCaption(ApplicationTitle());
+void TfrmMain::ComposeModeTitle() {
+    std::wstring_view Label = EncodingModeLabel(CurrentEncodingMode);
+    if (!Label.empty()) SetTitle(BaseTitle + L" " + std::wstring(Label));
+    SetCaption(Title());
 }

@@ -7,7 +7,8 @@
 
 namespace {
 
-bool Busy = false;
+// Windows with a run in progress: the hourglass stays while any of them runs.
+int BusyCount = 0;
 
 // GetDpiForMonitor exists from Windows 8.1 on; older systems give the screen's DPI.
 using TGetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
@@ -84,13 +85,14 @@ void CenterOnWorkArea(HWND Window) {
 }
 
 void BusyCursorOn() {
-    Busy = true;
+    ++BusyCount;
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
 }
 
 void BusyCursorOff() {
-    Busy = false;
+    if (BusyCount > 0) --BusyCount;
+    if (BusyCount > 0) return;
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
-bool BusyCursorShown() { return Busy; }
+bool BusyCursorShown() { return BusyCount > 0; }

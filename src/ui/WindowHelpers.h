@@ -30,7 +30,8 @@ constexpr std::uint32_t SystemColor(int Index) { return 0x80000000u | static_cas
 // the screen's origin (the work area's own left and top are not added).
 void CenterOnWorkArea(HWND Window);
 
-// The hourglass for the whole application, and back to the normal cursor.
+// The hourglass for the whole application, and back to the normal cursor once
+// every window that turned it on has turned it off.
 void BusyCursorOn();
 void BusyCursorOff();
 bool BusyCursorShown();

@@ -294,3 +294,38 @@ TEST_F(SettingsFile, UnwritableFileIsLeftAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+// The recent texts: written as comma-separated hex texts and read back; a
+// missing key, and each kind of damaged value, read as an empty list; a
+// hand-written list is cut to ten texts without empty ones or repeats.
+TEST_F(SettingsFile, TextHistoryListsRoundTripAndDamagedValuesAreIgnored) {
+    WriteIni("[Main]\r\nFolder=\r\n");
+    EXPECT_TRUE(ReadTextHistory().Find.empty());
+    EXPECT_TRUE(ReadTextHistory().Replace.empty());
+    WriteTextHistory(TTextHistory{});
+    EXPECT_EQ(KeysOf(IniLines()), (std::vector<std::string>{"[Main]", "Folder"}));
+
+    WriteTextHistory(TTextHistory{{L"colour", L"a,b", L"två\r\nrader"}, {L"color"}});
+    EXPECT_EQ(ValueOf(IniLines(), "FindHistory"),
+              "0063006F006C006F00750072,0061002C0062,0074007600E5000D000A00720061006400650072");
+    EXPECT_EQ(ValueOf(IniLines(), "ReplaceHistory"), "0063006F006C006F0072");
+    TTextHistory Read = ReadTextHistory();
+    EXPECT_EQ(Read.Find, (std::vector<std::wstring>{L"colour", L"a,b", L"två\r\nrader"}));
+    EXPECT_EQ(Read.Replace, std::vector<std::wstring>{L"color"});
+
+    const char* Damaged[] = {"0041,", ",0041", "0041,,0042", "004", "0041,00ZZ", "0041 0042", "0000", "x"};
+    for (const char* Value : Damaged) {
+        SCOPED_TRACE(Value);
+        WriteIni("[Main]\r\nFindHistory="s + Value + "\r\nReplaceHistory=0041\r\n");
+        EXPECT_TRUE(ReadTextHistory().Find.empty());
+        EXPECT_EQ(ReadTextHistory().Replace, std::vector<std::wstring>{L"A"});
+    }
+    // Lower-case digits are hex too; repeats and texts past the tenth are dropped.
+    WriteIni("[Main]\r\nFindHistory=0061,0062,0063,0064,0065,0066,0067,0061,0068,0069,006a,006B,006c\r\n");
+    Read = ReadTextHistory();
+    EXPECT_EQ(Read.Find, (std::vector<std::wstring>{L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j"}));
+}
+
+}  // namespace

@@ -37,14 +37,11 @@ void Click(HWND Button) {
     Pump();
 }
 
-bool WaitForRunEnd(DWORD TimeoutMs) {
+bool WaitForRunEnd(const TfrmMain& Form, DWORD TimeoutMs) {
     const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
     for (;;) {
         ProcessMessages();
-        bool Ended = !MainState.WorkInProgress && (!MainState.SearchWorker || MainState.SearchWorker->Finished()) &&
-                     (!MainState.ApplyWorker || MainState.ApplyWorker->Finished()) &&
-                     (!MainState.UndoWorker || MainState.UndoWorker->Finished());
-        if (Ended) {
+        if (Form.Run.Idle()) {
             Pump();
             return true;
         }
@@ -60,7 +57,6 @@ std::wstring BoxTexts(const TBoxWatcher& Watcher) {
 }
 
 TCommandWindowTest::TCommandWindowTest() {
-    MainState = TMainState{};
     // A chosen editor: no Notepad++ question at start-up.
     WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     Form = OpenMainWindow();
@@ -68,7 +64,6 @@ TCommandWindowTest::TCommandWindowTest() {
 
 TCommandWindowTest::~TCommandWindowTest() {
     Form.reset();
-    MainState = TMainState{};
     DeleteSettingsFile();
 }
 

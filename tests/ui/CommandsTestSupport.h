@@ -33,9 +33,9 @@ private:
 void PressKey(HWND Control, WORD Key);
 // A click on a button through the button itself, then the queue served.
 void Click(HWND Button);
-// Serves the queue until no run is in progress and every worker has ended;
+// Serves the queue until Form has no run in progress and every worker of it has ended;
 // false on a timeout.
-bool WaitForRunEnd(DWORD TimeoutMs = 60000);
+bool WaitForRunEnd(const TfrmMain& Form, DWORD TimeoutMs = 60000);
 
 // The texts of a message box recorded by TBoxWatcher, as a readable pair.
 std::wstring BoxTexts(const TBoxWatcher& Watcher);

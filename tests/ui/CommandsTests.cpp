@@ -2,6 +2,7 @@
 // their messages in both languages, the questions, the running state, the worker
 // handlers, the result messages, and closing the window during a run.
 #include "CommandsTestSupport.h"
+#include "SettingsLines.h"
 
 #include "platform/Messages.h"
 #include "ui/Application.h"
@@ -72,8 +73,8 @@ protected:
         EXPECT_EQ(TextOf(Form->lblFiles), L"marker");
         EXPECT_EQ(TextOf(Form->txtTextToFind), TextToFind);
         EXPECT_EQ(TextOf(Form->txtReplaceWith), ReplaceWith);
-        EXPECT_EQ(Form->Caption(), ApplicationTitle());
-        EXPECT_FALSE(MainState.WorkInProgress);
+        EXPECT_EQ(Form->Caption(), Form->Title());
+        EXPECT_FALSE(Form->Run.WorkInProgress);
         EXPECT_TRUE(IsWindowEnabled(Form->btnSearch));
     }
 
@@ -145,18 +146,18 @@ TEST_P(CommandsInLanguage, InputChecksInOrderWithTheirMessages) {
         SCOPED_TRACE(Case.Name);
         const std::wstring TextToFind = Wide(Case.TextToFind), ReplaceWith = Wide(Case.ReplaceWith);
         SetInputs(FolderOf(Case, Fixture.Path()), Wide(Case.Filters), TextToFind, ReplaceWith, Case.CaseSensitive);
-        MainState.CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
-        ComposeModeTitle();
+        Form->CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
+        Form->ComposeModeTitle();
         MarkState();
-        TWorkThreadSearch* SearchBefore = MainState.SearchWorker.get();
-        TWorkThreadApply* ApplyBefore = MainState.ApplyWorker.get();
+        TWorkThreadSearch* SearchBefore = Form->Run.SearchWorker.get();
+        TWorkThreadApply* ApplyBefore = Form->Run.ApplyWorker.get();
 
         TBoxWatcher Boxes;
         Boxes.Answer(IDNO);  // the question, where it comes
         Click(Case.Apply ? Form->btnApply : Form->btnSearch);
 
         if (Case.Outcome == TOutcome::SearchRuns) {
-            ASSERT_TRUE(WaitForRunEnd());
+            ASSERT_TRUE(WaitForRunEnd(*Form));
             // The run emptied the list and reset the label before it listed anything.
             EXPECT_NE(TextOf(Form->lblFiles), L"marker");
             for (const std::wstring& Row : Rows()) EXPECT_NE(Row, L"keep.txt|7");
@@ -187,8 +188,8 @@ TEST_P(CommandsInLanguage, InputChecksInOrderWithTheirMessages) {
             EXPECT_EQ(Boxes.Boxes()[0].Caption, Wide(T.ConfirmCaption));
         }
         ExpectStateKept(TextToFind, ReplaceWith);
-        EXPECT_EQ(MainState.SearchWorker.get(), SearchBefore);
-        EXPECT_EQ(MainState.ApplyWorker.get(), ApplyBefore);
+        EXPECT_EQ(Form->Run.SearchWorker.get(), SearchBefore);
+        EXPECT_EQ(Form->Run.ApplyWorker.get(), ApplyBefore);
     }
     EXPECT_EQ(ReadFileBytes(Fixture.Path() + L"a.txt").Bytes, Utf8Bom + "abc \xE2\x82\xAC \xC3\xA9");
 }
@@ -215,7 +216,7 @@ TEST_P(CommandsInLanguage, AnEmptyReplacementAsksTwiceAndDecliningEitherChangesN
             EXPECT_EQ(Boxes.Boxes()[1].Text, Wide(T.WarningText));
         }
         ExpectStateKept(L"abc", L"");
-        EXPECT_EQ(MainState.ApplyWorker, nullptr);
+        EXPECT_EQ(Form->Run.ApplyWorker, nullptr);
         EXPECT_EQ(ReadFileBytes(File).Bytes, Content);
     }
     // Yes and OK: every occurrence is deleted.
@@ -223,7 +224,7 @@ TEST_P(CommandsInLanguage, AnEmptyReplacementAsksTwiceAndDecliningEitherChangesN
     Boxes.Answer(IDYES);
     Boxes.Answer(IDOK);
     Click(Form->btnApply);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     ASSERT_EQ(Boxes.Boxes().size(), 3u) << BoxTexts(Boxes);
     EXPECT_EQ(Boxes.Boxes()[2].Text, ApplyResultMessage(1, 2, 0));
     EXPECT_EQ(ReadFileBytes(File).Bytes, Utf8Bom + "keep , ");
@@ -251,22 +252,22 @@ TEST_P(CommandsInLanguage, ASearchRunsAndReturnsToIdle) {
     EXPECT_TRUE(IsWindowEnabled(Form->llURL));
     EXPECT_FALSE(GetMenuState(Form->mnuMainFile, TfrmMain::mnuMainFileQuit, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_TRUE(BusyCursorShown());
-    EXPECT_TRUE(MainState.WorkInProgress);
+    EXPECT_TRUE(Form->Run.WorkInProgress);
     EXPECT_EQ(Form->FileItemCount(), 0);
     EXPECT_EQ(TextOf(Form->lblFiles), Wide(T.EmptyLabel));
-    ASSERT_NE(MainState.SearchWorker, nullptr);
+    ASSERT_NE(Form->Run.SearchWorker, nullptr);
 
     // The window's handlers, observed from around them.
     std::vector<std::wstring> Captions;
     int ProgressEvents = 0, Redraws = 0, Changes = 0;
     std::int32_t Last = Form->ProgressTag();
-    auto ShowFilter = MainState.SearchWorker->OnSearchShowCurrentFilter;
-    MainState.SearchWorker->OnSearchShowCurrentFilter = [&](std::wstring Filter) {
+    auto ShowFilter = Form->Run.SearchWorker->OnSearchShowCurrentFilter;
+    Form->Run.SearchWorker->OnSearchShowCurrentFilter = [&](std::wstring Filter) {
         ShowFilter(Filter);
         Captions.push_back(Form->Caption());
     };
-    auto Progress = MainState.SearchWorker->OnSearchProgress;
-    MainState.SearchWorker->OnSearchProgress = [&](std::int32_t Value) {
+    auto Progress = Form->Run.SearchWorker->OnSearchProgress;
+    Form->Run.SearchWorker->OnSearchProgress = [&](std::int32_t Value) {
         HBITMAP Before = ImagePicture(Form->ImageProgress);
         Progress(Value);
         HBITMAP After = ImagePicture(Form->ImageProgress);
@@ -277,9 +278,9 @@ TEST_P(CommandsInLanguage, ASearchRunsAndReturnsToIdle) {
         EXPECT_EQ(Form->ProgressTag(), Value);
     };
     TBoxWatcher Boxes;
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
 
-    const std::wstring Title = ApplicationTitle();
+    const std::wstring Title = Form->Title();
     EXPECT_EQ(Captions, (std::vector<std::wstring>{Title + L" - *.TXT", Title + L" - *.LOG"}));
     // 305 files in two filters; a value is not reported twice in a row.
     EXPECT_EQ(ProgressEvents, 105);
@@ -291,7 +292,7 @@ TEST_P(CommandsInLanguage, ASearchRunsAndReturnsToIdle) {
     // Idle again.
     for (HWND Control : RunControls) EXPECT_TRUE(IsWindowEnabled(Control));
     EXPECT_FALSE(BusyCursorShown());
-    EXPECT_FALSE(MainState.WorkInProgress);
+    EXPECT_FALSE(Form->Run.WorkInProgress);
     EXPECT_EQ(Form->Caption(), Title);
     EXPECT_EQ(Form->ProgressTag(), 0);
     EXPECT_EQ(GetFocus(), Form->btnSearch);
@@ -308,7 +309,7 @@ TEST_P(CommandsInLanguage, AnEmptyTextListsEveryFileWithoutCountsWithOrWithoutTr
         SetInputs(Folder, L"*.TXT", L"", L"", true);
         TBoxWatcher Boxes;
         Click(Form->btnSearch);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
         EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"a.txt|N/A", L"sub\\b.txt|N/A"}));
         EXPECT_EQ(TextOf(Form->lblFiles), Wide(T.FilesWord) + L"2 | N/A)");
         EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
@@ -338,7 +339,7 @@ TEST_P(CommandsInLanguage, ASearchReportsOnlyWhenNothingIsListed) {
         SetInputs(Fixture.Path(), L"*.TXT", L"abc", L"", true);
         TBoxWatcher Boxes;
         Click(Form->btnSearch);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
         EXPECT_EQ(Rows(), Step.Rows);
         if (Step.Message.empty()) {
             EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
@@ -358,16 +359,16 @@ TEST_P(CommandsInLanguage, AnApplyEmptiesBothBoxesFocusesTheTextAndAlwaysReports
     // A search first lists the files; the apply then empties the list.
     SetInputs(Fixture.Path(), L"*.TXT", L"abc", L"", true);
     Click(Form->btnSearch);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     ASSERT_EQ(Form->FileItemCount(), 2);
-    TWorkThreadSearch* Search = MainState.SearchWorker.get();
+    TWorkThreadSearch* Search = Form->Run.SearchWorker.get();
 
     {
         SetInputs(Fixture.Path(), L"*.TXT", L"abc", L"xyz", true);
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         Click(Form->btnApply);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
         ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
         EXPECT_EQ(Boxes.Boxes()[1].Caption, L"Information");
         EXPECT_EQ(Boxes.Boxes()[1].Text,
@@ -381,8 +382,8 @@ TEST_P(CommandsInLanguage, AnApplyEmptiesBothBoxesFocusesTheTextAndAlwaysReports
         EXPECT_EQ(GetFocus(), Form->txtTextToFind);
         EXPECT_EQ(Form->FileItemCount(), 0);
         EXPECT_EQ(TextOf(Form->lblFiles), Wide(T.EmptyLabel));
-        EXPECT_EQ(Form->Caption(), ApplicationTitle());
-        EXPECT_EQ(MainState.SearchWorker.get(), Search);  // the other kind's worker is left alone
+        EXPECT_EQ(Form->Caption(), Form->Title());
+        EXPECT_EQ(Form->Run.SearchWorker.get(), Search);  // the other kind's worker is left alone
     }
 
     // Nothing to change is reported too.
@@ -390,7 +391,7 @@ TEST_P(CommandsInLanguage, AnApplyEmptiesBothBoxesFocusesTheTextAndAlwaysReports
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     Click(Form->btnApply);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
     EXPECT_EQ(Boxes.Boxes()[1].Text, Wide(T.NoneChanged));
 }
@@ -414,7 +415,7 @@ TEST_F(Commands, LargeCountsAreGroupedEverywhere) {
     Fixture.WriteFile(L"small.txt", "x");
     SetInputs(Fixture.Path(), L"*.TXT", L"x", L"", true);
     Click(Form->btnSearch);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"big.txt|1" + Separator + L"234", L"small.txt|1"}));
     EXPECT_EQ(TextOf(Form->lblFiles), L"Files: (2 | 1" + Separator + L"235)");
 
@@ -429,16 +430,16 @@ TEST_F(Commands, LargeCountsAreGroupedEverywhere) {
     for (int i = 0; i < 1234; ++i) Many.WriteFile(L"f" + std::to_wstring(i) + L".txt", "");
     SetInputs(Many.Path(), L"*.TXT", L"", L"", true);
     Click(Form->btnSearch);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_EQ(Form->FileItemCount(), 1234);
     EXPECT_EQ(ListView_GetItemCount(Form->lvFiles), 1234);
     EXPECT_EQ(TextOf(Form->lblFiles), L"Files: (1" + Separator + L"234 | N/A)");
 
     // The result messages.
     TBoxWatcher Boxes;
-    MainState.WorkInProgress = true;
+    Form->Run.WorkInProgress = true;
     Form->ApplyReturnValues(1234, 56789, 1000);
-    MainState.WorkInProgress = true;
+    Form->Run.WorkInProgress = true;
     Form->ClearFileList();
     Form->SearchReturnValues(4321);
     ASSERT_EQ(Boxes.Boxes().size(), 2u);
@@ -497,12 +498,12 @@ TEST_F(Commands, ApplyResultMessagesInBothLanguages) {
     for (const auto& Case : Cases) {
         LocaleScope Language(LanguageLocale(Case.Swedish));
         TBoxWatcher Boxes;
-        MainState.WorkInProgress = true;
+        Form->Run.WorkInProgress = true;
         Form->ApplyReturnValues(Case.Changed, Case.Replaced, Case.Skipped);
         ASSERT_EQ(Boxes.Boxes().size(), 1u);
         EXPECT_EQ(Boxes.Boxes()[0].Text, Wide(Case.Text));
         EXPECT_EQ(Boxes.Boxes()[0].Caption, L"Information");
-        EXPECT_FALSE(MainState.WorkInProgress);
+        EXPECT_FALSE(Form->Run.WorkInProgress);
     }
 }
 
@@ -517,7 +518,6 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
         SCOPED_TRACE(Apply ? "apply" : "search");
         if (!Form->Handle()) {
             Form.reset();
-            MainState = TMainState{};
             Form = OpenMainWindow();
         }
         DeleteSettingsFile();
@@ -525,25 +525,25 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         Click(Apply ? Form->btnApply : Form->btnSearch);
-        ASSERT_TRUE(MainState.WorkInProgress);
+        ASSERT_TRUE(Form->Run.WorkInProgress);
         int Events = 0, Added = 0;
         auto Close = [&](std::int32_t) {
             if (++Events == 3) Form->Close();
         };
         if (Apply) {
-            auto Progress = MainState.ApplyWorker->OnApplyProgress;
-            MainState.ApplyWorker->OnApplyProgress = [&, Progress](std::int32_t Value) {
+            auto Progress = Form->Run.ApplyWorker->OnApplyProgress;
+            Form->Run.ApplyWorker->OnApplyProgress = [&, Progress](std::int32_t Value) {
                 Progress(Value);
                 Close(Value);
             };
         } else {
-            auto Progress = MainState.SearchWorker->OnSearchProgress;
-            MainState.SearchWorker->OnSearchProgress = [&, Progress](std::int32_t Value) {
+            auto Progress = Form->Run.SearchWorker->OnSearchProgress;
+            Form->Run.SearchWorker->OnSearchProgress = [&, Progress](std::int32_t Value) {
                 Progress(Value);
                 Close(Value);
             };
-            auto AddFile = MainState.SearchWorker->OnSearchAddFile;
-            MainState.SearchWorker->OnSearchAddFile = [&, AddFile](std::wstring FileName, std::int32_t Occurences,
+            auto AddFile = Form->Run.SearchWorker->OnSearchAddFile;
+            Form->Run.SearchWorker->OnSearchAddFile = [&, AddFile](std::wstring FileName, std::int32_t Occurences,
                                                          std::int32_t Total) {
                 AddFile(std::move(FileName), Occurences, Total);
                 ++Added;
@@ -554,10 +554,10 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         }
         ASSERT_EQ(Form->Handle(), nullptr);
-        EXPECT_TRUE(ApplicationTerminated());
+        EXPECT_TRUE(Form->Terminated());
         // The worker was released by the window and did not finish the run.
-        EXPECT_EQ(MainState.SearchWorker, nullptr);
-        EXPECT_EQ(MainState.ApplyWorker, nullptr);
+        EXPECT_EQ(Form->Run.SearchWorker, nullptr);
+        EXPECT_EQ(Form->Run.ApplyWorker, nullptr);
         EXPECT_EQ(Boxes.Boxes().size(), Apply ? 1u : 0u) << BoxTexts(Boxes);  // the question only
         if (Apply) {
             int Changed = 0;
@@ -572,9 +572,18 @@ TEST_F(Commands, ClosingDuringARunStopsTheWorkerWithoutAResultMessage) {
             EXPECT_GE(Added, 2);
             EXPECT_LT(Added, FileCount / 2);
         }
-        // The settings were written after the worker ended.
+        // The settings were written after the worker ended, with the texts the
+        // run used among the recent texts.
         std::vector<std::string> Lines = SettingsFileLines();
-        ASSERT_EQ(Lines.size(), 12u);
+        std::vector<std::string> Keys{"[Main]",       "Folder",      "Recursive", "Filters", "CaseSensitive",
+                                      "Editor",       "TextEncoding", "FindHistory"};
+        if (Apply) Keys.push_back("ReplaceHistory");
+        Keys.insert(Keys.end(), {"Left", "Top", "Width", "Height", "Maximized"});
+        ASSERT_EQ(KeysOf(Lines), Keys);
+        EXPECT_EQ(ValueOf(Lines, "FindHistory"), "006100620063");
+        if (Apply) {
+            EXPECT_EQ(ValueOf(Lines, "ReplaceHistory"), "0061006200630064");
+        }
         EXPECT_EQ(Lines[1].rfind("Folder=", 0), 0u);
         EXPECT_GT(Lines[1].size(), 10u);
     }

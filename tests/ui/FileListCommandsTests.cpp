@@ -29,7 +29,7 @@ protected:
     void Search(const std::wstring& Folder, const std::wstring& TextToFind) {
         SetInputs(Folder, L"*.TXT", TextToFind, L"", true);
         Click(Form->btnSearch);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
     }
     // F-keys are pressed in a control; the window sees them first.
     void Press(WORD Key) { PressKey(Form->txtFilters, Key); }
@@ -43,30 +43,30 @@ TEST_F(FileListCommands, F8CyclesTheModesAndTheTitleAndLeavesAnUnknownModeAlone)
     ASSERT_EQ(Form->Caption(), L"Quorvane 1.70 (Auto)");
     for (std::int32_t i = 0; i < 4; ++i) {
         Press(VK_F8);
-        EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), (i + 1) % 4);
+        EXPECT_EQ(StoredEncodingMode(Form->CurrentEncodingMode), (i + 1) % 4);
         EXPECT_EQ(Form->Caption(), Titles[i]);
-        EXPECT_EQ(ApplicationTitle(), Titles[i]);
+        EXPECT_EQ(Form->Title(), Titles[i]);
     }
     // A mode from an edited settings file has no label and no successor.
-    MainState.CurrentEncodingMode = EncodingModeFromStored(7);
-    SetApplicationTitle(Base);
+    Form->CurrentEncodingMode = EncodingModeFromStored(7);
+    Form->SetTitle(Base);
     Press(VK_F8);
-    EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 7);
+    EXPECT_EQ(StoredEncodingMode(Form->CurrentEncodingMode), 7);
     EXPECT_EQ(Form->Caption(), Base);
     // During a run the keys do nothing.
-    MainState.CurrentEncodingMode = EncodingModeFromStored(2);
-    ComposeModeTitle();
-    MainState.WorkInProgress = true;
+    Form->CurrentEncodingMode = EncodingModeFromStored(2);
+    Form->ComposeModeTitle();
+    Form->Run.WorkInProgress = true;
     TBoxWatcher Boxes;
     for (WORD Key : {VK_F8, VK_F4, VK_F12}) Press(Key);
-    MainState.WorkInProgress = false;
-    EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 2);
+    Form->Run.WorkInProgress = false;
+    EXPECT_EQ(StoredEncodingMode(Form->CurrentEncodingMode), 2);
     EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
 }
 
 TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExporting) {
     Form->AppendFileItem(L"a.txt", L"1");  // F4 would export
-    MainState.EditorPath = L"NOTEPAD";
+    Form->EditorPath = L"NOTEPAD";
     const std::wstring Caption = Form->Caption();
     TBoxWatcher Boxes;
     // A dialog that should not have come is cancelled (and recorded).
@@ -78,9 +78,9 @@ TEST_F(FileListCommands, TheKeysWithAModifierDoNothingAndAltF4ClosesWithoutExpor
             SCOPED_TRACE(testing::Message() << "shift " << Shift << " key " << Key);
             TModifierScope Modifiers(Shift);
             Press(Key);
-            EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 0);
+            EXPECT_EQ(StoredEncodingMode(Form->CurrentEncodingMode), 0);
             EXPECT_EQ(Form->Caption(), Caption);
-            EXPECT_EQ(MainState.EditorPath, L"NOTEPAD");
+            EXPECT_EQ(Form->EditorPath, L"NOTEPAD");
             EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
         }
     }
@@ -132,7 +132,7 @@ TEST_F(FileListCommands, AnApplyLeavesNothingToExport) {
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     Click(Form->btnApply);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     Press(VK_F4);
     ASSERT_EQ(Boxes.Boxes().size(), 3u) << BoxTexts(Boxes);
     EXPECT_EQ(Boxes.Boxes()[2].Text, L"The file list is empty.");
@@ -228,7 +228,7 @@ TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
     const std::wstring Folder = Fixture.Path() + L"docs";
     Search(Folder, L"");
     ASSERT_EQ(Form->FileItemCount(), 2);
-    MainState.EditorPath = Recorder;
+    Form->EditorPath = Recorder;
     auto Record = [&](const wchar_t* Name) {
         const std::wstring Path = Fixture.Path() + Name;
         SetEnvironmentVariableW(L"QV_RECORD_FILE", Path.c_str());
@@ -269,7 +269,7 @@ TEST_F(FileListCommands, ASelectedFileOpensInTheEditor) {
     TempFolder Current;
     ASSERT_TRUE(CopyFileW(Recorder.c_str(), (Current.Path() + L"NOTEPAD.EXE").c_str(), FALSE));
     CurrentFolderScope InCurrent(Current.Path());
-    MainState.EditorPath.clear();
+    Form->EditorPath.clear();
     ListView_SetItemState(Form->lvFiles, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     const std::wstring Entered = Record(L"entered.rec");
     PressKey(Form->lvFiles, VK_RETURN);
@@ -370,23 +370,23 @@ TEST_F(FileListCommands, F12ChoosesTheEditor) {
     ASSERT_TRUE(PathExists(Recorder));
     for (bool Swedish : {true, false}) {
         LocaleScope Language(LanguageLocale(Swedish));
-        MainState.EditorPath = Recorder;
+        Form->EditorPath = Recorder;
         Form->odEditor.FileName.clear();
         TBoxWatcher Boxes;
         Boxes.Answer(IDCANCEL);
         Press(VK_F12);
         ASSERT_EQ(Boxes.Boxes().size(), 1u);
         EXPECT_EQ(Boxes.Boxes()[0].Caption, L"Browse");  // the window's language
-        EXPECT_EQ(MainState.EditorPath, Recorder);
+        EXPECT_EQ(Form->EditorPath, Recorder);
         EXPECT_EQ(Form->odEditor.FileName, Recorder);
     }
     // No editor yet: the dialog keeps its last file name, and OK takes it.
-    MainState.EditorPath.clear();
+    Form->EditorPath.clear();
     TBoxWatcher Boxes;
     Boxes.Answer(IDOK);
     Press(VK_F12);
     ASSERT_EQ(Boxes.Boxes().size(), 1u);
-    EXPECT_EQ(UpperCased(MainState.EditorPath), UpperCased(Recorder));
+    EXPECT_EQ(UpperCased(Form->EditorPath), UpperCased(Recorder));
 }
 
 // Browse: Cancel leaves the folder box and the list as they were; OK with the

@@ -118,7 +118,7 @@ SIZE TextExtent(HWND Control) {
 }
 
 void ResizeClientBy(TfrmMain& Form, int Width, int Height) {
-    SetWindowPos(Form.Handle(), nullptr, 0, 0, MainState.InitialWidth + Width, MainState.InitialHeight + Height,
+    SetWindowPos(Form.Handle(), nullptr, 0, 0, Form.Geometry.InitialWidth + Width, Form.Geometry.InitialHeight + Height,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Pump();
 }
@@ -126,7 +126,6 @@ void ResizeClientBy(TfrmMain& Form, int Width, int Height) {
 class LayoutAtDpi : public testing::TestWithParam<UINT> {
 protected:
     void SetUp() override {
-        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
         ASSERT_EQ(FForm->Dpi(), GetParam());
@@ -143,8 +142,8 @@ protected:
 TEST_P(LayoutAtDpi, EveryControlSitsAtItsScaledDesignRectangleAtTheInitialSize) {
     UINT Dpi = GetParam();
     ResizeClientBy(*FForm, 0, 0);
-    EXPECT_EQ(MainState.GrowthWidth, 0);
-    EXPECT_EQ(MainState.GrowthHeight, 0);
+    EXPECT_EQ(FForm->Geometry.GrowthWidth, 0);
+    EXPECT_EQ(FForm->Geometry.GrowthHeight, 0);
     for (const TGeometry& Item : Geometry)
         EXPECT_EQ(Measure(*FForm, Item), Scaled(Item.Design, Dpi)) << Item.Name << " " << Item.Property;
     EXPECT_EQ(ListView_GetColumnWidth(FForm->lvFiles, 1), Scaled(70, Dpi));
@@ -157,15 +156,15 @@ TEST_P(LayoutAtDpi, EveryControlSitsAtItsScaledDesignRectangleAtTheInitialSize) 
         EXPECT_EQ(Bounds.bottom - Bounds.top, Extent.cy);
     }
     // The window's client area as designed, 593 x 481 scaled.
-    EXPECT_EQ(MainState.InitialClientWidth, Scaled(593, Dpi));
-    EXPECT_EQ(MainState.InitialClientHeight, Scaled(481, Dpi));
+    EXPECT_EQ(FForm->Geometry.InitialClientWidth, Scaled(593, Dpi));
+    EXPECT_EQ(FForm->Geometry.InitialClientHeight, Scaled(481, Dpi));
 }
 
 TEST_P(LayoutAtDpi, GrowthOf101By60MovesAndSizesEachControlAsTabled) {
     UINT Dpi = GetParam();
     ResizeClientBy(*FForm, 101, 60);
-    ASSERT_EQ(MainState.GrowthWidth, 101);
-    ASSERT_EQ(MainState.GrowthHeight, 60);
+    ASSERT_EQ(FForm->Geometry.GrowthWidth, 101);
+    ASSERT_EQ(FForm->Geometry.GrowthHeight, 60);
     for (const TGeometry& Item : Geometry)
         EXPECT_EQ(Measure(*FForm, Item), Scaled(Item.Design, Dpi) + Item.AfterGrowth) << Item.Name << " " << Item.Property;
     EXPECT_EQ(ListView_GetColumnWidth(FForm->lvFiles, 1), Scaled(70, Dpi));
@@ -176,11 +175,11 @@ TEST_P(LayoutAtDpi, NegativeGrowthHalvesTowardZero) {
     // The user cannot shrink the window below its created size; a reference
     // larger than the client area gives the same negative growth.
     ResizeClientBy(*FForm, 0, 0);
-    MainState.InitialClientWidth += 3;
-    MainState.InitialClientHeight += 3;
+    FForm->Geometry.InitialClientWidth += 3;
+    FForm->Geometry.InitialClientHeight += 3;
     FForm->FormResize();
-    ASSERT_EQ(MainState.GrowthWidth, -3);
-    ASSERT_EQ(MainState.GrowthHeight, -3);
+    ASSERT_EQ(FForm->Geometry.GrowthWidth, -3);
+    ASSERT_EQ(FForm->Geometry.GrowthHeight, -3);
     for (const TGeometry& Item : Geometry)
         EXPECT_EQ(Measure(*FForm, Item), Scaled(Item.Design, Dpi) + Item.AfterShrink) << Item.Name << " " << Item.Property;
 }
@@ -190,12 +189,12 @@ TEST_P(LayoutAtDpi, TheWindowCannotBeMadeSmallerThanCreated) {
     Pump();
     RECT Outer{};
     GetWindowRect(FForm->Handle(), &Outer);
-    EXPECT_EQ(Outer.right - Outer.left, MainState.InitialWidth);
-    EXPECT_EQ(Outer.bottom - Outer.top, MainState.InitialHeight);
+    EXPECT_EQ(Outer.right - Outer.left, FForm->Geometry.InitialWidth);
+    EXPECT_EQ(Outer.bottom - Outer.top, FForm->Geometry.InitialHeight);
     // A larger size is taken as it is.
     ResizeClientBy(*FForm, 7, 5);
     GetWindowRect(FForm->Handle(), &Outer);
-    EXPECT_EQ(Outer.right - Outer.left, MainState.InitialWidth + 7);
+    EXPECT_EQ(Outer.right - Outer.left, FForm->Geometry.InitialWidth + 7);
 }
 
 TEST_P(LayoutAtDpi, FontsAreScaledFromTheirDesignHeights) {
@@ -229,7 +228,6 @@ TEST(ScaleForDpi, FactorFirstThenProductTruncated) {
 }
 
 TEST(MainWindowDpi, ADpiChangeRescalesControlsAndFontsAndKeepsThemInsideTheWindow) {
-    MainState = TMainState{};
     WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     TEnvironment Dpi(L"QV_DPI", L"96");
     auto Form = OpenMainWindow();
@@ -253,14 +251,14 @@ TEST(MainWindowDpi, ADpiChangeRescalesControlsAndFontsAndKeepsThemInsideTheWindo
     // controls keep to the window's edges instead of running off them.
     RECT Client{};
     GetClientRect(Form->Handle(), &Client);
-    EXPECT_EQ(MainState.GrowthWidth, Client.right - static_cast<int>(MainState.InitialClientWidth * 1.5));
-    EXPECT_EQ(MainState.GrowthHeight, Client.bottom - static_cast<int>(MainState.InitialClientHeight * 1.5));
+    EXPECT_EQ(Form->Geometry.GrowthWidth, Client.right - static_cast<int>(Form->Geometry.InitialClientWidth * 1.5));
+    EXPECT_EQ(Form->Geometry.GrowthHeight, Client.bottom - static_cast<int>(Form->Geometry.InitialClientHeight * 1.5));
     for (const TGeometry& Item : Geometry) {
         if (Item.AfterGrowth != 0) continue;
         EXPECT_EQ(Measure(*Form, Item), Scaled(Item.Design, 144)) << Item.Name << " " << Item.Property;
     }
     RECT Apply = BoundsOf(Form->btnApply);
-    EXPECT_EQ(Apply.left, Scaled(472, 144) + MainState.GrowthWidth);
+    EXPECT_EQ(Apply.left, Scaled(472, 144) + Form->Geometry.GrowthWidth);
     EXPECT_LE(Apply.right, Client.right);
     EXPECT_LE(Apply.bottom, Client.bottom);
     // The bar was redrawn at the image's new size.
@@ -370,7 +368,6 @@ TEST(ProgressBitmap, FillAndCentredPercentageForEachTag) {
 }
 
 TEST(ProgressBitmap, TheWindowRedrawsAtTheImageSizeAndKeepsThePictureBelow100Pixels) {
-    MainState = TMainState{};
     WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     TEnvironment Dpi(L"QV_DPI", L"96");
     auto Form = OpenMainWindow();
@@ -397,7 +394,6 @@ TEST(ProgressBitmap, TheWindowRedrawsAtTheImageSizeAndKeepsThePictureBelow100Pix
 }
 
 TEST(ProgressFrame, ABlackOnePixelRectangleSurroundsTheImage) {
-    MainState = TMainState{};
     WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     auto Form = OpenMainWindow();
     RECT Client{};

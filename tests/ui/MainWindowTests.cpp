@@ -57,20 +57,23 @@ const TLanguageTexts Languages[] = {
      "Avsluta\tCtrl+Q", "Hjälp", "Tangentbordsgenvägar\tF1", "Om", "Bläddra", "Exportera fillista",
      "Tangentbordsgenvägar",
      "Tangentbordsgenvägar:\r\n\r\nF12 = Välj din redigerare.\r\nF8 = Växla mellan kodningslägena.\r\nF4 = "
-     "Exportera fillistan.\r\nEsc = Stoppa en pågående körning.",
+     "Exportera fillistan.\r\nEsc = Stoppa en pågående körning.\r\n"
+     "Alt+Nedpil = Visa de senaste texterna i Text att hitta eller Ersätt med.\r\n"
+     "Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.",
      "Om Quorvane 1.70"},
     {false, "Files: (0 | #)", "Filename", "Folder:", "Browse", "Recursive", "Filter(s): (separate with \"; \")",
      "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Undo last Apply", "Quit\tCtrl+Q",
      "Help", "Keyboard shortcuts\tF1", "About", "Browse", "Export file list", "Keyboard shortcuts",
      "Keyboard shortcuts:\r\n\r\nF12 = Select your editor.\r\nF8 = Switch between the encoding modes.\r\nF4 = "
-     "Export the file list.\r\nEsc = Stop a run in progress.",
+     "Export the file list.\r\nEsc = Stop a run in progress.\r\n"
+     "Alt+Down = Show the recent texts in Text to find or Replace with.\r\n"
+     "Shift+F10 or the menu key = The context menu of the selected file.",
      "About Quorvane 1.70"},
 };
 
 class MainWindowTexts : public testing::TestWithParam<TLanguageTexts> {
 protected:
     void SetUp() override {
-        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }
@@ -124,8 +127,8 @@ TEST_P(MainWindowTexts, HelpListsTheKeyboardShortcutsAndAboutNamesTheProgramWith
     // F1 goes through the window's accelerators.
     PostMessageW(FForm->txtFolder, WM_KEYDOWN, VK_F1, 0);
     Pump();
-    MainState.CurrentEncodingMode = EncodingModeFromStored(2);
-    ComposeModeTitle();
+    FForm->CurrentEncodingMode = EncodingModeFromStored(2);
+    FForm->ComposeModeTitle();
     PostMessageW(FForm->Handle(), WM_COMMAND, TfrmMain::mnuMainHelpAbout, 0);
     Pump();
     ASSERT_EQ(Boxes.Boxes().size(), 2u);
@@ -148,24 +151,26 @@ TEST(MainWindowTitle, ComposeModeTitleLabelsEachModeAndLeavesOtherValuesAlone) {
         const wchar_t* Title;
     } Cases[] = {{0, L"Quorvane 1.70 (Auto)"}, {1, L"Quorvane 1.70 (ANSI)"}, {2, L"Quorvane 1.70 (UTF-16/LE)"},
                  {3, L"Quorvane 1.70 (UTF-8)"}};
-    MainState = TMainState{};
-    MainState.BaseTitle = L"Quorvane 1.70";
+    WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
+    auto Form = OpenMainWindow();
+    Form->BaseTitle = L"Quorvane 1.70";
     for (const auto& Case : Cases) {
-        MainState.CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
-        ComposeModeTitle();
-        EXPECT_EQ(ApplicationTitle(), Case.Title);
+        Form->CurrentEncodingMode = EncodingModeFromStored(Case.Mode);
+        Form->ComposeModeTitle();
+        EXPECT_EQ(Form->Title(), Case.Title);
     }
     // No label for another value: the application title stays as it was.
-    MainState.CurrentEncodingMode = EncodingModeFromStored(7);
-    ComposeModeTitle();
-    EXPECT_EQ(ApplicationTitle(), L"Quorvane 1.70 (UTF-8)");
-    MainState = TMainState{};
+    Form->CurrentEncodingMode = EncodingModeFromStored(7);
+    Form->ComposeModeTitle();
+    EXPECT_EQ(Form->Title(), L"Quorvane 1.70 (UTF-8)");
+    EXPECT_EQ(Form->Caption(), L"Quorvane 1.70 (UTF-8)");
+    Form.reset();
+    DeleteSettingsFile();
 }
 
 class MainWindowBehaviour : public testing::Test {
 protected:
     void SetUp() override {
-        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         FForm = OpenMainWindow();
     }
@@ -276,7 +281,7 @@ TEST_F(MainWindowBehaviour, CtrlQClosesTheWindowAndStoresTheSettings) {
     }
     Pump();
     EXPECT_EQ(FForm->Handle(), nullptr);
-    EXPECT_TRUE(ApplicationTerminated());
+    EXPECT_TRUE(FForm->Terminated());
     EXPECT_EQ(SettingsFileLines().size(), 12u);
 }
 

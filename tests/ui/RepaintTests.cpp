@@ -126,7 +126,6 @@ TEST_P(RepaintAtDpi, AResizedWindowShowsThePixelsOfOneOpenedAtItsSize) {
     };
     for (const TResizeCase& Case : Cases) {
         SCOPED_TRACE(Case.Name);
-        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         TShot Changed;
         int TopIndex = 0;
@@ -140,7 +139,6 @@ TEST_P(RepaintAtDpi, AResizedWindowShowsThePixelsOfOneOpenedAtItsSize) {
             TopIndex = ListView_GetTopIndex(Form->lvFiles);
             Changed = Capture(Form->Handle());
         }  // closing stores the size (and the maximised state) the next window opens at
-        MainState = TMainState{};
         auto Fresh = OpenMainWindow();
         FillList(*Fresh);
         ScrollTo(*Fresh, TopIndex, RowCount / 2 + 3);

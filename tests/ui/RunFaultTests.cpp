@@ -42,7 +42,7 @@ TEST_P(RunFault, AnApplyEndedByAFaultSaysSoKeepsItsCountsAndCanBeUndone) {
         // The fourth (the third file's progress) cannot be queued.
         WorkerThread::FailQueuedCallForTests(4);
         Click(Form->btnApply);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
         ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
         EXPECT_EQ(Boxes.Boxes()[1].Caption, Text("Fel", "Error"));
         EXPECT_EQ(Boxes.Boxes()[1].Text, FaultMessage());
@@ -57,17 +57,17 @@ TEST_P(RunFault, AnApplyEndedByAFaultSaysSoKeepsItsCountsAndCanBeUndone) {
     EXPECT_GE(Changed, 2);
     const std::wstring Count = std::to_wstring(Changed);
     EXPECT_EQ(TextOf(Form->lblFiles), Text("Filer: (", "Files: (") + Count + L" | " + Count + L")");
-    EXPECT_FALSE(MainState.WorkInProgress);
+    EXPECT_FALSE(Form->Run.WorkInProgress);
     EXPECT_TRUE(IsWindowEnabled(Form->btnApply));
     EXPECT_TRUE(IsWindowEnabled(Form->btnSearch));
-    EXPECT_EQ(Form->Caption(), ApplicationTitle());
+    EXPECT_EQ(Form->Caption(), Form->Title());
 
     // Undo brings back every file that was written.
     {
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(TfrmMain::mnuMainFileUndo, 0), 0);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
         ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
     }
     for (const std::wstring& File : Files) EXPECT_EQ(ReadFileBytes(File).Bytes, "abc");
@@ -76,7 +76,7 @@ TEST_P(RunFault, AnApplyEndedByAFaultSaysSoKeepsItsCountsAndCanBeUndone) {
     SetInputs(Fixture.Path(), L"*.txt", L"abc", L"", true);
     TBoxWatcher Boxes;
     Click(Form->btnSearch);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_EQ(Form->FileItemCount(), 8);
     EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
 }
@@ -89,7 +89,7 @@ TEST_P(RunFault, ASearchEndedByAFaultSaysSoAndKeepsItsRows) {
     // The filter, the first file's progress and row, then the second's progress.
     WorkerThread::FailQueuedCallForTests(4);
     Click(Form->btnSearch);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     ASSERT_EQ(Boxes.Boxes().size(), 1u) << BoxTexts(Boxes);
     EXPECT_EQ(Boxes.Boxes()[0].Text, FaultMessage());
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"a.txt|2"}));

@@ -21,12 +21,10 @@ using TLines = std::vector<std::string>;
 class StartUpShutDown : public testing::Test {
 protected:
     void SetUp() override {
-        MainState = TMainState{};
         DeleteSettingsFile();
     }
     void TearDown() override {
         DeleteSettingsFile();
-        MainState = TMainState{};
     }
     TEnvironment FDpi{L"QV_DPI", L"96"};
 };
@@ -39,12 +37,12 @@ TEST_F(StartUpShutDown, WithoutASettingsFileTheDesignValuesAndTheStartUpGeometry
     {
         auto Form = OpenMainWindow();
         EXPECT_EQ(Form->Caption(), L"Quorvane 1.70 (Auto)");
-        EXPECT_EQ(MainState.BaseTitle, L"Quorvane 1.70");
+        EXPECT_EQ(Form->BaseTitle, L"Quorvane 1.70");
         EXPECT_EQ(TextOf(Form->txtFolder), L"");
         EXPECT_EQ(TextOf(Form->txtFilters), L"*.TXT");
         EXPECT_FALSE(TfrmMain::Checked(Form->cbRecursive));
         EXPECT_TRUE(TfrmMain::Checked(Form->cbCaseSensitive));
-        EXPECT_EQ(MainState.EditorPath, L"");
+        EXPECT_EQ(Form->EditorPath, L"");
         RECT Outer{};
         GetWindowRect(Form->Handle(), &Outer);
         EXPECT_EQ(Outer.right - Outer.left, 800);
@@ -52,8 +50,8 @@ TEST_F(StartUpShutDown, WithoutASettingsFileTheDesignValuesAndTheStartUpGeometry
         EXPECT_EQ(Outer.left, (WorkArea.right - WorkArea.left - 800) / 2);
         EXPECT_EQ(Outer.top, (WorkArea.bottom - WorkArea.top - 600) / 2);
         // The minimum is the size as created, before the 800 x 600.
-        EXPECT_LT(MainState.InitialWidth, 800);
-        EXPECT_GT(MainState.InitialWidth, 593);
+        EXPECT_LT(Form->Geometry.InitialWidth, 800);
+        EXPECT_GT(Form->Geometry.InitialWidth, 593);
     }
     TLines Lines = SettingsFileLines();
     EXPECT_EQ(KeysOf(Lines), (std::vector<std::string>{"[Main]", "Folder", "Recursive", "Filters", "CaseSensitive",
@@ -75,7 +73,7 @@ TEST_F(StartUpShutDown, AFirstShutDownWritesEveryKeyInOrderButNotTheTexts) {
         auto Form = OpenMainWindow();
         SetWindowTextW(Form->txtFolder, L"C:\\Data");
         SetWindowTextW(Form->txtTextToFind, L"never stored");
-        MainState.EditorPath = L"NOTEPAD";
+        Form->EditorPath = L"NOTEPAD";
         MoveWindow(Form->Handle(), 100, 80, 816, 639, TRUE);
         Pump();
     }
@@ -95,9 +93,9 @@ TEST_F(StartUpShutDown, StoredValuesAreRestoredAndWrittenBack) {
         EXPECT_TRUE(TfrmMain::Checked(Form->cbRecursive));
         EXPECT_EQ(TextOf(Form->txtFilters), L"*.md");
         EXPECT_FALSE(TfrmMain::Checked(Form->cbCaseSensitive));
-        EXPECT_EQ(MainState.EditorPath, L"NOTEPAD");
+        EXPECT_EQ(Form->EditorPath, L"NOTEPAD");
         // A mode outside 0..3 gets no label and is kept.
-        EXPECT_EQ(StoredEncodingMode(MainState.CurrentEncodingMode), 7);
+        EXPECT_EQ(StoredEncodingMode(Form->CurrentEncodingMode), 7);
         EXPECT_EQ(Form->Caption(), L"Quorvane 1.70");
         RECT Outer{};
         GetWindowRect(Form->Handle(), &Outer);
@@ -118,8 +116,8 @@ TEST_F(StartUpShutDown, AStoredWidthBelowTheMinimumOpensAtTheMinimum) {
     auto Form = OpenMainWindow();
     RECT Outer{};
     GetWindowRect(Form->Handle(), &Outer);
-    EXPECT_EQ(Outer.right - Outer.left, MainState.InitialWidth);
-    EXPECT_EQ(Outer.bottom - Outer.top, MainState.InitialHeight);
+    EXPECT_EQ(Outer.right - Outer.left, Form->Geometry.InitialWidth);
+    EXPECT_EQ(Outer.bottom - Outer.top, Form->Geometry.InitialHeight);
 }
 
 TEST_F(StartUpShutDown, AMaximizedWindowOpensMaximizedOverItsNormalBoundsAndStoresOnlyMaximized) {
@@ -252,11 +250,10 @@ TEST_P(NotepadPlusPlusOffer, IsAskedAfterShowingAndDecidesTheStoredEditor) {
         }
         std::wstring Expected = Case.ExpectedProgram >= 0 ? Fakes.Programs()[static_cast<size_t>(Case.ExpectedProgram)]
                                 : Case.ExpectedProgram == -1 ? L"NOTEPAD" : L"";
-        EXPECT_EQ(MainState.EditorPath, Expected);
+        EXPECT_EQ(Form->EditorPath, Expected);
     }
     // A choice made is not offered again.
     if (Case.ExpectedProgram != -2) {
-        MainState = TMainState{};
         auto Form = OpenMainWindow();
         EXPECT_EQ(Boxes.Boxes().size(), Case.Answer ? 1u : 0u);
     }

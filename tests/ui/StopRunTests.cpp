@@ -47,12 +47,12 @@ TEST_F(StopRun, EscStopsASearchWhichKeepsItsRowsAndSaysHowManyAreListed) {
     SetInputs(Fixture.Path(), L"*.TXT", L"abc", L"", true, false);
     TBoxWatcher Boxes;
     Click(Form->btnSearch);
-    ASSERT_TRUE(MainState.WorkInProgress);
-    MainState.SearchWorker->OnSearchProgress = EscapeAtThirdProgress(MainState.SearchWorker->OnSearchProgress);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(Form->Run.WorkInProgress);
+    Form->Run.SearchWorker->OnSearchProgress = EscapeAtThirdProgress(Form->Run.SearchWorker->OnSearchProgress);
+    ASSERT_TRUE(WaitForRunEnd(*Form));
 
     ASSERT_NE(Form->Handle(), nullptr);
-    EXPECT_FALSE(ApplicationTerminated());
+    EXPECT_FALSE(Form->Terminated());
     const int Listed = Form->FileItemCount();
     EXPECT_LT(Listed, FileCount);
     EXPECT_EQ(ListView_GetItemCount(Form->lvFiles), Listed);
@@ -68,9 +68,9 @@ TEST_F(StopRun, EscStopsAnApplyAndItsResultCountsWhatWasChanged) {
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     Click(Form->btnApply);
-    ASSERT_TRUE(MainState.WorkInProgress);
-    MainState.ApplyWorker->OnApplyProgress = EscapeAtThirdProgress(MainState.ApplyWorker->OnApplyProgress);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(Form->Run.WorkInProgress);
+    Form->Run.ApplyWorker->OnApplyProgress = EscapeAtThirdProgress(Form->Run.ApplyWorker->OnApplyProgress);
+    ASSERT_TRUE(WaitForRunEnd(*Form));
 
     ASSERT_NE(Form->Handle(), nullptr);
     const int Changed = FilesHolding("abcd");
@@ -90,7 +90,7 @@ TEST_F(StopRun, EscStopsAnUndoWhichSaysHowManyFilesWereRestored) {
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         Click(Form->btnApply);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
     }
     ASSERT_EQ(FilesHolding("abcd"), FileCount);
 
@@ -98,9 +98,9 @@ TEST_F(StopRun, EscStopsAnUndoWhichSaysHowManyFilesWereRestored) {
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     SendMessageW(Form->Handle(), WM_COMMAND, TfrmMain::mnuMainFileUndo, 0);
-    ASSERT_TRUE(MainState.WorkInProgress);
-    MainState.UndoWorker->OnUndoProgress = EscapeAtThirdProgress(MainState.UndoWorker->OnUndoProgress);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(Form->Run.WorkInProgress);
+    Form->Run.UndoWorker->OnUndoProgress = EscapeAtThirdProgress(Form->Run.UndoWorker->OnUndoProgress);
+    ASSERT_TRUE(WaitForRunEnd(*Form));
 
     ASSERT_NE(Form->Handle(), nullptr);
     const int Restored = FilesHolding("abc");

@@ -31,13 +31,11 @@ std::wstring ShortDateTime(std::uint64_t FileTime) {
 class UndoMenu : public testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        MainState = TMainState{};
         WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
         Form = OpenMainWindow();
     }
     void TearDown() override {
         Form.reset();
-        MainState = TMainState{};
         DeleteSettingsFile();
     }
 
@@ -65,7 +63,7 @@ protected:
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         SendMessageW(Form->btnApply, BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
     }
 
     TUndoJournalScope Journal;
@@ -97,8 +95,8 @@ TEST_P(UndoMenu, AskingRunningAndReportingAnUndo) {
         EXPECT_EQ(Boxes.Boxes()[0].Text, Question);
         EXPECT_EQ(Boxes.Boxes()[0].Caption, Text("Bekräfta", "Confirm"));
         EXPECT_EQ(Boxes.Boxes()[0].Buttons, L"YN");
-        EXPECT_FALSE(MainState.WorkInProgress);
-        EXPECT_EQ(MainState.UndoWorker, nullptr);
+        EXPECT_FALSE(Form->Run.WorkInProgress);
+        EXPECT_EQ(Form->Run.UndoWorker, nullptr);
         EXPECT_EQ(ReadFileBytes(A).Bytes, "xyz\r\nxyz");
     }
 
@@ -106,17 +104,17 @@ TEST_P(UndoMenu, AskingRunningAndReportingAnUndo) {
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(TfrmMain::mnuMainFileUndo, 0), 0);
-    const std::wstring Running = ApplicationTitle() + Text(" - Ångra", " - Undo");
-    EXPECT_TRUE(MainState.WorkInProgress);
+    const std::wstring Running = Form->Title() + Text(" - Ångra", " - Undo");
+    EXPECT_TRUE(Form->Run.WorkInProgress);
     EXPECT_FALSE(UndoEnabled());
     EXPECT_FALSE(IsWindowEnabled(Form->btnApply));
     EXPECT_FALSE(IsWindowEnabled(Form->btnSearch));
     EXPECT_TRUE(BusyCursorShown());
     EXPECT_EQ(Form->Caption(), Running);
-    ASSERT_NE(MainState.UndoWorker, nullptr);
+    ASSERT_NE(Form->Run.UndoWorker, nullptr);
     std::vector<std::int32_t> Progress;
-    auto OnProgress = MainState.UndoWorker->OnUndoProgress;
-    MainState.UndoWorker->OnUndoProgress = [&](std::int32_t Value) {
+    auto OnProgress = Form->Run.UndoWorker->OnUndoProgress;
+    Form->Run.UndoWorker->OnUndoProgress = [&](std::int32_t Value) {
         OnProgress(Value);
         Progress.push_back(Value);
         EXPECT_EQ(Form->ProgressTag(), Value);
@@ -125,7 +123,7 @@ TEST_P(UndoMenu, AskingRunningAndReportingAnUndo) {
         OpenFileMenu();
         EXPECT_FALSE(UndoEnabled());
     };
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_EQ(Progress, (std::vector<std::int32_t>{0, 100}));
     ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
     EXPECT_EQ(Boxes.Boxes()[1].Text, Text("Klart. Återställda filer: 2.", "Done. Files restored: 2."));
@@ -133,8 +131,8 @@ TEST_P(UndoMenu, AskingRunningAndReportingAnUndo) {
     EXPECT_EQ(ReadFileBytes(A).Bytes, "abc\r\nabc");
     EXPECT_EQ(ReadFileBytes(B).Bytes, Utf8Bom + "abc");
     // Idle again, with nothing left to undo.
-    EXPECT_FALSE(MainState.WorkInProgress);
-    EXPECT_EQ(Form->Caption(), ApplicationTitle());
+    EXPECT_FALSE(Form->Run.WorkInProgress);
+    EXPECT_EQ(Form->Caption(), Form->Title());
     EXPECT_EQ(Form->ProgressTag(), 0);
     EXPECT_TRUE(IsWindowEnabled(Form->btnApply));
     EXPECT_FALSE(BusyCursorShown());
@@ -150,7 +148,7 @@ TEST_P(UndoMenu, FilesChangedSinceAndADamagedJournalAreReported) {
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         ChooseUndo();
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
         ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
         EXPECT_EQ(Boxes.Boxes()[1].Text,
                   Text("Klart. Återställda filer: 1. Ändrade sedan dess och lämnade orörda: 1.",
@@ -171,7 +169,7 @@ TEST_P(UndoMenu, FilesChangedSinceAndADamagedJournalAreReported) {
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     ChooseUndo();
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     ASSERT_EQ(Boxes.Boxes().size(), 3u) << BoxTexts(Boxes);
     EXPECT_EQ(Boxes.Boxes()[1].Text, Text("Klart. Återställda filer: 1.", "Done. Files restored: 1."));
     EXPECT_EQ(Boxes.Boxes()[2].Text,
@@ -206,7 +204,7 @@ TEST_P(UndoMenu, ADamagedHeaderAndASecondUndoAreToldInABox) {
                                   L"\nInget återställdes. Ta bort mappen för att ångra äldre körningar."
                             : L"The header of the newest run's undo journal is damaged:\n" + Run.Path +
                                   L"\nNothing was restored. Remove the folder to undo older runs.");
-        EXPECT_FALSE(MainState.WorkInProgress);
+        EXPECT_FALSE(Form->Run.WorkInProgress);
         EXPECT_EQ(ReadFileBytes(A).Bytes, "uvw");
         EXPECT_EQ(ReadFileBytes(B).Bytes, "uvw");
     }
@@ -217,7 +215,7 @@ TEST_P(UndoMenu, ADamagedHeaderAndASecondUndoAreToldInABox) {
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     ChooseUndo();
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     ASSERT_EQ(Boxes.Boxes().size(), 2u) << BoxTexts(Boxes);
     EXPECT_EQ(Boxes.Boxes()[1].Text, Text("En annan ångring pågår redan.", "Another undo is already running."));
     EXPECT_EQ(ReadFileBytes(A).Bytes, "uvw");
@@ -233,12 +231,12 @@ TEST_P(UndoMenu, NoUndoDuringARun) {
     SetWindowTextW(Form->txtTextToFind, L"xyz");
     TBoxWatcher Boxes;
     SendMessageW(Form->btnSearch, BM_CLICK, 0, 0);
-    EXPECT_TRUE(MainState.WorkInProgress);
+    EXPECT_TRUE(Form->Run.WorkInProgress);
     EXPECT_FALSE(UndoEnabled());
     SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(TfrmMain::mnuMainFileUndo, 0), 0);
     EXPECT_TRUE(Boxes.Boxes().empty()) << BoxTexts(Boxes);
-    EXPECT_EQ(MainState.UndoWorker, nullptr);
-    ASSERT_TRUE(WaitForRunEnd());
+    EXPECT_EQ(Form->Run.UndoWorker, nullptr);
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_TRUE(UndoEnabled());
     EXPECT_EQ(ReadFileBytes(Fixture.Path() + L"a.txt").Bytes, "xyz");
 }
@@ -253,7 +251,6 @@ TEST(UndoMenuClose, ClosingMidUndoLeavesTheRunForTheNextUndo) {
     TempFolder Fixture;
     constexpr int FileCount = 200;
     for (int i = 0; i < FileCount; ++i) Fixture.WriteFile(L"f" + std::to_wstring(1000 + i) + L".txt", "abc");
-    MainState = TMainState{};
     WriteSettingsFile("[Main]\r\nEditor=004E004F00540045005000410044\r\n");
     auto Form = OpenMainWindow();
     SetWindowTextW(Form->txtFolder, Fixture.Path().c_str());
@@ -263,15 +260,15 @@ TEST(UndoMenuClose, ClosingMidUndoLeavesTheRunForTheNextUndo) {
         TBoxWatcher Boxes;
         Boxes.Answer(IDYES);
         SendMessageW(Form->btnApply, BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitForRunEnd());
+        ASSERT_TRUE(WaitForRunEnd(*Form));
     }
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(TfrmMain::mnuMainFileUndo, 0), 0);
-    ASSERT_NE(MainState.UndoWorker, nullptr);
+    ASSERT_NE(Form->Run.UndoWorker, nullptr);
     int Events = 0;
-    auto OnProgress = MainState.UndoWorker->OnUndoProgress;
-    MainState.UndoWorker->OnUndoProgress = [&, OnProgress](std::int32_t Value) {
+    auto OnProgress = Form->Run.UndoWorker->OnUndoProgress;
+    Form->Run.UndoWorker->OnUndoProgress = [&, OnProgress](std::int32_t Value) {
         OnProgress(Value);
         if (++Events == 3) Form->Close();
     };
@@ -280,7 +277,7 @@ TEST(UndoMenuClose, ClosingMidUndoLeavesTheRunForTheNextUndo) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     ASSERT_EQ(Form->Handle(), nullptr);
-    EXPECT_EQ(MainState.UndoWorker, nullptr);
+    EXPECT_EQ(Form->Run.UndoWorker, nullptr);
     EXPECT_EQ(Boxes.Boxes().size(), 1u) << BoxTexts(Boxes);  // the question only
     int Restored = 0;
     for (int i = 0; i < FileCount; ++i) {
@@ -292,13 +289,12 @@ TEST(UndoMenuClose, ClosingMidUndoLeavesTheRunForTheNextUndo) {
     EXPECT_LT(Restored, FileCount / 2);
     Form.reset();
 
-    MainState = TMainState{};
     Form = OpenMainWindow();
     ASSERT_FALSE(GetMenuState(Form->mnuMainFile, TfrmMain::mnuMainFileUndo, MF_BYCOMMAND) & MF_GRAYED);
     TBoxWatcher Again;
     Again.Answer(IDYES);
     SendMessageW(Form->Handle(), WM_COMMAND, MAKEWPARAM(TfrmMain::mnuMainFileUndo, 0), 0);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     // A box of a window that has just opened may be activated twice: each once.
     std::vector<std::wstring> Texts;
     for (const auto& Box : Again.Boxes())
@@ -309,7 +305,6 @@ TEST(UndoMenuClose, ClosingMidUndoLeavesTheRunForTheNextUndo) {
     for (int i = 0; i < FileCount; ++i)
         EXPECT_EQ(ReadFileBytes(Fixture.Path() + L"f" + std::to_wstring(1000 + i) + L".txt").Bytes, "abc");
     Form.reset();
-    MainState = TMainState{};
     DeleteSettingsFile();
 }
 

@@ -1,6 +1,8 @@
 #include "WindowTestSupport.h"
 
+#include "base/GdiOwners.h"
 #include "base/TextMatching.h"
+#include "base/UniqueHandle.h"
 #include "settings/Settings.h"
 #include "SettingsLines.h"
 #include "TempFolder.h"
@@ -50,6 +52,103 @@ RECT BoundsOf(HWND Control) {
     GetWindowRect(Control, &Bounds);
     MapWindowPoints(nullptr, GetParent(Control), reinterpret_cast<POINT*>(&Bounds), 2);
     return Bounds;
+}
+
+namespace {
+
+TMenuAnswer* CurrentAnswer = nullptr;
+
+void PostKey(HWND Window, WORD Key) {
+    PostMessageW(Window, WM_KEYDOWN, Key, 1);
+    PostMessageW(Window, WM_KEYUP, Key, 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+}
+
+}  // namespace
+
+TMenuAnswer::TMenuAnswer(int Choose, std::wstring ShotName) : FChoose(Choose), FShotName(std::move(ShotName)) {
+    CurrentAnswer = this;
+    FTimer = SetTimer(nullptr, 0, 30, &TMenuAnswer::Tick);
+}
+
+TMenuAnswer::~TMenuAnswer() {
+    if (FTimer) KillTimer(nullptr, FTimer);
+    CurrentAnswer = nullptr;
+}
+
+void CALLBACK TMenuAnswer::Tick(HWND, UINT, UINT_PTR, DWORD) {
+    TMenuAnswer* Self = CurrentAnswer;
+    if (!Self || Self->FShown) return;
+    // A popup menu of this thread (never one of another program on the desktop).
+    HWND MenuWindow = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND Window, LPARAM Found) -> BOOL {
+            wchar_t Class[16] = L"";
+            GetClassNameW(Window, Class, 16);
+            if (std::wstring_view(Class) != L"#32768" || !IsWindowVisible(Window)) return TRUE;
+            *reinterpret_cast<HWND*>(Found) = Window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&MenuWindow));
+    if (MenuWindow) Self->Answer(MenuWindow);
+}
+
+void TMenuAnswer::Answer(HWND MenuWindow) {
+    FShown = true;
+    HMENU Menu = reinterpret_cast<HMENU>(SendMessageW(MenuWindow, MN_GETHMENU, 0, 0));
+    const UINT Default = Menu ? GetMenuDefaultItem(Menu, TRUE, 0) : static_cast<UINT>(-1);
+    for (int i = 0; Menu && i < GetMenuItemCount(Menu); ++i) {
+        wchar_t Text[256] = L"";
+        GetMenuStringW(Menu, static_cast<UINT>(i), Text, 256, MF_BYPOSITION);
+        const UINT State = GetMenuState(Menu, static_cast<UINT>(i), MF_BYPOSITION);
+        FItems.push_back(TItem{Text, !(State & (MF_GRAYED | MF_DISABLED)), Default == static_cast<UINT>(i)});
+    }
+    if (!FShotName.empty()) {
+        UpdateWindow(MenuWindow);
+        SaveScreenShot(FShotName);
+    }
+    if (FChoose < 0) {
+        PostKey(MenuWindow, VK_ESCAPE);
+        return;
+    }
+    for (int i = 0; i <= FChoose; ++i) PostKey(MenuWindow, VK_DOWN);
+    PostKey(MenuWindow, VK_RETURN);
+}
+
+void SaveScreenShot(const std::wstring& Name) {
+    wchar_t Folder[MAX_PATH] = L"";
+    const DWORD Length = GetEnvironmentVariableW(L"QV_SHOT_DIR", Folder, MAX_PATH);
+    if (Length == 0 || Length >= MAX_PATH) return;
+    const int Width = GetSystemMetrics(SM_CXSCREEN), Height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFOHEADER Header{};
+    Header.biSize = sizeof(Header);
+    Header.biWidth = Width;
+    Header.biHeight = Height;  // bottom-up, as BMP files hold it
+    Header.biPlanes = 1;
+    Header.biBitCount = 24;
+    Header.biCompression = BI_RGB;
+    const int Stride = (Width * 3 + 3) & ~3;
+    std::string Pixels(static_cast<size_t>(Stride) * static_cast<size_t>(Height), '\0');
+    {
+        TWindowDc Screen(nullptr);
+        TMemoryDc Memory(Screen.Get());
+        UniqueGdiObject Bitmap(CreateCompatibleBitmap(Screen.Get(), Width, Height));
+        if (!Screen || !Memory || !Bitmap) return;
+        {
+            TSelection Selected(Memory.Get(), Bitmap.Get());
+            BitBlt(Memory.Get(), 0, 0, Width, Height, Screen.Get(), 0, 0, SRCCOPY);
+        }
+        GetDIBits(Memory.Get(), static_cast<HBITMAP>(Bitmap.Get()), 0, static_cast<UINT>(Height), Pixels.data(),
+                  reinterpret_cast<BITMAPINFO*>(&Header), DIB_RGB_COLORS);
+    }
+    BITMAPFILEHEADER File{};
+    File.bfType = 0x4D42;
+    File.bfOffBits = sizeof(File) + sizeof(Header);
+    File.bfSize = File.bfOffBits + static_cast<DWORD>(Pixels.size());
+    std::string Bytes(reinterpret_cast<const char*>(&File), sizeof(File));
+    Bytes.append(reinterpret_cast<const char*>(&Header), sizeof(Header));
+    Bytes += Pixels;
+    WriteFileBytes(std::wstring(Folder) + L"\\" + Name + L".bmp", Bytes);
 }
 
 TEnvironment::TEnvironment(const wchar_t* Name, const wchar_t* Value) : FName(Name) {

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-// Forgets the settings file; with `MainState = TMainState{};` a test starts as a
-// fresh program would.
+// Forgets the settings file: the next window starts as a fresh program's would.
 void DeleteSettingsFile();
 void WriteSettingsFile(const std::string& Content);
 // The settings file's lines (empty when there is none).
@@ -39,3 +38,36 @@ private:
 // A fresh main window as the program opens it (FormCreate ran), destroyed at
 // the end of the scope, which runs FormDestroy and writes the settings.
 std::unique_ptr<TfrmMain> OpenMainWindow();
+
+// Answers the next popup menu of this thread from inside its modal loop: records
+// its items, saves a picture of the screen when QV_SHOT_DIR names a folder
+// (ShotName.bmp there), then chooses the item at Choose with the arrow keys and
+// Enter, or closes the menu with Esc when Choose is -1.
+class TMenuAnswer {
+public:
+    struct TItem {
+        std::wstring Text;
+        bool Enabled;
+        bool Default;
+    };
+    TMenuAnswer(int Choose, std::wstring ShotName = L"");
+    ~TMenuAnswer();
+    TMenuAnswer(const TMenuAnswer&) = delete;
+    TMenuAnswer& operator=(const TMenuAnswer&) = delete;
+
+    bool Shown() const { return FShown; }
+    const std::vector<TItem>& Items() const { return FItems; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    void Answer(HWND MenuWindow);
+
+    int FChoose;
+    std::wstring FShotName;
+    UINT_PTR FTimer = 0;
+    bool FShown = false;
+    std::vector<TItem> FItems;
+};
+
+// The screen as a 24-bit BMP file at QV_SHOT_DIR\Name.bmp; nothing without QV_SHOT_DIR.
+void SaveScreenShot(const std::wstring& Name);
