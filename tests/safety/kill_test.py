@@ -86,10 +86,10 @@ def make_corpus(rng):
     return corpus
 
 
-def write_tree(root, corpus):
+def write_tree(root, corpus, user_temps=()):
     remove_tree(root)
     os.makedirs(root)
-    for rel, data in list(corpus.items()) + (list(USER_TEMPS.items()) if corpus else []):
+    for rel, data in list(corpus.items()) + [(rel, USER_TEMPS[rel]) for rel in user_temps]:
         os.makedirs(os.path.join(root, os.path.dirname(rel)), exist_ok=True)
         with open(os.path.join(root, rel), "wb") as f:
             f.write(data)
@@ -184,11 +184,11 @@ def measured_run_ms(root, corpus):
     # on an empty folder first, so the yardstick is an ordinary start.
     write_tree(root, {})
     run(cli_command("replace", root, "--find", FIND, "--replace", REPLACE))
-    write_tree(root, corpus)
+    write_tree(root, corpus, USER_TEMPS)
     started = time.monotonic()
     own = run(cli_command("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive"))
     from_here = int((time.monotonic() - started) * 1000)
-    write_tree(root, corpus)
+    write_tree(root, corpus, USER_TEMPS)
     _, line, _ = kill_by_terminate(root, 600_000)
     from_helper = int(re.search(r"after (\d+) ms", line)[1])
     return own, from_here, from_helper
@@ -222,7 +222,7 @@ def main():
         def kill_once(number, by_signal, delay_ms, reset):
             nonlocal mid_run, snapshot, unseen
             if reset:
-                write_tree(root, corpus)
+                write_tree(root, corpus, USER_TEMPS)
                 snapshot = Snapshot({rel for rel in corpus if expected[rel] == corpus[rel]}, {})
             killed, how, seen = (kill_by_signal if by_signal else kill_by_terminate)(root, delay_ms, token)
             # In its first moments the Wine process does not yet show under the
