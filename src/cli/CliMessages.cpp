@@ -309,6 +309,8 @@ std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason) {
     case TApplyFileOutcome::ChangedMeanwhile:
         return ChooseText(Swedish, L"ändrad av ett annat program under körningen",
                           L"changed by another program meanwhile");
+    case TApplyFileOutcome::ChangedDuringWrite:
+        return ChooseText(Swedish, L"ändrades under skrivningen", L"changed during the write");
     case TApplyFileOutcome::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
     case TApplyFileOutcome::JournalFailed:
         return ChooseText(Swedish, L"ångrajournalen kunde inte skrivas", L"the undo journal could not be written");
@@ -332,6 +334,7 @@ std::wstring SkipReasonCode(TApplyFileOutcome Reason) {
     case TApplyFileOutcome::CannotEncode: return L"cannot-encode";
     case TApplyFileOutcome::MixedEncoding: return L"mixed-encoding";
     case TApplyFileOutcome::ChangedMeanwhile: return L"changed-meanwhile";
+    case TApplyFileOutcome::ChangedDuringWrite: return L"changed-during-write";
     case TApplyFileOutcome::WriteFailed: return L"write-failed";
     case TApplyFileOutcome::JournalFailed: return L"journal-failed";
     case TApplyFileOutcome::LooksBinary: return L"binary";

@@ -15,8 +15,11 @@ std::atomic<std::int64_t> FailAt{0};
 std::atomic<bool> FromThenOn{false};
 std::atomic<TFaultKind> FaultKind{TFaultKind::Refuse};
 
+std::function<void(TCallKind)> CallHook;
+
 // Counts the call and tells whether the plan makes it fail.
 bool InjectedFault(TCallKind Call) {
+    if (CallHook) CallHook(Call);
     ++Calls;
     const TCallKind Only = Counted.load();
     if (Only != TCallKind::Any && Only != Call) return false;
@@ -27,6 +30,10 @@ bool InjectedFault(TCallKind Call) {
 }
 
 }  // namespace
+
+void SetCallHook(std::function<void(TCallKind)> Hook) {
+    CallHook = std::move(Hook);
+}
 
 void ResetFaults() {
     FailAt.store(0);
@@ -65,7 +72,14 @@ bool Move(const std::wstring& From, const std::wstring& To, DWORD Flags) {
     return MoveFileExW(From.c_str(), To.c_str(), Flags) != FALSE;
 }
 
-bool RenameOver(HANDLE File, const std::wstring& Target) {
+namespace {
+
+// FILE_RENAME_INFO's flags, and the class that takes them (Windows 10 and later).
+constexpr DWORD RenameReplaceIfExists = 0x1;
+constexpr DWORD RenamePosixSemantics = 0x2;
+constexpr auto RenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+bool Rename(HANDLE File, const std::wstring& Target, FILE_INFO_BY_HANDLE_CLASS Class, DWORD Flags) {
     if (InjectedFault(TCallKind::Move)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
@@ -76,11 +90,30 @@ bool RenameOver(HANDLE File, const std::wstring& Target) {
     const size_t NameBytes = Native.size() * sizeof(wchar_t);
     std::vector<unsigned char> Buffer(sizeof(FILE_RENAME_INFO) + NameBytes);
     auto* Info = reinterpret_cast<FILE_RENAME_INFO*>(Buffer.data());
-    Info->ReplaceIfExists = TRUE;
+    // ReplaceIfExists (a byte) and the flags (a word) share the first field.
+    std::memcpy(Buffer.data(), &Flags, sizeof Flags);
     Info->RootDirectory = nullptr;
     Info->FileNameLength = static_cast<DWORD>(NameBytes);
     std::memcpy(Info->FileName, Native.data(), NameBytes);
-    return SetFileInformationByHandle(File, FileRenameInfo, Info, static_cast<DWORD>(Buffer.size())) != FALSE;
+    return SetFileInformationByHandle(File, Class, Info, static_cast<DWORD>(Buffer.size())) != FALSE;
+}
+
+}  // namespace
+
+bool RenameOver(HANDLE File, const std::wstring& Target) {
+    return Rename(File, Target, FileRenameInfo, TRUE);
+}
+
+bool RenameOverOpen(HANDLE File, const std::wstring& Target) {
+    return Rename(File, Target, RenameInfoEx, RenameReplaceIfExists | RenamePosixSemantics);
+}
+
+bool Link(const std::wstring& NewName, const std::wstring& Existing) {
+    if (InjectedFault(TCallKind::Link)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+    return CreateHardLinkW(NewName.c_str(), Existing.c_str(), nullptr) != FALSE;
 }
 
 HANDLE CreateNew(const std::wstring& Path) {

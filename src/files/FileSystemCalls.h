@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace FileSystemCalls {
@@ -18,6 +19,12 @@ bool Move(const std::wstring& From, const std::wstring& To, DWORD Flags);
 // that name: one call, so the name goes from the old file to this one at once.
 // Counted as a Move.
 bool RenameOver(HANDLE File, const std::wstring& Target);
+// The same with POSIX semantics, which also replaces a target that is still open
+// (by handles that share deleting): Windows 10 and later, on file systems that
+// have it. Elsewhere it fails and changes nothing. Counted as a Move.
+bool RenameOverOpen(HANDLE File, const std::wstring& Target);
+// CreateHardLinkW: NewName becomes a second name of the file Existing names.
+bool Link(const std::wstring& NewName, const std::wstring& Existing);
 // CreateFileW of a file that must not exist yet (fails with ERROR_FILE_EXISTS),
 // read, write and delete access, no sharing, ordinary attributes.
 HANDLE CreateNew(const std::wstring& Path);
@@ -30,7 +37,7 @@ bool Close(HANDLE File);
 
 // Fault injection for tests. Calls are numbered from 1 after ResetFaults, either
 // all of them or only those of one kind.
-enum class TCallKind { Any, GetAttributes, Move, CreateNew, Write, Flush, Delete, Close };
+enum class TCallKind { Any, GetAttributes, Move, CreateNew, Write, Flush, Delete, Close, Link };
 enum class TFaultKind {
     Refuse,     // the call fails and does nothing (a write takes half its bytes first, then fails)
     ShortWrite  // a write takes half its bytes and reports success with the short count;
@@ -42,6 +49,9 @@ struct TFaultPlan {
     TFaultKind Kind = TFaultKind::Refuse;
     TCallKind Counted = TCallKind::Any;  // the calls FailAt counts
 };
+// For tests: called before each call of this layer with its kind, on the
+// calling thread (another program acting in that moment). Set it while no run goes.
+void SetCallHook(std::function<void(TCallKind)> Hook);
 // Clears the plan and the call counter.
 void ResetFaults();
 void SetFaultPlan(const TFaultPlan& Plan);

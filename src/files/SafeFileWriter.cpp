@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <string>
 
 namespace {
@@ -207,12 +208,41 @@ bool EncodeText(std::wstring_view Text, std::int32_t Encoding, std::string& Byte
     return EncodeText(Text, EncodingModeFromStored(Encoding), Bytes);
 }
 
-bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const TSwapCheck& BeforeSwap) {
-    const std::wstring Target = ExtendedPath(FileName);
-    const size_t Slash = Target.rfind(L'\\');
-    if (Target.empty() || Slash == std::wstring::npos) return false;
+namespace {
 
-    const DWORD Attributes = FileSystemCalls::GetAttributes(Target);
+// The new content of one write, in a temporary file beside its target.
+struct TNewContent {
+    std::wstring Target;   // the target in its extended form
+    std::wstring Folder;   // the target's folder, ending with a backslash
+    UniqueFile File;       // the temporary file, open and shared with nobody
+    std::wstring TempName;
+    std::int64_t RecordId = 0;
+
+    // The temporary file took the target's place.
+    void Swapped() {
+        // The content was flushed before the swap: a failing close loses nothing.
+        if (File) FileSystemCalls::Close(File.Release());
+        TemporaryFiles::Gone(RecordId);
+        RecordId = 0;
+    }
+    // The write is abandoned: the temporary file goes.
+    void Drop() {
+        if (File) FileSystemCalls::Close(File.Release());
+        // One that cannot be removed now stays recorded: the next run removes it.
+        if (!TempName.empty() && FileSystemCalls::Delete(TempName)) TemporaryFiles::Gone(RecordId);
+        RecordId = 0;
+    }
+};
+
+// Checks the target and writes Bytes to a temporary file beside it. False when
+// nothing may be written (a temporary file made on the way is gone again).
+bool PrepareNewContent(const std::wstring& FileName, std::string_view Bytes, TNewContent& New) {
+    New.Target = ExtendedPath(FileName);
+    const size_t Slash = New.Target.rfind(L'\\');
+    if (New.Target.empty() || Slash == std::wstring::npos) return false;
+    New.Folder = New.Target.substr(0, Slash + 1);
+
+    const DWORD Attributes = FileSystemCalls::GetAttributes(New.Target);
     if (Attributes == INVALID_FILE_ATTRIBUTES) {
         // When the system cannot say whether the target exists, it is not replaced.
         const DWORD Error = GetLastError();
@@ -221,25 +251,283 @@ bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const 
         // A read-only file says "do not change me"; the rename would not ask.
         return false;
     }
+    if (WriteTemporaryFile(New.Folder, Bytes, New.File, New.TempName, New.RecordId)) return true;
+    New.Drop();
+    return false;
+}
 
-    std::wstring TempName;
+// How long a file let go for its swap may stay open in another program before
+// its check gives up: a writer that opened it in that moment is done long before.
+constexpr ULONGLONG HoldAgainWait = 10'000;
+
+// A second name of a file, made while the file was held: a temporary file of
+// the run's record, so that a kill leaves nothing behind.
+struct TSecondName {
+    std::wstring Name;
     std::int64_t RecordId = 0;
-    UniqueFile Temp;
-    bool Written =
-        WriteTemporaryFile(std::wstring_view(Target).substr(0, Slash + 1), Bytes, Temp, TempName, RecordId);
+
+    // Through File, its own open handle (with delete access), the name goes.
+    void Remove(UniqueFile& File) {
+        FILE_DISPOSITION_INFO Disposition{TRUE};
+        const bool Removed =
+            SetFileInformationByHandle(File.Get(), FileDispositionInfo, &Disposition, sizeof Disposition) != FALSE;
+        File.Reset();
+        // One that cannot be removed now stays recorded: the next run removes it.
+        if (Removed) Keep();
+    }
+    void Remove() {
+        if (FileSystemCalls::Delete(Name)) Keep();
+    }
+    // The name leaves the record (and stays, if it is still there): it holds what
+    // another program wrote, and no run may remove it.
+    void Keep() {
+        TemporaryFiles::Gone(RecordId);
+        RecordId = 0;
+    }
+};
+
+bool SameFile(HANDLE A, HANDLE B) {
+    BY_HANDLE_FILE_INFORMATION InfoA, InfoB;
+    return GetFileInformationByHandle(A, &InfoA) && GetFileInformationByHandle(B, &InfoB) &&
+           InfoA.dwVolumeSerialNumber == InfoB.dwVolumeSerialNumber && InfoA.nFileIndexHigh == InfoB.nFileIndexHigh &&
+           InfoA.nFileIndexLow == InfoB.nFileIndexLow;
+}
+
+// Gives the file at Target, held open as Held, a second name TEMP-N.TMP in
+// Folder. False when the file system has no links or the name does not lead to
+// Held's file (nothing is left behind then).
+bool MakeSecondName(const std::wstring& Folder, const std::wstring& Target, HANDLE Held, TSecondName& Second) {
+    const bool Recording = TemporaryFiles::Recording();
+    for (std::int64_t N = 1;; ++N) {
+        std::wstring Candidate = Folder + L"TEMP-" + std::to_wstring(N) + L".TMP";
+        // As for a temporary file: a name taken already is never recorded.
+        if (Recording) {
+            const TPathKind Kind = ProbePath(Candidate);
+            if (Kind == TPathKind::File || Kind == TPathKind::Folder) continue;
+        }
+        const std::int64_t Id = TemporaryFiles::WillMake(Candidate);
+        if (Id < 0) return false;
+        if (!FileSystemCalls::Link(Candidate, Target)) {
+            const DWORD Error = GetLastError();
+            TemporaryFiles::Gone(Id);
+            if (Error == ERROR_ALREADY_EXISTS || Error == ERROR_FILE_EXISTS) continue;
+            return false;
+        }
+        // Only a link to the file that is held keeps its content: the target's
+        // name may have been given to another file meanwhile.
+        UniqueFile Link(CreateFileW(Candidate.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (Link && SameFile(Link.Get(), Held)) {
+            TemporaryFiles::Made(Id, Link.Get());
+            Second = {std::move(Candidate), Id};
+            return true;
+        }
+        Link.Reset();
+        if (FileSystemCalls::Delete(Candidate)) TemporaryFiles::Gone(Id);
+        return false;
+    }
+}
+
+// Name opened for reading and deleting, shared with nobody: once it is, no
+// other program has the file open any more, and none can write to it. Waits
+// while another program still has it open, up to HoldAgainWait.
+UniqueFile HoldAgain(const std::wstring& Name) {
+    const ULONGLONG Deadline = GetTickCount64() + HoldAgainWait;
+    for (;;) {
+        UniqueFile File(
+            CreateFileW(Name.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (File) return File;
+        const DWORD Error = GetLastError();
+        if ((Error != ERROR_SHARING_VIOLATION && Error != ERROR_LOCK_VIOLATION) || GetTickCount64() > Deadline)
+            return {};
+        Sleep(1);
+    }
+}
+
+// Size and last write as Stamp has them: nobody wrote to the file since.
+bool Unchanged(HANDLE File, const TFileStamp& Stamp) {
+    TFileStamp Now;
+    return FileStampOf(File, Now) && Now.Size == Stamp.Size && Now.LastWrite == Stamp.LastWrite;
+}
+
+// Renames File over Target; while a program that opened the target in the
+// moment it was let go still has it open (the system then refuses, as it does
+// for a target it may not replace at all), tries again, up to RenameWait.
+constexpr ULONGLONG RenameWait = 2'000;
+
+bool RenameOverWhenLetGo(HANDLE File, const std::wstring& Target) {
+    const ULONGLONG Deadline = GetTickCount64() + RenameWait;
+    while (!FileSystemCalls::RenameOver(File, Target)) {
+        const DWORD Error = GetLastError();
+        if ((Error != ERROR_ACCESS_DENIED && Error != ERROR_SHARING_VIOLATION) || GetTickCount64() > Deadline)
+            return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+bool DeletePending(HANDLE File) {
+    FILE_STANDARD_INFO Info;
+    return GetFileInformationByHandleEx(File, FileStandardInfo, &Info, sizeof Info) && Info.DeletePending;
+}
+
+// The whole content of the open File.
+bool ReadAll(HANDLE File, std::string& Bytes) {
+    LARGE_INTEGER Size, Start{};
+    if (!GetFileSizeEx(File, &Size) || !SetFilePointerEx(File, Start, nullptr, FILE_BEGIN)) return false;
+    try {
+        Bytes.assign(static_cast<size_t>(Size.QuadPart), '\0');
+    } catch (const std::exception&) {
+        return false;
+    }
+    for (size_t Done = 0; Done < Bytes.size();) {
+        DWORD Got = 0;
+        const auto Piece = static_cast<DWORD>(std::min<size_t>(Bytes.size() - Done, 1 << 20));
+        if (!ReadFile(File, Bytes.data() + Done, Piece, &Got, nullptr) || Got == 0) return false;
+        Done += Got;
+    }
+    return true;
+}
+
+// Rounds of putting the old content back before giving up: each one is needed
+// only when another program wrote in the moment of the round before.
+constexpr int PutBackRounds = 8;
+
+// The new content is in the target's place, held as New.File (its bytes
+// NewBytes); the old file, which another program wrote to while it was let go,
+// is held as Old under its second name OldName. Puts the old content back in
+// rounds guarded the same way: where a program appends to the content being
+// replaced in the moment of a round, the next round carries that append too,
+// and any other write stays, with the content it was made to, under a second
+// name. True once the old content is back; false when it is not (the new
+// content stays, and so does the old file under its second name).
+bool PutBack(const std::wstring& FileName, TNewContent& New, std::string_view NewBytes, UniqueFile& Old,
+             TSecondName& OldName) {
+    std::string Content;
+    if (!ReadAll(Old.Get(), Content)) return false;
+    TNewContent* Current = &New;  // what the target holds, held
+    TNewContent Later;            // from the second round on
+    size_t CurrentSize = 0;       // from the second round on, Current holds this much of Content
+    std::optional<TSecondName> Carried;  // replaced content whose append goes into the next round
+    for (int Round = 0;; ++Round) {
+        TNewContent Next;
+        TFileStamp CurrentStamp;
+        TSecondName CurrentName;
+        if (Round == PutBackRounds || !PrepareNewContent(FileName, Content, Next) ||
+            !FileStampOf(Current->File.Get(), CurrentStamp) ||
+            !MakeSecondName(Current->Folder, Current->Target, Current->File.Get(), CurrentName)) {
+            Next.Drop();
+            if (Round == 0) return false;
+            if (Carried) Carried->Keep();
+            Current->Swapped();
+            return true;
+        }
+        Current->Swapped();
+        if (!RenameOverWhenLetGo(Next.File.Get(), Next.Target)) {
+            Next.Drop();
+            CurrentName.Remove();
+            if (Carried) Carried->Keep();
+            return Round > 0;
+        }
+        // What was carried is in place now.
+        if (Round == 0) OldName.Remove(Old);
+        if (Carried) Carried->Remove();
+        Carried.reset();
+        UniqueFile Replaced = HoldAgain(CurrentName.Name);
+        if (Replaced && Unchanged(Replaced.Get(), CurrentStamp)) {
+            CurrentName.Remove(Replaced);
+            Next.Swapped();
+            return true;
+        }
+        std::string Written;
+        const std::string_view Was = Round == 0 ? NewBytes : std::string_view(Content).substr(0, CurrentSize);
+        if (!Replaced || !ReadAll(Replaced.Get(), Written) || Written.size() < Was.size() ||
+            Written.compare(0, Was.size(), Was) != 0) {
+            Replaced.Reset();
+            CurrentName.Keep();
+            Next.Swapped();
+            return true;
+        }
+        const size_t WasSize = Was.size();
+        CurrentSize = Content.size();
+        Content.append(Written, WasSize);
+        Replaced.Reset();
+        Carried = std::move(CurrentName);
+        Later = std::move(Next);
+        Current = &Later;
+    }
+}
+
+}  // namespace
+
+bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const TSwapCheck& BeforeSwap) {
+    TNewContent New;
+    if (!PrepareNewContent(FileName, Bytes, New)) return false;
     // One call on the open temporary file puts it in the old one's place, right
     // after the check: nobody gets a moment in between.
-    Written = Written && (!BeforeSwap || BeforeSwap()) && FileSystemCalls::RenameOver(Temp.Get(), Target);
-    if (Written) {
-        // The content was flushed before the swap: a failing close loses nothing.
-        FileSystemCalls::Close(Temp.Release());
-        TemporaryFiles::Gone(RecordId);
+    if ((!BeforeSwap || BeforeSwap()) && FileSystemCalls::RenameOver(New.File.Get(), New.Target)) {
+        New.Swapped();
         return true;
     }
-    if (Temp) FileSystemCalls::Close(Temp.Release());
-    // One that cannot be removed now stays recorded: the next run removes it.
-    if (!TempName.empty() && FileSystemCalls::Delete(TempName)) TemporaryFiles::Gone(RecordId);
+    New.Drop();
     return false;
+}
+
+THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view Bytes, UniqueFile& Held,
+                                 const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap) {
+    THeldWriteResult Result;
+    TNewContent New;
+    if (!PrepareNewContent(FileName, Bytes, New) || (BeforeSwap && !BeforeSwap())) {
+        New.Drop();
+        Held.Reset();
+        return Result;
+    }
+    // A file deleted while held must not come back under its name.
+    if (!DeletePending(Held.Get()) && FileSystemCalls::RenameOverOpen(New.File.Get(), New.Target)) {
+        Held.Reset();
+        New.Swapped();
+        return {THeldWrite::Written, TSwapPath::HeldThrough};
+    }
+    // The system does not replace an open file: it is let go right before the
+    // swap, and a program may open it and write in that moment. Its second name
+    // keeps what it writes there.
+    TSecondName OldName;
+    const bool Kept = MakeSecondName(New.Folder, New.Target, Held.Get(), OldName);
+    Result.Path = Kept ? TSwapPath::LinkKept : TSwapPath::LetGo;
+    Held.Reset();
+    if (!(Kept ? RenameOverWhenLetGo(New.File.Get(), New.Target)
+               : FileSystemCalls::RenameOver(New.File.Get(), New.Target))) {
+        New.Drop();
+        if (Kept) OldName.Remove();
+        return Result;
+    }
+    if (!Kept) {
+        New.Swapped();
+        Result.Outcome = THeldWrite::Written;
+        return Result;
+    }
+    // The new content stays held (New.File) while the old file is checked: no
+    // program can write to either.
+    UniqueFile Old = HoldAgain(OldName.Name);
+    if (Old && Unchanged(Old.Get(), ReadStamp)) {
+        OldName.Remove(Old);
+        New.Swapped();
+        Result.Outcome = THeldWrite::Written;
+        return Result;
+    }
+    if (Old && PutBack(FileName, New, Bytes, Old, OldName)) {
+        Result.Outcome = THeldWrite::ChangedDuringWrite;
+        return Result;
+    }
+    // Still open in another program after the wait, or not put back: the new
+    // content stays, and the old file, with whatever was written to it, stays
+    // under its second name rather than be lost.
+    Old.Reset();
+    OldName.Keep();
+    New.Swapped();
+    Result.Outcome = THeldWrite::Written;
+    return Result;
 }
 
 bool WriteTextFile(const std::wstring& FileName, std::wstring_view Text, TEncodingMode Encoding,

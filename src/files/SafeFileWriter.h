@@ -6,7 +6,9 @@
 // At every instant the target's name holds its complete old bytes or its
 // complete new bytes; a failure removes the temporary file and leaves the target
 // as it was.
+#include "base/UniqueHandle.h"
 #include "files/EncodingMode.h"
+#include "files/TextFileReader.h"
 
 #include <cstdint>
 #include <functional>
@@ -40,6 +42,36 @@ using TSwapCheck = std::function<bool()>;
 // this write remains. An existing read-only target or a folder of that name is
 // refused. The new file has ordinary attributes.
 bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const TSwapCheck& BeforeSwap = {});
+
+// What became of a write over a file held open since it was read.
+enum class THeldWrite {
+    Written,             // the new content is complete, flushed and in place
+    NotWritten,          // refused or failed: the file is as it was
+    ChangedDuringWrite,  // another program wrote to it while it was let go for the swap:
+                         // the swap was undone, the file holds the old bytes with that write
+};
+// How the new content took the held file's place.
+enum class TSwapPath {
+    None,         // no swap was tried
+    HeldThrough,  // the system replaced the file while it was held: no moment without it
+    LinkKept,     // let go for the swap, the old file reachable under a second name
+                  // (a recorded temporary file) until it was seen unchanged
+    LetGo,        // let go for the swap, no second name possible (a file system without links)
+};
+struct THeldWriteResult {
+    THeldWrite Outcome = THeldWrite::NotWritten;
+    TSwapPath Path = TSwapPath::None;
+};
+
+// WriteFileBytes for a file that Held has kept open since it was read, shared for
+// deleting only, with ReadStamp: no other program's write may be lost to the
+// swap. Where the system can replace an open file, Held stays open through the
+// swap. Elsewhere the old file gets a second name before it is let go, and once
+// the new content is in place it is held again through that name (after any
+// program that opened it meanwhile is done with it): if it changed, the swap is
+// undone the same way. Held is closed in every case once the call returns.
+THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view Bytes, UniqueFile& Held,
+                                 const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap = {});
 
 // The encoding's mark and Text as the bytes of Encoding, written by WriteFileBytes.
 // False, with nothing touched, also when the encoding cannot hold the text.

@@ -271,7 +271,9 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
         std::string Bytes;
         UniqueFile File;
         if (Access == TLoadAccess::Exclusive) {
-            File = OpenForReading(Path, 0);
+            // Deleting is shared, as the system's replacing of a file that is still
+            // open asks; writing and reading are not.
+            File = OpenForReading(Path, FILE_SHARE_DELETE);
             if (!File) {
                 const DWORD Error = GetLastError();
                 // Whoever else has the file open keeps it: it is not ours to replace now.

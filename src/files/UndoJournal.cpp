@@ -339,13 +339,33 @@ bool TUndoJournalWriter::Record(const std::wstring& Path, TEncodingMode Encoding
     PutDigest(Head, Sha256(NewBytes));
     PutUnits(Head, Full);
     PutDigest(Head, Sha256(Head));
+    const std::uint64_t Start = FSize;
     if (Append(Head) && Append(OldMark) && Append(OldBody) && FlushFileBuffers(FFile.Get())) {
+        FLastEntry = Start;
         FSize = FWritten;
         ++FEntries;
         return true;
     }
     TruncateBack();
     return false;
+}
+
+bool TUndoJournalWriter::Withdraw() {
+    if (FFailed || FFinished || !FFile || FEntries == 0 || FLastEntry == 0) return false;
+    const std::uint64_t Kept = FSize;
+    FSize = FLastEntry;
+    TruncateBack();
+    if (FFailed) {
+        // The entry may still be there: it is counted as it stands.
+        FSize = Kept;
+        return false;
+    }
+    // Should the cut not reach the disk, the entry left names a file that does
+    // not hold its new bytes: an undo leaves that file alone.
+    FlushFileBuffers(FFile.Get());
+    FLastEntry = 0;
+    --FEntries;
+    return true;
 }
 
 void TUndoJournalWriter::Finish() {

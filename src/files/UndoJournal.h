@@ -74,6 +74,10 @@ public:
     // before the call, and the file must be left as it is.
     bool Record(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark, std::string_view OldBody,
                 std::string_view NewBytes);
+    // The entry Record wrote last is not needed after all: its file holds its
+    // old bytes again. Called before any other entry is recorded. False when
+    // the entry stays (an undo then finds the file edited since and leaves it).
+    bool Withdraw();
     // The run is over: marks it ended, lets go of the journal, and keeps the
     // journal within its limits. A run that recorded nothing leaves no folder.
     void Finish();
@@ -87,6 +91,7 @@ private:
     std::wstring FRunPath;  // the run's folder, ending with a backslash
     UniqueFile FFile;
     std::uint64_t FSize = 0;     // bytes of whole records in journal.dat
+    std::uint64_t FLastEntry = 0;  // where the entry recorded last begins
     std::uint64_t FWritten = 0;  // bytes written so far, whole or not
     std::int64_t FEntries = 0;
     bool FFailed = false;  // the journal cannot be made or written: no file may change

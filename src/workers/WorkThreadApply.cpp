@@ -100,6 +100,14 @@ bool TWorkThreadApply::RecordInJournal(const std::wstring& File, TEncodingMode M
     }
 }
 
+void TWorkThreadApply::WithdrawFromJournal() {
+    try {
+        FJournal.Withdraw();
+    } catch (...) {
+        // The entry stays: an undo finds its file edited since and leaves it.
+    }
+}
+
 void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTicket& Ticket,
                                    TAppliedFile& Applied) {
     using enum TApplyFileOutcome;
@@ -202,26 +210,35 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     Applied.WriteBegun = true;
     // Right before the swap: the file must still be as it was read, as its open
     // handle tells, and its old bytes must be in the undo journal, on the disk.
-    // The handle is let go only then, since the system does not replace an open
-    // file, and the swap follows in the next call. Files are recorded and swapped
-    // in the run's order (their new content is written and flushed side by side),
-    // so the journal and the disk change in the order the run lists the files.
+    // Where the system cannot replace an open file, the handle is let go only
+    // then, the swap follows in the next call, and a write another program makes
+    // in between undoes the swap (ReplaceHeldFile). Files are recorded and
+    // swapped in the run's order (their new content is written and flushed side
+    // by side), so the journal and the disk change in the order the run lists
+    // the files.
     const TFileStamp ReadStamp = Content.Stamp;
     bool Meanwhile = false, NotRecorded = false;
-    TExclusiveHold SwapHold;  // from letting go of the file to its swap
-    const bool Written = WriteFileBytes(File, Bytes, [&] {
-        Ticket.AwaitTurn(TTurn::Swap);
-        TFileStamp Now;
-        Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
-        NotRecorded = !Meanwhile && !RecordInJournal(File, Mode, Content.Mark, Content.Bytes, Bytes);
-        SwapHold.Acquire(FSwapLock);
-        Content.Held.Reset();
-        return !Meanwhile && !NotRecorded;
-    });
+    TExclusiveHold SwapHold;  // from letting go of the file to its swap and its check
+    const THeldWrite Swap = ReplaceHeldFile(File, Bytes, Content.Held, ReadStamp, [&] {
+                                Ticket.AwaitTurn(TTurn::Swap);
+                                TFileStamp Now;
+                                Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
+                                NotRecorded =
+                                    !Meanwhile && !RecordInJournal(File, Mode, Content.Mark, Content.Bytes, Bytes);
+                                SwapHold.Acquire(FSwapLock);
+                                return !Meanwhile && !NotRecorded;
+                            }).Outcome;
+    // The file holds its old bytes again: its entry is not needed, and still in
+    // the run's turn it is the journal's last.
+    if (Swap == THeldWrite::ChangedDuringWrite) WithdrawFromJournal();
     SwapHold.Release();
     Ticket.PassTurn(TTurn::Swap);
     Report(Occurrences, Mode,
-           Written ? Changed : Meanwhile ? ChangedMeanwhile : NotRecorded ? JournalFailed : WriteFailed);
+           Swap == THeldWrite::Written              ? Changed
+           : Swap == THeldWrite::ChangedDuringWrite ? ChangedDuringWrite
+           : Meanwhile                              ? ChangedMeanwhile
+           : NotRecorded                            ? JournalFailed
+                                                    : WriteFailed);
 }
 
 void TWorkThreadApply::WalkStarting() {

@@ -36,6 +36,7 @@ enum class TApplyFileOutcome {
     CannotEncode,      // the new text holds characters the file's encoding lacks
     MixedEncoding,     // non-ASCII text into a file read as ANSI whose bytes are UTF-8
     ChangedMeanwhile,  // another program changed it between the reading and the swap
+    ChangedDuringWrite,  // another program wrote to it in the moment of the swap: swapped back
     WriteFailed,
     JournalFailed,     // its old bytes could not be recorded in the undo journal
     LooksBinary,       // read in ANSI or UTF-8, a NUL byte near its start: not a text file
@@ -74,6 +75,8 @@ private:
     void Account(const TAppliedFile& Applied);
     bool RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
                          std::string_view OldBody, std::string_view NewBytes);
+    // Takes out the journal entry just recorded, for a file swapped back.
+    void WithdrawFromJournal();
     void SyncReturnValues() override;
     // Removes what killed runs left and starts recording this run's temporary files.
     void WalkStarting() override;

@@ -43,7 +43,8 @@ TUndoFileOutcome RestoreEntry(TUndoJournalReader& Reader, const TUndoEntry& Entr
     }
     if (Attributes & FILE_ATTRIBUTE_DIRECTORY) return NotAFile;
     // Held shared with nobody from the check to the swap, as Apply holds it.
-    UniqueFile File(CreateFileW(Target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    // Deleting is shared, as the system's replacing of a file still open asks.
+    UniqueFile File(CreateFileW(Target.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!File) {
         const DWORD Error = GetLastError();
@@ -63,13 +64,15 @@ TUndoFileOutcome RestoreEntry(TUndoJournalReader& Reader, const TUndoEntry& Entr
     std::string Old;
     if (!Reader.ReadOldBytes(Old)) return DamagedEntry;
     bool Meanwhile = false;
-    const bool Written = WriteFileBytes(Entry.Path, Old, [&] {
-        TFileStamp Now;
-        Meanwhile = !FileStampOf(File.Get(), Now) || Now != Stamp;
-        File.Reset();
-        return !Meanwhile;
-    });
-    return Written ? Restored : Meanwhile ? ChangedMeanwhile : WriteFailed;
+    // A program that writes to the file in the moment it is let go for the swap
+    // (where the system does not replace an open file) undoes the swap.
+    const THeldWrite Written = ReplaceHeldFile(Entry.Path, Old, File, Stamp, [&] {
+                                   TFileStamp Now;
+                                   Meanwhile = !FileStampOf(File.Get(), Now) || Now != Stamp;
+                                   return !Meanwhile;
+                               }).Outcome;
+    if (Written == THeldWrite::ChangedDuringWrite) return ChangedMeanwhile;
+    return Written == THeldWrite::Written ? Restored : Meanwhile ? ChangedMeanwhile : WriteFailed;
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 #include "TempFolder.h"
 #include "TextBytes.h"
 #include "base/UniqueHandle.h"
+#include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <map>
+#include <set>
+#include <vector>
 #include <string>
 
 namespace {
@@ -261,3 +264,83 @@ TEST(SafeFileWriter, UnwritableTargetsReportFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+// Another program's append, as a log writer makes it: open, write, close.
+bool AppendTo(const std::wstring& Path, const std::string& Text) {
+    UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+    DWORD Written = 0;
+    return File && WriteFile(File.Get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr) &&
+           Written == Text.size();
+}
+
+}  // namespace
+
+// A file held since it was read, replaced while another program writes to it
+// in the moments it is let go (where the system cannot replace an open file):
+// at the swap, and again at each round of putting the old file back. Nothing it
+// wrote is lost, and the name always holds a whole file.
+TEST(SafeFileWriter, AWriteInTheMomentOfTheSwapIsNeverLost) {
+    using enum THeldWrite;
+    struct Case {
+        const char* Name;
+        std::set<int> AppendAt;  // at which renames (counted from 1) the other program writes
+        bool KeepOpen;           // it keeps the file open through the rename (until a removal)
+        THeldWrite Outcome;
+        std::map<std::wstring, std::string> Files;
+    };
+    const std::vector<Case> Cases = {
+        {"nobody writes", {}, false, Written, {{L"a.txt", "new"}}},
+        {"a write at the swap: swapped back", {2}, false, ChangedDuringWrite, {{L"a.txt", "old+2"}}},
+        {"writes at putting back too: carried along", {2, 3, 4}, false, ChangedDuringWrite, {{L"a.txt", "old+2+3+4"}}},
+        {"held open through the swap, past the wait: no swap", {2}, true, NotWritten, {{L"a.txt", "old+2"}}},
+    };
+    for (const Case& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        TempFolder Folder;
+        const std::wstring Path = Folder.WriteFile(L"a.txt", "old");
+        UniqueFile Held(CreateFileW(ExtendedPath(Path).c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(Held.Valid());
+        TFileStamp Stamp;
+        ASSERT_TRUE(FileStampOf(Held.Get(), Stamp));
+        int Renames = 0;
+        std::vector<int> Appended;
+        UniqueFile Other;
+        FileSystemCalls::SetCallHook([&](FileSystemCalls::TCallKind Call) {
+            if (Call == FileSystemCalls::TCallKind::Delete) Other.Reset();
+            if (Call != FileSystemCalls::TCallKind::Move) return;
+            const int Number = ++Renames;
+            if (!C.AppendAt.count(Number)) return;
+            std::string Text(1, '+');
+            Text += std::to_string(Number);
+            if (C.KeepOpen) {
+                Other.Reset(CreateFileW(ExtendedPath(Path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+                DWORD Written = 0;
+                if (Other && WriteFile(Other.Get(), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr))
+                    Appended.push_back(Number);
+            } else if (AppendTo(Path, Text)) {
+                Appended.push_back(Number);
+            }
+        });
+        const THeldWriteResult Result = ReplaceHeldFile(Path, "new", Held, Stamp);
+        FileSystemCalls::SetCallHook(nullptr);
+        Other.Reset();
+        EXPECT_FALSE(Held.Valid());
+        if (Result.Path == TSwapPath::HeldThrough) {
+            // The system replaced the held file: no moment for a write at all.
+            EXPECT_EQ(Result.Outcome, Written);
+            EXPECT_TRUE(Appended.empty());
+            EXPECT_EQ(FolderFiles(Folder.Path()), (std::map<std::wstring, std::string>{{L"a.txt", "new"}}));
+            continue;
+        }
+        EXPECT_EQ(Result.Path, TSwapPath::LinkKept);
+        EXPECT_EQ(Appended, std::vector<int>(C.AppendAt.begin(), C.AppendAt.end()));
+        EXPECT_EQ(Result.Outcome, C.Outcome);
+        EXPECT_EQ(FolderFiles(Folder.Path()), C.Files);
+    }
+}

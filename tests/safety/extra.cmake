@@ -9,6 +9,11 @@ foreach(helper HoldFile AppendLines KillAfter)
   target_link_libraries(qv_safety_${lower} PRIVATE qv_warnings)
   target_include_directories(qv_safety_${lower} PRIVATE ${PROJECT_SOURCE_DIR}/src)
 endforeach()
+# Asks the system the way Apply's swap goes, with the program's own call.
+add_executable(qv_safety_swappath ${CMAKE_CURRENT_LIST_DIR}/helpers/SwapPath.cpp
+                                  ${PROJECT_SOURCE_DIR}/src/files/FileSystemCalls.cpp)
+target_link_libraries(qv_safety_swappath PRIVATE qv_warnings)
+target_include_directories(qv_safety_swappath PRIVATE ${PROJECT_SOURCE_DIR}/src)
 
 if(CMAKE_HOST_UNIX AND TARGET quorvane-cli)
   set(qv_safety_env
@@ -16,6 +21,7 @@ if(CMAKE_HOST_UNIX AND TARGET quorvane-cli)
       "QV_HOLD_FILE=$<TARGET_FILE:qv_safety_holdfile>"
       "QV_APPEND_LINES=$<TARGET_FILE:qv_safety_appendlines>"
       "QV_KILL_AFTER=$<TARGET_FILE:qv_safety_killafter>"
+      "QV_SWAP_PATH=$<TARGET_FILE:qv_safety_swappath>"
       "QV_WINE_EXEC=${PROJECT_SOURCE_DIR}/scripts/wine-exec")
   foreach(case kill in_use appender two_runs links undo_kill undo_lock)
     add_test(NAME safety_${case} COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/${case}_test.py)

@@ -2,7 +2,8 @@
 files in every encoding and of every size: after each kill every file's name
 holds its complete old or its complete new bytes, nothing is missing, and the
 only other things left are TEMP-N.TMP files holding the start of some new
-content (and the user's own TEMP files, never touched). A last run left alone
+content, or a second name of a file's complete old bytes (kept while the file
+was let go for its swap), and the user's own TEMP files, never touched. A last run left alone
 first removes the killed runs' TEMP files, then finishes the job: no TEMP file of
 any run is left.
 
@@ -136,8 +137,10 @@ def inspect_tree(root, corpus, expected):
                 continue
             data = read_bytes(os.path.join(folder, name))
             temps[rel] = len(data)
-            if not any(expected[r].startswith(data) for r in corpus if os.path.dirname(r) == rel_folder):
-                problems.append(f"{rel} ({len(data)} bytes) is not the start of any new content in its folder")
+            if not any(expected[r].startswith(data) or data == corpus[r]
+                       for r in corpus if os.path.dirname(r) == rel_folder):
+                problems.append(f"{rel} ({len(data)} bytes) is neither the start of any new content nor any old "
+                                f"content in its folder")
     return problems, Snapshot(done, temps)
 
 
@@ -259,7 +262,7 @@ def main():
                 aim[by_signal] = max(50, aim[by_signal] * 2 // 3) if ended_first else aim[by_signal] * 3 // 2
 
         checks.check(f"after each of {KILLS + extra} kills every file holds its old or new bytes, nothing else but "
-                     f"partial TEMP files", not tree_problems, "\n    ".join(tree_problems[:20]))
+                     f"TEMP files of the run", not tree_problems, "\n    ".join(tree_problems[:20]))
         checks.check("every killed run was running just before and is gone after its kill",
                      not survivors and not unseen, f"{unseen} not seen before; still running: {survivors[:5]}")
         # Kills that all fall before the first write or after the end test nothing.

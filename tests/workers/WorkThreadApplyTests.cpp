@@ -256,7 +256,8 @@ TEST(WorkThreadApply, FailedWritesCountAsSkippedAndTheRunGoesOn) {
         TempFolder Dir;
         Dir.WriteFile(L"a.txt", "x");
         FileSystemCalls::ResetFaults();
-        FileSystemCalls::SetFaultPlan({1, false, FileSystemCalls::TFaultKind::Refuse, FileSystemCalls::TCallKind::Move});
+        // Every form of the swap (over the held file, or after letting it go).
+        FileSystemCalls::SetFaultPlan({1, true, FileSystemCalls::TFaultKind::Refuse, FileSystemCalls::TCallKind::Move});
         ApplyRun Run = RunApply(Dir.Path(), false, L"*.txt", L"x", L"y", true, 0);
         FileSystemCalls::ResetFaults();
         EXPECT_EQ(Run.Events.back(), L"return 0 0 1");
@@ -333,9 +334,11 @@ TEST(WorkThreadApply, TerminateLetsOnlyTheFilesInFlightFinish) {
     TempFolder Dir;
     const int Total = 300;
     for (int i = 0; i < Total; ++i) Dir.WriteFile(L"f" + std::to_wstring(1000 + i) + L".txt", Utf8Bom + "x");
-    auto ChangedOnDisk = [&] {
+    // While the run goes, a file in flight is held by it and cannot be read.
+    auto ChangedOnDisk = [&](bool Running) {
         int Changed = 0;
         for (const auto& [Name, Bytes] : FolderFiles(Dir.Path())) {
+            if (Running && Bytes == "<unreadable>") continue;
             EXPECT_TRUE(Bytes == Utf8Bom + "x" || Bytes == Utf8Bom + "y") << Name;
             Changed += Bytes == Utf8Bom + "y";
         }
@@ -347,12 +350,12 @@ TEST(WorkThreadApply, TerminateLetsOnlyTheFilesInFlightFinish) {
                             [&](TWorkThreadApply& Worker, const std::wstring& Line) {
                                 if (ChangedAtStop < 0 && Line == L"progress 10") {
                                     Worker.Terminate();
-                                    ChangedAtStop = ChangedOnDisk();
+                                    ChangedAtStop = ChangedOnDisk(true);
                                     EventsAtStop = Run.Events.size();
                                 }
                             });
     ASSERT_GE(ChangedAtStop, 0);
-    const int Changed = ChangedOnDisk();
+    const int Changed = ChangedOnDisk(false);
     EXPECT_EQ(Run.Changed, Changed);
     EXPECT_LT(Changed, Total);
     // At most the files in flight: two per pool thread.

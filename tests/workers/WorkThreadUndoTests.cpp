@@ -8,6 +8,7 @@
 #include "TextBytes.h"
 #include "UndoJournalScope.h"
 #include "base/UniqueHandle.h"
+#include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
 #include "files/UndoJournal.h"
 
@@ -435,3 +436,38 @@ TEST(WorkThreadUndo, EveryFlippedByteOfAHeaderOrAnEntryCostsThatPartAlone) {
 }
 
 }  // namespace
+
+// Another program appends to a file in the moment Apply lets go of it for the
+// swap (where the system cannot replace an open file): the swap is undone, the
+// file keeps the append and counts as skipped, and its journal entry goes, so
+// an undo has nothing of it. Where the file is held through the swap, no such
+// moment exists and the file is changed.
+TEST(WorkThreadUndo, AFileWrittenToDuringItsSwapIsSwappedBackAndLeftOutOfTheJournal) {
+    TUndoJournalScope Journal;
+    TempFolder Dir;
+    const std::wstring Path = Dir.WriteFile(L"a.txt", "apple");
+    int Renames = 0;
+    bool Appended = false;
+    FileSystemCalls::SetCallHook([&](FileSystemCalls::TCallKind Call) {
+        // The second rename is the swap after letting go (the first tries it held).
+        if (Call != FileSystemCalls::TCallKind::Move || ++Renames != 2) return;
+        UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), FILE_APPEND_DATA,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+        DWORD Written = 0;
+        Appended = File && WriteFile(File.Get(), " tree", 5, &Written, nullptr) && Written == 5;
+    });
+    const TApplyResult Result = Apply(Dir.Path(), L"apple", L"pear");
+    FileSystemCalls::SetCallHook(nullptr);
+    TUndoRun Run;
+    if (!Appended) {
+        EXPECT_EQ(Result.Changed, 1);
+        EXPECT_EQ(FolderFiles(Dir.Path()), (std::map<std::wstring, std::string>{{L"a.txt", "pear"}}));
+        return;
+    }
+    EXPECT_EQ(Result.Files,
+              (std::map<std::wstring, TApplyFileOutcome>{{L"a.txt", TApplyFileOutcome::ChangedDuringWrite}}));
+    EXPECT_EQ(Result.Skipped, 1);
+    EXPECT_EQ(FolderFiles(Dir.Path()), (std::map<std::wstring, std::string>{{L"a.txt", "apple tree"}}));
+    EXPECT_FALSE(NewestUndoRun(Run));
+}
