@@ -464,13 +464,13 @@ TEST_F(Commands, ALineBreakTypedInTheBoxesMatchesEveryFilesLineEnds) {
     Type(Form->txtReplaceWith, L"1\r2");
     ASSERT_EQ(TextOf(Form->txtTextToFind), L"one\r\ntwo");
     Click(Form->btnSearch);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"cr.txt|1", L"crlf.txt|1", L"lf.txt|1"}));
 
     TBoxWatcher Boxes;
     Boxes.Answer(IDYES);
     Click(Form->btnApply);
-    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(WaitForRunEnd(*Form));
     EXPECT_EQ(ReadFileBytes(CrLf).Bytes, "1\r\n2\r\n");
     EXPECT_EQ(ReadFileBytes(Lf).Bytes, "1\n2\n");
     EXPECT_EQ(ReadFileBytes(Cr).Bytes, "1\r2\r");
