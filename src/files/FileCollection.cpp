@@ -55,6 +55,15 @@ bool GetFolderId(const std::wstring& ExtendedFolder, TFolderId& Id) {
     return true;
 }
 
+// The final path of the open File, or empty.
+std::wstring FinalPathOf(HANDLE File) {
+    std::wstring Path(32768, L'\0');
+    const DWORD Length = GetFinalPathNameByHandleW(File, Path.data(), static_cast<DWORD>(Path.size()), 0);
+    if (Length == 0 || Length >= Path.size()) return {};
+    Path.resize(Length);
+    return Path;
+}
+
 // The plain form of a path drops trailing blanks from its last part, so a filter
 // typed as "*.txt " has always matched like "*.txt".
 std::wstring_view SearchMask(std::wstring_view Mask) {
@@ -68,11 +77,8 @@ std::wstring FinalFolderPath(const std::wstring& ExtendedFolder) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!Folder) return {};
-    std::wstring Path(32768, L'\0');
-    const DWORD Length = GetFinalPathNameByHandleW(Folder.Get(), Path.data(), static_cast<DWORD>(Path.size()), 0);
-    if (Length == 0 || Length >= Path.size()) return {};
-    Path.resize(Length);
-    return WithTrailingBackslash(Path);
+    const std::wstring Path = FinalPathOf(Folder.Get());
+    return Path.empty() ? Path : WithTrailingBackslash(Path);
 }
 
 bool SameText(std::wstring_view First, std::wstring_view Second) {
@@ -324,6 +330,44 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         const TFolderInfo* Child = &Info(UserChild, ExtChild);
         Stack.push_back({std::move(UserChild), std::move(ExtChild), Child, 0});
     }
+}
+
+bool FileIdOf(const std::wstring& Path, TFileId& Id) {
+    UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!File) return false;
+    // The 128-bit number (Windows 8 and later) needs no look at the volume, which
+    // costs far more under Wine; before, the 64-bit one.
+    struct {
+        ULONGLONG VolumeSerialNumber;
+        std::uint64_t FileId[2];
+    } Info128;
+    constexpr auto FileIdInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+    if (GetFileInformationByHandleEx(File.Get(), FileIdInfoClass, &Info128, sizeof Info128)) {
+        Id = {Info128.VolumeSerialNumber, Info128.FileId[1], Info128.FileId[0]};
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(File.Get(), &Info)) return false;
+    Id = {Info.dwVolumeSerialNumber, Info.nFileIndexHigh, Info.nFileIndexLow};
+    return true;
+}
+
+std::wstring LinkedFilePath(HANDLE File, const std::wstring& Path) {
+    const std::wstring Final = FinalPathOf(File);
+    if (Final.empty() || SameText(Final, ExtendedPath(Path))) return Path;
+    // Only a path that leads to the same file: some systems drop a trailing dot
+    // from the name they give back, which names another file.
+    BY_HANDLE_FILE_INFORMATION Held, There;
+    UniqueFile Other(CreateFileW(Final.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!Other || !GetFileInformationByHandle(File, &Held) || !GetFileInformationByHandle(Other.Get(), &There) ||
+        Held.dwVolumeSerialNumber != There.dwVolumeSerialNumber || Held.nFileIndexHigh != There.nFileIndexHigh ||
+        Held.nFileIndexLow != There.nFileIndexLow)
+        return Path;
+    return Final;
 }
 
 TStringArray CollectFiles(const std::wstring& Folder, const std::wstring& Mask, bool Recursive, bool ExcludeSystem,

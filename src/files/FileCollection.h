@@ -3,6 +3,11 @@
 // them, and the small path and list helpers the rest of the program shares.
 #include "base/TextMatching.h"
 
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +30,24 @@ bool MaskMatchesName(std::wstring_view Mask, std::wstring_view Name);
 // Folder names of version-control systems, which a walk leaves alone unless asked:
 // .git, .svn, .hg, _darcs, .bzr, in any letter case.
 bool IsVersionControlFolder(std::wstring_view Name);
+
+// A file or folder as the file system knows it, whatever name led to it.
+struct TFileId {
+    std::uint64_t Volume = 0;
+    std::uint64_t High = 0;  // the file's number on its volume, in two halves
+    std::uint64_t Low = 0;
+    bool operator==(const TFileId&) const = default;
+};
+struct TFileIdHash {
+    size_t operator()(const TFileId& Id) const { return std::hash<std::uint64_t>()(Id.Low ^ Id.High ^ Id.Volume); }
+};
+// The identity of what Path names (links followed); false when it cannot be read.
+bool FileIdOf(const std::wstring& Path, TFileId& Id);
+// Where the file at Path, open as File, really is: the path the system resolves
+// it to, links followed, or Path when that differs from it in letter case only
+// or cannot be told. A file reached through a file link is written there, so
+// the link stays a link.
+std::wstring LinkedFilePath(HANDLE File, const std::wstring& Path);
 
 // Stable sort by FileSortKey under CompareStringW(LOCALE_USER_DEFAULT, 0).
 void SortFileList(TStringArray& Files, bool Descending);

@@ -307,6 +307,10 @@ bool MakeSecondName(const std::wstring& Folder, const std::wstring& Target, HAND
         }
         const std::int64_t Id = TemporaryFiles::WillMake(Candidate);
         if (Id < 0) return false;
+        // The name's identity is the held file's, known before the name exists: a
+        // kill right after the link leaves it recorded whole. (The time of an
+        // entry does not tell a link: its file was made long before.)
+        TemporaryFiles::Made(Id, Held);
         if (!FileSystemCalls::Link(Candidate, Target)) {
             const DWORD Error = GetLastError();
             TemporaryFiles::Gone(Id);
@@ -319,7 +323,6 @@ bool MakeSecondName(const std::wstring& Folder, const std::wstring& Target, HAND
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (Link && SameFile(Link.Get(), Held)) {
-            TemporaryFiles::Made(Id, Link.Get());
             Second = {std::move(Candidate), Id};
             return true;
         }
@@ -349,22 +352,6 @@ UniqueFile HoldAgain(const std::wstring& Name) {
 bool Unchanged(HANDLE File, const TFileStamp& Stamp) {
     TFileStamp Now;
     return FileStampOf(File, Now) && Now.Size == Stamp.Size && Now.LastWrite == Stamp.LastWrite;
-}
-
-// Renames File over Target; while a program that opened the target in the
-// moment it was let go still has it open (the system then refuses, as it does
-// for a target it may not replace at all), tries again, up to RenameWait.
-constexpr ULONGLONG RenameWait = 2'000;
-
-bool RenameOverWhenLetGo(HANDLE File, const std::wstring& Target) {
-    const ULONGLONG Deadline = GetTickCount64() + RenameWait;
-    while (!FileSystemCalls::RenameOver(File, Target)) {
-        const DWORD Error = GetLastError();
-        if ((Error != ERROR_ACCESS_DENIED && Error != ERROR_SHARING_VIOLATION) || GetTickCount64() > Deadline)
-            return false;
-        Sleep(1);
-    }
-    return true;
 }
 
 bool DeletePending(HANDLE File) {
@@ -424,7 +411,7 @@ bool PutBack(const std::wstring& FileName, TNewContent& New, std::string_view Ne
             return true;
         }
         Current->Swapped();
-        if (!RenameOverWhenLetGo(Next.File.Get(), Next.Target)) {
+        if (!FileSystemCalls::RenameOver(Next.File.Get(), Next.Target)) {
             Next.Drop();
             CurrentName.Remove();
             if (Carried) Carried->Keep();
@@ -496,8 +483,11 @@ THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view 
     const bool Kept = MakeSecondName(New.Folder, New.Target, Held.Get(), OldName);
     Result.Path = Kept ? TSwapPath::LinkKept : TSwapPath::LetGo;
     Held.Reset();
-    if (!(Kept ? RenameOverWhenLetGo(New.File.Get(), New.Target)
-               : FileSystemCalls::RenameOver(New.File.Get(), New.Target))) {
+    // One try: a program that opened the file in that moment has it open still
+    // (the system then refuses), and the file stays as it is with whatever that
+    // program writes. Trying again once it lets go could replace a file that
+    // another run has put in place meanwhile.
+    if (!FileSystemCalls::RenameOver(New.File.Get(), New.Target)) {
         New.Drop();
         if (Kept) OldName.Remove();
         return Result;

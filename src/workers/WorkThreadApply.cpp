@@ -139,6 +139,9 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
         return Loaded;
     };
     Ticket.AwaitTurn(TTurn::Open);
+    // Another name of a file met before in the run (a link): it was examined
+    // then, under the name the run met first.
+    if (TFileId Id; FileIdOf(File, Id) && !FirstMeeting(Id)) return Ticket.PassTurn(TTurn::Open);
     TTextFileContent Content = LoadHeld();
     Ticket.PassTurn(TTurn::Open);
     if (Content.InUse) {
@@ -217,14 +220,17 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // by side), so the journal and the disk change in the order the run lists
     // the files.
     const TFileStamp ReadStamp = Content.Stamp;
+    // A file reached through a file link is written where it is, and recorded
+    // there for an undo: the link stays a link.
+    const std::wstring Target = LinkedFilePath(Content.Held.Get(), File);
     bool Meanwhile = false, NotRecorded = false;
     TExclusiveHold SwapHold;  // from letting go of the file to its swap and its check
-    const THeldWrite Swap = ReplaceHeldFile(File, Bytes, Content.Held, ReadStamp, [&] {
+    const THeldWrite Swap = ReplaceHeldFile(Target, Bytes, Content.Held, ReadStamp, [&] {
                                 Ticket.AwaitTurn(TTurn::Swap);
                                 TFileStamp Now;
                                 Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
                                 NotRecorded =
-                                    !Meanwhile && !RecordInJournal(File, Mode, Content.Mark, Content.Bytes, Bytes);
+                                    !Meanwhile && !RecordInJournal(Target, Mode, Content.Mark, Content.Bytes, Bytes);
                                 SwapHold.Acquire(FSwapLock);
                                 return !Meanwhile && !NotRecorded;
                             }).Outcome;

@@ -112,6 +112,11 @@ void TWorkThreadRun::WalkFiles(const std::vector<std::wstring>& Files, const std
     }
 }
 
+bool TWorkThreadRun::FirstMeeting(const TFileId& Id) {
+    std::lock_guard Hold(FMetLock);
+    return FMet.insert(Id).second;
+}
+
 void TWorkThreadRun::QueueShowCurrentFilter() {
     FLastProgress = -1;
     Queue([this, Filter = FCurrentFilter] {

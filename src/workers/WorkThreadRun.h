@@ -16,13 +16,16 @@
 // worker must keep is run, and the worker reports its return values, which comes
 // last and which the run waits for.
 #include "files/EncodingMode.h"
+#include "files/FileCollection.h"
 #include "workers/FilePipeline.h"
 #include "workers/WorkerThread.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 using TRunShowCurrentFilterEvent = std::function<void(std::wstring CurrentFilter)>;
@@ -59,6 +62,10 @@ protected:
     // order; the worker reports what it must (what was written) and drops the rest.
     virtual void DeliverLeftover(TPreparedFile& /*Prepared*/) {}
     virtual void SyncReturnValues() = 0;
+    // Whether the file Id names is met for the first time this run: a file that
+    // several names lead to (file links, hard links) is examined once, under the
+    // name met first. Any thread.
+    bool FirstMeeting(const TFileId& Id);
     // True once the run is ending: a pool thread must not start writing a file.
     bool Stopping() const { return Terminated() || (FPipeline && FPipeline->Stopping()); }
 
@@ -84,6 +91,8 @@ private:
     const TRunShowCurrentFilterEvent& FOnShowCurrentFilter;
     const TRunProgressEvent& FOnProgress;
     std::wstring FCurrentFilter;
+    std::mutex FMetLock;
+    std::unordered_set<TFileId, TFileIdHash> FMet;  // files examined so far, by identity
     std::int32_t FLastProgress = -1;  // the last value queued since the filter was announced
     // The current filter's files; they outlive the pool's work on them.
     std::vector<std::wstring> FFiles;

@@ -3,6 +3,7 @@
 #include "base/TextMatching.h"
 
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -12,6 +13,7 @@ struct TSearchedFile : TPreparedFile {
     bool Counted = false;  // read in one of the four modes (a mode outside them reads nothing)
     TEncodingMode Mode = TEncodingMode::Auto;
     std::int32_t Occurrences = 0;
+    std::optional<TFileId> Id;  // the file's identity, when it could be read
 };
 
 // Memory a reader may keep between files, enough for files of the usual size; a
@@ -37,6 +39,9 @@ void TWorkThreadSearch::PoolStarted(unsigned Threads) {
 std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) {
     auto Result = std::make_unique<TSearchedFile>();
     TTextFileReader& Reader = FReaders[Ticket.Slot];
+    // Told apart from other names of the same file when the results come in.
+    TFileId Id;
+    if (FileIdOf(File, Id)) Result->Id = Id;
     try {
         const TTextFileReader::TResult Content = Reader.Read(File, FTextEncoding, Ticket.Admit);
         if (Content.Abandoned) return Result;  // the run is stopping: dropped unreported
@@ -65,6 +70,8 @@ void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Pre
         return;
     }
     const auto& Searched = static_cast<const TSearchedFile&>(*Prepared);
+    // Another name of a file met before in the run: already examined.
+    if (Searched.Id && !FirstMeeting(*Searched.Id)) return;
     if (Searched.Skipped) {
         // Not looked at: counted, so that a run never seems complete when it was not.
         ++FSkipCount;

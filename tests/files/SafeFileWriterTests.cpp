@@ -296,7 +296,7 @@ TEST(SafeFileWriter, AWriteInTheMomentOfTheSwapIsNeverLost) {
         {"nobody writes", {}, false, Written, {{L"a.txt", "new"}}},
         {"a write at the swap: swapped back", {2}, false, ChangedDuringWrite, {{L"a.txt", "old+2"}}},
         {"writes at putting back too: carried along", {2, 3, 4}, false, ChangedDuringWrite, {{L"a.txt", "old+2+3+4"}}},
-        {"held open through the swap, past the wait: no swap", {2}, true, NotWritten, {{L"a.txt", "old+2"}}},
+        {"held open through the swap: no swap", {2}, true, NotWritten, {{L"a.txt", "old+2"}}},
     };
     for (const Case& C : Cases) {
         SCOPED_TRACE(C.Name);

@@ -5,14 +5,15 @@ exactly those changes, search lists each real file once, and the run takes
 about as long as on the same tree without links. Two filters that match the
 same files ("*.txt; *.TXT") examine each file once: "cat" -> "cats" gives "cats".
 
-Wine cannot make folder links itself, so they are made here on the host."""
+Wine cannot make folder links itself, so they are made here on the host. Then
+file links: a file link and its target, two hard links (see check_file_links)."""
 
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from safety_support import (Checks, cli_command, fixture_folder, parse_apply_result, parse_search_listing, read_bytes,
-                            require_environment, run)
+from safety_support import (CLI, Checks, cli_command, fixture_folder, parse_apply_result, parse_search_listing,
+                            read_bytes, require_environment, run, wine_command)
 
 SIBLINGS = [f"S{i}" for i in range(1, 6)]
 
@@ -85,7 +86,45 @@ def main():
                      all(data == b"cats\r\n" for data in contents.values()), f"{contents}")
         checks.check("\"*.txt; *.TXT\" reports 3 files and 3 replacements",
                      parse_apply_result(done.out, done.err) == (3, 3, 0), done.out.strip())
+
+        check_file_links(checks, os.path.join(fixture, "filelinks"))
     checks.finish()
+
+
+def check_file_links(checks, root):
+    """A file reached through a file link is written where it is (the link stays
+    a link, an undo restores the file) and a file reached by two names, a link
+    and its target or two hard links, is examined once. Wine maps the host's
+    links, which are made here."""
+    os.makedirs(os.path.join(root, "real"))
+    target = os.path.join(root, "real", "target.txt")
+    link = os.path.join(root, "a-link.txt")  # met before its target
+    first, second = os.path.join(root, "hard1.txt"), os.path.join(root, "hard2.txt")
+    for path in (target, first):
+        with open(path, "wb") as f:
+            f.write(b"say hello\r\n")
+    os.symlink(os.path.join("real", "target.txt"), link)
+    os.link(first, second)
+
+    listing = parse_search_listing(run(cli_command("search", root, "--find", "hello", "--recursive")).out)
+    checks.check("search counts a file reached by two names once (2 files of 4 names)", len(listing) == 2,
+                 f"{listing}")
+    done = run(cli_command("replace", root, "--find", "hello", "--replace", "hello!", "--recursive"))
+    checks.check("replace changes a file reached by two names once",
+                 parse_apply_result(done.out, done.err) == (2, 2, 0), done.out.strip())
+    checks.check("the file link stays a link, and its target holds the new text once",
+                 os.path.islink(link) and read_bytes(target) == b"say hello!\r\n",
+                 f"link: {os.path.islink(link)}, target: {read_bytes(target)!r}")
+    # Written anew, the file the first name leads to is a file of its own: the
+    # second name keeps the old one.
+    hard = [read_bytes(path) for path in (first, second)]
+    checks.check("of two hard links the first met is written, once", hard == [b"say hello!\r\n", b"say hello\r\n"],
+                 f"{hard}")
+    undone = run(wine_command(CLI, "undo", "/ENGLISH"))
+    checks.check("undo puts the target back and the link stays a link",
+                 undone.rc == 0 and os.path.islink(link) and read_bytes(target) == b"say hello\r\n",
+                 f"{undone.out.strip()} {undone.err.strip()}; link: {os.path.islink(link)}, "
+                 f"target: {read_bytes(target)!r}")
 
 
 if __name__ == "__main__":
