@@ -141,7 +141,14 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     Ticket.AwaitTurn(TTurn::Open);
     // Another name of a file met before in the run (a link): it was examined
     // then, under the name the run met first.
-    if (TFileId Id; FileIdOf(File, Id) && !FirstMeeting(Id)) return Ticket.PassTurn(TTurn::Open);
+    // Told under the swap lock, so no swap of the run falls between a file's
+    // new content taking its name and its new identity being known (below).
+    OpenHold.Acquire(FSwapLock);
+    if (TFileId Id; FileIdOf(File, Id) && !FirstMeeting(Id)) {
+        OpenHold.Release();
+        return Ticket.PassTurn(TTurn::Open);
+    }
+    OpenHold.Release();
     TTextFileContent Content = LoadHeld();
     Ticket.PassTurn(TTurn::Open);
     if (Content.InUse) {
@@ -237,6 +244,9 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // The file holds its old bytes again: its entry is not needed, and still in
     // the run's turn it is the journal's last.
     if (Swap == THeldWrite::ChangedDuringWrite) WithdrawFromJournal();
+    // Written anew, the file has a new identity: another name leading to it (the
+    // target of a file link) is still the file examined here.
+    if (TFileId Id; Swap == THeldWrite::Written && FileIdOf(Target, Id)) FirstMeeting(Id);
     SwapHold.Release();
     Ticket.PassTurn(TTurn::Swap);
     Report(Occurrences, Mode,
