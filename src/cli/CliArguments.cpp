@@ -183,6 +183,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     Parser.add_flag("-n", ShortN);
     Parser.add_flag("--dry-run", Options.DryRun);
     Parser.add_flag("--lines", Options.Lines);
+    Parser.add_flag("--diff", Options.Diff);
     Parser.add_flag("--no-progress", Options.NoProgress);
     Parser.add_flag("--no-vcs-skip", Options.NoVcsSkip);
     Parser.add_flag("--list", Options.List);
@@ -277,6 +278,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                    std::pair{Options.Json, L"--json"}, std::pair{Options.CountOnly, L"--count-only"},
                                    std::pair{Options.DryRun, L"--dry-run"}, std::pair{Options.Verbose, L"--verbose"},
                                    std::pair{Options.NoVcsSkip, L"--no-vcs-skip"}, std::pair{Options.Lines, L"--lines"},
+                                   std::pair{Options.Diff, L"--diff"},
                                    std::pair{ContextOption->count() > 0, L"--context"}}) {
             if (Given) {
                 Error = MsgNotForUndo(Swedish, Name);
@@ -300,15 +302,16 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
             return false;
         }
         Options.Context = *Lines;
-        // Context belongs to lines, as in grep.
-        Options.Lines = true;
+        // Context belongs to lines, as in grep, unless it shapes a diff.
+        if (!Options.Diff) Options.Lines = true;
     }
     Options.Folder = Rest[1];
     auto Given = [&](std::wstring_view Name) {
         return Name == L"--count-only" ? Options.CountOnly
                : Name == L"--verbose"  ? Options.Verbose
                : Name == L"--json"     ? Options.Json
-                                       : Options.Lines;
+               : Name == L"--lines"    ? Options.Lines
+                                       : Options.Diff;
     };
     const bool Replace = Options.Command == TCliCommand::Replace;
     if (!Options.HasFind) {
@@ -321,7 +324,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     }
     if (!Replace) {
         for (auto [Given, Name] : {std::pair{Options.HasReplace, L"--replace"}, std::pair{Options.DryRun, L"--dry-run"},
-                                   std::pair{Options.Verbose, L"--verbose"}}) {
+                                   std::pair{Options.Verbose, L"--verbose"}, std::pair{Options.Diff, L"--diff"}}) {
             if (Given) {
                 Error = MsgBelongsToReplace(Swedish, Name);
                 return false;
@@ -330,12 +333,16 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     }
     if (Replace && !Options.DryRun) {
         // What a real run would list could no longer be read from its files once written.
-        if (Options.Lines) {
-            Error = MsgNeedsDryRun(Swedish, L"--lines");
-            return false;
+        for (auto [Given, Name] : {std::pair{Options.Diff, L"--diff"}, std::pair{Options.Lines, L"--lines"}}) {
+            if (Given) {
+                Error = MsgNeedsDryRun(Swedish, Name);
+                return false;
+            }
         }
     }
-    for (auto [First, Second] : {std::pair{L"--count-only", L"--verbose"}, std::pair{L"--count-only", L"--lines"}}) {
+    for (auto [First, Second] : {std::pair{L"--count-only", L"--verbose"}, std::pair{L"--count-only", L"--lines"},
+                                 std::pair{L"--count-only", L"--diff"}, std::pair{L"--json", L"--diff"},
+                                 std::pair{L"--lines", L"--diff"}}) {
         if (Given(First) && Given(Second)) {
             Error = MsgOptionsExcludeEachOther(Swedish, First, Second);
             return false;

@@ -27,6 +27,7 @@ struct TCliOptions {
     bool Verbose = false;
     bool DryRun = false;
     bool Lines = false;      // each occurrence in its line
+    bool Diff = false;       // replace --dry-run: a unified diff of the files that would change
     std::int64_t Context = -1;  // --context: lines around each match or change (-1: not given)
     bool NoProgress = false;
     bool NoVcsSkip = false;  // enter .git, .svn, .hg, _darcs and .bzr folders too

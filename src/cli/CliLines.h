@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-// Walks a text's lines forward, one at a time: how the listings
+// Walks a text's lines forward, one at a time: how the listings and the diff
 // read the text outside the blocks, so a file is passed over once.
 class TLineWalker {
 public:

@@ -57,9 +57,11 @@ std::wstring CliUsage(bool Swedish) {
                L"                         SÖKVÄG:RAD:KOLUMN:TEXT (replace: --lines med --dry-run;\n"
                L"                         där står -n för --dry-run)\n"
                L"  -C, --context N        N rader före och efter varje rad med en förekomst, som\n"
-               L"                         SÖKVÄG-RAD-TEXT, \"--\" mellan grupper som inte möts\n"
+               L"                         SÖKVÄG-RAD-TEXT, \"--\" mellan grupper som inte möts;\n"
+               L"                         med --diff: sammanhangsraderna runt varje ändring (3)\n"
                L"  -n, --dry-run          replace: ändra inget, visa vad som skulle ändras\n"
-
+               L"      --diff             replace --dry-run: ändringarna som en unified diff med\n"
+               L"                         sökvägar inom MAPP, som git apply i MAPP tar emot\n"
                L"  -v, --verbose          replace: nämn varje ändrad och varje överhoppad fil\n"
                L"      --list             undo: visa körningarna som kan ångras, nyaste först\n"
                L"  -h, --help             den här texten\n"
@@ -80,7 +82,8 @@ std::wstring CliUsage(bool Swedish) {
                L"Exempel:\n"
                L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
                L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
-               L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n";
+               L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
+               L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n";
     return L"quorvane-cli " + Version +
            L": Quorvane's search and replace in many text files, without the window\n"
            L"\n"
@@ -116,9 +119,10 @@ std::wstring CliUsage(bool Swedish) {
            L"                         there -n stands for --dry-run)\n"
            L"  -C, --context N        N lines before and after each line with an occurrence,\n"
            L"                         as PATH-LINE-TEXT, \"--\" between groups that do not\n"
-           L"                         touch\n"
+           L"                         touch; with --diff: the lines around each change (3)\n"
            L"  -n, --dry-run          replace: change nothing, show what would change\n"
-
+           L"      --diff             replace --dry-run: the changes as a unified diff with\n"
+           L"                         paths within FOLDER, which git apply in FOLDER takes\n"
            L"  -v, --verbose          replace: name every changed and every skipped file\n"
            L"      --list             undo: show the runs that can be undone, newest first\n"
            L"  -h, --help             this text\n"
@@ -139,7 +143,8 @@ std::wstring CliUsage(bool Swedish) {
            L"Examples:\n"
            L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
            L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
-           L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n";
+           L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
+           L"  quorvane-cli replace . --find colour --replace color -n --diff > changes.diff\n";
 }
 
 std::wstring CliVersionLine() {

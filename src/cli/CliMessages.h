@@ -51,7 +51,7 @@ std::wstring MsgInterrupted(bool Swedish);
 // A run ended through a fault; What is the fault's own description.
 std::wstring MsgRunFaultLine(bool Swedish, std::wstring_view What);
 
-// --lines: a file that could not be read again for its lines.
+// --lines and --diff: a file that could not be read again for its lines.
 std::wstring MsgLinesUnreadable(bool Swedish, std::wstring_view Path);
 
 // Why Apply skipped a file (a skipped outcome of the Apply worker).

@@ -1,4 +1,5 @@
 #include "cli/CliCommands.h"
+#include "cli/CliDiff.h"
 #include "cli/CliLines.h"
 #include "cli/CliMessages.h"
 #include "cli/CliRun.h"
@@ -57,7 +58,7 @@ private:
         FProgress.Update(ProgressText(FSwedish, FFilter, FPercent, FExamined, 0, false));
     }
     void NameFile(const std::wstring& Path, std::int32_t Count, TEncodingMode Encoding, TApplyFileOutcome Outcome);
-    // --lines of a file that would change; false when it could not be read again.
+    // --lines and --diff of a file that would change; false when it could not be read again.
     bool ShowChange(const std::wstring& Path, TEncodingMode Encoding);
 
     const TCliOptions& FOptions;
@@ -80,7 +81,11 @@ bool TReplaceRun::ShowChange(const std::wstring& Path, TEncodingMode Encoding) {
         FErr.WriteLine(MsgLinesUnreadable(FSwedish, Path));
         return false;
     }
-    if (FOptions.Json) {
+    if (FOptions.Diff) {
+        WriteUnifiedDiff(RelativeForwardPath(FFolder, Path), Listed->Text, Listed->Utf8Mark, FScanner,
+                         FOptions.ReplaceWith, FOptions.Context < 0 ? 3 : FOptions.Context,
+                         [this](std::string_view Bytes) { FOut.WriteUtf8(Bytes); });
+    } else if (FOptions.Json) {
         ListMatchesJson(Path, Listed->Text, FScanner, &FOptions.ReplaceWith,
                         [this](std::string_view Line) { FOut.WriteUtf8Line(Line); });
     } else {
@@ -99,6 +104,14 @@ void TReplaceRun::NameFile(const std::wstring& Path, std::int32_t Count, TEncodi
         FErr.WriteLine(SkippedFileLine(FSwedish, Path, Outcome));
     if (FOptions.CountOnly) return;
     const bool Change = IsChange(Outcome);
+    if (FOptions.Diff) {
+        // Standard output holds the diff alone, for a tool to take.
+        if (Change)
+            ShowChange(Path, Encoding);
+        else if (Outcome != TApplyFileOutcome::JournalFailed)
+            FErr.WriteLine(SkippedFileLine(FSwedish, Path, Outcome));
+        return;
+    }
     if (FOptions.Json) {
         FOut.WriteUtf8Line(JsonFileLine(Path, Count, Encoding, Outcome));
         if (Change && FOptions.Lines) ShowChange(Path, Encoding);
@@ -147,7 +160,7 @@ int TReplaceRun::Run() {
     if (FOptions.Json)
         FOut.WriteUtf8Line(JsonSummaryLine(FTotals, FOptions.DryRun));
     else
-        FOut.WriteLine(FOptions.DryRun
+        (FOptions.Diff ? FErr : FOut).WriteLine(FOptions.DryRun
                            ? DryRunResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped)
                            : ReplaceResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped));
     if (Fault) FErr.WriteLine(MsgRunFaultLine(FSwedish, *Fault));
