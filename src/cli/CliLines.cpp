@@ -17,18 +17,46 @@ std::vector<std::wstring_view> SplitLines(std::wstring_view Text, TLineBreaks Br
     return Lines;
 }
 
-// Where an occurrence at Offset of a block sits: the index of its line among the
-// block's lines and its column (0-based) in that line.
-struct TPlace {
-    std::size_t Index = 0;
-    std::size_t Column = 0;
+// Where the occurrences of a block sit among its lines, taken in order: each
+// occurrence's first and last line (indexes into the block's lines), its column
+// (0-based) and the offsets within the block where those lines begin and end.
+// Occurrences do not overlap, so one forward walk serves them all, however many
+// lines a chain of them spans.
+class TBlockPlaces {
+public:
+    struct TPlace {
+        std::size_t First = 0, Last = 0;  // line indexes
+        std::size_t Column = 0;
+        std::size_t From = 0, To = 0;     // the lines it touches, within the block
+    };
+    TBlockPlaces(const TMatchBlock& Block, const std::vector<std::wstring_view>& Lines, const TextScanner& Scanner)
+        : FBlock(Block), FLines(Lines), FScanner(Scanner) {}
+
+    TPlace Next() {
+        const std::size_t Hit = FBlock.Matches[FMatch++] - FBlock.Start;
+        // An occurrence is as long as the text to find.
+        const std::size_t LastUnit = Hit + FScanner.Length() - 1;
+        TPlace Place;
+        MoveTo(Hit);
+        Place.First = FIndex;
+        Place.Column = Hit - FLineStart;
+        Place.From = FLineStart;
+        MoveTo(LastUnit);
+        Place.Last = FIndex;
+        Place.To = FLineStart + FLines[FIndex].size();
+        return Place;
+    }
+
+private:
+    void MoveTo(std::size_t Offset) {
+        while (FIndex + 1 < FLines.size() && Offset >= FLineStart + FLines[FIndex].size())
+            FLineStart += FLines[FIndex++].size();
+    }
+    const TMatchBlock& FBlock;
+    const std::vector<std::wstring_view>& FLines;
+    const TextScanner& FScanner;
+    std::size_t FMatch = 0, FIndex = 0, FLineStart = 0;
 };
-TPlace PlaceOf(const std::vector<std::wstring_view>& Lines, std::size_t Offset) {
-    TPlace Place;
-    while (Place.Index + 1 < Lines.size() && Offset >= Lines[Place.Index].size()) Offset -= Lines[Place.Index++].size();
-    Place.Column = Offset;
-    return Place;
-}
 
 }  // namespace
 
@@ -82,14 +110,13 @@ void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const Te
 
         const std::vector<std::wstring_view> Lines = SplitLines(Text.substr(Block.Start, Block.End - Block.Start),
                                                                  TLineBreaks::Any);
-        for (const std::size_t Hit : Block.Matches) {
-            const TPlace Start = PlaceOf(Lines, Hit - Block.Start);
-            const TPlace Last = PlaceOf(Lines, Hit - Block.Start + Scanner.Length() - 1);
-            const std::int64_t Line = Block.FirstLine + static_cast<std::int64_t>(Start.Index);
-            WriteLine(Line, L':',
-                      L":" + PlainCount(static_cast<std::int64_t>(Start.Column) + 1) + L":" +
-                          ShownLine(WithoutLineEnd(Lines[Start.Index])));
-            for (std::size_t I = Start.Index + 1; I <= Last.Index; ++I)
+        TBlockPlaces Places(Block, Lines, Scanner);
+        for (std::size_t Match = 0; Match < Block.Matches.size(); ++Match) {
+            const TBlockPlaces::TPlace Place = Places.Next();
+            WriteLine(Block.FirstLine + static_cast<std::int64_t>(Place.First), L':',
+                      L":" + PlainCount(static_cast<std::int64_t>(Place.Column) + 1) + L":" +
+                          ShownLine(WithoutLineEnd(Lines[Place.First])));
+            for (std::size_t I = Place.First + 1; I <= Place.Last; ++I)
                 WriteLine(Block.FirstLine + static_cast<std::int64_t>(I), L'-',
                           L"-" + ShownLine(WithoutLineEnd(Lines[I])));
         }
@@ -115,17 +142,13 @@ void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TextS
             if (LineEndLength(Old) != 0) New.remove_suffix(LineEndLength(New));
             After = ",\"after\":" + JsonString(New);
         }
-        for (const std::size_t Hit : Block.Matches) {
-            const TPlace Start = PlaceOf(Lines, Hit - Block.Start);
-            const TPlace Last = PlaceOf(Lines, Hit - Block.Start + Scanner.Length() - 1);
-            std::size_t From = 0, To = 0;  // the lines it touches, within Old
-            for (std::size_t I = 0; I < Start.Index; ++I) From += Lines[I].size();
-            To = From;
-            for (std::size_t I = Start.Index; I <= Last.Index; ++I) To += Lines[I].size();
-            const std::wstring_view Touched = WithoutLineEnd(Old.substr(From, To - From));
+        TBlockPlaces Places(Block, Lines, Scanner);
+        for (std::size_t Match = 0; Match < Block.Matches.size(); ++Match) {
+            const TBlockPlaces::TPlace Place = Places.Next();
+            const std::wstring_view Touched = WithoutLineEnd(Old.substr(Place.From, Place.To - Place.From));
             Write("{\"match\":{\"path\":" + JsonPath +
-                  ",\"line\":" + std::to_string(Block.FirstLine + static_cast<std::int64_t>(Start.Index)) +
-                  ",\"column\":" + std::to_string(Start.Column + 1) + ",\"text\":" + JsonString(Touched) + After +
+                  ",\"line\":" + std::to_string(Block.FirstLine + static_cast<std::int64_t>(Place.First)) +
+                  ",\"column\":" + std::to_string(Place.Column + 1) + ",\"text\":" + JsonString(Touched) + After +
                   "}}");
         }
     });
