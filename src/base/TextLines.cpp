@@ -56,6 +56,7 @@ void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const
     const std::size_t First = Scanner.Find(Text, 0);
     if (!Scanner.Admits(Text, First)) return;
     LineCursor Cursor(Text, Breaks);
+    const ReplacementWriter Writer(Text, ReplaceWith != nullptr ? std::wstring_view(*ReplaceWith) : std::wstring_view());
     std::optional<TMatchBlock> Pending;
     std::size_t Copied = 0;  // Text before this offset is in Pending->After already
 
@@ -80,7 +81,7 @@ void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const
         Take(Block);
         Pending.reset();
     };
-    Scanner.ForEach(Text, First, [&](std::size_t Hit) {
+    Scanner.ForEach(Text, First, [&](std::size_t Hit, std::size_t HitEnd) {
         if (Pending) {
             TMatchBlock& Block = *Pending;
             while (Hit >= Block.End && !EndsCleanly(Block)) Block.End = Cursor.LineEndAfter(Block.End);
@@ -96,11 +97,11 @@ void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const
         }
         TMatchBlock& Block = *Pending;
         Block.Matches.push_back(Hit);
-        const std::size_t HitEnd = Hit + Scanner.Length();
+        Block.MatchEnds.push_back(HitEnd);
         if (HitEnd > Block.End) Block.End = Cursor.LineEndAfter(HitEnd - 1);
         if (ReplaceWith != nullptr) {
             Block.After.append(Text.substr(Copied, Hit - Copied));
-            Block.After.append(*ReplaceWith);
+            Writer.Append(Block.After, Hit, HitEnd);
             Copied = HitEnd;
         }
     });

@@ -29,6 +29,9 @@ struct TMatchBlock {
     std::int64_t FirstLine = 0;  // 1-based
     std::int64_t LineCount = 0;  // lines in the old text
     std::vector<std::size_t> Matches;  // offsets of the occurrences in it
+    // Offsets just after each occurrence: one holding a line break may be longer
+    // or shorter than the text to find.
+    std::vector<std::size_t> MatchEnds;
     std::wstring After;        // Text[Start, End) with every occurrence replaced
 };
 

@@ -58,11 +58,12 @@ std::wstring ReplaceAll(std::wstring_view Text, std::wstring_view TextToFind,
     // come from Text as they are.
     std::wstring Result;
     std::size_t Position = 0;
-    TextScanner(TextToFind, CaseSensitive).ForEach(Text, 0, [&](std::size_t Hit) {
+    const ReplacementWriter Writer(Text, ReplaceWith);
+    TextScanner(TextToFind, CaseSensitive).ForEach(Text, 0, [&](std::size_t Hit, std::size_t End) {
         if (Result.empty()) Result.reserve(Text.size());
         Result.append(Text.substr(Position, Hit - Position));
-        Result.append(ReplaceWith);
-        Position = Hit + TextToFind.size();
+        Writer.Append(Result, Hit, End);
+        Position = End;
     });
     Result.append(Text.substr(Position));
     return Result;
@@ -75,7 +76,7 @@ std::int32_t CountMatches(std::wstring_view Text, std::wstring_view TextToFind, 
     const TextScanner Scanner(TextToFind, CaseSensitive);
     const std::size_t First = Scanner.Find(Text, 0);
     if (!Scanner.Admits(Text, First)) return 0;
-    return static_cast<std::int32_t>(1 + Scanner.Count(Text, First + TextToFind.size()));
+    return static_cast<std::int32_t>(Scanner.Count(Text, First));
 }
 
 std::int64_t ProgressPercent(std::int64_t Value, std::int64_t Maximum, std::int64_t Scale) {

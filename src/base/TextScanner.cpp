@@ -19,7 +19,10 @@ TextScanner::TextScanner(std::wstring_view TextToFind, bool CaseSensitive)
     : FTextToFind(TextToFind), FCaseSensitive(CaseSensitive) {
     if (FTextToFind.empty()) return;
     const CaseMap* Map = CaseSensitive ? nullptr : SimpleCaseMap();
-    if (CaseSensitive || Map != nullptr)
+    FMapCopy = !CaseSensitive && Map == nullptr;
+    if (HoldsLineBreak(FTextToFind))
+        FLines.emplace(FMapCopy ? UpperCaseSimple(FTextToFind) : FTextToFind, Map);
+    else if (!FMapCopy)
         FFinder.emplace(FTextToFind, Map);
     else
         FUpperFind = UpperCaseSimple(FTextToFind);
@@ -28,6 +31,8 @@ TextScanner::TextScanner(std::wstring_view TextToFind, bool CaseSensitive)
 std::size_t TextScanner::Find(std::wstring_view Text, std::size_t From) const {
     if (FTextToFind.empty()) return NotFound;
     if (FFinder) return FFinder->Find(Text, From);
+    std::size_t End = 0;
+    if (FLines && !FMapCopy) return FLines->Find(Text, From, End);
     std::size_t First = NotFound;
     ForEach(Text, From, [&](std::size_t Hit) {
         if (First == NotFound) First = Hit;
@@ -57,6 +62,13 @@ bool TextScanner::ContainsLinguistic(std::wstring_view Text, std::wstring_view T
     const CaseMap* Map = LinguisticCaseMap(StartupLocale);
     // Without a table (the platform refused the locale, or another thread is
     // still building it) the call maps whole copies.
+    if (HoldsLineBreak(TextToFind)) {
+        std::size_t End = 0;
+        if (Map == nullptr)
+            return LineBreakPattern(UpperCaseLinguistic(TextToFind), nullptr).Find(UpperCaseLinguistic(Text), 0, End) !=
+                   NotFound;
+        return LineBreakPattern(TextToFind, Map).Find(Text, 0, End) != NotFound;
+    }
     if (Map == nullptr) return UpperCaseLinguistic(Text).find(UpperCaseLinguistic(TextToFind)) != std::wstring::npos;
     return TextFinder(TextToFind, Map).Find(Text, 0) != TextFinder::NotFound;
 }

@@ -8,16 +8,24 @@
 // CharUpperBuffW), and a text counts as holding the text to find at all only if
 // it also contains it under the linguistic mapping of StartupLocale (Admits).
 //
+// A line break in the text to find (CR LF, LF or CR) matches any one line break
+// of the text, so an occurrence may be longer or shorter than the text to find:
+// each comes with its end. A text to find without one takes the finder's path.
+//
 // A scan resumes from a position and returns where the next occurrence may start
 // at the earliest, which is all the state a scan over consecutive pieces of one
-// text has to carry besides the units an occurrence may still need.
+// text has to carry besides the units an occurrence may still need (fewer than
+// MaxLength()).
+#include "base/TextLineBreaks.h"
 #include "base/TextMatching.h"
 #include "base/TextSearch.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 class TextScanner {
 public:
@@ -26,23 +34,49 @@ public:
     // TextToFind may be empty: then nothing is ever found.
     TextScanner(std::wstring_view TextToFind, bool CaseSensitive);
 
+    // Units of the text to find; an occurrence has as many unless it holds a line break.
     std::size_t Length() const { return FTextToFind.size(); }
+    // The most units an occurrence can have.
+    std::size_t MaxLength() const { return FLines ? FLines->MaxLength() : Length(); }
     bool CaseSensitive() const { return FCaseSensitive; }
 
-    // Calls Take(Position) for every occurrence starting at or after From, in
-    // order. Returns the earliest start a later occurrence may have.
+    // Calls Take(Start, End), or Take(Start), for every occurrence starting at or
+    // after From, in order. Returns the earliest start a later occurrence may have.
+    // More: units not given yet follow Text. Occurrences that could reach them are
+    // then left alone (a CR at the end may be the first half of a CR LF); the next
+    // call is given Text from the returned position on, the new units after it
+    // (and the unit before it, From 1, so that a surrogate pair maps as one).
     template <class Sink>
-    std::size_t ForEach(std::wstring_view Text, std::size_t From, Sink&& Take) const {
+    std::size_t ForEach(std::wstring_view Text, std::size_t From, Sink&& Take, bool More = false) const {
         if (FTextToFind.empty()) return From;
+        auto Emit = [&Take](std::size_t Start, std::size_t End) {
+            if constexpr (std::is_invocable_v<Sink&, std::size_t, std::size_t>)
+                Take(Start, End);
+            else
+                Take(Start);
+        };
+        // Occurrences starting before Limit end within Text whatever follows.
+        const std::size_t Limit = !More ? NotFound : Text.size() - std::min(Text.size(), MaxLength() - 1);
         if (FFinder) {
-            for (std::size_t Hit; (Hit = FFinder->Find(Text, From)) != NotFound; From = Hit + Length()) Take(Hit);
-            return From;
+            for (std::size_t Hit; (Hit = FFinder->Find(Text, From)) != NotFound; From = Hit + Length())
+                Emit(Hit, Hit + Length());
+            return More ? std::max(From, Limit) : From;
         }
         // No table for the simple mapping: the mapped copy stands in for the text.
-        const std::wstring Upper = UpperCaseSimple(Text);
-        const std::wstring_view Mapped(Upper);
-        for (std::size_t Hit; (Hit = Mapped.find(FUpperFind, From)) != NotFound; From = Hit + Length()) Take(Hit);
-        return From;
+        std::wstring Upper;
+        std::wstring_view Mapped = Text;
+        if (FMapCopy) {
+            Upper = UpperCaseSimple(Text);
+            Mapped = Upper;
+        }
+        if (FLines) {
+            for (std::size_t Hit, End; (Hit = FLines->Find(Mapped, From, End)) != NotFound && Hit < Limit; From = End)
+                Emit(Hit, End);
+        } else {
+            for (std::size_t Hit; (Hit = Mapped.find(FUpperFind, From)) != NotFound; From = Hit + Length())
+                Emit(Hit, Hit + Length());
+        }
+        return More ? std::max(From, Limit) : From;
     }
 
     // The first occurrence at or after From, or NotFound.
@@ -57,12 +91,14 @@ public:
     bool Admits(std::wstring_view Text, std::size_t First) const;
 
     // Whether Text contains TextToFind when both are upper-cased linguistically
-    // under StartupLocale, each as a whole.
+    // under StartupLocale, each as a whole (a line break matching any one, as above).
     static bool ContainsLinguistic(std::wstring_view Text, std::wstring_view TextToFind);
 
 private:
     std::wstring FTextToFind;
     bool FCaseSensitive;
-    std::optional<TextFinder> FFinder;  // absent when the simple mapping has no table
-    std::wstring FUpperFind;            // the text to find mapped by the call, without a table
+    std::optional<TextFinder> FFinder;  // without line breaks, unless the simple mapping has no table
+    std::optional<LineBreakPattern> FLines;  // with line breaks
+    bool FMapCopy = false;              // no table for the simple mapping: texts are mapped by the call
+    std::wstring FUpperFind;            // the text to find mapped by the call, without a table or line break
 };

@@ -1,5 +1,6 @@
 #include "platform/InputChecks.h"
 
+#include "base/TextLineBreaks.h"
 #include "platform/Messages.h"
 
 #include <algorithm>
@@ -36,7 +37,10 @@ TInputProblem CheckSearchInputs(const TRunInputs& Inputs) { return CheckCommonIn
 TInputProblem CheckApplyInputs(const TRunInputs& Inputs) {
     if (TInputProblem Problem = CheckCommonInputs(Inputs, true); Problem != TInputProblem::None) return Problem;
     if (Inputs.TextToFind.empty()) return TInputProblem::NoTextToFind;
-    if (Inputs.CaseSensitive && Inputs.TextToFind == Inputs.ReplaceWith) return TInputProblem::SameTextCaseSensitive;
+    // A line break is one, of whatever kind: "a" CR LF "b" replaced by "a" LF "b" would write
+    // each occurrence back as it was.
+    if (Inputs.CaseSensitive && SameButForLineBreaks(Inputs.TextToFind, Inputs.ReplaceWith))
+        return TInputProblem::SameTextCaseSensitive;
     return TInputProblem::None;
 }
 

@@ -13,7 +13,7 @@ enum class TInputProblem {
     FilterHoldsPath,        // a filter holds "\", "/" or ":": a path, not a mask
     AnsiCannotHoldText,     // ANSI mode and a text with a character above U+00FF
     NoTextToFind,           // Apply only
-    SameTextCaseSensitive,  // Apply only: the replacement is the text itself
+    SameTextCaseSensitive,  // Apply only: the replacement is the text itself (line breaks of any kind alike)
 };
 
 struct TRunInputs {

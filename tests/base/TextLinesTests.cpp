@@ -3,6 +3,7 @@
 #include "base/TextLines.h"
 #include "base/TextMatching.h"
 
+#include "LineBreakReference.h"
 #include "LocaleScope.h"
 #include "RandomText.h"
 #include "TextBytes.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,8 +39,12 @@ TEST(TextLines, OccurrencesInTheirLines) {
         {L"\n\r\n\rx x\n", L"x", true, L"yy", {{4, 1, 1, L"x x", L"yy yy"}, {4, 3, 1, L"x x", L"yy yy"}}},
         // An occurrence across a line break belongs to its first line and shows both.
         {L"one\r\ntwo\nthree", L"e\r\nt", true, L"-", {{1, 3, 2, L"one\r\ntwo", L"on-wo"}}},
-        // Half of a CR LF: the line keeps what is left of its line end.
-        {L"a\r\nb", L"\r", true, L"", {{1, 2, 1, L"a", L"a"}}},
+        // A typed CR is a line break, and matches a CR LF whole: the lines join.
+        {L"a\r\nb", L"\r", true, L"", {{1, 2, 2, L"a\r\nb", L"ab"}}},
+        // A two-line text in a file with other line ends; the replacement's line
+        // break is written as the one it replaces.
+        {L"x\none\ntwo", L"E\r\nT", false, L"1\r\n2", {{2, 3, 2, L"one\ntwo", L"on1\n2wo"}}},
+        {L"one\rtwo\r", L"one\n", true, L"1\n", {{1, 1, 1, L"one", L"1"}}},
         // Occurrences touching each other, and a chain of lines joined by them:
         // the replacement removes the line ends, so the lines become one.
         {L"a\nb\nc", L"\n", true, L"", {{1, 2, 3, L"a\nb\nc", L"abc"}, {2, 2, 3, L"a\nb\nc", L"abc"}}},
@@ -77,15 +83,18 @@ std::vector<std::size_t> LineStarts(std::wstring_view Text) {
     return Starts;
 }
 
-// The text with each block's lines swapped for their new form.
+// The text with each block's lines swapped for their new form; Spans receives
+// where each occurrence starts and ends.
 std::wstring Rebuilt(std::wstring_view Text, std::wstring_view Find, bool CaseSensitive, const std::wstring& With,
-                     TLineBreaks Breaks) {
+                     TLineBreaks Breaks, std::vector<std::pair<std::size_t, std::size_t>>& Spans) {
     std::wstring Result;
     std::size_t Kept = 0;
+    Spans.clear();
     ForEachMatchBlock(Text, TextScanner(Find, CaseSensitive), &With, Breaks, [&](const TMatchBlock& Block) {
         Result.append(Text.substr(Kept, Block.Start - Kept));
         Result.append(Block.After);
         Kept = Block.End;
+        for (std::size_t I = 0; I < Block.Matches.size(); ++I) Spans.emplace_back(Block.Matches[I], Block.MatchEnds[I]);
     });
     return Result.append(Text.substr(Kept));
 }
@@ -105,22 +114,27 @@ TEST(TextLines, CountReplaceAndListingAgreeOnRandomTexts) {
                          (CaseSensitive ? " case-sensitive" : " ignoring case"));
             const std::int32_t Count = CountMatches(Text, Find, CaseSensitive);
             const std::vector<TLineMatch> Matches = MatchesInLines(Text, Find, CaseSensitive, &With);
+            const std::vector<RefOccurrence> Expected =
+                CaseSensitive ? RefOccurrences(Text, Find, Text, Find)
+                              : RefOccurrences(Text, Find, UpperCased(Text), UpperCased(Find));
             bool Same = static_cast<std::int32_t>(Matches.size()) == Count;
             if (Count > 0) {
                 const std::wstring Replaced = ReplaceAll(Text, Find, With, CaseSensitive);
-                Same = Same && Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::Any) == Replaced &&
-                       Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::LfOnly) == Replaced;
+                std::vector<std::pair<std::size_t, std::size_t>> Spans, LfSpans;
+                Same = Same && Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::Any, Spans) == Replaced &&
+                       Rebuilt(Text, Find, CaseSensitive, With, TLineBreaks::LfOnly, LfSpans) == Replaced &&
+                       Spans == LfSpans && Spans.size() == Expected.size();
+                for (std::size_t I = 0; Same && I < Spans.size(); ++I)
+                    Same = Spans[I].first == Expected[I].Start && Spans[I].second == Expected[I].End;
             }
             // Each line and column points at an occurrence, in order.
             const std::vector<std::size_t> Starts = LineStarts(Text);
-            const std::wstring Haystack = CaseSensitive ? Text : UpperCased(Text);
-            const std::wstring Needle = CaseSensitive ? Find : UpperCased(Find);
-            std::size_t Previous = 0;
-            for (const TLineMatch& Match : Matches) {
+            Same = Same && (Count == 0 || Matches.size() == Expected.size());
+            for (std::size_t I = 0; Same && I < Matches.size(); ++I) {
+                const TLineMatch& Match = Matches[I];
                 const std::size_t At = Starts[Match.Line - 1] + static_cast<std::size_t>(Match.Column) - 1;
-                Same = Same && At >= Previous && Haystack.compare(At, Needle.size(), Needle) == 0 &&
+                Same = At == Expected[I].Start &&
                        Text.compare(Starts[Match.FirstLine - 1], Match.Text.size(), Match.Text) == 0;
-                Previous = At + Needle.size();
             }
             if (!Same) {
                 ++Failures;

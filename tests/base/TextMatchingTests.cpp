@@ -3,6 +3,7 @@
 // whole copies, as the routines are defined.
 #include "base/TextMatching.h"
 
+#include "LineBreakReference.h"
 #include "LocaleScope.h"
 #include "RandomText.h"
 #include "TextBytes.h"
@@ -30,31 +31,26 @@ std::wstring RefUpperLinguistic(std::wstring_view Text) {
 
 bool RefTextContains(std::wstring_view Text, std::wstring_view Find, bool CaseSensitive) {
     if (Text.empty() || Find.empty()) return false;
-    if (CaseSensitive) return Text.find(Find) != std::wstring_view::npos;
-    return RefUpperLinguistic(Text).find(RefUpperLinguistic(Find)) != std::wstring::npos;
+    if (CaseSensitive) return !RefOccurrences(Text, Find, Text, Find).empty();
+    return !RefOccurrences(Text, Find, RefUpperLinguistic(Text), RefUpperLinguistic(Find)).empty();
+}
+
+// Occurrences as replace-all finds them: exact, or in simply upper-cased copies.
+std::vector<RefOccurrence> RefFound(std::wstring_view Text, std::wstring_view Find, bool CaseSensitive) {
+    if (CaseSensitive) return RefOccurrences(Text, Find, Text, Find);
+    return RefOccurrences(Text, Find, UpperCased(Text), UpperCased(Find));
 }
 
 std::wstring RefReplaceAll(std::wstring_view Text, std::wstring_view Find, std::wstring_view With,
                            bool CaseSensitive) {
     if (Text.empty() || Find.empty()) return {};
-    const std::wstring Haystack = CaseSensitive ? std::wstring(Text) : UpperCased(Text);
-    const std::wstring Needle = CaseSensitive ? std::wstring(Find) : UpperCased(Find);
-    std::wstring Result;
-    std::size_t Position = 0;
-    for (std::size_t Hit; (Hit = Haystack.find(Needle, Position)) != std::wstring::npos;) {
-        Result += Text.substr(Position, Hit - Position);
-        Result += With;
-        Position = Hit + Needle.size();
-    }
-    Result += Text.substr(Position);
-    return Result;
+    return RefReplaced(Text, RefFound(Text, Find, CaseSensitive), With);
 }
 
 std::int32_t RefCountMatches(std::wstring_view Text, std::wstring_view Find, bool CaseSensitive) {
     if (Text.empty() || Find.empty()) return 0;
     if (!RefTextContains(Text, Find, CaseSensitive)) return 0;
-    const std::wstring Stripped = RefReplaceAll(Text, Find, L"", CaseSensitive);
-    return static_cast<std::int32_t>((Text.size() - Stripped.size()) / Find.size());
+    return static_cast<std::int32_t>(RefFound(Text, Find, CaseSensitive).size());
 }
 
 // --- Fixed cases --------------------------------------------------------------
@@ -75,8 +71,10 @@ TEST(TextMatching, CountsLeftmostNonOverlappingOccurrences) {
         {"ÄPPLE", "äpple", true, 0},
         {"äpple Äpple ÄPPLE", "äPPle", false, 3},
         {"x\r\ny\nx\r\ny", "x\r\ny", true, 2},
-        {"x\r\ny\nx\r\ny", "x\ny", true, 0},
-        {"x\r\ny\nx\r\ny", "X\nY", false, 0},
+        // A typed line break matches any one line break.
+        {"x\r\ny\nx\r\ny", "x\ny", true, 2},
+        {"x\r\ny\nx\r\ny", "X\nY", false, 2},
+        {"x\r\n\ny", "x\ny", true, 0},
         {"", "a", true, 0},
         {"", "a", false, 0},
         {"a", "", true, 0},
@@ -138,7 +136,7 @@ TEST(TextMatching, ReplaceAllKeepsTheRestAsItIs) {
         {"Ab ab AB", "ab", "x", true, "Ab x AB"},
         {"Öl och öl", "ÖL", "Vatten", false, "Vatten och Vatten"},
         {"abcabc", "b", "", true, "acac"},
-        {"a\r\nb\nc", "\n", "|", true, "a\r|b|c"},
+        {"a\r\nb\nc", "\n", "|", true, "a|b|c"},  // a CR LF is one line break
         {"nothing here", "zz", "y", false, "nothing here"},
         {"", "a", "b", true, ""},
         {"abc", "", "x", true, ""},  // empty, not the text itself
@@ -228,7 +226,7 @@ TEST(TextMatching, LocaleThePlatformCannotMapUnderGivesTheCallsResult) {
 // Compares TextContains, CountMatches and ReplaceAll with the straightforward
 // versions on one input; returns false and reports the first difference.
 bool SameAsReference(const std::wstring& Text, const std::wstring& Find, bool CaseSensitive) {
-    const std::wstring With = CaseSensitive ? L"<>" : L"";
+    const std::wstring With = CaseSensitive ? L"<\n>" : L"";
     const bool Same = TextContains(Text, Find, CaseSensitive) == RefTextContains(Text, Find, CaseSensitive) &&
                       CountMatches(Text, Find, CaseSensitive) == RefCountMatches(Text, Find, CaseSensitive) &&
                       ReplaceAll(Text, Find, With, CaseSensitive) == RefReplaceAll(Text, Find, With, CaseSensitive);

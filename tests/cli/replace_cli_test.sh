@@ -249,10 +249,10 @@ for filter in '../*' 'C:\data\*' 'sub\*.txt' '*.txt; sub/*.md'; do
   check "filter with a path refused: $filter rc" 2 "$rc"
 done
 run_cli search "$WB" --find apple --filters '*.txt; sub/*.md'
-check "filter with a path: message" 'quorvane-cli: a filter cannot hold a path: "sub/*.md"; name the folder as the folder and the filter as a name mask such as "*.txt"' "$err"
+check "filter with a path: message" 'quorvane-cli: a filter cannot hold a path: '"'"'sub/*.md'"'"'; name the folder as the folder and the filter as a name mask such as "*.txt"' "$err"
 check "filter with a path: search rc" 2 "$rc"
 run_cli search "$WB" --find apple --filters '..\*' /SWEDISH
-check "filter with a path: Swedish" 'quorvane-cli: ett filter får inte innehålla sökvägar: "..\*"; ange mappen som mapp och filtret som ett namnmönster som "*.txt"' "$err"
+check "filter with a path: Swedish" 'quorvane-cli: ett filter får inte innehålla sökvägar: '"'"'..\*'"'"'; ange mappen som mapp och filtret som ett namnmönster som "*.txt"' "$err"
 check_bytes "refused filters changed nothing" "$B/plain.txt" 'apple'
 
 finish

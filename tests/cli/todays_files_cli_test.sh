@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # quorvane-cli on files as people have them today: UTF-8 without a mark, marks
-# kept by every mode, masks on long names only, version-control folders left alone.
+# kept by every mode, masks on long names only, line breaks as typed,
+# version-control folders left alone.
 source "$(dirname "$0")/cli_common.sh"
 
 # tree_sums FOLDER: every file's path and SHA-256, sorted.
@@ -71,6 +72,34 @@ $WK\\notes.txt (1)
 $WK\\foo.cpp (1)
 Done. Number of files that were changed: 4. In total 4 replacement(s). Number of skipped files: 0." "$out"
 for f in report.docx page.html notes.txt1 foo.cpp~; do check_bytes "$f untouched" "$K/$f" 'apple'; done
+
+# ---- Line breaks as typed: a two-line text in LF, CR LF and CR files ----
+L="$fixture/lines"
+mkdir -p "$L"
+make_lines() {
+  printf 'begin\nold\nend\n' >"$L/lf.txt"
+  printf 'begin\r\nold\r\nend\r\n' >"$L/crlf.txt"
+  printf 'begin\rold\rend\r' >"$L/cr.txt"
+  printf 'begin old end\n' >"$L/oneline.txt"
+}
+make_lines
+WL=$(wine_path "$L")
+nl=$'\n'
+run_cli search "$WL" --find "old${nl}end" --count-only
+check "a real newline in --find matches every line end" "3 file(s), 3 occurrence(s), 0 skipped" "$out"
+run_cli search "$WL" --find "OLD${nl}END" --ignore-case --count-only
+check "ignoring case across lines" "3 file(s), 3 occurrence(s), 0 skipped" "$out"
+run_cli replace "$WL" --find "begin${nl}old" --replace "begin${nl}new${nl}more"
+check "replaced in every file" "Done. Number of files that were changed: 3. In total 3 replacement(s). Number of skipped files: 0." "$out"
+check_bytes "LF file keeps LF" "$L/lf.txt" 'begin\nnew\nmore\nend\n'
+check_bytes "CR LF file keeps CR LF" "$L/crlf.txt" 'begin\r\nnew\r\nmore\r\nend\r\n'
+check_bytes "CR file keeps CR" "$L/cr.txt" 'begin\rnew\rmore\rend\r'
+check_bytes "one-line file untouched" "$L/oneline.txt" 'begin old end\n'
+# A replacement's line break where the text to find has none: the file's own.
+make_lines
+run_cli replace "$WL" --find "old" --replace "o${nl}ld" -f "lf.txt; crlf.txt"
+check_bytes "LF file, line break in the replacement only" "$L/lf.txt" 'begin\no\nld\nend\n'
+check_bytes "CR LF file, line break in the replacement only" "$L/crlf.txt" 'begin\r\no\r\nld\r\nend\r\n'
 
 # ---- A git working tree: the repository is left alone ----
 G="$fixture/repo"

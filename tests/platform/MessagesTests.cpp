@@ -49,6 +49,30 @@ TEST(Messages, ApplyResultNamesFilesThatCouldNotBeJournalled) {
     EXPECT_EQ(ApplyResultMessage(1, 1, 3, 0).find(L"journal"), std::wstring::npos);
 }
 
+// Case-sensitively a replacement that is the text to find changes nothing, and a
+// line break counts as one of whatever kind: such an Apply is refused.
+TEST(InputChecks, TheSameTextWithOtherLineBreaksIsTheSameText) {
+    const struct {
+        const wchar_t* Find;
+        const wchar_t* With;
+        bool Same;
+    } Cases[] = {
+        {L"a\r\nb", L"a\r\nb", true}, {L"a\r\nb", L"a\nb", true},  {L"\r", L"\n", true},
+        {L"a\rb\n", L"a\r\nb\r", true}, {L"a\r\nb", L"a\n\nb", false}, {L"a\r\nb", L"ab", false},
+        {L"a\nb", L"a\nB", false},
+    };
+    wchar_t Folder[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryW(Folder, MAX_PATH), 0u);
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(Case.Find)) + " / " +
+                     testing::PrintToString(std::wstring(Case.With)));
+        EXPECT_EQ(CheckApplyInputs({Folder, L"*.txt", Case.Find, Case.With, true, TEncodingMode::Auto}),
+                  Case.Same ? TInputProblem::SameTextCaseSensitive : TInputProblem::None);
+        EXPECT_EQ(CheckApplyInputs({Folder, L"*.txt", Case.Find, Case.With, false, TEncodingMode::Auto}),
+                  TInputProblem::None);
+    }
+}
+
 // A filter is a mask for names: one holding a folder, a separator or a drive is
 // refused before anything runs, and the message names it as typed.
 TEST(InputChecks, FilterHoldingAPathIsRefusedAndNamed) {

@@ -108,9 +108,11 @@ struct DialogSeen {
 // it once the dialog is initialised, then presses Command (IDOK or IDCANCEL).
 class FolderDialogDriver {
 public:
-    // With Awaited, the dialog is read again (for up to five seconds) until its
+    // With Awaited, the dialog is read again (for up to half a minute) until its
     // selected item has that name: on a busy machine the dialog may still be on
-    // its way from the first item to the preselected folder when it is first read.
+    // its way from the first item to the preselected folder when it is first read,
+    // and it may take as long to appear at all. Bounds, not moments: a busy
+    // machine makes the test slower, never wrong.
     FolderDialogDriver(int Command, HWND Other, std::wstring Awaited = {})
         : FThreadId(GetCurrentThreadId()),
           FCommand(Command),
@@ -150,7 +152,7 @@ private:
     }
 
     void Run() {
-        for (int i = 0; i < 1500; ++i) {
+        for (const ULONGLONG Deadline = GetTickCount64() + 120000; GetTickCount64() < Deadline;) {
             HWND Dialog = nullptr;
             EnumThreadWindows(FThreadId, FindDialog, reinterpret_cast<LPARAM>(&Dialog));
             if (Dialog) {
@@ -158,13 +160,13 @@ private:
                 // that is, after the dialog's initialisation.
                 SendMessageW(Dialog, WM_NULL, 0, 0);
                 FSeen.Found = true;
-                for (int Wait = 0;; ++Wait) {
+                for (const ULONGLONG Patience = GetTickCount64() + 30000;;) {
                     FSeen.VisibleTexts.clear();
                     FSeen.HasVisibleEdit = false;
                     GetWindowRect(Dialog, &FSeen.Rect);
                     FSeen.Owner = GetWindow(Dialog, GW_OWNER);
                     EnumChildWindows(Dialog, ReadChild, reinterpret_cast<LPARAM>(&FSeen));
-                    if (FAwaited.empty() || FSeen.SelectedName == FAwaited || Wait >= 250) break;
+                    if (FAwaited.empty() || FSeen.SelectedName == FAwaited || GetTickCount64() > Patience) break;
                     Sleep(20);
                     SendMessageW(Dialog, WM_NULL, 0, 0);
                 }

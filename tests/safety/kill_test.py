@@ -85,10 +85,10 @@ def make_corpus(rng):
     return corpus
 
 
-def write_tree(root, corpus):
+def write_tree(root, corpus, user_temps=()):
     remove_tree(root)
     os.makedirs(root)
-    for rel, data in list(corpus.items()) + (list(USER_TEMPS.items()) if corpus else []):
+    for rel, data in list(corpus.items()) + [(rel, USER_TEMPS[rel]) for rel in user_temps]:
         os.makedirs(os.path.join(root, os.path.dirname(rel)), exist_ok=True)
         with open(os.path.join(root, rel), "wb") as f:
             f.write(data)
@@ -181,11 +181,11 @@ def measured_run_ms(root, corpus):
     # on an empty folder first, so the yardstick is an ordinary start.
     write_tree(root, {})
     run(cli_command("replace", root, "--find", FIND, "--replace", REPLACE))
-    write_tree(root, corpus)
+    write_tree(root, corpus, USER_TEMPS)
     started = time.monotonic()
     own = run(cli_command("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive"))
     from_here = int((time.monotonic() - started) * 1000)
-    write_tree(root, corpus)
+    write_tree(root, corpus, USER_TEMPS)
     _, line, _ = kill_by_terminate(root, 600_000)
     from_helper = int(re.search(r"after (\d+) ms", line)[1])
     return own, from_here, from_helper
@@ -219,7 +219,7 @@ def main():
         def kill_once(number, by_signal, delay_ms, reset):
             nonlocal mid_run, snapshot, unseen
             if reset:
-                write_tree(root, corpus)
+                write_tree(root, corpus, USER_TEMPS)
                 snapshot = Snapshot({rel for rel in corpus if expected[rel] == corpus[rel]}, {})
             killed, how, seen = (kill_by_signal if by_signal else kill_by_terminate)(root, delay_ms, token)
             # In its first moments the Wine process does not yet show under the
@@ -240,14 +240,23 @@ def main():
         for k in range(KILLS):
             by_signal = k % 2 == 1
             kill_once(k + 1, by_signal, rng.randint(0, from_here if by_signal else from_helper), k % RESET_EVERY == 0)
-        # The last run must have work left and TEMP files lying about: kills from a
-        # fresh tree in the middle of the run until it has.
+        # Kills that all fall before the first write or after the end test
+        # nothing, and the last run must start with work left and TEMP files
+        # lying about. The yardstick was taken once, perhaps while the machine
+        # was busier or quieter than now: kills from a fresh tree aim at the
+        # middle of the run and move their aim by what the one before showed
+        # (earlier when the run ended first, later when nothing was written yet),
+        # until both hold.
+        aim = {True: from_here, False: from_helper}
         extra = 0
-        while (snapshot.done == set(corpus) or not snapshot.temps) and extra < 10:
+        while (mid_run < KILLS // 6 or snapshot.done == set(corpus) or not snapshot.temps) and extra < 30:
             extra += 1
             by_signal = (KILLS + extra) % 2 == 0
-            duration = from_here if by_signal else from_helper
-            kill_once(KILLS + extra, by_signal, rng.randint(duration * 2 // 5, duration * 4 // 5), True)
+            landed_before = mid_run
+            kill_once(KILLS + extra, by_signal, rng.randint(aim[by_signal] * 2 // 5, aim[by_signal] * 4 // 5), True)
+            if mid_run == landed_before:
+                ended_first = snapshot.done == set(corpus)
+                aim[by_signal] = max(50, aim[by_signal] * 2 // 3) if ended_first else aim[by_signal] * 3 // 2
 
         checks.check(f"after each of {KILLS + extra} kills every file holds its old or new bytes, nothing else but "
                      f"partial TEMP files", not tree_problems, "\n    ".join(tree_problems[:20]))

@@ -125,18 +125,33 @@ def main():
                      undone.rc == 0 and match and int(match[1]) == len(changing)
                      and not tree_problems(root, corpus, expected, old_only), f"{undone}")
 
-        apply_problems, landed = [], 0
-        for k in range(KILLS_DURING_APPLY):
+        # The kills fall at random moments of the yardstick's run; a moment that
+        # fell before the first write or after the last tests little, and the
+        # yardstick was taken once, on a machine that may be busier or quieter
+        # now. When too few landed, more kills aim at the middle of the run and
+        # move their aim by what the one before showed, until enough have.
+        def outcome(killed, how, done):
+            if killed and 0 < done < len(changing):
+                return "landed"
+            return "early" if (killed and done == 0) or "before the program started" in how else "late"
+
+        def aimed(aim, outcome):
+            return aim if outcome == "landed" else max(50, aim * 2 // 3) if outcome == "late" else aim * 3 // 2
+
+        apply_problems, landed, kills = [], 0, 0
+
+        def kill_apply(delay):
+            nonlocal landed, kills
+            kills += 1
             write_tree(root, corpus)
-            by_signal = k % 2 == 1
-            delay = rng.randint(0, replace_ms)
+            by_signal = kills % 2 == 0
             killed, how = kill_during(replace_args(root), delay, by_signal, token)
             changed = sum(read_bytes(os.path.join(root, rel)) != corpus[rel] for rel in changing)
             undo = run(wine_command(CLI, *UNDO_ARGS))
             match = _RESTORED.search(undo.out)
             restored = int(match[1]) if match else 0
             landed += killed and 0 < changed < len(changing)
-            print(f"apply kill {k + 1:2}: {how}; {changed} files had changed; undo: exit code {undo.rc}, "
+            print(f"apply kill {kills:2}: {how}; {changed} files had changed; undo: exit code {undo.rc}, "
                   f"{undo.out.strip() or undo.err.strip()}")
             problems = tree_problems(root, corpus, expected, old_only)
             if undo.rc not in (0, 1) or (undo.rc == 1 and (changed or "nothing to undo" not in undo.err)) \
@@ -145,36 +160,53 @@ def main():
             left = run(wine_command(CLI, "undo", "--list", "/ENGLISH"))
             if left.rc != 1:
                 problems.append(f"runs left in the journal: {left.out!r}")
-            apply_problems.extend(f"apply kill {k + 1}: {problem}" for problem in problems)
-        checks.check(f"after each of {KILLS_DURING_APPLY} kills during Apply an undo brings every file back",
+            apply_problems.extend(f"apply kill {kills}: {problem}" for problem in problems)
+            return outcome(killed, how, changed)
+
+        for _ in range(KILLS_DURING_APPLY):
+            kill_apply(rng.randint(0, replace_ms))
+        aim = replace_ms
+        while landed < KILLS_DURING_APPLY // 4 and kills < 3 * KILLS_DURING_APPLY:
+            aim = aimed(aim, kill_apply(rng.randint(aim * 2 // 5, aim * 4 // 5)))
+        checks.check(f"after each of {kills} kills during Apply an undo brings every file back",
                      not apply_problems, "\n    ".join(apply_problems[:20]))
-        checks.check(f"kills landed while files were being changed ({landed} of {KILLS_DURING_APPLY})",
+        checks.check(f"kills landed while files were being changed ({landed} of {kills})",
                      landed >= KILLS_DURING_APPLY // 4)
 
-        undo_problems, landed = [], 0
-        for k in range(KILLS_DURING_UNDO):
+        undo_problems, landed, kills = [], 0, 0
+
+        def kill_undo(delay):
+            nonlocal landed, kills
+            kills += 1
             write_tree(root, corpus)
             replaced = run(wine_command(CLI, *replace_args(root)))
             if tree_problems(root, corpus, expected, lambda rel: {expected[rel]}):
-                undo_problems.append(f"undo kill {k + 1}: the replace did not finish: {replaced}")
-                continue
-            by_signal = k % 2 == 0
-            killed, how = kill_during(UNDO_ARGS, rng.randint(0, undo_ms), by_signal, token)
+                undo_problems.append(f"undo kill {kills}: the replace did not finish: {replaced}")
+                return "landed"  # nothing to aim by
+            by_signal = kills % 2 == 1
+            killed, how = kill_during(UNDO_ARGS, delay, by_signal, token)
             restored = sum(read_bytes(os.path.join(root, rel)) == corpus[rel] for rel in changing)
             landed += killed and 0 < restored < len(changing)
             problems = [f"after the kill: {p}" for p in tree_problems(root, corpus, expected, old_or_new)]
             second = run(wine_command(CLI, *UNDO_ARGS))
             match = _RESTORED.search(second.out)
-            print(f"undo kill {k + 1:2}: {how}; {restored} files were back; second undo: exit code {second.rc}, "
+            print(f"undo kill {kills:2}: {how}; {restored} files were back; second undo: exit code {second.rc}, "
                   f"{second.out.strip() or second.err.strip()}")
             problems += tree_problems(root, corpus, expected, old_only)
             finished_first = restored == len(changing) and second.rc == 1 and "nothing to undo" in second.err
             if not finished_first and not (second.rc == 0 and match and int(match[1]) == len(changing)):
                 problems.append(f"second undo: exit code {second.rc}, {second.out!r} {second.err!r}")
-            undo_problems.extend(f"undo kill {k + 1}: {problem}" for problem in problems)
-        checks.check(f"after each of {KILLS_DURING_UNDO} kills during undo a second undo completes it",
+            undo_problems.extend(f"undo kill {kills}: {problem}" for problem in problems)
+            return outcome(killed, how, restored)
+
+        for _ in range(KILLS_DURING_UNDO):
+            kill_undo(rng.randint(0, undo_ms))
+        aim = undo_ms
+        while landed < KILLS_DURING_UNDO // 4 and kills < 3 * KILLS_DURING_UNDO:
+            aim = aimed(aim, kill_undo(rng.randint(aim * 2 // 5, aim * 4 // 5)))
+        checks.check(f"after each of {kills} kills during undo a second undo completes it",
                      not undo_problems, "\n    ".join(undo_problems[:20]))
-        checks.check(f"kills landed while files were being restored ({landed} of {KILLS_DURING_UNDO})",
+        checks.check(f"kills landed while files were being restored ({landed} of {kills})",
                      landed >= KILLS_DURING_UNDO // 4)
     checks.finish()
 

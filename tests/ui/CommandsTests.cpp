@@ -448,6 +448,34 @@ TEST_F(Commands, LargeCountsAreGroupedEverywhere) {
     EXPECT_EQ(Boxes.Boxes()[1].Text, L"No files were matched. Number of skipped files: 4" + S + L"321.");
 }
 
+// Enter pressed in the boxes gives a CR LF; it matches the line end of every
+// file, and the replacement's line break is written as each file's own.
+TEST_F(Commands, ALineBreakTypedInTheBoxesMatchesEveryFilesLineEnds) {
+    const std::wstring CrLf = Fixture.WriteFile(L"crlf.txt", "one\r\ntwo\r\n");
+    const std::wstring Lf = Fixture.WriteFile(L"lf.txt", "one\ntwo\n");
+    const std::wstring Cr = Fixture.WriteFile(L"cr.txt", "one\rtwo\r");
+    const std::wstring OneLine = Fixture.WriteFile(L"oneline.txt", "one two");
+    SetInputs(Fixture.Path(), L"*.TXT", L"", L"", true);
+    auto Type = [&](HWND Box, std::wstring_view Keys) {
+        for (const wchar_t Key : Keys) SendMessageW(Box, WM_CHAR, Key, 0);
+    };
+    Type(Form->txtTextToFind, L"one\rtwo");
+    Type(Form->txtReplaceWith, L"1\r2");
+    ASSERT_EQ(TextOf(Form->txtTextToFind), L"one\r\ntwo");
+    Click(Form->btnSearch);
+    ASSERT_TRUE(WaitForRunEnd());
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"cr.txt|1", L"crlf.txt|1", L"lf.txt|1"}));
+
+    TBoxWatcher Boxes;
+    Boxes.Answer(IDYES);
+    Click(Form->btnApply);
+    ASSERT_TRUE(WaitForRunEnd());
+    EXPECT_EQ(ReadFileBytes(CrLf).Bytes, "1\r\n2\r\n");
+    EXPECT_EQ(ReadFileBytes(Lf).Bytes, "1\n2\n");
+    EXPECT_EQ(ReadFileBytes(Cr).Bytes, "1\r2\r");
+    EXPECT_EQ(ReadFileBytes(OneLine).Bytes, "one two");
+}
+
 // The Swedish and English result messages of Apply, with and without changed and skipped
 // files, through the handler.
 TEST_F(Commands, ApplyResultMessagesInBothLanguages) {

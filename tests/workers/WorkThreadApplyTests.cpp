@@ -67,8 +67,8 @@ TEST(WorkThreadApply, ReplacesInOnePassAndCounts) {
          Utf8Bom + "xyz ABC aBc", 1},
         {"empty replacement deletes", Utf8Bom + "x-a-x\n", L"a", L"", true, Utf8Bom + "x--x\n", 1},
         {"only the mark remains", Utf8Bom + "gone", L"gone", L"", true, Utf8Bom, 1},
-        {"line breaks as they stand", Utf8Bom + "one\r\ntwo\none\ntwo", L"one\r\ntwo", L"1-2", true,
-         Utf8Bom + "1-2\none\ntwo", 1},
+        {"a line break matches any, and is written as the file's", Utf8Bom + "one\r\ntwo\none\ntwo\rone\r\n\ntwo",
+         L"one\r\ntwo", L"1\r\n2", true, Utf8Bom + "1\r\n2\n1\n2\rone\r\n\ntwo", 2},
         {"UTF-16 stays UTF-16", Utf16WithBom(L"\u00E4pple \u00C4PPLE"), Wide("äpple"), L"pear", false,
          Utf16WithBom(L"pear pear"), 2},
     };

@@ -238,13 +238,19 @@ TEST(WorkThreadSearch, AFaultInAHandlerEndsTheRunWithReturnValues) {
     EXPECT_EQ(std::count(Run.Events.begin(), Run.Events.end(), L"add b.txt 1 2"), 0);
 }
 
-TEST(WorkThreadSearch, LineBreaksAreMatchedAsTheyStand) {
+TEST(WorkThreadSearch, ALineBreakMatchesAnyLineBreak) {
     TempFolder Dir;
-    Dir.WriteFile(L"crlf.txt", "one\r\ntwo");
-    Dir.WriteFile(L"lf.txt", "one\ntwo");
-    SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt", L"one\r\ntwo", true, 0);
-    EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"add crlf.txt 1 1",
-                                                     L"progress 100", L"return 0"}));
+    Dir.WriteFile(L"a-crlf.txt", "one\r\ntwo");
+    Dir.WriteFile(L"b-lf.txt", "one\ntwo");
+    Dir.WriteFile(L"c-cr.txt", "one\rtwo");
+    Dir.WriteFile(L"d-two-breaks.txt", "one\r\n\r\ntwo");
+    // As a text box gives it, and as a command line does.
+    for (const wchar_t* Find : {L"one\r\ntwo", L"one\ntwo"}) {
+        SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt", Find, true, 0);
+        EXPECT_EQ(Run.Events, (std::vector<std::wstring>{L"filter *.txt", L"progress 0", L"add a-crlf.txt 1 1",
+                                                         L"progress 33", L"add b-lf.txt 1 2", L"progress 67",
+                                                         L"add c-cr.txt 1 3", L"progress 100", L"return 0"}));
+    }
 }
 
 }  // namespace
