@@ -29,13 +29,14 @@ public:
         std::size_t Column = 0;
         std::size_t From = 0, To = 0;     // the lines it touches, within the block
     };
-    TBlockPlaces(const TMatchBlock& Block, const std::vector<std::wstring_view>& Lines, const TextScanner& Scanner)
-        : FBlock(Block), FLines(Lines), FScanner(Scanner) {}
+    TBlockPlaces(const TMatchBlock& Block, const std::vector<std::wstring_view>& Lines)
+        : FBlock(Block), FLines(Lines) {}
 
     TPlace Next() {
-        const std::size_t Hit = FBlock.Matches[FMatch++] - FBlock.Start;
-        // An occurrence is as long as the text to find.
-        const std::size_t LastUnit = Hit + FScanner.Length() - 1;
+        const std::size_t Hit = FBlock.Matches[FMatch] - FBlock.Start;
+        // A line break in the text to find matches any line break, so an
+        // occurrence's end comes from the block, not from that text's length.
+        const std::size_t LastUnit = FBlock.MatchEnds[FMatch++] - FBlock.Start - 1;
         TPlace Place;
         MoveTo(Hit);
         Place.First = FIndex;
@@ -54,7 +55,6 @@ private:
     }
     const TMatchBlock& FBlock;
     const std::vector<std::wstring_view>& FLines;
-    const TextScanner& FScanner;
     std::size_t FMatch = 0, FIndex = 0, FLineStart = 0;
 };
 
@@ -110,7 +110,7 @@ void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const Te
 
         const std::vector<std::wstring_view> Lines = SplitLines(Text.substr(Block.Start, Block.End - Block.Start),
                                                                  TLineBreaks::Any);
-        TBlockPlaces Places(Block, Lines, Scanner);
+        TBlockPlaces Places(Block, Lines);
         for (std::size_t Match = 0; Match < Block.Matches.size(); ++Match) {
             const TBlockPlaces::TPlace Place = Places.Next();
             WriteLine(Block.FirstLine + static_cast<std::int64_t>(Place.First), L':',
@@ -142,7 +142,7 @@ void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TextS
             if (LineEndLength(Old) != 0) New.remove_suffix(LineEndLength(New));
             After = ",\"after\":" + JsonString(New);
         }
-        TBlockPlaces Places(Block, Lines, Scanner);
+        TBlockPlaces Places(Block, Lines);
         for (std::size_t Match = 0; Match < Block.Matches.size(); ++Match) {
             const TBlockPlaces::TPlace Place = Places.Next();
             const std::wstring_view Touched = WithoutLineEnd(Old.substr(Place.From, Place.To - Place.From));

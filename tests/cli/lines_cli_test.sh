@@ -67,6 +67,12 @@ run_cli search "$WE" --find $'nothing\r\n\tthe' --lines --filters ansi.txt --no-
 check "across lines" "$WE\\ansi.txt:2:1:nothing
 $WE\\ansi.txt-3-	the\\x01end" "$out"
 
+# A line break typed as LF matches the file's CR LF: the occurrence is one unit
+# longer than the text to find, and still shows the line it reaches.
+run_cli search "$WE" --find $'end\na' --lines --filters ansi.txt --no-progress
+check "typed line break" "$WE\\ansi.txt:3:6:	the\\x01end
+$WE\\ansi.txt-4-a" "$out"
+
 # JSON: every position, read back from the file in its encoding, holds the text to find.
 json_positions() { # NAME FIND
   local verdict
@@ -142,7 +148,7 @@ apply_check() { # NAME DIFF-OPTION ARGUMENTS...: git apply of the dry run's diff
   # git takes hunks without context lines only when told to expect them.
   local zero=()
   [[ $diff_option == --context=0 ]] && zero=(--unidiff-zero)
-  check "$name: git apply" "" "$(cd "$fixture/applied" && git apply "${zero[@]}" "$raw" 2>&1)"
+  check "$name: git apply" "" "$(cd "$fixture/applied" && git apply --whitespace=nowarn "${zero[@]}" "$raw" 2>&1)"
   run_cli replace "$(wine_path "$fixture/replaced")" -r --no-progress "$@"
   check "$name: replace rc" 0 "$rc"
   check "$name: applied diff equals replace" "" "$(diff -r "$fixture/applied" "$fixture/replaced")"
@@ -150,7 +156,7 @@ apply_check() { # NAME DIFF-OPTION ARGUMENTS...: git apply of the dry run's diff
 apply_check "longer" "" --find the --replace THOSE
 apply_check "two lines for one, context 1" "-C1" --find the --replace $'T\nH'
 apply_check "across lines, deleted" "--context=0" --find $'the\nend\n' --replace ""
-apply_check "ignoring case, joined lines" "" -i --find $'THE\r\n' --replace "the "
+apply_check "ignoring case, joined lines" "" -i --find $'THE\r\n' --replace "the " -f "crlf.txt; binary.txt"
 check "diff names and hunks" "--- a/crlf.txt
 +++ b/crlf.txt
 @@ -1,3 +1,2 @@
