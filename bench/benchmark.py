@@ -26,6 +26,7 @@ SEARCH_GOAL = {"tree": 0.8, "real": 0.8, "big": 2.5}  # x the single-thread read
 LISTING_GOAL = 3.0                                     # x the listing floor
 REPLACE_GOAL = 1.0                                     # x the write floor
 ENGINE_GOAL = {True: 1500, False: 1200}                # MB/s, case-sensitive / case-insensitive, one thread
+LINES_PAGE_GOAL = 0.25                                 # s from a file's text to its 10,000th occurrence listed
 TREE_RUNS = 3  # tree searches: the median of this many paired runs (their ratios are noisy)
 # Memory: 32 MB for the process, plus the bytes in flight. The product holds at most
 # min(2 x its pool's threads, 256 MB) files at once; with at least two threads that is
@@ -291,6 +292,19 @@ def listing_case(args, folder):
             "profile": profile, "plains": plains, "folders": floor["folders"], "filters": 1, "recursive": False, "ok": ok}
 
 
+def lines_case(args, folder, filters, word, plain_entry):
+    """Every occurrence listed with its line and its new line, as quorvane-cli --lines
+    --json lists them, against the plain reference's search of the same files."""
+    name = f"big lines {word}"
+    print(f"--- {name}", flush=True)
+    options = ["--filters", "; ".join(filters), "--find", word, "--replace", "that"]
+    dump = os.path.join(WORK, "lines.dump")
+    product = best_of(args.repeat, lambda: run_driver(args.exe, "lines", folder, *options, dump=dump))
+    plain, plain_lines = plain_entry
+    ok = compare_counts(name, "the listing", {p: c for p, _, c in read_dump(dump, folder)}, plain_lines)
+    return {"case": name, "kind": "lines", "product": product, "plain": plain, "ok": ok}
+
+
 def replace_case(args, tree, filters, word, replacement):
     name = f"tree replace {word}"
     print(f"--- {name}", flush=True)
@@ -366,7 +380,7 @@ def fmt(value, digits=2):
 
 
 def table(headers, rows):
-    widths = [max(len(str(h)), *(len(str(r[i])) for r in rows)) for i, h in enumerate(headers)]
+    widths = [max([len(str(h))] + [len(str(r[i])) for r in rows]) for i, h in enumerate(headers)]
     line = "| " + " | ".join(str(h).ljust(w) for h, w in zip(headers, widths)) + " |"
     out = [line, "|" + "|".join("-" * (w + 2) for w in widths) + "|"]
     for r in rows:
@@ -380,8 +394,19 @@ def verdict(met):
 
 
 def report(rows):
-    speed, memory, engine, profiles, api = [], [], [], [], []
+    speed, memory, engine, profiles, api, lines = [], [], [], [], [], []
     for r in rows:
+        if r["kind"] == "lines":
+            p, plain = r["product"], r["plain"]
+            bound = memory_bound(p)
+            lines.append([r["case"], f"{p['files']:,}", fmt(mb(p["bytes"]), 0), f"{p['occurrences']:,}",
+                          fmt(p["seconds"]), fmt(p["load_seconds"]), fmt(p["list_seconds"]),
+                          f"{fmt(p['page_seconds'], 3)} (<= {LINES_PAGE_GOAL:g}) "
+                          f"{verdict(p['page_seconds'] <= LINES_PAGE_GOAL)}" if p["pages"] else "-", f"{fmt(plain['seconds'])} s",
+                          fmt(p["seconds"] / plain["seconds"], 2) if plain["seconds"] > 0 else "-",
+                          fmt(mb(p["peak_working_set"]), 0), f"{fmt(mb(bound), 0)} {verdict(p['peak_working_set'] <= bound)}",
+                          "yes" if r["ok"] else "NO"])
+            continue
         p, fl = r["product"], r["floor"]
         secs = p["seconds"]
         size = p.get("bytes", 0)
@@ -440,7 +465,7 @@ def report(rows):
             profiles.append([r["case"], fmt(secs), fmt(pr["collect_seconds"]), fmt(pr["sort_seconds"]),
                              fmt(pr["load_seconds"]), fmt(pr["count_seconds"]), fmt(events),
                              fmt(fl["enumerate_seconds"]), fmt(fl["open_read_seconds"])])
-    out = ["Speed (wall time of the run; tree searches: the median of 3 paired runs, floor then ours, by their "
+    out = [] if not speed else ["Speed (wall time of the run; tree searches: the median of 3 paired runs, floor then ours, by their "
            "ratio; other cases: the best of --repeat, the replace one run; x floor = ours / read floor, for the "
            "replace ours / write floor; plain = plain reference's time and our speed-up, rg = ripgrep's time and "
            "ours / ripgrep's)",
@@ -450,17 +475,25 @@ def report(rows):
            "(largest file + twice its decoded length)), the files in flight; passes ours/plain; CreateFileW calls "
            "per file ours and plain)",
            table(["case", "peak WS", "bound", "rg peak RSS", "directory passes", "passes ours/plain", "opens/file",
-                  "plain opens/file"], memory)]
+                  "plain opens/file"], memory), ""]
+    if lines:
+        out += ["Listing every occurrence with its line and its new line (one thread, each file read whole, "
+                "then listed as quorvane-cli --lines --json lists it; 10,000th = the slowest file's time from its "
+                "text in memory to its 10,000th occurrence listed; plain = the plain reference's search of the "
+                "same files; memory bound as for the searches)",
+                table(["case", "files", "MB", "occurrences", "wall s", "read+decode s", "listing s",
+                       "10,000th s", "plain search", "x plain", "peak WS", "bound", "counts agree"], lines), ""]
     if engine:
-        out += ["", "Engine: decoding and counting files already in memory, one thread (MB/s of input bytes; "
+        out += ["Engine: decoding and counting files already in memory, one thread (MB/s of input bytes; "
                 "decoded into text memory kept from file to file, as the reader does; fresh text: a new text "
                 "per file)",
                 table(["case", "MB", "decode + count MB/s", "decode MB/s", "count MB/s",
-                       "decode + count, fresh text", "decode MB/s, fresh text"], engine)]
-    out += ["", "Time inside system calls during each run, in seconds (counted through the driver's import "
-            "entries; rest = wall time less these: decoding, counting, sort code, allocation, events)",
-            table(["case", "wall", "enumeration", "open+close", "read", "write", "flush", "rename+delete",
-                   "CompareStringW", "case maps+conversions", "rest"], api)]
+                       "decode + count, fresh text", "decode MB/s, fresh text"], engine), ""]
+    if speed:
+        out += ["Time inside system calls during each run, in seconds (counted through the driver's import "
+                "entries; rest = wall time less these: decoding, counting, sort code, allocation, events)",
+                table(["case", "wall", "enumeration", "open+close", "read", "write", "flush", "rename+delete",
+                       "CompareStringW", "case maps+conversions", "rest"], api)]
     if profiles:
         out += ["", "Where the time goes (seconds; the worker's steps timed one by one with the product's routines; "
                 "events = run - sum of steps; the floor's enumeration and open+read for comparison)",
@@ -497,6 +530,7 @@ def main():
         for word in (rare, "the"):
             for cs in (True, False):
                 plan.append((corpus, f"{corpus} {'cs' if cs else 'ci'} {word}", (word, cs), folder))
+    plan.append(("big-lines", "big lines the", ("the", True), big))
     plan.append(("flat", "flat listing", None, flat))
     plan.append(("tree-replace", "tree replace the", None, tree))
     plan = [p for p in plan if not args.cases or re.search(args.cases, p[1])]
@@ -508,7 +542,15 @@ def main():
             warm(folder)
             warmed.add(folder)
         try:
-            if search:
+            if corpus == "big-lines":
+                _, _, filters, recursive, _ = next(c for c in corpora if c[0] == "big")
+                if search not in (plains.get("big") or {}):
+                    plains.setdefault("big-lines", plain_searches(args, "big", folder, filters, recursive, [search]))
+                    entry = plains["big-lines"][search]
+                else:
+                    entry = plains["big"][search]
+                rows.append(lines_case(args, folder, filters, search[0], entry))
+            elif search:
                 _, _, filters, recursive, _ = next(c for c in corpora if c[0] == corpus)
                 if corpus not in plains:
                     wanted = [p[2] for p in plan if p[0] == corpus]

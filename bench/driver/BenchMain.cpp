@@ -11,6 +11,7 @@
 //   profile      the worker's steps, each timed on its own, with the product's routines
 //   plain        the plain reference search (counts for every file)
 //   plain-apply  the plain reference apply
+//   lines        every occurrence listed with its line and new line (BenchLines.cpp)
 // Results go to standard output as "result key=value" lines; per-file counts to --dump.
 #include "BenchSupport.h"
 #include "PlainReference.h"
@@ -649,6 +650,8 @@ int RunPlainApply(const TBenchArgs& Args) {
 
 }  // namespace
 
+int RunLines(const TBenchArgs& Args);
+
 int wmain() {
     try {
         RecordStartupLocale();
@@ -672,6 +675,7 @@ int wmain() {
         if (Args.Mode == L"profile") return RunProfile(Args);
         if (Args.Mode == L"plain") return RunPlain(Args);
         if (Args.Mode == L"plain-apply") return RunPlainApply(Args);
+        if (Args.Mode == L"lines") return RunLines(Args);
         return 2;
     } catch (const std::exception&) {
         return 4;

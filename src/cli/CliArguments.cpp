@@ -12,7 +12,8 @@ namespace {
 
 // The options that take a value; every other option is a flag.
 bool TakesValue(std::string_view LongName) {
-    return LongName == "--find" || LongName == "--replace" || LongName == "--filters" || LongName == "--encoding";
+    return LongName == "--find" || LongName == "--replace" || LongName == "--filters" || LongName == "--encoding" ||
+           LongName == "--context";
 }
 
 // Whether a cluster of short options such as "-re" ends in an option whose value
@@ -20,7 +21,7 @@ bool TakesValue(std::string_view LongName) {
 bool ClusterTakesNext(std::string_view Cluster) {
     for (size_t i = 1; i < Cluster.size(); ++i) {
         const char Letter = Cluster[i];
-        if (Letter == 'e' || Letter == 'f') return i + 1 == Cluster.size();
+        if (Letter == 'e' || Letter == 'f' || Letter == 'C') return i + 1 == Cluster.size();
         if (std::string_view("rivnhV").find(Letter) == std::string_view::npos) return false;  // not ours
     }
     return false;
@@ -83,6 +84,19 @@ bool ChooseSwedish(const std::vector<std::wstring>& Positionals, bool LocaleSwed
     return LocaleSwedish;
 }
 
+// A --context value: a count of lines in plain digits.
+std::optional<std::int64_t> ContextLines(const std::string& Value) {
+    constexpr std::int64_t Most = 1'000'000'000;
+    if (Value.empty() || Value.size() > 10) return std::nullopt;
+    std::int64_t Lines = 0;
+    for (const char Digit : Value) {
+        if (Digit < '0' || Digit > '9') return std::nullopt;
+        Lines = Lines * 10 + (Digit - '0');
+    }
+    if (Lines > Most) return std::nullopt;
+    return Lines;
+}
+
 }  // namespace
 
 std::vector<std::wstring> CommandLineArguments() {
@@ -141,7 +155,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     Utf8Arguments = SplitEmptyAssignments(Utf8Arguments);
 
     std::vector<std::string> Positionals, Filters;
-    std::string Find, Replacement, Encoding;
+    std::string Find, Replacement, Encoding, Context;
     CLI::App Parser;
     Parser.allow_windows_style_options(false);  // "/SWEDISH" is an argument, not an option
     Parser.allow_extras();                      // unknown options are named below, in the user's language
@@ -157,13 +171,19 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     CLI::Option* EncodingOption =
         Parser.add_option("-e,--encoding", Encoding)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    bool IgnoreCase = false;
+    CLI::Option* ContextOption =
+        Parser.add_option("-C,--context", Context)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    bool IgnoreCase = false, ShortN = false;
     Parser.add_flag("-r,--recursive", Options.Recursive);
     Parser.add_flag("-i,--ignore-case", IgnoreCase);
     Parser.add_flag("--json", Options.Json);
     Parser.add_flag("--count-only", Options.CountOnly);
     Parser.add_flag("-v,--verbose", Options.Verbose);
-    Parser.add_flag("-n,--dry-run", Options.DryRun);
+    // -n is --lines for search and --dry-run for replace: decided once the command is known.
+    Parser.add_flag("-n", ShortN);
+    Parser.add_flag("--dry-run", Options.DryRun);
+    Parser.add_flag("--lines", Options.Lines);
+    Parser.add_flag("--diff", Options.Diff);
     Parser.add_flag("--no-progress", Options.NoProgress);
     Parser.add_flag("--no-vcs-skip", Options.NoVcsSkip);
     Parser.add_flag("--list", Options.List);
@@ -244,6 +264,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
         Error = MsgUnknownCommand(Swedish, Rest[0]);
         return false;
     }
+    if (ShortN) (Options.Command == TCliCommand::Search ? Options.Lines : Options.DryRun) = true;
     if (Options.Command == TCliCommand::Undo) {
         // The journal says what to undo: no folder, no texts, no options of a run.
         if (Rest.size() > 1) {
@@ -256,7 +277,9 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                    std::pair{Options.Recursive, L"--recursive"}, std::pair{IgnoreCase, L"--ignore-case"},
                                    std::pair{Options.Json, L"--json"}, std::pair{Options.CountOnly, L"--count-only"},
                                    std::pair{Options.DryRun, L"--dry-run"}, std::pair{Options.Verbose, L"--verbose"},
-                                   std::pair{Options.NoVcsSkip, L"--no-vcs-skip"}}) {
+                                   std::pair{Options.NoVcsSkip, L"--no-vcs-skip"}, std::pair{Options.Lines, L"--lines"},
+                                   std::pair{Options.Diff, L"--diff"},
+                                   std::pair{ContextOption->count() > 0, L"--context"}}) {
             if (Given) {
                 Error = MsgNotForUndo(Swedish, Name);
                 return false;
@@ -272,7 +295,24 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
         Error = Rest.size() < 2 ? MsgNameAFolder(Swedish) : MsgUnexpectedArgument(Swedish, Rest[2]);
         return false;
     }
+    if (ContextOption->count() > 0) {
+        const std::optional<std::int64_t> Lines = ContextLines(Context);
+        if (!Lines) {
+            Error = MsgOptionBadValue(Swedish, L"--context");
+            return false;
+        }
+        Options.Context = *Lines;
+        // Context belongs to lines, as in grep, unless it shapes a diff.
+        if (!Options.Diff) Options.Lines = true;
+    }
     Options.Folder = Rest[1];
+    auto Given = [&](std::wstring_view Name) {
+        return Name == L"--count-only" ? Options.CountOnly
+               : Name == L"--verbose"  ? Options.Verbose
+               : Name == L"--json"     ? Options.Json
+               : Name == L"--lines"    ? Options.Lines
+                                       : Options.Diff;
+    };
     const bool Replace = Options.Command == TCliCommand::Replace;
     if (!Options.HasFind) {
         Error = MsgFindMissing(Swedish, Replace);
@@ -284,16 +324,29 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     }
     if (!Replace) {
         for (auto [Given, Name] : {std::pair{Options.HasReplace, L"--replace"}, std::pair{Options.DryRun, L"--dry-run"},
-                                   std::pair{Options.Verbose, L"--verbose"}}) {
+                                   std::pair{Options.Verbose, L"--verbose"}, std::pair{Options.Diff, L"--diff"}}) {
             if (Given) {
                 Error = MsgBelongsToReplace(Swedish, Name);
                 return false;
             }
         }
     }
-    if (Options.CountOnly && Options.Verbose) {
-        Error = MsgOptionsExcludeEachOther(Swedish, L"--count-only", L"--verbose");
-        return false;
+    if (Replace && !Options.DryRun) {
+        // What a real run would list could no longer be read from its files once written.
+        for (auto [Given, Name] : {std::pair{Options.Diff, L"--diff"}, std::pair{Options.Lines, L"--lines"}}) {
+            if (Given) {
+                Error = MsgNeedsDryRun(Swedish, Name);
+                return false;
+            }
+        }
+    }
+    for (auto [First, Second] : {std::pair{L"--count-only", L"--verbose"}, std::pair{L"--count-only", L"--lines"},
+                                 std::pair{L"--count-only", L"--diff"}, std::pair{L"--json", L"--diff"},
+                                 std::pair{L"--lines", L"--diff"}}) {
+        if (Given(First) && Given(Second)) {
+            Error = MsgOptionsExcludeEachOther(Swedish, First, Second);
+            return false;
+        }
     }
     return true;
 }

@@ -3,6 +3,7 @@
 // arguments after the program name.
 #include "files/EncodingMode.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ struct TCliOptions {
     bool CountOnly = false;
     bool Verbose = false;
     bool DryRun = false;
+    bool Lines = false;      // each occurrence in its line
+    bool Diff = false;       // replace --dry-run: a unified diff of the files that would change
+    std::int64_t Context = -1;  // --context: lines around each match or change (-1: not given)
     bool NoProgress = false;
     bool NoVcsSkip = false;  // enter .git, .svn, .hg, _darcs and .bzr folders too
     bool List = false;  // undo --list

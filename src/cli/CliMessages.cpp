@@ -48,11 +48,20 @@ std::wstring CliUsage(bool Swedish) {
                L"  -i, --ignore-case      skiftläge spelar ingen roll\n"
                L"  -e, --encoding LÄGE    auto (efter byte-order-mark, standard), ansi, utf8 eller\n"
                L"                         utf16le; även utf-8, utf16, utf-16le, i valfritt skiftläge\n"
-               L"      --json             JSON Lines: ett objekt per fil, sist en summering\n"
+               L"      --json             JSON Lines: ett objekt per fil (med --lines följt av ett\n"
+               L"                         per förekomst), sist en summering\n"
                L"      --count-only       skriv bara summaraden\n"
                L"      --no-progress      ingen statusrad i konsolen\n"
                L"      --no-vcs-skip      gå även in i .git, .svn, .hg, _darcs och .bzr\n"
+               L"  -n, --lines            search: varje förekomst på sin rad, som\n"
+               L"                         SÖKVÄG:RAD:KOLUMN:TEXT (replace: --lines med --dry-run;\n"
+               L"                         där står -n för --dry-run)\n"
+               L"  -C, --context N        N rader före och efter varje rad med en förekomst, som\n"
+               L"                         SÖKVÄG-RAD-TEXT, \"--\" mellan grupper som inte möts;\n"
+               L"                         med --diff: sammanhangsraderna runt varje ändring (3)\n"
                L"  -n, --dry-run          replace: ändra inget, visa vad som skulle ändras\n"
+               L"      --diff             replace --dry-run: ändringarna som en unified diff med\n"
+               L"                         sökvägar inom MAPP, som git apply i MAPP tar emot\n"
                L"  -v, --verbose          replace: nämn varje ändrad och varje överhoppad fil\n"
                L"      --list             undo: visa körningarna som kan ångras, nyaste först\n"
                L"  -h, --help             den här texten\n"
@@ -72,7 +81,9 @@ std::wstring CliUsage(bool Swedish) {
                L"\n"
                L"Exempel:\n"
                L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
-               L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n";
+               L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
+               L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
+               L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n";
     return L"quorvane-cli " + Version +
            L": Quorvane's search and replace in many text files, without the window\n"
            L"\n"
@@ -98,11 +109,20 @@ std::wstring CliUsage(bool Swedish) {
            L"  -i, --ignore-case      letter case does not matter\n"
            L"  -e, --encoding MODE    auto (by byte-order mark, the default), ansi, utf8 or\n"
            L"                         utf16le; also utf-8, utf16, utf-16le, in any letter case\n"
-           L"      --json             JSON Lines: one object per file, then a summary\n"
+           L"      --json             JSON Lines: one object per file (with --lines, one per\n"
+           L"                         occurrence after it), then a summary\n"
            L"      --count-only       print the totals line alone\n"
            L"      --no-progress      no status line on the console\n"
            L"      --no-vcs-skip      enter .git, .svn, .hg, _darcs and .bzr folders too\n"
+           L"  -n, --lines            search: each occurrence in its line, as\n"
+           L"                         PATH:LINE:COLUMN:TEXT (replace: --lines with --dry-run;\n"
+           L"                         there -n stands for --dry-run)\n"
+           L"  -C, --context N        N lines before and after each line with an occurrence,\n"
+           L"                         as PATH-LINE-TEXT, \"--\" between groups that do not\n"
+           L"                         touch; with --diff: the lines around each change (3)\n"
            L"  -n, --dry-run          replace: change nothing, show what would change\n"
+           L"      --diff             replace --dry-run: the changes as a unified diff with\n"
+           L"                         paths within FOLDER, which git apply in FOLDER takes\n"
            L"  -v, --verbose          replace: name every changed and every skipped file\n"
            L"      --list             undo: show the runs that can be undone, newest first\n"
            L"  -h, --help             this text\n"
@@ -122,7 +142,9 @@ std::wstring CliUsage(bool Swedish) {
            L"\n"
            L"Examples:\n"
            L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
-           L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n";
+           L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
+           L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
+           L"  quorvane-cli replace . --find colour --replace color -n --diff > changes.diff\n";
 }
 
 std::wstring CliVersionLine() {
@@ -186,6 +208,16 @@ std::wstring MsgReplaceMissing(bool Swedish) {
 std::wstring MsgBelongsToReplace(bool Swedish, std::wstring_view Option) {
     return Prefixed(std::wstring(Option) +
                     ChooseText(Swedish, L" hör till kommandot replace", L" belongs to the replace command"));
+}
+
+std::wstring MsgNeedsDryRun(bool Swedish, std::wstring_view Option) {
+    return Prefixed(std::wstring(Option) + ChooseText(Swedish, L" fungerar bara med --dry-run (replace ändrar inget då)",
+                                                      L" works only with --dry-run (replace then changes nothing)"));
+}
+
+std::wstring MsgLinesUnreadable(bool Swedish, std::wstring_view Path) {
+    return Prefixed(std::wstring(Path) + ChooseText(Swedish, L": raderna kunde inte läsas (filen gick inte att läsa igen)",
+                                                    L": its lines could not be shown (the file could not be read again)"));
 }
 
 std::wstring MsgUndoTakesNoArgument(bool Swedish, std::wstring_view Argument) {

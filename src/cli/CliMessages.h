@@ -30,6 +30,8 @@ std::wstring MsgFindMissing(bool Swedish, bool Replace);
 std::wstring MsgReplaceMissing(bool Swedish);
 std::wstring MsgBelongsToReplace(bool Swedish, std::wstring_view Option);
 std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second);
+// replace: an option that only a dry run can serve.
+std::wstring MsgNeedsDryRun(bool Swedish, std::wstring_view Option);
 std::wstring MsgUndoTakesNoArgument(bool Swedish, std::wstring_view Argument);
 std::wstring MsgNotForUndo(bool Swedish, std::wstring_view Option);
 std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option);
@@ -49,7 +51,9 @@ std::wstring MsgInterrupted(bool Swedish);
 // A run ended through a fault; What is the fault's own description.
 std::wstring MsgRunFaultLine(bool Swedish, std::wstring_view What);
 
-// Why Apply leaves a file untouched.
+// --lines and --diff: a file that could not be read again for its lines.
+std::wstring MsgLinesUnreadable(bool Swedish, std::wstring_view Path);
+
 // Why Apply skipped a file (a skipped outcome of the Apply worker).
 std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason);
 std::wstring SkipReasonCode(TApplyFileOutcome Reason);  // the --json value

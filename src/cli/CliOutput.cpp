@@ -16,19 +16,6 @@ bool IsConsole(HANDLE Handle) {
     return Handle && Handle != INVALID_HANDLE_VALUE && GetConsoleMode(Handle, &Mode);
 }
 
-// UTF-16 as UTF-8 for a file or pipe; a lone surrogate becomes U+FFFD, as a
-// reader of text expects valid UTF-8.
-std::string ToUtf8(std::wstring_view Text) {
-    if (Text.empty()) return {};
-    const int Length =
-        WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
-    std::string Bytes(static_cast<size_t>(Length > 0 ? Length : 0), '\0');
-    if (Length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Length, nullptr,
-                            nullptr);
-    return Bytes;
-}
-
 }  // namespace
 
 TCliOutput::TCliOutput(unsigned long StdHandle, bool Gathered) : FHandle(GetStdHandle(StdHandle)) {
@@ -113,14 +100,17 @@ void TCliOutput::WriteLine(std::wstring_view Text) {
 }
 
 void TCliOutput::WriteUtf8Line(std::string_view Text) {
-    if (FBroken.load()) return;
+    WriteUtf8(std::string(Text) + "\r\n");
+}
+
+void TCliOutput::WriteUtf8(std::string_view Bytes) {
+    if (FBroken.load() || Bytes.empty()) return;
     if (FConsole) {
-        WriteConsoleText(FromLosslessUtf8(Text) + L"\r\n");
+        WriteConsoleText(FromLosslessUtf8(Bytes));
         return;
     }
-    std::string Bytes = std::string(Text) + "\r\n";
     if (FWriter.joinable())
-        Push(std::move(Bytes));
+        Push(std::string(Bytes));
     else
         WriteBytes(Bytes);
 }

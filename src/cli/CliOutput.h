@@ -32,6 +32,8 @@ public:
     void WriteLine(std::wstring_view Text);
     // A line that is already UTF-8 (the JSON form).
     void WriteUtf8Line(std::string_view Text);
+    // UTF-8 bytes as they are, line ends included.
+    void WriteUtf8(std::string_view Bytes);
     // Text of several lines separated by "\n".
     void WriteLines(std::wstring_view Text);
 

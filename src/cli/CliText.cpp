@@ -1,5 +1,7 @@
 #include "cli/CliText.h"
 
+#include <windows.h>
+
 namespace {
 
 bool IsHighSurrogate(std::uint32_t Unit) { return Unit >= 0xD800 && Unit <= 0xDBFF; }
@@ -117,4 +119,15 @@ std::string JsonString(std::wstring_view Text) {
 
 std::wstring PlainCount(std::int64_t Value) {
     return std::to_wstring(Value);
+}
+
+std::string ToUtf8(std::wstring_view Text) {
+    if (Text.empty()) return {};
+    const int Length =
+        WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), nullptr, 0, nullptr, nullptr);
+    std::string Bytes(static_cast<size_t>(Length > 0 ? Length : 0), '\0');
+    if (Length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Length, nullptr,
+                            nullptr);
+    return Bytes;
 }

@@ -11,6 +11,10 @@
 std::string ToLosslessUtf8(std::wstring_view Text);
 std::wstring FromLosslessUtf8(std::string_view Bytes);
 
+// UTF-16 as UTF-8 for a file or pipe; a lone surrogate becomes U+FFFD, as a
+// reader of text expects valid UTF-8.
+std::string ToUtf8(std::wstring_view Text);
+
 // Text as a JSON string literal, quotes included: the characters JSON requires
 // escaped ("\\", "\"", control characters) and nothing else; a lone surrogate
 // is written as its \uXXXX escape, since UTF-8 cannot carry it.

@@ -1,4 +1,6 @@
 #include "cli/CliCommands.h"
+#include "cli/CliDiff.h"
+#include "cli/CliLines.h"
 #include "cli/CliMessages.h"
 #include "cli/CliRun.h"
 #include "cli/CliText.h"
@@ -42,7 +44,10 @@ public:
           FSwedish(Options.Swedish),
           FOut(STD_OUTPUT_HANDLE, true),
           FErr(STD_ERROR_HANDLE, false),
-          FProgress(FErr, !Options.NoProgress) {
+          FProgress(FErr, !Options.NoProgress),
+          FFolder(AbsoluteFolder(Options.Folder)),
+          FScanner(Options.TextToFind, Options.CaseSensitive),
+          FLister(Options.Context, [this](std::wstring_view Line) { FOut.WriteLine(Line); }) {
         if (FOut.Console()) FOut.ShareConsoleWith(&FProgress);
     }
 
@@ -53,6 +58,8 @@ private:
         FProgress.Update(ProgressText(FSwedish, FFilter, FPercent, FExamined, 0, false));
     }
     void NameFile(const std::wstring& Path, std::int32_t Count, TEncodingMode Encoding, TApplyFileOutcome Outcome);
+    // --lines and --diff of a file that would change; false when it could not be read again.
+    bool ShowChange(const std::wstring& Path, TEncodingMode Encoding);
 
     const TCliOptions& FOptions;
     const bool FSwedish;
@@ -63,7 +70,29 @@ private:
     std::int32_t FPercent = 0;
     std::int64_t FExamined = 0;
     TReplaceTotals FTotals;
+    const std::wstring FFolder;
+    const TextScanner FScanner;
+    TMatchLister FLister;
 };
+
+bool TReplaceRun::ShowChange(const std::wstring& Path, TEncodingMode Encoding) {
+    const std::optional<TListedText> Listed = ReadListedFile(Path, Encoding);
+    if (!Listed) {
+        FErr.WriteLine(MsgLinesUnreadable(FSwedish, Path));
+        return false;
+    }
+    if (FOptions.Diff) {
+        WriteUnifiedDiff(RelativeForwardPath(FFolder, Path), Listed->Text, Listed->Utf8Mark, FScanner,
+                         FOptions.ReplaceWith, FOptions.Context < 0 ? 3 : FOptions.Context,
+                         [this](std::string_view Bytes) { FOut.WriteUtf8(Bytes); });
+    } else if (FOptions.Json) {
+        ListMatchesJson(Path, Listed->Text, FScanner, &FOptions.ReplaceWith,
+                        [this](std::string_view Line) { FOut.WriteUtf8Line(Line); });
+    } else {
+        FLister.List(Path, Listed->Text, FScanner);
+    }
+    return true;
+}
 
 // A dry run lists what would change (and with --verbose what would be skipped);
 // a real run names both with --verbose or --json.
@@ -75,8 +104,20 @@ void TReplaceRun::NameFile(const std::wstring& Path, std::int32_t Count, TEncodi
         FErr.WriteLine(SkippedFileLine(FSwedish, Path, Outcome));
     if (FOptions.CountOnly) return;
     const bool Change = IsChange(Outcome);
+    if (FOptions.Diff) {
+        // Standard output holds the diff alone, for a tool to take.
+        if (Change)
+            ShowChange(Path, Encoding);
+        else if (Outcome != TApplyFileOutcome::JournalFailed)
+            FErr.WriteLine(SkippedFileLine(FSwedish, Path, Outcome));
+        return;
+    }
     if (FOptions.Json) {
         FOut.WriteUtf8Line(JsonFileLine(Path, Count, Encoding, Outcome));
+        if (Change && FOptions.Lines) ShowChange(Path, Encoding);
+    } else if (Change && FOptions.Lines) {
+        // The occurrences' lines stand instead of the file's line, which they each name.
+        if (!ShowChange(Path, Encoding)) FOut.WriteLine(Path + L" (" + PlainCount(Count) + L")");
     } else if (Change && (FOptions.DryRun || FOptions.Verbose)) {
         FOut.WriteLine(Path + L" (" + PlainCount(Count) + L")");
     } else if (!Change && FOptions.Verbose) {
@@ -85,7 +126,7 @@ void TReplaceRun::NameFile(const std::wstring& Path, std::int32_t Count, TEncodi
 }
 
 int TReplaceRun::Run() {
-    TWorkThreadApply Worker(AbsoluteFolder(FOptions.Folder), FOptions.Recursive, FOptions.Filters,
+    TWorkThreadApply Worker(FFolder, FOptions.Recursive, FOptions.Filters,
                             FOptions.TextToFind, FOptions.ReplaceWith, FOptions.CaseSensitive,
                             FOptions.TextEncoding);
     Worker.DryRun = FOptions.DryRun;
@@ -119,7 +160,7 @@ int TReplaceRun::Run() {
     if (FOptions.Json)
         FOut.WriteUtf8Line(JsonSummaryLine(FTotals, FOptions.DryRun));
     else
-        FOut.WriteLine(FOptions.DryRun
+        (FOptions.Diff ? FErr : FOut).WriteLine(FOptions.DryRun
                            ? DryRunResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped)
                            : ReplaceResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped));
     if (Fault) FErr.WriteLine(MsgRunFaultLine(FSwedish, *Fault));

@@ -1,4 +1,5 @@
 #include "cli/CliCommands.h"
+#include "cli/CliLines.h"
 #include "cli/CliMessages.h"
 #include "cli/CliRun.h"
 #include "cli/CliText.h"
@@ -56,6 +57,15 @@ int RunSearchCommand(const TCliOptions& Options) {
         ++Examined;
         ShowProgress();
     };
+    // --lines: each listed file is read again, in the encoding the run read it in.
+    const TextScanner Scanner(Options.TextToFind, Options.CaseSensitive);
+    TMatchLister Lister(Options.Context, [&](std::wstring_view Line) { Out.WriteLine(Line); });
+    auto ListedText = [&](const std::wstring& FileName) {
+        std::optional<TListedText> Listed = ReadListedFile(FileName, Worker.FileEncoding());
+        if (!Listed) Err.WriteLine(MsgLinesUnreadable(Swedish, FileName));
+        return Listed;
+    };
+    const bool ShowLines = Options.Lines && !Options.TextToFind.empty();
     Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Count, std::int32_t) {
         ++Listed;
         Occurrences += Count;
@@ -64,9 +74,20 @@ int RunSearchCommand(const TCliOptions& Options) {
             Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) +
                               ",\"count\":" + (Count != 0 ? std::to_string(Count) : std::string("null")) +
                               ",\"encoding\":" + JsonEncoding(Worker.FileEncoding()) + "}");
-        } else {
-            Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + L")");
+            if (!ShowLines) return;
+            if (const std::optional<TListedText> Text = ListedText(FileName))
+                ListMatchesJson(FileName, Text->Text, Scanner, nullptr,
+                                [&](std::string_view Line) { Out.WriteUtf8Line(Line); });
+            return;
         }
+        // The occurrences' lines stand instead of the file's line, which they each name.
+        if (ShowLines) {
+            if (const std::optional<TListedText> Text = ListedText(FileName)) {
+                Lister.List(FileName, Text->Text, Scanner);
+                return;
+            }
+        }
+        Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + L")");
     };
     Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) { Skipped = SkipCount; };
     const std::optional<std::wstring> Fault = RunToEnd(Worker, Out);

@@ -166,3 +166,40 @@ TEST(CliArguments, HelpAndVersionNeedNothingElse) {
     const TParsed P = Parse({L"--version"});
     EXPECT_TRUE(P.Ok && P.Options.Version);
 }
+
+// -n lists lines in a search and keeps its meaning of a dry run in a replace;
+// --context implies the lines unless it shapes a diff.
+TEST(CliArguments, LinesContextAndDiff) {
+    const struct {
+        std::vector<std::wstring> Arguments;
+        bool Lines, DryRun, Diff;
+        std::int64_t Context;
+    } Cases[] = {
+        {{L"search", L"D", L"--find", L"x", L"-n"}, true, false, false, -1},
+        {{L"search", L"D", L"--find", L"x", L"--lines"}, true, false, false, -1},
+        {{L"search", L"D", L"--find", L"x", L"-C", L"2"}, true, false, false, 2},
+        {{L"search", L"D", L"-rnC0", L"--find", L"x"}, true, false, false, 0},
+        {{L"search", L"D", L"--find", L"x", L"--context=12"}, true, false, false, 12},
+        {{L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"-n"}, false, true, false, -1},
+        {{L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"-n", L"--lines"}, true, true, false, -1},
+        {{L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"-n", L"--diff", L"-C", L"5"}, false, true, true, 5},
+        {{L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"--dry-run", L"--context", L"1"}, true, true, false,
+         1},
+    };
+    for (const auto& Case : Cases) {
+        const TParsed P = Parse(Case.Arguments);
+        ASSERT_TRUE(P.Ok) << testing::PrintToString(Case.Arguments) << " " << testing::PrintToString(P.Error);
+        EXPECT_EQ(P.Options.Lines, Case.Lines) << testing::PrintToString(Case.Arguments);
+        EXPECT_EQ(P.Options.DryRun, Case.DryRun) << testing::PrintToString(Case.Arguments);
+        EXPECT_EQ(P.Options.Diff, Case.Diff) << testing::PrintToString(Case.Arguments);
+        EXPECT_EQ(P.Options.Context, Case.Context) << testing::PrintToString(Case.Arguments);
+    }
+    for (const std::vector<std::wstring>& Refused :
+         {std::vector<std::wstring>{L"search", L"D", L"--find", L"x", L"-C", L"1x"},
+          {L"search", L"D", L"--find", L"x", L"-C", L"99999999999"},
+          {L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"--context", L"1"},
+          {L"replace", L"D", L"--find", L"x", L"--replace", L"y", L"-n", L"--diff", L"--lines"},
+          {L"undo", L"-n"}}) {
+        EXPECT_FALSE(Parse(Refused).Ok) << testing::PrintToString(Refused);
+    }
+}

@@ -67,7 +67,7 @@ print("ok" if ('"$2"') else "got " + repr(lines))' 2>&1)
 check_bytes() {
   local expected
   expected=$(mktemp)
-  printf "$3" >"$expected"
+  printf -- "$3" >"$expected"
   if cmp -s "$expected" "$2"; then
     passed=$((passed + 1))
   else

@@ -1,0 +1,21 @@
+#pragma once
+// The unified diff of --diff: a file as Apply would write it, in the form git
+// writes and takes.
+#include "base/TextScanner.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The unified diff of one file as git writes it ("--- a/REL", "+++ b/REL", hunks
+// with Context lines around each change), its lines as UTF-8 with their own line
+// ends. Lines end at LF only, as git counts them. Utf8Mark puts the mark back at
+// the start of the first line, where a tool reading the file's bytes sees it.
+// Written in pieces; nothing when the text does not hold the text to find.
+void WriteUnifiedDiff(std::wstring_view RelativePath, std::wstring_view Text, bool Utf8Mark,
+                      const TextScanner& Scanner, const std::wstring& ReplaceWith, std::int64_t Context,
+                      const std::function<void(std::string_view)>& Write);
+
+// Path below Folder with forward slashes (Path itself with them when it is not below it).
+std::wstring RelativeForwardPath(std::wstring_view Folder, std::wstring_view Path);

@@ -1,0 +1,84 @@
+#pragma once
+// What --lines shows of one file: each occurrence in its line, plain or as JSON,
+// with the line as Apply would write it for a dry run. The occurrences and new
+// lines come from ForEachMatchBlock, whose scanner is the one Apply replaces
+// with, so what is shown is what a count counts and Apply writes.
+#include "base/TextLines.h"
+#include "base/TextScanner.h"
+#include "files/EncodingMode.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Walks a text's lines forward, one at a time: how the listings and the diff
+// read the text outside the blocks, so a file is passed over once.
+class TLineWalker {
+public:
+    TLineWalker(std::wstring_view Text, TLineBreaks Breaks) : FText(Text), FBreaks(Breaks) {}
+
+    std::int64_t Line() const { return FLine; }
+    bool AtEnd() const { return FStart >= FText.size(); }
+    // The current line with its line end; empty at the end of the text.
+    std::wstring_view Current() const { return FText.substr(FStart, LineEnd() - FStart); }
+    void Next() {
+        FStart = LineEnd();
+        ++FLine;
+    }
+    // Jumps to a line whose start the caller knows (never backwards).
+    void JumpTo(std::int64_t Line, std::size_t Start) {
+        FLine = Line;
+        FStart = Start;
+    }
+
+private:
+    std::size_t LineEnd() const {
+        for (std::size_t I = FStart; I < FText.size(); ++I) {
+            if (FText[I] == L'\n') return I + 1;
+            if (FBreaks == TLineBreaks::Any && FText[I] == L'\r')
+                return I + 1 < FText.size() && FText[I + 1] == L'\n' ? I + 2 : I + 1;
+        }
+        return FText.size();
+    }
+
+    std::wstring_view FText;
+    TLineBreaks FBreaks;
+    std::int64_t FLine = 1;
+    std::size_t FStart = 0;
+};
+
+// A listed file read again, whole, in the encoding the run read it in; nothing
+// when it can no longer be read so. Utf8Mark: it starts with the UTF-8 mark.
+struct TListedText {
+    std::wstring Text;
+    bool Utf8Mark = false;
+};
+std::optional<TListedText> ReadListedFile(const std::wstring& Path, TEncodingMode Mode);
+
+// A line as the plain listing shows it: control characters other than TAB as \xNN.
+std::wstring ShownLine(std::wstring_view Line);
+
+// The plain listing of one file, in the file's order: "PATH:LINE:COLUMN:TEXT" for
+// each occurrence (TEXT its whole first line), "PATH-LINE-TEXT" for the further
+// lines it spans and for Context lines around it (Context < 0: none, and no
+// separators), "--" between groups that do not touch. Lines end at CR LF, LF or CR.
+class TMatchLister {
+public:
+    using TWrite = std::function<void(std::wstring_view Line)>;
+    TMatchLister(std::int64_t Context, TWrite Write) : FContext(Context), FWrite(std::move(Write)) {}
+    void List(std::wstring_view Path, std::wstring_view Text, const TextScanner& Scanner);
+
+private:
+    std::int64_t FContext;
+    TWrite FWrite;
+    bool FShownAny = false;  // a group was written for an earlier file
+};
+
+// One JSON object per occurrence, in the file's order:
+// {"match":{"path","line","column","text"}} with "after" added when ReplaceWith
+// is given. "text" holds the lines the occurrence touches without the last line
+// end; "after" the lines of its block as Apply writes them.
+void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TextScanner& Scanner,
+                     const std::wstring* ReplaceWith, const std::function<void(std::string_view)>& Write);
