@@ -56,7 +56,8 @@ void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const
     const std::size_t First = Scanner.Find(Text, 0);
     if (!Scanner.Admits(Text, First)) return;
     LineCursor Cursor(Text, Breaks);
-    const ReplacementWriter Writer(Text, ReplaceWith != nullptr ? std::wstring_view(*ReplaceWith) : std::wstring_view());
+    const OccurrenceReplacer Writer(Scanner, Text,
+                                    ReplaceWith != nullptr ? std::wstring_view(*ReplaceWith) : std::wstring_view());
     std::optional<TMatchBlock> Pending;
     std::size_t Copied = 0;  // Text before this offset is in Pending->After already
 

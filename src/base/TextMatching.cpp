@@ -54,12 +54,17 @@ bool TextContains(std::wstring_view Text, std::wstring_view TextToFind, bool Cas
 std::wstring ReplaceAll(std::wstring_view Text, std::wstring_view TextToFind,
                         std::wstring_view ReplaceWith, bool CaseSensitive) {
     if (Text.empty() || TextToFind.empty()) return {};
+    return ReplaceAll(Text, TextScanner(TextToFind, CaseSensitive), ReplaceWith);
+}
+
+std::wstring ReplaceAll(std::wstring_view Text, const TextScanner& Scanner, std::wstring_view ReplaceWith) {
+    if (Text.empty()) return {};
     // Occurrences in the mapped text mark the same spans in Text; the kept parts
     // come from Text as they are.
     std::wstring Result;
     std::size_t Position = 0;
-    const ReplacementWriter Writer(Text, ReplaceWith);
-    TextScanner(TextToFind, CaseSensitive).ForEach(Text, 0, [&](std::size_t Hit, std::size_t End) {
+    const OccurrenceReplacer Writer(Scanner, Text, ReplaceWith);
+    Scanner.ForEach(Text, 0, [&](std::size_t Hit, std::size_t End) {
         if (Result.empty()) Result.reserve(Text.size());
         Result.append(Text.substr(Position, Hit - Position));
         Writer.Append(Result, Hit, End);
@@ -71,9 +76,13 @@ std::wstring ReplaceAll(std::wstring_view Text, std::wstring_view TextToFind,
 
 std::int32_t CountMatches(std::wstring_view Text, std::wstring_view TextToFind, bool CaseSensitive) {
     if (Text.empty() || TextToFind.empty()) return 0;
+    return CountMatches(Text, TextScanner(TextToFind, CaseSensitive));
+}
+
+std::int32_t CountMatches(std::wstring_view Text, const TextScanner& Scanner) {
+    if (Text.empty()) return 0;
     // The non-overlapping occurrences replace-all would find, provided the text
     // holds the text to find at all.
-    const TextScanner Scanner(TextToFind, CaseSensitive);
     const std::size_t First = Scanner.Find(Text, 0);
     if (!Scanner.Admits(Text, First)) return 0;
     return static_cast<std::int32_t>(Scanner.Count(Text, First));

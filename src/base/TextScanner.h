@@ -16,29 +16,44 @@
 // at the earliest, which is all the state a scan over consecutive pieces of one
 // text has to carry besides the units an occurrence may still need (fewer than
 // MaxLength()).
+//
+// A rule may make the text to find a pattern (see TextPattern) and may ask for
+// whole words: an occurrence then stands neither after nor before a letter, a
+// digit or an underscore. Such scans always get the whole text (More unused).
 #include "base/TextLineBreaks.h"
 #include "base/TextMatching.h"
+#include "base/TextPattern.h"
 #include "base/TextSearch.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 
+struct TFindRule {
+    bool Regex = false;      // the text to find is a pattern
+    bool WholeWord = false;  // occurrences stand as words
+    bool Plain() const { return !Regex && !WholeWord; }
+};
+
 class TextScanner {
 public:
     static constexpr std::size_t NotFound = std::wstring_view::npos;
 
-    // TextToFind may be empty: then nothing is ever found.
-    TextScanner(std::wstring_view TextToFind, bool CaseSensitive);
+    // TextToFind may be empty: then nothing is ever found; so too with a pattern
+    // that does not compile (check it with TextPattern::Compile first).
+    TextScanner(std::wstring_view TextToFind, bool CaseSensitive, TFindRule Rule = {});
 
     // Units of the text to find; an occurrence has as many unless it holds a line break.
     std::size_t Length() const { return FTextToFind.size(); }
     // The most units an occurrence can have.
     std::size_t MaxLength() const { return FLines ? FLines->MaxLength() : Length(); }
     bool CaseSensitive() const { return FCaseSensitive; }
+    // The compiled pattern with a Regex rule (null otherwise).
+    const TextPattern* Pattern() const { return FPattern.get(); }
 
     // Calls Take(Start, End), or Take(Start), for every occurrence starting at or
     // after From, in order. Returns the earliest start a later occurrence may have.
@@ -55,6 +70,7 @@ public:
             else
                 Take(Start);
         };
+        if (FPattern || FWholeWord) return ForEachRuled(Text, From, Emit);
         // Occurrences starting before Limit end within Text whatever follows.
         const std::size_t Limit = !More ? NotFound : Text.size() - std::min(Text.size(), MaxLength() - 1);
         if (FFinder) {
@@ -95,10 +111,61 @@ public:
     static bool ContainsLinguistic(std::wstring_view Text, std::wstring_view TextToFind);
 
 private:
+    template <class Emit>
+    std::size_t ForEachRuled(std::wstring_view Text, std::size_t From, Emit& Take) const {
+        if (FPattern) {
+            for (std::size_t Hit, End; (Hit = FPattern->Find(Text, From, End)) != NotFound; From = End) Take(Hit, End);
+            return From;
+        }
+        std::wstring Upper;
+        std::wstring_view Mapped = Text;
+        if (FMapCopy) {
+            Upper = UpperCaseSimple(Text);
+            Mapped = Upper;
+        }
+        // A hit that is part of a longer word may hide one starting inside it.
+        for (std::size_t Hit, End; (Hit = FindLiteral(Mapped, From, End)) != NotFound;) {
+            if (StandsAsWord(Text, Hit, End)) {
+                Take(Hit, End);
+                From = End;
+            } else {
+                From = Hit + 1;
+            }
+        }
+        return From;
+    }
+    // The next occurrence of the literal text in Mapped, without the word rule.
+    std::size_t FindLiteral(std::wstring_view Mapped, std::size_t From, std::size_t& End) const;
+
     std::wstring FTextToFind;
     bool FCaseSensitive;
     std::optional<TextFinder> FFinder;  // without line breaks, unless the simple mapping has no table
     std::optional<LineBreakPattern> FLines;  // with line breaks
     bool FMapCopy = false;              // no table for the simple mapping: texts are mapped by the call
     std::wstring FUpperFind;            // the text to find mapped by the call, without a table or line break
+    bool FWholeWord = false;
+    std::shared_ptr<const TextPattern> FPattern;  // with a Regex rule
+};
+
+// Writes the replacement of the occurrences a scanner finds in one text: a literal
+// replacement as ReplacementWriter does; after a pattern, its $ references filled
+// from each occurrence's groups (read with TextPattern::ReadReplacement first: a
+// replacement it refuses writes its literal pieces only).
+class OccurrenceReplacer {
+public:
+    OccurrenceReplacer(const TextScanner& Scanner, std::wstring_view Text, std::wstring_view ReplaceWith);
+
+    // Appends the replacement of the occurrence Text[Start, End).
+    void Append(std::wstring& Out, std::size_t Start, std::size_t End) const {
+        if (FPattern)
+            FPattern->AppendReplacement(Out, FText, Start, End, FPieces);
+        else
+            FLiteral.Append(Out, Start, End);
+    }
+
+private:
+    ReplacementWriter FLiteral;
+    const TextPattern* FPattern;
+    std::wstring_view FText;
+    TPatternReplacement FPieces;
 };

@@ -1,6 +1,7 @@
 #include "cli/CliArguments.h"
 
 #include "base/TextMatching.h"
+#include "base/TextPattern.h"
 #include "cli/CliMessages.h"
 #include "cli/CliText.h"
 
@@ -22,7 +23,7 @@ bool ClusterTakesNext(std::string_view Cluster) {
     for (size_t i = 1; i < Cluster.size(); ++i) {
         const char Letter = Cluster[i];
         if (Letter == 'e' || Letter == 'f' || Letter == 'C') return i + 1 == Cluster.size();
-        if (std::string_view("rivnhV").find(Letter) == std::string_view::npos) return false;  // not ours
+        if (std::string_view("rivnhVxw").find(Letter) == std::string_view::npos) return false;  // not ours
     }
     return false;
 }
@@ -176,6 +177,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     bool IgnoreCase = false, ShortN = false;
     Parser.add_flag("-r,--recursive", Options.Recursive);
     Parser.add_flag("-i,--ignore-case", IgnoreCase);
+    Parser.add_flag("-x,--regex", Options.Regex);
+    Parser.add_flag("-w,--word", Options.WholeWord);
     Parser.add_flag("--json", Options.Json);
     Parser.add_flag("--count-only", Options.CountOnly);
     Parser.add_flag("-v,--verbose", Options.Verbose);
@@ -275,6 +278,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                    std::pair{FiltersOption->count() > 0, L"--filters"},
                                    std::pair{EncodingOption->count() > 0, L"--encoding"},
                                    std::pair{Options.Recursive, L"--recursive"}, std::pair{IgnoreCase, L"--ignore-case"},
+                                   std::pair{Options.Regex, L"--regex"}, std::pair{Options.WholeWord, L"--word"},
                                    std::pair{Options.Json, L"--json"}, std::pair{Options.CountOnly, L"--count-only"},
                                    std::pair{Options.DryRun, L"--dry-run"}, std::pair{Options.Verbose, L"--verbose"},
                                    std::pair{Options.NoVcsSkip, L"--no-vcs-skip"}, std::pair{Options.Lines, L"--lines"},
@@ -345,6 +349,18 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                  std::pair{L"--lines", L"--diff"}}) {
         if (Given(First) && Given(Second)) {
             Error = MsgOptionsExcludeEachOther(Swedish, First, Second);
+            return false;
+        }
+    }
+    // A pattern and the groups its replacement names are checked before any file is read.
+    if (Options.Regex && !Options.TextToFind.empty()) {
+        TPatternProblem Problem;
+        const std::shared_ptr<const TextPattern> Pattern =
+            TextPattern::Compile(Options.TextToFind, Options.CaseSensitive, Options.WholeWord, Problem);
+        TPatternReplacement Pieces;
+        if (Pattern && Replace) Pattern->ReadReplacement(Options.ReplaceWith, Pieces, Problem);
+        if (Problem.Fault != TPatternFault::None) {
+            Error = MsgPatternProblem(Swedish, Options.TextToFind, Problem);
             return false;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The command line of quorvane-cli: what the user asked for, read from the
 // arguments after the program name.
+#include "base/TextScanner.h"
 #include "files/EncodingMode.h"
 
 #include <cstdint>
@@ -21,6 +22,8 @@ struct TCliOptions {
     bool HasReplace = false;
     bool Recursive = false;
     bool CaseSensitive = true;
+    bool Regex = false;      // --regex: TextToFind is a pattern, ReplaceWith may name its groups
+    bool WholeWord = false;  // --word: occurrences stand as whole words
     TEncodingMode TextEncoding = TEncodingMode::Auto;
     bool Json = false;
     bool CountOnly = false;
@@ -36,6 +39,9 @@ struct TCliOptions {
     bool Version = false;
     bool Swedish = false;  // the language of every text the program prints
 };
+
+// The scanner rule the options ask for.
+inline TFindRule RuleOf(const TCliOptions& Options) { return {Options.Regex, Options.WholeWord}; }
 
 // Reads Arguments (without the program name). LocaleSwedish is the language
 // when no switch chooses one. On a fault, Error holds the message (in the

@@ -46,6 +46,12 @@ std::wstring CliUsage(bool Swedish) {
                L"                         gånger). Standard: *.TXT\n"
                L"  -r, --recursive        även undermappar\n"
                L"  -i, --ignore-case      skiftläge spelar ingen roll\n"
+               L"  -x, --regex            texten att hitta är ett reguljärt uttryck (Perl-syntax,\n"
+               L"                         på den avkodade texten; \\n är varje radbrytning); i\n"
+               L"                         ersättningen grupperna $1..$99, ${namn}, $0 (hela\n"
+               L"                         förekomsten) och $$ (ett dollartecken)\n"
+               L"  -w, --word             bara där ingen bokstav, siffra eller _ står närmast\n"
+               L"                         före eller efter (även med --regex)\n"
                L"  -e, --encoding LÄGE    auto (efter byte-order-mark, standard), ansi, utf8 eller\n"
                L"                         utf16le; även utf-8, utf16, utf-16le, i valfritt skiftläge\n"
                L"      --json             JSON Lines: ett objekt per fil (med --lines följt av ett\n"
@@ -83,7 +89,9 @@ std::wstring CliUsage(bool Swedish) {
                L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
                L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
                L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
-               L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n";
+               L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n"
+               L"  quorvane-cli replace . -r -x --find \"get(\\w+)\\(\\)\" --replace \"read_$1()\" -n\n"
+               L"  quorvane-cli replace . -r -w --find cat --replace dog\n";
     return L"quorvane-cli " + Version +
            L": Quorvane's search and replace in many text files, without the window\n"
            L"\n"
@@ -107,6 +115,12 @@ std::wstring CliUsage(bool Swedish) {
            L"                         than once). Default: *.TXT\n"
            L"  -r, --recursive        sub-folders too\n"
            L"  -i, --ignore-case      letter case does not matter\n"
+           L"  -x, --regex            the text to find is a regular expression (Perl syntax,\n"
+           L"                         on the decoded text; \\n is any line break); in the\n"
+           L"                         replacement the groups $1..$99, ${name}, $0 (the whole\n"
+           L"                         occurrence) and $$ (a dollar sign)\n"
+           L"  -w, --word             only where no letter, digit or _ stands just before or\n"
+           L"                         after (with --regex too)\n"
            L"  -e, --encoding MODE    auto (by byte-order mark, the default), ansi, utf8 or\n"
            L"                         utf16le; also utf-8, utf16, utf-16le, in any letter case\n"
            L"      --json             JSON Lines: one object per file (with --lines, one per\n"
@@ -144,7 +158,9 @@ std::wstring CliUsage(bool Swedish) {
            L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
            L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
            L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
-           L"  quorvane-cli replace . --find colour --replace color -n --diff > changes.diff\n";
+           L"  quorvane-cli replace . --find colour --replace color -n --diff > changes.diff\n"
+           L"  quorvane-cli replace . -r -x --find \"get(\\w+)\\(\\)\" --replace \"read_$1()\" -n\n"
+           L"  quorvane-cli replace . -r -w --find cat --replace dog\n";
 }
 
 std::wstring CliVersionLine() {
@@ -213,6 +229,54 @@ std::wstring MsgBelongsToReplace(bool Swedish, std::wstring_view Option) {
 std::wstring MsgNeedsDryRun(bool Swedish, std::wstring_view Option) {
     return Prefixed(std::wstring(Option) + ChooseText(Swedish, L" fungerar bara med --dry-run (replace ändrar inget då)",
                                                       L" works only with --dry-run (replace then changes nothing)"));
+}
+
+namespace {
+
+std::wstring PatternSyntaxText(bool Swedish, TPatternSyntax Syntax) {
+    switch (Syntax) {
+    case TPatternSyntax::Parenthesis: return ChooseText(Swedish, L"en parentes saknar sin motpart", L"a parenthesis has no partner");
+    case TPatternSyntax::Bracket: return ChooseText(Swedish, L"en [ stängs inte", L"a [ is not closed");
+    case TPatternSyntax::Brace: return ChooseText(Swedish, L"en upprepning med {} är felskriven", L"a {} repeat is malformed");
+    case TPatternSyntax::Escape: return ChooseText(Swedish, L"en \\-sekvens är ogiltig", L"an escape with \\ is not valid");
+    case TPatternSyntax::Repeat:
+        return ChooseText(Swedish, L"en upprepning (*, +, ?, {}) har inget att upprepa",
+                          L"a repeat (*, +, ?, {}) has nothing to repeat");
+    case TPatternSyntax::Range: return ChooseText(Swedish, L"ett intervall inom [] är ogiltigt", L"a range in [] is not valid");
+    case TPatternSyntax::Backreference:
+        return ChooseText(Swedish, L"en bakåtreferens pekar inte på någon grupp", L"a back-reference names no group");
+    case TPatternSyntax::Other: break;
+    }
+    return ChooseText(Swedish, L"det är inget giltigt reguljärt uttryck", L"it is not a valid regular expression");
+}
+
+}  // namespace
+
+std::wstring MsgPatternProblem(bool Swedish, std::wstring_view Pattern, const TPatternProblem& Problem) {
+    switch (Problem.Fault) {
+    case TPatternFault::MatchesEmpty:
+        return Prefixed(ChooseText(Swedish, L"mönstret ", L"the pattern ") + Quoted(Pattern) +
+                        ChooseText(Swedish,
+                                   L" kan matcha tom text, som inte är någon förekomst; låt det ta minst ett tecken "
+                                   L"(till exempel x+ i stället för x*)",
+                                   L" can match empty text, which is no occurrence; make it take at least one character "
+                                   L"(x+ instead of x*, for example)"));
+    case TPatternFault::BadReference:
+        return Prefixed(ChooseText(Swedish, L"ersättningens ", L"the replacement's ") + Quoted(Problem.Reference) +
+                        ChooseText(Swedish,
+                                   L" pekar inte på någon grupp i mönstret (grupper: $0..$99, ${namn}; $$ skriver ett "
+                                   L"dollartecken)",
+                                   L" names no group of the pattern (groups: $0..$99, ${name}; $$ writes a dollar sign)"));
+    default: break;
+    }
+    // Counted from 1; at or past the end, the pattern ended too soon.
+    const std::wstring Where =
+        Problem.Position >= Pattern.size()
+            ? ChooseText(Swedish, L" vid sitt slut", L" at its end")
+            : ChooseText(Swedish, L" vid tecken ", L" at character ") + std::to_wstring(Problem.Position + 1);
+    return Prefixed(ChooseText(Swedish, L"mönstret ", L"the pattern ") + Quoted(Pattern) +
+                    ChooseText(Swedish, L" går inte att läsa", L" cannot be read") + Where + L": " +
+                    PatternSyntaxText(Swedish, Problem.Syntax));
 }
 
 std::wstring MsgLinesUnreadable(bool Swedish, std::wstring_view Path) {

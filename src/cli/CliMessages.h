@@ -1,6 +1,7 @@
 #pragma once
 // Every text quorvane-cli prints, in Swedish and in English. The window's
 // messages speak of keys and check boxes; these speak of options.
+#include "base/TextPattern.h"
 #include "files/UndoJournal.h"
 #include "platform/InputChecks.h"
 #include "workers/WorkThreadApply.h"
@@ -35,6 +36,9 @@ std::wstring MsgNeedsDryRun(bool Swedish, std::wstring_view Option);
 std::wstring MsgUndoTakesNoArgument(bool Swedish, std::wstring_view Argument);
 std::wstring MsgNotForUndo(bool Swedish, std::wstring_view Option);
 std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option);
+// --regex: a pattern that does not compile (naming where), that matches the empty
+// text, or a replacement naming a group the pattern lacks.
+std::wstring MsgPatternProblem(bool Swedish, std::wstring_view Pattern, const TPatternProblem& Problem);
 
 // The command line's wording of a problem the shared input checks found; Folder
 // is the folder as typed (the message tells a file from a missing folder).

@@ -46,7 +46,7 @@ public:
           FErr(STD_ERROR_HANDLE, false),
           FProgress(FErr, !Options.NoProgress),
           FFolder(AbsoluteFolder(Options.Folder)),
-          FScanner(Options.TextToFind, Options.CaseSensitive),
+          FScanner(Options.TextToFind, Options.CaseSensitive, RuleOf(Options)),
           FLister(Options.Context, [this](std::wstring_view Line) { FOut.WriteLine(Line); }) {
         if (FOut.Console()) FOut.ShareConsoleWith(&FProgress);
     }
@@ -128,7 +128,7 @@ void TReplaceRun::NameFile(const std::wstring& Path, std::int32_t Count, TEncodi
 int TReplaceRun::Run() {
     TWorkThreadApply Worker(FFolder, FOptions.Recursive, FOptions.Filters,
                             FOptions.TextToFind, FOptions.ReplaceWith, FOptions.CaseSensitive,
-                            FOptions.TextEncoding);
+                            FOptions.TextEncoding, RuleOf(FOptions));
     Worker.DryRun = FOptions.DryRun;
     Worker.EnterVersionControl = FOptions.NoVcsSkip;
     Worker.OnApplyShowCurrentFilter = [this](std::wstring CurrentFilter) {
@@ -174,7 +174,8 @@ int TReplaceRun::Run() {
 // confirmation, and --replace "" deletes the occurrences.
 int RunReplaceCommand(const TCliOptions& Options) {
     const TRunInputs Inputs{Options.Folder,      Options.Filters,       Options.TextToFind,
-                            Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding};
+                            Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding,
+                            Options.Regex};
     if (TInputProblem Problem = CheckApplyInputs(Inputs); Problem != TInputProblem::None) {
         TCliOutput Err(STD_ERROR_HANDLE, false);
         Err.WriteLine(CliInputProblemMessage(Options.Swedish, Problem, Options.Folder, Options.Filters));

@@ -45,7 +45,7 @@ int RunSearchCommand(const TCliOptions& Options) {
     auto ShowProgress = [&] { Progress.Update(ProgressText(Swedish, Filter, Percent, Examined, Listed, true)); };
 
     TWorkThreadSearch Worker(AbsoluteFolder(Options.Folder), Options.Recursive, Options.Filters, Options.TextToFind,
-                             Options.CaseSensitive, Options.TextEncoding);
+                             Options.CaseSensitive, Options.TextEncoding, RuleOf(Options));
     Worker.EnterVersionControl = Options.NoVcsSkip;
     Worker.OnSearchShowCurrentFilter = [&](std::wstring CurrentFilter) {
         Filter = std::move(CurrentFilter);
@@ -58,7 +58,7 @@ int RunSearchCommand(const TCliOptions& Options) {
         ShowProgress();
     };
     // --lines: each listed file is read again, in the encoding the run read it in.
-    const TextScanner Scanner(Options.TextToFind, Options.CaseSensitive);
+    const TextScanner Scanner(Options.TextToFind, Options.CaseSensitive, RuleOf(Options));
     TMatchLister Lister(Options.Context, [&](std::wstring_view Line) { Out.WriteLine(Line); });
     auto ListedText = [&](const std::wstring& FileName) {
         std::optional<TListedText> Listed = ReadListedFile(FileName, Worker.FileEncoding());

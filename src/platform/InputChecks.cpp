@@ -39,7 +39,7 @@ TInputProblem CheckApplyInputs(const TRunInputs& Inputs) {
     if (Inputs.TextToFind.empty()) return TInputProblem::NoTextToFind;
     // A line break is one, of whatever kind: "a" CR LF "b" replaced by "a" LF "b" would write
     // each occurrence back as it was.
-    if (Inputs.CaseSensitive && SameButForLineBreaks(Inputs.TextToFind, Inputs.ReplaceWith))
+    if (!Inputs.Regex && Inputs.CaseSensitive && SameButForLineBreaks(Inputs.TextToFind, Inputs.ReplaceWith))
         return TInputProblem::SameTextCaseSensitive;
     return TInputProblem::None;
 }

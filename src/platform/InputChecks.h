@@ -23,6 +23,7 @@ struct TRunInputs {
     std::wstring_view ReplaceWith;  // looked at by Apply only
     bool CaseSensitive = true;
     TEncodingMode Encoding = TEncodingMode::Auto;
+    bool Regex = false;  // the text to find is a pattern: a replacement equal to it still changes what it matches
 };
 
 // The first problem in the order the user meets them: folder, filters (present,

@@ -28,9 +28,10 @@ bool HasNonAscii(std::wstring_view Text) {
 }  // namespace
 
 TWorkThreadApply::TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                                   std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding)
+                                   std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding,
+                                   TFindRule Rule)
     : TWorkThreadRun(Folder, Recursive, Filters, TextToFind, CaseSensitive, TextEncoding, OnApplyShowCurrentFilter,
-                     OnApplyProgress),
+                     OnApplyProgress, Rule),
       FReplaceWith(ReplaceWith),
       FJournal(TUndoRunHeader{RunStartTime(), FullPath(Folder), std::move(Filters), std::move(TextToFind),
                               std::move(ReplaceWith), Recursive, CaseSensitive, TextEncoding}) {}
@@ -165,10 +166,10 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
         OpenHold.Acquire(FSwapLock);
         Content = LoadTextFile(File, FTextEncoding, false);
         OpenHold.Release();
-        if (Content.Read && (Content.Text.empty() || !TextContains(Content.Text, FTextToFind, FCaseSensitive)))
+        if (Content.Read && (Content.Text.empty() || !Holds(Content.Text)))
             return;
         if (Content.Read || Content.Unreadable || Content.UnsupportedMark || Content.Invalid)
-            Report(Content.Read ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0, Content.Mode, InUse);
+            Report(Content.Read ? Occurrences(Content.Text) : 0, Content.Mode, InUse);
         return;
     }
     if (Content.UnsupportedMark || Content.Unreadable)
@@ -178,8 +179,8 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     if (Content.Invalid) return Report(0, Content.Mode, InvalidEncoding);
     // A mode outside the four reads nothing: not touched, not counted.
     if (!Content.Read || Content.Text.empty()) return;
-    if (!TextContains(Content.Text, FTextToFind, FCaseSensitive)) return;
-    const std::int32_t Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+    if (!Holds(Content.Text)) return;
+    const std::int32_t Occurrences = TWorkThreadRun::Occurrences(Content.Text);
     const TEncodingMode Mode = Content.Mode;
 
     // An executable, an image or an archive read as text: replacing inside it
@@ -201,7 +202,7 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
         return Report(Occurrences, Mode, MixedEncoding);
     // The old bytes stay in memory until the journal holds them.
 
-    const std::wstring NewText = ReplaceAll(Content.Text, FTextToFind, FReplaceWith, FCaseSensitive);
+    const std::wstring NewText = Replaced(Content.Text, FReplaceWith);
     Content.Text.clear();
     Content.Text.shrink_to_fit();
     // The new text must fit the encoding exactly (no best-fit or default characters).

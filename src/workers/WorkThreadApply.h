@@ -50,7 +50,7 @@ using TApplyFileEvent = std::function<void(std::wstring FileName, std::int32_t O
 class TWorkThreadApply : public TWorkThreadRun {
 public:
     TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                     std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding);
+                     std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding, TFindRule Rule = {});
     ~TWorkThreadApply() override;
 
     TApplyShowCurrentFilterEvent OnApplyShowCurrentFilter;

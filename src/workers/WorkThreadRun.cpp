@@ -9,10 +9,11 @@
 TWorkThreadRun::TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                                bool CaseSensitive, TEncodingMode TextEncoding,
                                const TRunShowCurrentFilterEvent& OnShowCurrentFilter,
-                               const TRunProgressEvent& OnProgress)
+                               const TRunProgressEvent& OnProgress, TFindRule Rule)
     : FTextToFind(std::move(TextToFind)),
       FCaseSensitive(CaseSensitive),
       FTextEncoding(TextEncoding),
+      FRuled(Rule.Plain() ? std::nullopt : std::make_optional<TextScanner>(FTextToFind, CaseSensitive, Rule)),
       FFolder(std::move(Folder)),
       FRecursive(Recursive),
       FFilters(std::move(Filters)),
@@ -130,4 +131,17 @@ void TWorkThreadRun::QueueProgress(std::int32_t Value) {
     Queue([this, Value] {
         if (FOnProgress) FOnProgress(Value);
     }, true);
+}
+
+bool TWorkThreadRun::Holds(std::wstring_view Text) const {
+    if (!FRuled) return TextContains(Text, FTextToFind, FCaseSensitive);
+    return !Text.empty() && FRuled->Admits(Text, FRuled->Find(Text, 0));
+}
+
+std::int32_t TWorkThreadRun::Occurrences(std::wstring_view Text) const {
+    return FRuled ? CountMatches(Text, *FRuled) : CountMatches(Text, FTextToFind, FCaseSensitive);
+}
+
+std::wstring TWorkThreadRun::Replaced(std::wstring_view Text, std::wstring_view ReplaceWith) const {
+    return FRuled ? ReplaceAll(Text, *FRuled, ReplaceWith) : ReplaceAll(Text, FTextToFind, ReplaceWith, FCaseSensitive);
 }

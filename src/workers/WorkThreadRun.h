@@ -15,6 +15,7 @@
 // started, what was worked out ahead is dropped, no queued event but those the
 // worker must keep is run, and the worker reports its return values, which comes
 // last and which the run waits for.
+#include "base/TextScanner.h"
 #include "files/EncodingMode.h"
 #include "files/FileCollection.h"
 #include "workers/FilePipeline.h"
@@ -24,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -41,7 +43,8 @@ protected:
     // first read once the run has started.
     TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                    bool CaseSensitive, TEncodingMode TextEncoding,
-                   const TRunShowCurrentFilterEvent& OnShowCurrentFilter, const TRunProgressEvent& OnProgress);
+                   const TRunShowCurrentFilterEvent& OnShowCurrentFilter, const TRunProgressEvent& OnProgress,
+                   TFindRule Rule);
     ~TWorkThreadRun() override;
 
     void Execute() final;
@@ -69,9 +72,17 @@ protected:
     // True once the run is ending: a pool thread must not start writing a file.
     bool Stopping() const { return Terminated() || (FPipeline && FPipeline->Stopping()); }
 
+    // Whether a text holds the text to find, its occurrences, and the text with
+    // them replaced, under the run's rule (a plain text to find as ever).
+    bool Holds(std::wstring_view Text) const;
+    std::int32_t Occurrences(std::wstring_view Text) const;
+    std::wstring Replaced(std::wstring_view Text, std::wstring_view ReplaceWith) const;
+
     const std::wstring FTextToFind;
     const bool FCaseSensitive;
     const TEncodingMode FTextEncoding;
+    // With a pattern or whole words; none for a plain text to find. Shared by the pool threads, read only.
+    const std::optional<TextScanner> FRuled;
     // Files not examined or left untouched: unsupported marks, files that could not
     // be read or held in memory (the run goes on with the next file), and for
     // Apply files it would not write safely. The run's thread only.

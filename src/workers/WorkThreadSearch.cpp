@@ -24,9 +24,10 @@ constexpr std::uint64_t KeptReaderMemory = 64ull << 20;
 }  // namespace
 
 TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
-                                     std::wstring TextToFind, bool CaseSensitive, TEncodingMode TextEncoding)
+                                     std::wstring TextToFind, bool CaseSensitive, TEncodingMode TextEncoding,
+                                     TFindRule Rule)
     : TWorkThreadRun(std::move(Folder), Recursive, std::move(Filters), std::move(TextToFind), CaseSensitive,
-                     TextEncoding, OnSearchShowCurrentFilter, OnSearchProgress) {}
+                     TextEncoding, OnSearchShowCurrentFilter, OnSearchProgress, Rule) {}
 
 TWorkThreadSearch::~TWorkThreadSearch() {
     TerminateAndWait();
@@ -50,7 +51,7 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
         } else if (IsKnownEncodingMode(Content.Mode)) {
             Result->Counted = true;
             Result->Mode = Content.Mode;
-            Result->Occurrences = CountMatches(Content.Text, FTextToFind, FCaseSensitive);
+            Result->Occurrences = Occurrences(Content.Text);
         }
     } catch (const std::bad_alloc&) {
         Result->Skipped = true;

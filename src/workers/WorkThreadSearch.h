@@ -20,7 +20,7 @@ using TSearchReturnValuesEvent = std::function<void(std::int32_t SkipCount)>;
 class TWorkThreadSearch : public TWorkThreadRun {
 public:
     TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                      bool CaseSensitive, TEncodingMode TextEncoding);
+                      bool CaseSensitive, TEncodingMode TextEncoding, TFindRule Rule = {});
     ~TWorkThreadSearch() override;
 
     TSearchShowCurrentFilterEvent OnSearchShowCurrentFilter;

@@ -94,8 +94,8 @@ TEST(CliArguments, FaultsNameTheOptionInBothLanguages) {
     } Cases[] = {
         {{L"search", L"D", L"--find", L"x", L"--bogus"}, L"quorvane-cli: unknown option: --bogus",
          L"quorvane-cli: okänt alternativ: --bogus"},
-        {{L"search", L"D", L"--find", L"x", L"-rx"}, L"quorvane-cli: unknown option: -x",
-         L"quorvane-cli: okänt alternativ: -x"},
+        {{L"search", L"D", L"--find", L"x", L"-rq"}, L"quorvane-cli: unknown option: -q",
+         L"quorvane-cli: okänt alternativ: -q"},
         {{L"search", L"D", L"--find"}, L"quorvane-cli: option --find needs a value",
          L"quorvane-cli: alternativet --find behöver ett värde"},
         {{L"search", L"D", L"--find", L"x", L"-e"}, L"quorvane-cli: option --encoding needs a value",
