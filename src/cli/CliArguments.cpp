@@ -324,7 +324,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     }
     if (!Replace) {
         for (auto [Given, Name] : {std::pair{Options.HasReplace, L"--replace"}, std::pair{Options.DryRun, L"--dry-run"},
-                                   std::pair{Options.Verbose, L"--verbose"}, std::pair{Options.Diff, L"--diff"}}) {
+                                   std::pair{Options.Diff, L"--diff"}}) {
             if (Given) {
                 Error = MsgBelongsToReplace(Swedish, Name);
                 return false;

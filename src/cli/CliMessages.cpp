@@ -49,7 +49,9 @@ std::wstring CliUsage(bool Swedish) {
                L"  -e, --encoding LÄGE    auto (efter byte-order-mark, standard), ansi, utf8 eller\n"
                L"                         utf16le; även utf-8, utf16, utf-16le, i valfritt skiftläge\n"
                L"      --json             JSON Lines: ett objekt per fil (med --lines följt av ett\n"
-               L"                         per förekomst), sist en summering\n"
+               L"                         per förekomst; en överhoppad fil med \"status\":\"skipped\"\n"
+               L"                         och \"reason\"), sist en summering (\"interrupted\":true\n"
+               L"                         efter Ctrl+C)\n"
                L"      --count-only       skriv bara summaraden\n"
                L"      --no-progress      ingen statusrad i konsolen\n"
                L"      --no-vcs-skip      gå även in i .git, .svn, .hg, _darcs och .bzr\n"
@@ -62,7 +64,8 @@ std::wstring CliUsage(bool Swedish) {
                L"  -n, --dry-run          replace: ändra inget, visa vad som skulle ändras\n"
                L"      --diff             replace --dry-run: ändringarna som en unified diff med\n"
                L"                         sökvägar inom MAPP, som git apply i MAPP tar emot\n"
-               L"  -v, --verbose          replace: nämn varje ändrad och varje överhoppad fil\n"
+               L"  -v, --verbose          nämn varje överhoppad fil och varför (search: på standard\n"
+               L"                         fel); replace: även varje ändrad fil\n"
                L"      --list             undo: visa körningarna som kan ångras, nyaste först\n"
                L"  -h, --help             den här texten\n"
                L"  -V, --version          versionen\n"
@@ -77,7 +80,8 @@ std::wstring CliUsage(bool Swedish) {
                L"  1    ingen fil listades eller ändrades; undo: inget att ångra, eller en fil\n"
                L"       lämnades orörd\n"
                L"  2    felaktig indata; undo: en skadad ångrajournal\n"
-               L"  130  avbruten (Ctrl+C); filen som bearbetas görs klar först\n"
+               L"  130  avbruten (Ctrl+C); filen som bearbetas görs klar först, och\n"
+               L"       resultatraden börjar med \"Stoppad.\"\n"
                L"\n"
                L"Exempel:\n"
                L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
@@ -110,7 +114,9 @@ std::wstring CliUsage(bool Swedish) {
            L"  -e, --encoding MODE    auto (by byte-order mark, the default), ansi, utf8 or\n"
            L"                         utf16le; also utf-8, utf16, utf-16le, in any letter case\n"
            L"      --json             JSON Lines: one object per file (with --lines, one per\n"
-           L"                         occurrence after it), then a summary\n"
+           L"                         occurrence after it; a skipped file with\n"
+           L"                         \"status\":\"skipped\" and its \"reason\"), then a summary\n"
+           L"                         (\"interrupted\":true after Ctrl+C)\n"
            L"      --count-only       print the totals line alone\n"
            L"      --no-progress      no status line on the console\n"
            L"      --no-vcs-skip      enter .git, .svn, .hg, _darcs and .bzr folders too\n"
@@ -123,7 +129,8 @@ std::wstring CliUsage(bool Swedish) {
            L"  -n, --dry-run          replace: change nothing, show what would change\n"
            L"      --diff             replace --dry-run: the changes as a unified diff with\n"
            L"                         paths within FOLDER, which git apply in FOLDER takes\n"
-           L"  -v, --verbose          replace: name every changed and every skipped file\n"
+           L"  -v, --verbose          name every skipped file and why (search: on standard\n"
+           L"                         error); replace: every changed file too\n"
            L"      --list             undo: show the runs that can be undone, newest first\n"
            L"  -h, --help             this text\n"
            L"  -V, --version          the version\n"
@@ -138,7 +145,8 @@ std::wstring CliUsage(bool Swedish) {
            L"  1    no file was listed or changed; undo: nothing to undo, or a file was left\n"
            L"       untouched\n"
            L"  2    bad input; undo: a damaged undo journal\n"
-           L"  130  interrupted (Ctrl+C); the file at hand is finished first\n"
+           L"  130  interrupted (Ctrl+C); the file at hand is finished first, and the\n"
+           L"       result line begins with \"Stopped.\"\n"
            L"\n"
            L"Examples:\n"
            L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
@@ -287,25 +295,38 @@ std::wstring MsgNoFilesMatched(bool Swedish, std::int64_t Skipped) {
     return Text;
 }
 
+std::wstring MsgSearchStopped(bool Swedish, std::int64_t Listed, std::int64_t Skipped) {
+    std::wstring Text =
+        ChooseText(Swedish, L"Stoppad. Listade filer: ", L"Stopped. Files listed: ") + PlainCount(Listed) + L".";
+    if (Skipped != 0) Text += L" " + MsgSkippedFiles(Swedish, Skipped);
+    return Text;
+}
+
 std::wstring SearchTotalsLine(bool Swedish, std::int64_t Files, std::int64_t Occurrences, std::int64_t Skipped) {
     return PlainCount(Files) + ChooseText(Swedish, L" fil(er), ", L" file(s), ") + PlainCount(Occurrences) +
            ChooseText(Swedish, L" förekomst(er), ", L" occurrence(s), ") + PlainCount(Skipped) +
            ChooseText(Swedish, L" överhoppade", L" skipped");
 }
 
-std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped) {
+std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped,
+                              bool Stopped) {
     std::wstring Text;
-    if (Changed == 0)
+    if (Changed == 0 && !Stopped)
         Text = ChooseText(Swedish, L"Inga filer ändrades.", L"No files were changed.");
     else
-        Text = ChooseText(Swedish, L"Klar. Antal filer som ändrades: ", L"Done. Number of files that were changed: ") +
+        Text = (Stopped ? ChooseText(Swedish, L"Stoppad. Antal filer som ändrades: ",
+                                     L"Stopped. Number of files that were changed: ")
+                        : ChooseText(Swedish, L"Klar. Antal filer som ändrades: ",
+                                     L"Done. Number of files that were changed: ")) +
                PlainCount(Changed) + ChooseText(Swedish, L". Totalt ", L". In total ") + PlainCount(Replacements) +
                ChooseText(Swedish, L" ersättning(ar).", L" replacement(s).");
     return Text + L" " + MsgSkippedFiles(Swedish, Skipped);
 }
 
-std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped) {
-    return ChooseText(Swedish, L"Provkörning, inget ändrades. Filer som skulle ändras: ",
+std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped,
+                              bool Stopped) {
+    return (Stopped ? ChooseText(Swedish, L"Stoppad. ", L"Stopped. ") : std::wstring()) +
+           ChooseText(Swedish, L"Provkörning, inget ändrades. Filer som skulle ändras: ",
                       L"Dry run, nothing was changed. Files that would be changed: ") +
            PlainCount(Changed) + ChooseText(Swedish, L". Totalt ", L". In total ") + PlainCount(Replacements) +
            ChooseText(Swedish, L" ersättning(ar). ", L" replacement(s). ") + MsgSkippedFiles(Swedish, Skipped);
@@ -377,9 +398,9 @@ std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TApplyFileOut
            L")";
 }
 
-std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched) {
-    std::wstring Text =
-        ChooseText(Swedish, L"Klart. Återställda filer: ", L"Done. Files restored: ") + PlainCount(Restored) + L".";
+std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched, bool Stopped) {
+    std::wstring Text = (Stopped ? ChooseText(Swedish, L"Stoppad.", L"Stopped.") : ChooseText(Swedish, L"Klart.", L"Done.")) +
+                        ChooseText(Swedish, L" Återställda filer: ", L" Files restored: ") + PlainCount(Restored) + L".";
     if (Untouched > 0)
         Text += ChooseText(Swedish, L" Ändrade sedan dess och lämnade orörda: ", L" Changed since and left untouched: ") +
                 PlainCount(Untouched) + L".";

@@ -41,11 +41,12 @@ int RunSearchCommand(const TCliOptions& Options) {
     if (Out.Console()) Out.ShareConsoleWith(&Progress);
     std::wstring Filter;
     std::int32_t Percent = 0;
-    std::int64_t Examined = 0, Listed = 0, Occurrences = 0, Skipped = 0;
-    auto ShowProgress = [&] { Progress.Update(ProgressText(Swedish, Filter, Percent, Examined, Listed, true)); };
-
+    std::int64_t Listed = 0, Occurrences = 0, Skipped = 0;
     TWorkThreadSearch Worker(AbsoluteFolder(Options.Folder), Options.Recursive, Options.Filters, Options.TextToFind,
                              Options.CaseSensitive, Options.TextEncoding);
+    auto ShowProgress = [&] {
+        Progress.Update(ProgressText(Swedish, Filter, Percent, Worker.FilesExamined(), Listed, true));
+    };
     Worker.EnterVersionControl = Options.NoVcsSkip;
     Worker.OnSearchShowCurrentFilter = [&](std::wstring CurrentFilter) {
         Filter = std::move(CurrentFilter);
@@ -54,7 +55,6 @@ int RunSearchCommand(const TCliOptions& Options) {
     };
     Worker.OnSearchProgress = [&](std::int32_t ProgressValue) {
         Percent = ProgressValue;
-        ++Examined;
         ShowProgress();
     };
     // --lines: each listed file is read again, in the encoding the run read it in.
@@ -89,6 +89,15 @@ int RunSearchCommand(const TCliOptions& Options) {
         }
         Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + L")");
     };
+    // Skipped files are named on request: in JSON among the files, in plain
+    // output with --verbose on standard error, which keeps standard output a list of results.
+    Worker.OnSearchSkipFile = [&](std::wstring FileName, TApplyFileOutcome Reason) {
+        if (Options.Json && !Options.CountOnly)
+            Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) + ",\"status\":\"skipped\",\"reason\":" +
+                              JsonString(SkipReasonCode(Reason)) + "}");
+        else if (Options.Verbose)
+            Err.WriteLine(SkippedFileLine(Swedish, FileName, Reason));
+    };
     Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) { Skipped = SkipCount; };
     const std::optional<std::wstring> Fault = RunToEnd(Worker, Out);
     Progress.Erase();
@@ -98,12 +107,17 @@ int RunSearchCommand(const TCliOptions& Options) {
         if (Fault) Err.WriteLine(MsgRunFaultLine(Swedish, *Fault));
         return Code;
     }
+    const bool Stopped = Code == ExitInterrupted;
     if (Options.Json) {
         Out.WriteUtf8Line("{\"summary\":{\"files\":" + std::to_string(Listed) +
                           ",\"occurrences\":" + std::to_string(Occurrences) +
-                          ",\"skipped\":" + std::to_string(Skipped) + "}}");
+                          ",\"skipped\":" + std::to_string(Skipped) + (Stopped ? ",\"interrupted\":true" : "") +
+                          "}}");
     } else if (Options.CountOnly) {
         Out.WriteLine(SearchTotalsLine(Swedish, Listed, Occurrences, Skipped));
+        if (Stopped) Err.WriteLine(MsgSearchStopped(Swedish, Listed, Skipped));
+    } else if (Stopped) {
+        Err.WriteLine(MsgSearchStopped(Swedish, Listed, Skipped));
     } else if (Listed == 0) {
         Err.WriteLine(MsgNoFilesMatched(Swedish, Skipped));
     } else if (Skipped != 0) {

@@ -32,6 +32,10 @@ class TWorkThreadRun : public WorkerThread {
 public:
     // Walk into version-control folders (.git, .svn, ...) too; set before the start.
     bool EnterVersionControl = false;
+    // During the progress event: the files examined so far, the one the value is
+    // for included (a file a later filter matches again is not counted twice).
+    // Main thread only.
+    std::int64_t FilesExamined() const { return FDeliveredExamined; }
 
 protected:
     // The two events are the worker's own public members; they are bound here and
@@ -85,6 +89,8 @@ private:
     const TRunProgressEvent& FOnProgress;
     std::wstring FCurrentFilter;
     std::int32_t FLastProgress = -1;  // the last value queued since the filter was announced
+    std::int64_t FExamined = 0;       // the run's thread: files examined so far
+    std::int64_t FDeliveredExamined = 0;  // the main thread: FExamined as the progress event has it
     // The current filter's files; they outlive the pool's work on them.
     std::vector<std::wstring> FFiles;
     // The files the pool works on now, by pipeline index.

@@ -17,3 +17,8 @@ endif()
 # (skipped when this is not a Release build).
 add_test(NAME cli_package COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/package_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
 set_tests_properties(cli_package PROPERTIES TIMEOUT 900 SKIP_RETURN_CODE 77)
+# The third-party notices name every archive the two programs are linked from.
+if(TARGET Quorvane)
+  add_test(NAME cli_notices COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/notices_test.sh
+           ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES.txt $<TARGET_FILE:quorvane-cli>.map $<TARGET_FILE:Quorvane>.map)
+endif()
