@@ -55,6 +55,12 @@ std::wstring CliUsage(bool Swedish) {
                L"      --count-only       skriv bara summaraden\n"
                L"      --no-progress      ingen statusrad i konsolen\n"
                L"      --no-vcs-skip      gå även in i .git, .svn, .hg, _darcs och .bzr\n"
+               L"      --exclude GLOB     hoppa över filer och mappar vars namn eller relativa\n"
+               L"                         sökväg matchar: * och ? inom ett namn, ** över mappar,\n"
+               L"                         / eller \\ sist för bara mappar; skiftläge spelar ingen\n"
+               L"                         roll; åtskilda med \";\", kan anges flera gånger. En\n"
+               L"                         utesluten mapp läses aldrig\n"
+               L"      --exclude-from FIL GLOB-mönster ur en UTF-8-fil, ett per rad\n"
                L"  -n, --lines            search: varje förekomst på sin rad, som\n"
                L"                         SÖKVÄG:RAD:KOLUMN:TEXT (replace: --lines med --dry-run;\n"
                L"                         där står -n för --dry-run)\n"
@@ -87,7 +93,8 @@ std::wstring CliUsage(bool Swedish) {
                L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
                L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
                L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
-               L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n";
+               L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n"
+               L"  quorvane-cli search . -r -f \"*.js\" --exclude \"node_modules/;build/;**/gen/*.js\" --find TODO\n";
     return L"quorvane-cli " + Version +
            L": Quorvane's search and replace in many text files, without the window\n"
            L"\n"
@@ -120,6 +127,12 @@ std::wstring CliUsage(bool Swedish) {
            L"      --count-only       print the totals line alone\n"
            L"      --no-progress      no status line on the console\n"
            L"      --no-vcs-skip      enter .git, .svn, .hg, _darcs and .bzr folders too\n"
+           L"      --exclude GLOB     leave out files and folders whose name or relative\n"
+           L"                         path matches: * and ? within a name, ** across\n"
+           L"                         folders, a trailing / or \\ for folders only; letter\n"
+           L"                         case does not matter; separated by \";\", may be given\n"
+           L"                         more than once. An excluded folder is never read\n"
+           L"      --exclude-from FILE  globs from a UTF-8 file, one a line\n"
            L"  -n, --lines            search: each occurrence in its line, as\n"
            L"                         PATH:LINE:COLUMN:TEXT (replace: --lines with --dry-run;\n"
            L"                         there -n stands for --dry-run)\n"
@@ -152,7 +165,8 @@ std::wstring CliUsage(bool Swedish) {
            L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
            L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
            L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
-           L"  quorvane-cli replace . --find colour --replace color -n --diff > changes.diff\n";
+           L"  quorvane-cli replace . --find colour --replace color -n --diff > changes.diff\n"
+           L"  quorvane-cli search . -r -f \"*.js\" --exclude \"node_modules/;build/;**/gen/*.js\" --find TODO\n";
 }
 
 std::wstring CliVersionLine() {
@@ -240,6 +254,12 @@ std::wstring MsgNotForUndo(bool Swedish, std::wstring_view Option) {
 
 std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option) {
     return Prefixed(std::wstring(Option) + ChooseText(Swedish, L" hör till kommandot undo", L" belongs to the undo command"));
+}
+
+std::wstring MsgListFileFault(bool Swedish, std::wstring_view Option, std::wstring_view Path, bool NotUtf8) {
+    return Prefixed(std::wstring(Option) + L": " + Quoted(Path) +
+                    (NotUtf8 ? ChooseText(Swedish, L" är inte UTF-8-text", L" is not UTF-8 text")
+                             : ChooseText(Swedish, L" kan inte läsas", L" cannot be read")));
 }
 
 std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second) {

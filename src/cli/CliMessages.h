@@ -35,6 +35,8 @@ std::wstring MsgNeedsDryRun(bool Swedish, std::wstring_view Option);
 std::wstring MsgUndoTakesNoArgument(bool Swedish, std::wstring_view Argument);
 std::wstring MsgNotForUndo(bool Swedish, std::wstring_view Option);
 std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option);
+// A file an option names could not be read, or is not UTF-8 text.
+std::wstring MsgListFileFault(bool Swedish, std::wstring_view Option, std::wstring_view Path, bool NotUtf8);
 
 // The command line's wording of a problem the shared input checks found; Folder
 // is the folder as typed (the message tells a file from a missing folder).

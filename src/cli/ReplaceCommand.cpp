@@ -131,6 +131,7 @@ int TReplaceRun::Run() {
                             FOptions.TextEncoding);
     Worker.DryRun = FOptions.DryRun;
     Worker.EnterVersionControl = FOptions.NoVcsSkip;
+    Worker.Excludes = FOptions.Excludes;
     Worker.OnApplyShowCurrentFilter = [this, &Worker](std::wstring CurrentFilter) {
         FFilter = std::move(CurrentFilter);
         FPercent = 0;

@@ -48,6 +48,7 @@ int RunSearchCommand(const TCliOptions& Options) {
         Progress.Update(ProgressText(Swedish, Filter, Percent, Worker.FilesExamined(), Listed, true));
     };
     Worker.EnterVersionControl = Options.NoVcsSkip;
+    Worker.Excludes = Options.Excludes;
     Worker.OnSearchShowCurrentFilter = [&](std::wstring CurrentFilter) {
         Filter = std::move(CurrentFilter);
         Percent = 0;

@@ -50,6 +50,7 @@ void TWorkThreadRun::WalkFilters() {
     const TStringArray FilterList = SplitText(FFilters, L"; ");
     const std::wstring Root = WithTrailingBackslash(FFolder);
     TFileCollector Collector(EnterVersionControl);  // later filters reuse the sub-folder lists of the first
+    Collector.SetExcludes(Excludes);
     // One filter's files, collected and sorted on a thread of their own; the
     // collector serves one listing at a time.
     auto ListAhead = [&](size_t Filter) {

@@ -32,6 +32,8 @@ class TWorkThreadRun : public WorkerThread {
 public:
     // Walk into version-control folders (.git, .svn, ...) too; set before the start.
     bool EnterVersionControl = false;
+    // Files and folders left out of the run (globs, see ExcludeGlobMatches); set before the start.
+    std::vector<std::wstring> Excludes;
     // During the progress event: the files examined so far, the one the value is
     // for included (a file a later filter matches again is not counted twice).
     // Main thread only.
