@@ -22,7 +22,7 @@ bool ClusterTakesNext(std::string_view Cluster) {
     for (size_t i = 1; i < Cluster.size(); ++i) {
         const char Letter = Cluster[i];
         if (Letter == 'e' || Letter == 'f' || Letter == 'C') return i + 1 == Cluster.size();
-        if (std::string_view("rivnhV").find(Letter) == std::string_view::npos) return false;  // not ours
+        if (std::string_view("rivnhVl0").find(Letter) == std::string_view::npos) return false;  // not ours
     }
     return false;
 }
@@ -200,6 +200,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     Parser.add_flag("--no-progress", Options.NoProgress);
     Parser.add_flag("--no-vcs-skip", Options.NoVcsSkip);
     Parser.add_flag("--list", Options.List);
+    Parser.add_flag("-l,--files-with-matches", Options.FilesWithMatches);
+    Parser.add_flag("-0,--null", Options.Null);
     Parser.add_flag("-h,--help", Options.Help);
     Parser.add_flag("-V,--version", Options.Version);
 
@@ -294,6 +296,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                    std::pair{Options.Diff, L"--diff"},
                                    std::pair{ContextOption->count() > 0, L"--context"},
                                    std::pair{ExcludeOption->count() > 0, L"--exclude"},
+                                   std::pair{Options.FilesWithMatches, L"--files-with-matches"},
+                                   std::pair{Options.Null, L"--null"},
                                    std::pair{ExcludeFromOption->count() > 0, L"--exclude-from"}}) {
             if (Given) {
                 Error = MsgNotForUndo(Swedish, Name);
@@ -343,7 +347,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
         for (std::wstring& Glob : SplitMaskValues(Values)) Options.Excludes.push_back(std::move(Glob));
     }
     auto Given = [&](std::wstring_view Name) {
-        return Name == L"--count-only" ? Options.CountOnly
+        return Name == L"--count-only"           ? Options.CountOnly
+               : Name == L"--files-with-matches" ? Options.FilesWithMatches
                : Name == L"--verbose"  ? Options.Verbose
                : Name == L"--json"     ? Options.Json
                : Name == L"--lines"    ? Options.Lines
@@ -367,6 +372,19 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
             }
         }
     }
+    if (Replace) {
+        for (auto [Given, Name] : {std::pair{Options.FilesWithMatches, L"--files-with-matches"},
+                                   std::pair{Options.Null, L"--null"}}) {
+            if (Given) {
+                Error = MsgBelongsToSearch(Swedish, Name);
+                return false;
+            }
+        }
+    }
+    if (Options.Null && !Options.FilesWithMatches) {
+        Error = MsgNullNeedsFilesWithMatches(Swedish);
+        return false;
+    }
     if (Replace && !Options.DryRun) {
         // What a real run would list could no longer be read from its files once written.
         for (auto [Given, Name] : {std::pair{Options.Diff, L"--diff"}, std::pair{Options.Lines, L"--lines"}}) {
@@ -378,7 +396,10 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     }
     for (auto [First, Second] : {std::pair{L"--count-only", L"--verbose"}, std::pair{L"--count-only", L"--lines"},
                                  std::pair{L"--count-only", L"--diff"}, std::pair{L"--json", L"--diff"},
-                                 std::pair{L"--lines", L"--diff"}}) {
+                                 std::pair{L"--lines", L"--diff"},
+                                 std::pair{L"--files-with-matches", L"--count-only"},
+                                 std::pair{L"--files-with-matches", L"--json"},
+                                 std::pair{L"--files-with-matches", L"--lines"}}) {
         if (Given(First) && Given(Second)) {
             Error = MsgOptionsExcludeEachOther(Swedish, First, Second);
             return false;

@@ -32,6 +32,8 @@ struct TCliOptions {
     bool NoProgress = false;
     bool NoVcsSkip = false;  // enter .git, .svn, .hg, _darcs and .bzr folders too
     std::vector<std::wstring> Excludes;  // --exclude and --exclude-from globs
+    bool FilesWithMatches = false;  // search -l: the paths alone
+    bool Null = false;              // search -l -0: each path ends with NUL instead of a line end
     bool List = false;  // undo --list
     bool Help = false;
     bool Version = false;

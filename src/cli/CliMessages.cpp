@@ -27,8 +27,8 @@ std::wstring CliUsage(bool Swedish) {
                L": Quorvanes sökning och ersättning i många textfiler, utan fönster\n"
                L"\n"
                L"Användning:\n"
-               L"  quorvane-cli search  MAPP --find TEXT [alternativ]\n"
-               L"  quorvane-cli replace MAPP --find TEXT --replace TEXT [alternativ]\n"
+               L"  quorvane-cli search  MAPP|FIL --find TEXT [alternativ]\n"
+               L"  quorvane-cli replace MAPP|FIL --find TEXT --replace TEXT [alternativ]\n"
                L"  quorvane-cli undo [--list]\n"
                L"\n"
                L"search listar varje fil i MAPP som innehåller TEXT, en rad per fil: hela\n"
@@ -36,7 +36,8 @@ std::wstring CliUsage(bool Swedish) {
                L"som matchar filtren. replace ersätter alla förekomster utan att fråga och\n"
                L"skriver tillbaka varje ändrad fil säkert; --replace \"\" raderar dem. undo lägger\n"
                L"tillbaka filerna som senaste replace (eller fönstrets Verkställ) ändrade, utom\n"
-               L"dem som ändrats sedan dess; --list visar körningarna som kan ångras.\n"
+               L"dem som ändrats sedan dess; --list visar körningarna som kan ångras. En FIL\n"
+               L"i stället för mappen söks eller ändras ensam, utan hänsyn till filtren.\n"
                L"\n"
                L"Alternativ:\n"
                L"      --find TEXT        texten att hitta\n"
@@ -70,7 +71,13 @@ std::wstring CliUsage(bool Swedish) {
                L"  -n, --dry-run          replace: ändra inget, visa vad som skulle ändras\n"
                L"      --diff             replace --dry-run: ändringarna som en unified diff med\n"
                L"                         sökvägar inom MAPP, som git apply i MAPP tar emot\n"
-               L"  -v, --verbose          nämn varje överhoppad fil och varför (search: på standard\n"
+               L"  -l, --files-with-matches  search: bara sökvägarna, en per rad\n"
+               L"  -0, --null             med -l: varje sökväg slutar med NUL i stället för\n"
+               L"                         radslut, för xargs -0\n"
+               L"  -l, --files-with-matches  search: the paths alone, one a line\n"
+           L"  -0, --null             with -l: each path ends with NUL instead of a line\n"
+           L"                         end, for xargs -0\n"
+           L"  -v, --verbose          nämn varje överhoppad fil och varför (search: på standard\n"
                L"                         fel); replace: även varje ändrad fil\n"
                L"      --list             undo: visa körningarna som kan ångras, nyaste först\n"
                L"  -h, --help             den här texten\n"
@@ -94,13 +101,15 @@ std::wstring CliUsage(bool Swedish) {
                L"  quorvane-cli replace . -f \"*.md\" --find colour --replace color --dry-run\n"
                L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
                L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n"
-               L"  quorvane-cli search . -r -f \"*.js\" --exclude \"node_modules/;build/;**/gen/*.js\" --find TODO\n";
+               L"  quorvane-cli search . -r --find TODO -l -0 | xargs -0 wc -l\n"
+               L"  quorvane-cli search . -r --find TODO -l -0 | xargs -0 wc -l\n"
+           L"  quorvane-cli search . -r -f \"*.js\" --exclude \"node_modules/;build/;**/gen/*.js\" --find TODO\n";
     return L"quorvane-cli " + Version +
            L": Quorvane's search and replace in many text files, without the window\n"
            L"\n"
            L"Usage:\n"
-           L"  quorvane-cli search  FOLDER --find TEXT [options]\n"
-           L"  quorvane-cli replace FOLDER --find TEXT --replace TEXT [options]\n"
+           L"  quorvane-cli search  FOLDER|FILE --find TEXT [options]\n"
+           L"  quorvane-cli replace FOLDER|FILE --find TEXT --replace TEXT [options]\n"
            L"  quorvane-cli undo [--list]\n"
            L"\n"
            L"search lists every file in FOLDER that contains TEXT, one line per file: its\n"
@@ -108,7 +117,8 @@ std::wstring CliUsage(bool Swedish) {
            L"file that matches the filters. replace replaces every occurrence without asking\n"
            L"and writes each changed file back safely; --replace \"\" deletes them. undo puts\n"
            L"back the files the last replace (or the window's Apply) changed, except those\n"
-           L"changed since; --list shows the runs that can be undone.\n"
+           L"changed since; --list shows the runs that can be undone. A FILE in place of\n"
+           L"the folder is searched or changed alone, whatever the filters.\n"
            L"\n"
            L"Options:\n"
            L"      --find TEXT        the text to find\n"
@@ -260,6 +270,16 @@ std::wstring MsgListFileFault(bool Swedish, std::wstring_view Option, std::wstri
     return Prefixed(std::wstring(Option) + L": " + Quoted(Path) +
                     (NotUtf8 ? ChooseText(Swedish, L" är inte UTF-8-text", L" is not UTF-8 text")
                              : ChooseText(Swedish, L" kan inte läsas", L" cannot be read")));
+}
+
+std::wstring MsgBelongsToSearch(bool Swedish, std::wstring_view Option) {
+    return Prefixed(std::wstring(Option) +
+                    ChooseText(Swedish, L" hör till kommandot search", L" belongs to the search command"));
+}
+
+std::wstring MsgNullNeedsFilesWithMatches(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"--null behöver --files-with-matches (-l)",
+                               L"--null needs --files-with-matches (-l)"));
 }
 
 std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second) {

@@ -35,6 +35,8 @@ std::wstring MsgNeedsDryRun(bool Swedish, std::wstring_view Option);
 std::wstring MsgUndoTakesNoArgument(bool Swedish, std::wstring_view Argument);
 std::wstring MsgNotForUndo(bool Swedish, std::wstring_view Option);
 std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option);
+std::wstring MsgBelongsToSearch(bool Swedish, std::wstring_view Option);
+std::wstring MsgNullNeedsFilesWithMatches(bool Swedish);
 // A file an option names could not be read, or is not UTF-8 text.
 std::wstring MsgListFileFault(bool Swedish, std::wstring_view Option, std::wstring_view Path, bool NotUtf8);
 

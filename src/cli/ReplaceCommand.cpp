@@ -174,7 +174,8 @@ int TReplaceRun::Run() {
 
 // The window's Apply without its two questions: the command line is the
 // confirmation, and --replace "" deletes the occurrences.
-int RunReplaceCommand(const TCliOptions& Options) {
+int RunReplaceCommand(const TCliOptions& Typed) {
+    const TCliOptions Options = TargetAsFolder(Typed);
     const TRunInputs Inputs{Options.Folder,      Options.Filters,       Options.TextToFind,
                             Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding};
     if (TInputProblem Problem = CheckApplyInputs(Inputs); Problem != TInputProblem::None) {

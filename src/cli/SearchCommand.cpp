@@ -26,7 +26,23 @@ std::string JsonEncoding(TEncodingMode Mode) {
     }
 }
 
-int RunSearchCommand(const TCliOptions& Options) {
+TCliOptions TargetAsFolder(const TCliOptions& Options) {
+    const DWORD Attributes = GetFileAttributesW(ExtendedPath(Options.Folder).c_str());
+    if (Options.Folder.empty() || Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Options;
+    const std::wstring Full = AbsoluteFolder(Options.Folder);
+    const size_t Slash = Full.find_last_of(L"\\/");
+    if (Slash == std::wstring::npos || Slash + 1 >= Full.size()) return Options;
+    TCliOptions File = Options;
+    File.Folder = Full.substr(0, Slash + 1);
+    File.Filters = Full.substr(Slash + 1);
+    File.Recursive = false;
+    File.Excludes.clear();
+    return File;
+}
+
+int RunSearchCommand(const TCliOptions& Typed) {
+    const TCliOptions Options = TargetAsFolder(Typed);
     const bool Swedish = Options.Swedish;
     TCliOutput Out(STD_OUTPUT_HANDLE, true);
     TCliOutput Err(STD_ERROR_HANDLE, false);
@@ -71,6 +87,13 @@ int RunSearchCommand(const TCliOptions& Options) {
         ++Listed;
         Occurrences += Count;
         if (Options.CountOnly) return;
+        if (Options.FilesWithMatches) {
+            if (Options.Null)
+                Out.WriteUtf8(ToUtf8(FileName) + std::string(1, '\0'));
+            else
+                Out.WriteLine(FileName);
+            return;
+        }
         if (Options.Json) {
             Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) +
                               ",\"count\":" + (Count != 0 ? std::to_string(Count) : std::string("null")) +
