@@ -14,7 +14,7 @@ namespace {
 // The options that take a value; every other option is a flag.
 bool TakesValue(std::string_view LongName) {
     return LongName == "--find" || LongName == "--replace" || LongName == "--filters" || LongName == "--encoding" ||
-           LongName == "--context";
+           LongName == "--context" || LongName == "--exclude" || LongName == "--exclude-from";
 }
 
 // Whether a cluster of short options such as "-re" ends in an option whose value
@@ -23,7 +23,7 @@ bool ClusterTakesNext(std::string_view Cluster) {
     for (size_t i = 1; i < Cluster.size(); ++i) {
         const char Letter = Cluster[i];
         if (Letter == 'e' || Letter == 'f' || Letter == 'C') return i + 1 == Cluster.size();
-        if (std::string_view("rivnhVxw").find(Letter) == std::string_view::npos) return false;  // not ours
+        if (std::string_view("rivnhVxwl0").find(Letter) == std::string_view::npos) return false;  // not ours
     }
     return false;
 }
@@ -110,8 +110,8 @@ std::vector<std::wstring> CommandLineArguments() {
     return Arguments;
 }
 
-std::wstring JoinFilterMasks(const std::vector<std::wstring>& Values) {
-    std::wstring Joined;
+std::vector<std::wstring> SplitMaskValues(const std::vector<std::wstring>& Values) {
+    std::vector<std::wstring> Masks;
     for (const std::wstring& Value : Values) {
         size_t Start = 0;
         while (Start <= Value.size()) {
@@ -119,12 +119,19 @@ std::wstring JoinFilterMasks(const std::vector<std::wstring>& Values) {
             if (End == std::wstring::npos) End = Value.size();
             size_t First = Value.find_first_not_of(L" \t", Start);
             size_t Last = Value.find_last_not_of(L" \t", End == 0 ? 0 : End - 1);
-            if (First != std::wstring::npos && First < End && Last != std::wstring::npos && Last >= First) {
-                if (!Joined.empty()) Joined += L"; ";
-                Joined.append(Value, First, Last - First + 1);
-            }
+            if (First != std::wstring::npos && First < End && Last != std::wstring::npos && Last >= First)
+                Masks.push_back(Value.substr(First, Last - First + 1));
             Start = End + 1;
         }
+    }
+    return Masks;
+}
+
+std::wstring JoinFilterMasks(const std::vector<std::wstring>& Values) {
+    std::wstring Joined;
+    for (const std::wstring& Mask : SplitMaskValues(Values)) {
+        if (!Joined.empty()) Joined += L"; ";
+        Joined += Mask;
     }
     return Joined;
 }
@@ -155,7 +162,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     for (const std::wstring& Argument : Arguments) Utf8Arguments.push_back(ToLosslessUtf8(Argument));
     Utf8Arguments = SplitEmptyAssignments(Utf8Arguments);
 
-    std::vector<std::string> Positionals, Filters;
+    std::vector<std::string> Positionals, Filters, Excludes, ExcludeFiles;
     std::string Find, Replacement, Encoding, Context;
     CLI::App Parser;
     Parser.allow_windows_style_options(false);  // "/SWEDISH" is an argument, not an option
@@ -170,6 +177,12 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
         Parser.add_option("-f,--filters", Filters)
             ->allow_extra_args(false)  // one value per --filters; what follows is the next argument
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    CLI::Option* ExcludeOption = Parser.add_option("--exclude", Excludes)
+                                     ->allow_extra_args(false)
+                                     ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    CLI::Option* ExcludeFromOption = Parser.add_option("--exclude-from", ExcludeFiles)
+                                         ->allow_extra_args(false)
+                                         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     CLI::Option* EncodingOption =
         Parser.add_option("-e,--encoding", Encoding)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     CLI::Option* ContextOption =
@@ -190,6 +203,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     Parser.add_flag("--no-progress", Options.NoProgress);
     Parser.add_flag("--no-vcs-skip", Options.NoVcsSkip);
     Parser.add_flag("--list", Options.List);
+    Parser.add_flag("-l,--files-with-matches", Options.FilesWithMatches);
+    Parser.add_flag("-0,--null", Options.Null);
     Parser.add_flag("-h,--help", Options.Help);
     Parser.add_flag("-V,--version", Options.Version);
 
@@ -283,7 +298,11 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                    std::pair{Options.DryRun, L"--dry-run"}, std::pair{Options.Verbose, L"--verbose"},
                                    std::pair{Options.NoVcsSkip, L"--no-vcs-skip"}, std::pair{Options.Lines, L"--lines"},
                                    std::pair{Options.Diff, L"--diff"},
-                                   std::pair{ContextOption->count() > 0, L"--context"}}) {
+                                   std::pair{ContextOption->count() > 0, L"--context"},
+                                   std::pair{ExcludeOption->count() > 0, L"--exclude"},
+                                   std::pair{Options.FilesWithMatches, L"--files-with-matches"},
+                                   std::pair{Options.Null, L"--null"},
+                                   std::pair{ExcludeFromOption->count() > 0, L"--exclude-from"}}) {
             if (Given) {
                 Error = MsgNotForUndo(Swedish, Name);
                 return false;
@@ -310,8 +329,30 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
         if (!Options.Diff) Options.Lines = true;
     }
     Options.Folder = Rest[1];
+    {
+        std::vector<std::wstring> Values;
+        for (const std::string& Value : Excludes) Values.push_back(FromLosslessUtf8(Value));
+        for (const std::string& Value : ExcludeFiles) {
+            const std::wstring Path = FromLosslessUtf8(Value);
+            TListFileFault ListFault = TListFileFault::None;
+            std::vector<std::wstring> Lines = ReadUtf8Lines(Path, ListFault);
+            if (ListFault != TListFileFault::None) {
+                Error = MsgListFileFault(Swedish, L"--exclude-from", Path, ListFault == TListFileFault::NotUtf8);
+                return false;
+            }
+            // One glob a line, taken whole: a ";" in a line is part of a name.
+            for (std::wstring& Line : Lines) {
+                const size_t First = Line.find_first_not_of(L" \t");
+                if (First == std::wstring::npos) continue;
+                Line.erase(Line.find_last_not_of(L" \t") + 1);
+                Options.Excludes.push_back(Line.substr(First));
+            }
+        }
+        for (std::wstring& Glob : SplitMaskValues(Values)) Options.Excludes.push_back(std::move(Glob));
+    }
     auto Given = [&](std::wstring_view Name) {
-        return Name == L"--count-only" ? Options.CountOnly
+        return Name == L"--count-only"           ? Options.CountOnly
+               : Name == L"--files-with-matches" ? Options.FilesWithMatches
                : Name == L"--verbose"  ? Options.Verbose
                : Name == L"--json"     ? Options.Json
                : Name == L"--lines"    ? Options.Lines
@@ -328,12 +369,25 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     }
     if (!Replace) {
         for (auto [Given, Name] : {std::pair{Options.HasReplace, L"--replace"}, std::pair{Options.DryRun, L"--dry-run"},
-                                   std::pair{Options.Verbose, L"--verbose"}, std::pair{Options.Diff, L"--diff"}}) {
+                                   std::pair{Options.Diff, L"--diff"}}) {
             if (Given) {
                 Error = MsgBelongsToReplace(Swedish, Name);
                 return false;
             }
         }
+    }
+    if (Replace) {
+        for (auto [Given, Name] : {std::pair{Options.FilesWithMatches, L"--files-with-matches"},
+                                   std::pair{Options.Null, L"--null"}}) {
+            if (Given) {
+                Error = MsgBelongsToSearch(Swedish, Name);
+                return false;
+            }
+        }
+    }
+    if (Options.Null && !Options.FilesWithMatches) {
+        Error = MsgNullNeedsFilesWithMatches(Swedish);
+        return false;
     }
     if (Replace && !Options.DryRun) {
         // What a real run would list could no longer be read from its files once written.
@@ -346,7 +400,10 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     }
     for (auto [First, Second] : {std::pair{L"--count-only", L"--verbose"}, std::pair{L"--count-only", L"--lines"},
                                  std::pair{L"--count-only", L"--diff"}, std::pair{L"--json", L"--diff"},
-                                 std::pair{L"--lines", L"--diff"}}) {
+                                 std::pair{L"--lines", L"--diff"},
+                                 std::pair{L"--files-with-matches", L"--count-only"},
+                                 std::pair{L"--files-with-matches", L"--json"},
+                                 std::pair{L"--files-with-matches", L"--lines"}}) {
         if (Given(First) && Given(Second)) {
             Error = MsgOptionsExcludeEachOther(Swedish, First, Second);
             return false;

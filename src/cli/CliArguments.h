@@ -34,6 +34,9 @@ struct TCliOptions {
     std::int64_t Context = -1;  // --context: lines around each match or change (-1: not given)
     bool NoProgress = false;
     bool NoVcsSkip = false;  // enter .git, .svn, .hg, _darcs and .bzr folders too
+    std::vector<std::wstring> Excludes;  // --exclude and --exclude-from globs
+    bool FilesWithMatches = false;  // search -l: the paths alone
+    bool Null = false;              // search -l -0: each path ends with NUL instead of a line end
     bool List = false;  // undo --list
     bool Help = false;
     bool Version = false;
@@ -55,6 +58,8 @@ std::vector<std::wstring> CommandLineArguments();
 // The masks of every --filters value, split on ";" with the blanks around each
 // mask trimmed and empty masks dropped, joined with "; " as the engine splits them.
 std::wstring JoinFilterMasks(const std::vector<std::wstring>& Values);
+// The same masks (or globs) one by one.
+std::vector<std::wstring> SplitMaskValues(const std::vector<std::wstring>& Values);
 
 // An --encoding value, without regard to case: auto, ansi, utf8 (utf-8),
 // utf16le (utf16, utf-16le). Nothing for any other name.

@@ -15,5 +15,10 @@ int RunUndoCommand(const TCliOptions& Options);
 // folder), with every name in it kept as typed, so that listed paths are full paths.
 std::wstring AbsoluteFolder(std::wstring_view Typed);
 
+// A FILE named in place of the folder is searched or changed alone: the run is
+// then made on its folder, with its name for the only filter, no sub-folders and
+// no exclusions. Other options are returned as they are.
+TCliOptions TargetAsFolder(const TCliOptions& Options);
+
 // The JSON name of the encoding a file was read in ("ansi", "utf8", "utf16le"), or null.
 std::string JsonEncoding(TEncodingMode Mode);

@@ -27,8 +27,8 @@ std::wstring CliUsage(bool Swedish) {
                L": Quorvanes sökning och ersättning i många textfiler, utan fönster\n"
                L"\n"
                L"Användning:\n"
-               L"  quorvane-cli search  MAPP --find TEXT [alternativ]\n"
-               L"  quorvane-cli replace MAPP --find TEXT --replace TEXT [alternativ]\n"
+               L"  quorvane-cli search  MAPP|FIL --find TEXT [alternativ]\n"
+               L"  quorvane-cli replace MAPP|FIL --find TEXT --replace TEXT [alternativ]\n"
                L"  quorvane-cli undo [--list]\n"
                L"\n"
                L"search listar varje fil i MAPP som innehåller TEXT, en rad per fil: hela\n"
@@ -36,7 +36,8 @@ std::wstring CliUsage(bool Swedish) {
                L"som matchar filtren. replace ersätter alla förekomster utan att fråga och\n"
                L"skriver tillbaka varje ändrad fil säkert; --replace \"\" raderar dem. undo lägger\n"
                L"tillbaka filerna som senaste replace (eller fönstrets Verkställ) ändrade, utom\n"
-               L"dem som ändrats sedan dess; --list visar körningarna som kan ångras.\n"
+               L"dem som ändrats sedan dess; --list visar körningarna som kan ångras. En FIL\n"
+               L"i stället för mappen söks eller ändras ensam, utan hänsyn till filtren.\n"
                L"\n"
                L"Alternativ:\n"
                L"      --find TEXT        texten att hitta\n"
@@ -55,10 +56,18 @@ std::wstring CliUsage(bool Swedish) {
                L"  -e, --encoding LÄGE    auto (efter byte-order-mark, standard), ansi, utf8 eller\n"
                L"                         utf16le; även utf-8, utf16, utf-16le, i valfritt skiftläge\n"
                L"      --json             JSON Lines: ett objekt per fil (med --lines följt av ett\n"
-               L"                         per förekomst), sist en summering\n"
+               L"                         per förekomst; en överhoppad fil med \"status\":\"skipped\"\n"
+               L"                         och \"reason\"), sist en summering (\"interrupted\":true\n"
+               L"                         efter Ctrl+C)\n"
                L"      --count-only       skriv bara summaraden\n"
                L"      --no-progress      ingen statusrad i konsolen\n"
                L"      --no-vcs-skip      gå även in i .git, .svn, .hg, _darcs och .bzr\n"
+               L"      --exclude GLOB     hoppa över filer och mappar vars namn eller relativa\n"
+               L"                         sökväg matchar: * och ? inom ett namn, ** över mappar,\n"
+               L"                         / eller \\ sist för bara mappar; skiftläge spelar ingen\n"
+               L"                         roll; åtskilda med \";\", kan anges flera gånger. En\n"
+               L"                         utesluten mapp läses aldrig\n"
+               L"      --exclude-from FIL GLOB-mönster ur en UTF-8-fil, ett per rad\n"
                L"  -n, --lines            search: varje förekomst på sin rad, som\n"
                L"                         SÖKVÄG:RAD:KOLUMN:TEXT (replace: --lines med --dry-run;\n"
                L"                         där står -n för --dry-run)\n"
@@ -68,7 +77,11 @@ std::wstring CliUsage(bool Swedish) {
                L"  -n, --dry-run          replace: ändra inget, visa vad som skulle ändras\n"
                L"      --diff             replace --dry-run: ändringarna som en unified diff med\n"
                L"                         sökvägar inom MAPP, som git apply i MAPP tar emot\n"
-               L"  -v, --verbose          replace: nämn varje ändrad och varje överhoppad fil\n"
+               L"  -l, --files-with-matches  search: bara sökvägarna, en per rad\n"
+               L"  -0, --null             med -l: varje sökväg slutar med NUL i stället för\n"
+               L"                         radslut, för xargs -0\n"
+           L"  -v, --verbose          nämn varje överhoppad fil och varför (search: på standard\n"
+               L"                         fel); replace: även varje ändrad fil\n"
                L"      --list             undo: visa körningarna som kan ångras, nyaste först\n"
                L"  -h, --help             den här texten\n"
                L"  -V, --version          versionen\n"
@@ -83,7 +96,8 @@ std::wstring CliUsage(bool Swedish) {
                L"  1    ingen fil listades eller ändrades; undo: inget att ångra, eller en fil\n"
                L"       lämnades orörd\n"
                L"  2    felaktig indata; undo: en skadad ångrajournal\n"
-               L"  130  avbruten (Ctrl+C); filen som bearbetas görs klar först\n"
+               L"  130  avbruten (Ctrl+C); filen som bearbetas görs klar först, och\n"
+               L"       resultatraden börjar med \"Stoppad.\"\n"
                L"\n"
                L"Exempel:\n"
                L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
@@ -91,13 +105,15 @@ std::wstring CliUsage(bool Swedish) {
                L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
                L"  quorvane-cli replace . --find colour --replace color -n --diff > ändringar.diff\n"
                L"  quorvane-cli replace . -r -x --find \"get(\\w+)\\(\\)\" --replace \"read_$1()\" -n\n"
-               L"  quorvane-cli replace . -r -w --find cat --replace dog\n";
+               L"  quorvane-cli replace . -r -w --find cat --replace dog\n"
+               L"  quorvane-cli search . -r --find TODO -l -0 | xargs -0 wc -l\n"
+               L"  quorvane-cli search . -r -f \"*.js\" --exclude \"node_modules/;build/;**/gen/*.js\" --find TODO\n";
     return L"quorvane-cli " + Version +
            L": Quorvane's search and replace in many text files, without the window\n"
            L"\n"
            L"Usage:\n"
-           L"  quorvane-cli search  FOLDER --find TEXT [options]\n"
-           L"  quorvane-cli replace FOLDER --find TEXT --replace TEXT [options]\n"
+           L"  quorvane-cli search  FOLDER|FILE --find TEXT [options]\n"
+           L"  quorvane-cli replace FOLDER|FILE --find TEXT --replace TEXT [options]\n"
            L"  quorvane-cli undo [--list]\n"
            L"\n"
            L"search lists every file in FOLDER that contains TEXT, one line per file: its\n"
@@ -105,7 +121,8 @@ std::wstring CliUsage(bool Swedish) {
            L"file that matches the filters. replace replaces every occurrence without asking\n"
            L"and writes each changed file back safely; --replace \"\" deletes them. undo puts\n"
            L"back the files the last replace (or the window's Apply) changed, except those\n"
-           L"changed since; --list shows the runs that can be undone.\n"
+           L"changed since; --list shows the runs that can be undone. A FILE in place of\n"
+           L"the folder is searched or changed alone, whatever the filters.\n"
            L"\n"
            L"Options:\n"
            L"      --find TEXT        the text to find\n"
@@ -124,10 +141,18 @@ std::wstring CliUsage(bool Swedish) {
            L"  -e, --encoding MODE    auto (by byte-order mark, the default), ansi, utf8 or\n"
            L"                         utf16le; also utf-8, utf16, utf-16le, in any letter case\n"
            L"      --json             JSON Lines: one object per file (with --lines, one per\n"
-           L"                         occurrence after it), then a summary\n"
+           L"                         occurrence after it; a skipped file with\n"
+           L"                         \"status\":\"skipped\" and its \"reason\"), then a summary\n"
+           L"                         (\"interrupted\":true after Ctrl+C)\n"
            L"      --count-only       print the totals line alone\n"
            L"      --no-progress      no status line on the console\n"
            L"      --no-vcs-skip      enter .git, .svn, .hg, _darcs and .bzr folders too\n"
+           L"      --exclude GLOB     leave out files and folders whose name or relative\n"
+           L"                         path matches: * and ? within a name, ** across\n"
+           L"                         folders, a trailing / or \\ for folders only; letter\n"
+           L"                         case does not matter; separated by \";\", may be given\n"
+           L"                         more than once. An excluded folder is never read\n"
+           L"      --exclude-from FILE  globs from a UTF-8 file, one a line\n"
            L"  -n, --lines            search: each occurrence in its line, as\n"
            L"                         PATH:LINE:COLUMN:TEXT (replace: --lines with --dry-run;\n"
            L"                         there -n stands for --dry-run)\n"
@@ -137,7 +162,11 @@ std::wstring CliUsage(bool Swedish) {
            L"  -n, --dry-run          replace: change nothing, show what would change\n"
            L"      --diff             replace --dry-run: the changes as a unified diff with\n"
            L"                         paths within FOLDER, which git apply in FOLDER takes\n"
-           L"  -v, --verbose          replace: name every changed and every skipped file\n"
+           L"  -l, --files-with-matches  search: the paths alone, one a line\n"
+           L"  -0, --null             with -l: each path ends with NUL instead of a line\n"
+           L"                         end, for xargs -0\n"
+           L"  -v, --verbose          name every skipped file and why (search: on standard\n"
+           L"                         error); replace: every changed file too\n"
            L"      --list             undo: show the runs that can be undone, newest first\n"
            L"  -h, --help             this text\n"
            L"  -V, --version          the version\n"
@@ -152,7 +181,8 @@ std::wstring CliUsage(bool Swedish) {
            L"  1    no file was listed or changed; undo: nothing to undo, or a file was left\n"
            L"       untouched\n"
            L"  2    bad input; undo: a damaged undo journal\n"
-           L"  130  interrupted (Ctrl+C); the file at hand is finished first\n"
+           L"  130  interrupted (Ctrl+C); the file at hand is finished first, and the\n"
+           L"       result line begins with \"Stopped.\"\n"
            L"\n"
            L"Examples:\n"
            L"  quorvane-cli search C:\\src -r -f \"*.c; *.h\" --find TODO\n"
@@ -160,7 +190,9 @@ std::wstring CliUsage(bool Swedish) {
            L"  quorvane-cli search C:\\src -r -f \"*.c\" --find TODO -n -C 2\n"
            L"  quorvane-cli replace . --find colour --replace color -n --diff > changes.diff\n"
            L"  quorvane-cli replace . -r -x --find \"get(\\w+)\\(\\)\" --replace \"read_$1()\" -n\n"
-           L"  quorvane-cli replace . -r -w --find cat --replace dog\n";
+           L"  quorvane-cli replace . -r -w --find cat --replace dog\n"
+           L"  quorvane-cli search . -r --find TODO -l -0 | xargs -0 wc -l\n"
+           L"  quorvane-cli search . -r -f \"*.js\" --exclude \"node_modules/;build/;**/gen/*.js\" --find TODO\n";
 }
 
 std::wstring CliVersionLine() {
@@ -298,6 +330,22 @@ std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option) {
     return Prefixed(std::wstring(Option) + ChooseText(Swedish, L" hör till kommandot undo", L" belongs to the undo command"));
 }
 
+std::wstring MsgListFileFault(bool Swedish, std::wstring_view Option, std::wstring_view Path, bool NotUtf8) {
+    return Prefixed(std::wstring(Option) + L": " + Quoted(Path) +
+                    (NotUtf8 ? ChooseText(Swedish, L" är inte UTF-8-text", L" is not UTF-8 text")
+                             : ChooseText(Swedish, L" kan inte läsas", L" cannot be read")));
+}
+
+std::wstring MsgBelongsToSearch(bool Swedish, std::wstring_view Option) {
+    return Prefixed(std::wstring(Option) +
+                    ChooseText(Swedish, L" hör till kommandot search", L" belongs to the search command"));
+}
+
+std::wstring MsgNullNeedsFilesWithMatches(bool Swedish) {
+    return Prefixed(ChooseText(Swedish, L"--null behöver --files-with-matches (-l)",
+                               L"--null needs --files-with-matches (-l)"));
+}
+
 std::wstring MsgOptionsExcludeEachOther(bool Swedish, std::wstring_view First, std::wstring_view Second) {
     return Prefixed(std::wstring(First) + ChooseText(Swedish, L" och ", L" and ") + std::wstring(Second) +
                     ChooseText(Swedish, L" kan inte användas tillsammans", L" cannot be used together"));
@@ -351,25 +399,38 @@ std::wstring MsgNoFilesMatched(bool Swedish, std::int64_t Skipped) {
     return Text;
 }
 
+std::wstring MsgSearchStopped(bool Swedish, std::int64_t Listed, std::int64_t Skipped) {
+    std::wstring Text =
+        ChooseText(Swedish, L"Stoppad. Listade filer: ", L"Stopped. Files listed: ") + PlainCount(Listed) + L".";
+    if (Skipped != 0) Text += L" " + MsgSkippedFiles(Swedish, Skipped);
+    return Text;
+}
+
 std::wstring SearchTotalsLine(bool Swedish, std::int64_t Files, std::int64_t Occurrences, std::int64_t Skipped) {
     return PlainCount(Files) + ChooseText(Swedish, L" fil(er), ", L" file(s), ") + PlainCount(Occurrences) +
            ChooseText(Swedish, L" förekomst(er), ", L" occurrence(s), ") + PlainCount(Skipped) +
            ChooseText(Swedish, L" överhoppade", L" skipped");
 }
 
-std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped) {
+std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped,
+                              bool Stopped) {
     std::wstring Text;
-    if (Changed == 0)
+    if (Changed == 0 && !Stopped)
         Text = ChooseText(Swedish, L"Inga filer ändrades.", L"No files were changed.");
     else
-        Text = ChooseText(Swedish, L"Klar. Antal filer som ändrades: ", L"Done. Number of files that were changed: ") +
+        Text = (Stopped ? ChooseText(Swedish, L"Stoppad. Antal filer som ändrades: ",
+                                     L"Stopped. Number of files that were changed: ")
+                        : ChooseText(Swedish, L"Klar. Antal filer som ändrades: ",
+                                     L"Done. Number of files that were changed: ")) +
                PlainCount(Changed) + ChooseText(Swedish, L". Totalt ", L". In total ") + PlainCount(Replacements) +
                ChooseText(Swedish, L" ersättning(ar).", L" replacement(s).");
     return Text + L" " + MsgSkippedFiles(Swedish, Skipped);
 }
 
-std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped) {
-    return ChooseText(Swedish, L"Provkörning, inget ändrades. Filer som skulle ändras: ",
+std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped,
+                              bool Stopped) {
+    return (Stopped ? ChooseText(Swedish, L"Stoppad. ", L"Stopped. ") : std::wstring()) +
+           ChooseText(Swedish, L"Provkörning, inget ändrades. Filer som skulle ändras: ",
                       L"Dry run, nothing was changed. Files that would be changed: ") +
            PlainCount(Changed) + ChooseText(Swedish, L". Totalt ", L". In total ") + PlainCount(Replacements) +
            ChooseText(Swedish, L" ersättning(ar). ", L" replacement(s). ") + MsgSkippedFiles(Swedish, Skipped);
@@ -444,9 +505,9 @@ std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TApplyFileOut
            L")";
 }
 
-std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched) {
-    std::wstring Text =
-        ChooseText(Swedish, L"Klart. Återställda filer: ", L"Done. Files restored: ") + PlainCount(Restored) + L".";
+std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched, bool Stopped) {
+    std::wstring Text = (Stopped ? ChooseText(Swedish, L"Stoppad.", L"Stopped.") : ChooseText(Swedish, L"Klart.", L"Done.")) +
+                        ChooseText(Swedish, L" Återställda filer: ", L" Files restored: ") + PlainCount(Restored) + L".";
     if (Untouched > 0)
         Text += ChooseText(Swedish, L" Ändrade sedan dess och lämnade orörda: ", L" Changed since and left untouched: ") +
                 PlainCount(Untouched) + L".";

@@ -39,6 +39,10 @@ std::wstring MsgBelongsToUndo(bool Swedish, std::wstring_view Option);
 // --regex: a pattern that does not compile (naming where), that matches the empty
 // text, or a replacement naming a group the pattern lacks.
 std::wstring MsgPatternProblem(bool Swedish, std::wstring_view Pattern, const TPatternProblem& Problem);
+std::wstring MsgBelongsToSearch(bool Swedish, std::wstring_view Option);
+std::wstring MsgNullNeedsFilesWithMatches(bool Swedish);
+// A file an option names could not be read, or is not UTF-8 text.
+std::wstring MsgListFileFault(bool Swedish, std::wstring_view Option, std::wstring_view Path, bool NotUtf8);
 
 // The command line's wording of a problem the shared input checks found; Folder
 // is the folder as typed (the message tells a file from a missing folder).
@@ -49,8 +53,13 @@ std::wstring CliInputProblemMessage(bool Swedish, TInputProblem Problem, std::ws
 std::wstring MsgNoFilesMatched(bool Swedish, std::int64_t Skipped);
 std::wstring MsgSkippedFiles(bool Swedish, std::int64_t Skipped);
 std::wstring SearchTotalsLine(bool Swedish, std::int64_t Files, std::int64_t Occurrences, std::int64_t Skipped);
-std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped);
-std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped);
+// Stopped: the run was interrupted, and the line says so in place of "Done.".
+std::wstring ReplaceResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped,
+                              bool Stopped = false);
+std::wstring DryRunResultLine(bool Swedish, std::int64_t Changed, std::int64_t Replacements, std::int64_t Skipped,
+                              bool Stopped = false);
+// An interrupted search: "Stopped. Files listed: N." and the skipped files, if any.
+std::wstring MsgSearchStopped(bool Swedish, std::int64_t Listed, std::int64_t Skipped);
 std::wstring MsgInterrupted(bool Swedish);
 // A run ended through a fault; What is the fault's own description.
 std::wstring MsgRunFaultLine(bool Swedish, std::wstring_view What);
@@ -64,9 +73,9 @@ std::wstring SkipReasonCode(TApplyFileOutcome Reason);  // the --json value
 // A skipped file's line in the plain output: "path (skipped: reason)".
 std::wstring SkippedFileLine(bool Swedish, std::wstring_view Path, TApplyFileOutcome Reason);
 
-// Undo: the result line ("Done. Files restored: N." and, when M > 0, " Changed
+// Undo: the result line ("Done. Files restored: N." or "Stopped. ...", and, when M > 0, " Changed
 // since and left untouched: M."), a file not restored and why, and the messages.
-std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched);
+std::wstring UndoResultLine(bool Swedish, std::int64_t Restored, std::int64_t Untouched, bool Stopped = false);
 std::wstring UndoReasonText(bool Swedish, TUndoFileOutcome Outcome);
 std::wstring UndoFileLine(bool Swedish, std::wstring_view Path, TUndoFileOutcome Outcome);
 std::wstring MsgNothingToUndo(bool Swedish);

@@ -1,5 +1,9 @@
 #include "cli/CliText.h"
 
+#include "base/UniqueHandle.h"
+#include "files/LongPath.h"
+#include "files/TextDecoding.h"
+
 #include <windows.h>
 
 namespace {
@@ -130,4 +134,38 @@ std::string ToUtf8(std::wstring_view Text) {
         WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Bytes.data(), Length, nullptr,
                             nullptr);
     return Bytes;
+}
+
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& Path, TListFileFault& Fault) {
+    Fault = TListFileFault::Unreadable;
+    UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER Size{};
+    // A list of globs or pairs is small; a larger file is not one.
+    constexpr LONGLONG Most = 64ll << 20;
+    if (!File || !GetFileSizeEx(File.Get(), &Size) || Size.QuadPart > Most) return {};
+    std::string Bytes(static_cast<size_t>(Size.QuadPart), '\0');
+    DWORD Read = 0;
+    if (!Bytes.empty() && (!ReadFile(File.Get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Read, nullptr) ||
+                           Read != Bytes.size()))
+        return {};
+    std::string_view View = Bytes;
+    if (View.substr(0, 3) == "\xEF\xBB\xBF") View.remove_prefix(3);
+    std::wstring Text;
+    if (!DecodeUtf8Strict(View, Text)) {
+        Fault = TListFileFault::NotUtf8;
+        return {};
+    }
+    Fault = TListFileFault::None;
+    std::vector<std::wstring> Lines;
+    size_t Start = 0;
+    while (Start < Text.size()) {
+        size_t End = Text.find(L'\n', Start);
+        if (End == std::wstring::npos) End = Text.size();
+        size_t Length = End - Start;
+        if (Length > 0 && Text[End - 1] == L'\r') --Length;
+        Lines.push_back(Text.substr(Start, Length));
+        Start = End + 1;
+    }
+    return Lines;
 }

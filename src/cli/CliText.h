@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // UTF-16 to UTF-8 that keeps every code unit: a lone surrogate becomes its own
 // three-byte sequence (the generalised form of UTF-8), so a name that is not
@@ -22,3 +23,9 @@ std::string JsonString(std::wstring_view Text);
 
 // A count as plain digits, whatever the user's locale.
 std::wstring PlainCount(std::int64_t Value);
+
+// The lines of a UTF-8 text file that an option names (--exclude-from,
+// --pairs): a byte-order mark dropped, CR LF or LF ends a line. Nothing when
+// the file cannot be read (Unreadable) or is not valid UTF-8.
+enum class TListFileFault { None, Unreadable, NotUtf8 };
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& Path, TListFileFault& Fault);

@@ -29,10 +29,11 @@ std::string JsonFileLine(const std::wstring& Path, std::int32_t Count, TEncoding
     return Line + ",\"status\":\"skipped\",\"reason\":" + JsonString(SkipReasonCode(Outcome)) + "}";
 }
 
-std::string JsonSummaryLine(const TReplaceTotals& Totals, bool DryRun) {
+std::string JsonSummaryLine(const TReplaceTotals& Totals, bool DryRun, bool Interrupted) {
     return "{\"summary\":{\"changed\":" + std::to_string(Totals.Changed) +
            ",\"replacements\":" + std::to_string(Totals.Replacements) + ",\"skipped\":" +
-           std::to_string(Totals.Skipped) + (DryRun ? ",\"dry_run\":true" : "") + "}}";
+           std::to_string(Totals.Skipped) + (DryRun ? ",\"dry_run\":true" : "") +
+           (Interrupted ? ",\"interrupted\":true" : "") + "}}";
 }
 
 // One run of the Apply worker, real or dry, naming the files it changed or
@@ -54,8 +55,8 @@ public:
     int Run();
 
 private:
-    void ShowProgress() {
-        FProgress.Update(ProgressText(FSwedish, FFilter, FPercent, FExamined, 0, false));
+    void ShowProgress(std::int64_t Examined) {
+        FProgress.Update(ProgressText(FSwedish, FFilter, FPercent, Examined, 0, false));
     }
     void NameFile(const std::wstring& Path, std::int32_t Count, TEncodingMode Encoding, TApplyFileOutcome Outcome);
     // --lines and --diff of a file that would change; false when it could not be read again.
@@ -68,7 +69,6 @@ private:
     TProgressLine FProgress;
     std::wstring FFilter;
     std::int32_t FPercent = 0;
-    std::int64_t FExamined = 0;
     TReplaceTotals FTotals;
     const std::wstring FFolder;
     const TextScanner FScanner;
@@ -131,15 +131,15 @@ int TReplaceRun::Run() {
                             FOptions.TextEncoding, RuleOf(FOptions));
     Worker.DryRun = FOptions.DryRun;
     Worker.EnterVersionControl = FOptions.NoVcsSkip;
-    Worker.OnApplyShowCurrentFilter = [this](std::wstring CurrentFilter) {
+    Worker.Excludes = FOptions.Excludes;
+    Worker.OnApplyShowCurrentFilter = [this, &Worker](std::wstring CurrentFilter) {
         FFilter = std::move(CurrentFilter);
         FPercent = 0;
-        ShowProgress();
+        ShowProgress(Worker.FilesExamined());
     };
-    Worker.OnApplyProgress = [this](std::int32_t ProgressValue) {
+    Worker.OnApplyProgress = [this, &Worker](std::int32_t ProgressValue) {
         FPercent = ProgressValue;
-        ++FExamined;
-        ShowProgress();
+        ShowProgress(Worker.FilesExamined());
     };
     Worker.OnApplyFile = [this](std::wstring FileName, std::int32_t Count, TEncodingMode Encoding,
                                 TApplyFileOutcome Outcome) { NameFile(FileName, Count, Encoding, Outcome); };
@@ -157,12 +157,14 @@ int TReplaceRun::Run() {
         if (Fault) FErr.WriteLine(MsgRunFaultLine(FSwedish, *Fault));
         return Code;
     }
+    const bool Stopped = Code == ExitInterrupted;
     if (FOptions.Json)
-        FOut.WriteUtf8Line(JsonSummaryLine(FTotals, FOptions.DryRun));
+        FOut.WriteUtf8Line(JsonSummaryLine(FTotals, FOptions.DryRun, Stopped));
     else
-        (FOptions.Diff ? FErr : FOut).WriteLine(FOptions.DryRun
-                           ? DryRunResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped)
-                           : ReplaceResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped));
+        (FOptions.Diff ? FErr : FOut).WriteLine(
+            FOptions.DryRun ? DryRunResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped, Stopped)
+                            : ReplaceResultLine(FSwedish, FTotals.Changed, FTotals.Replacements, FTotals.Skipped,
+                                                Stopped));
     if (Fault) FErr.WriteLine(MsgRunFaultLine(FSwedish, *Fault));
     if (Code == ExitInterrupted) FErr.WriteLine(MsgInterrupted(FSwedish));
     return Code;
@@ -172,7 +174,8 @@ int TReplaceRun::Run() {
 
 // The window's Apply without its two questions: the command line is the
 // confirmation, and --replace "" deletes the occurrences.
-int RunReplaceCommand(const TCliOptions& Options) {
+int RunReplaceCommand(const TCliOptions& Typed) {
+    const TCliOptions Options = TargetAsFolder(Typed);
     const TRunInputs Inputs{Options.Folder,      Options.Filters,       Options.TextToFind,
                             Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding,
                             Options.Regex};

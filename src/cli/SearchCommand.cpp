@@ -26,7 +26,23 @@ std::string JsonEncoding(TEncodingMode Mode) {
     }
 }
 
-int RunSearchCommand(const TCliOptions& Options) {
+TCliOptions TargetAsFolder(const TCliOptions& Options) {
+    const DWORD Attributes = GetFileAttributesW(ExtendedPath(Options.Folder).c_str());
+    if (Options.Folder.empty() || Attributes == INVALID_FILE_ATTRIBUTES || (Attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Options;
+    const std::wstring Full = AbsoluteFolder(Options.Folder);
+    const size_t Slash = Full.find_last_of(L"\\/");
+    if (Slash == std::wstring::npos || Slash + 1 >= Full.size()) return Options;
+    TCliOptions File = Options;
+    File.Folder = Full.substr(0, Slash + 1);
+    File.Filters = Full.substr(Slash + 1);
+    File.Recursive = false;
+    File.Excludes.clear();
+    return File;
+}
+
+int RunSearchCommand(const TCliOptions& Typed) {
+    const TCliOptions Options = TargetAsFolder(Typed);
     const bool Swedish = Options.Swedish;
     TCliOutput Out(STD_OUTPUT_HANDLE, true);
     TCliOutput Err(STD_ERROR_HANDLE, false);
@@ -41,12 +57,14 @@ int RunSearchCommand(const TCliOptions& Options) {
     if (Out.Console()) Out.ShareConsoleWith(&Progress);
     std::wstring Filter;
     std::int32_t Percent = 0;
-    std::int64_t Examined = 0, Listed = 0, Occurrences = 0, Skipped = 0;
-    auto ShowProgress = [&] { Progress.Update(ProgressText(Swedish, Filter, Percent, Examined, Listed, true)); };
-
+    std::int64_t Listed = 0, Occurrences = 0, Skipped = 0;
     TWorkThreadSearch Worker(AbsoluteFolder(Options.Folder), Options.Recursive, Options.Filters, Options.TextToFind,
                              Options.CaseSensitive, Options.TextEncoding, RuleOf(Options));
+    auto ShowProgress = [&] {
+        Progress.Update(ProgressText(Swedish, Filter, Percent, Worker.FilesExamined(), Listed, true));
+    };
     Worker.EnterVersionControl = Options.NoVcsSkip;
+    Worker.Excludes = Options.Excludes;
     Worker.OnSearchShowCurrentFilter = [&](std::wstring CurrentFilter) {
         Filter = std::move(CurrentFilter);
         Percent = 0;
@@ -54,7 +72,6 @@ int RunSearchCommand(const TCliOptions& Options) {
     };
     Worker.OnSearchProgress = [&](std::int32_t ProgressValue) {
         Percent = ProgressValue;
-        ++Examined;
         ShowProgress();
     };
     // --lines: each listed file is read again, in the encoding the run read it in.
@@ -70,6 +87,13 @@ int RunSearchCommand(const TCliOptions& Options) {
         ++Listed;
         Occurrences += Count;
         if (Options.CountOnly) return;
+        if (Options.FilesWithMatches) {
+            if (Options.Null)
+                Out.WriteUtf8(ToUtf8(FileName) + std::string(1, '\0'));
+            else
+                Out.WriteLine(FileName);
+            return;
+        }
         if (Options.Json) {
             Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) +
                               ",\"count\":" + (Count != 0 ? std::to_string(Count) : std::string("null")) +
@@ -89,6 +113,15 @@ int RunSearchCommand(const TCliOptions& Options) {
         }
         Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + L")");
     };
+    // Skipped files are named on request: in JSON among the files, in plain
+    // output with --verbose on standard error, which keeps standard output a list of results.
+    Worker.OnSearchSkipFile = [&](std::wstring FileName, TApplyFileOutcome Reason) {
+        if (Options.Json && !Options.CountOnly)
+            Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) + ",\"status\":\"skipped\",\"reason\":" +
+                              JsonString(SkipReasonCode(Reason)) + "}");
+        else if (Options.Verbose)
+            Err.WriteLine(SkippedFileLine(Swedish, FileName, Reason));
+    };
     Worker.OnSearchReturnValues = [&](std::int32_t SkipCount) { Skipped = SkipCount; };
     const std::optional<std::wstring> Fault = RunToEnd(Worker, Out);
     Progress.Erase();
@@ -98,12 +131,17 @@ int RunSearchCommand(const TCliOptions& Options) {
         if (Fault) Err.WriteLine(MsgRunFaultLine(Swedish, *Fault));
         return Code;
     }
+    const bool Stopped = Code == ExitInterrupted;
     if (Options.Json) {
         Out.WriteUtf8Line("{\"summary\":{\"files\":" + std::to_string(Listed) +
                           ",\"occurrences\":" + std::to_string(Occurrences) +
-                          ",\"skipped\":" + std::to_string(Skipped) + "}}");
+                          ",\"skipped\":" + std::to_string(Skipped) + (Stopped ? ",\"interrupted\":true" : "") +
+                          "}}");
     } else if (Options.CountOnly) {
         Out.WriteLine(SearchTotalsLine(Swedish, Listed, Occurrences, Skipped));
+        if (Stopped) Err.WriteLine(MsgSearchStopped(Swedish, Listed, Skipped));
+    } else if (Stopped) {
+        Err.WriteLine(MsgSearchStopped(Swedish, Listed, Skipped));
     } else if (Listed == 0) {
         Err.WriteLine(MsgNoFilesMatched(Swedish, Skipped));
     } else if (Skipped != 0) {

@@ -77,7 +77,7 @@ int RunUndoCommand(const TCliOptions& Options) {
         Err.WriteLine(MsgUndoRunUnreadable(Swedish));
         return ExitNone;
     }
-    Out.WriteLine(UndoResultLine(Swedish, Restored, Untouched));
+    Out.WriteLine(UndoResultLine(Swedish, Restored, Untouched, StopRequested()));
     if (Damaged > 0) Err.WriteLine(MsgUndoJournalDamaged(Swedish, Damaged));
     if (End == TUndoEnd::Retry) Err.WriteLine(MsgUndoRunKept(Swedish));
     if (Fault) {

@@ -117,6 +117,34 @@ bool WildcardMatch(std::wstring_view Mask, std::wstring_view Name) {
     return Mask.find_first_not_of(L".*", M) == std::wstring_view::npos;
 }
 
+// The non-empty names of a path or a glob, split on "\\" (and "/").
+std::vector<std::wstring_view> PathNames(std::wstring_view Path) {
+    std::vector<std::wstring_view> Names;
+    size_t Start = 0;
+    while (Start <= Path.size()) {
+        size_t End = Path.find_first_of(L"\\/", Start);
+        if (End == std::wstring_view::npos) End = Path.size();
+        if (End > Start) Names.push_back(Path.substr(Start, End - Start));
+        Start = End + 1;
+    }
+    return Names;
+}
+
+// Glob names from G on against path names from P on; "**" takes any number of
+// whole names. Paths are a handful of names deep, so plain backtracking will do.
+bool NamesMatch(const std::vector<std::wstring_view>& Glob, size_t G, const std::vector<std::wstring_view>& Path,
+                size_t P) {
+    for (; G < Glob.size(); ++G, ++P) {
+        if (Glob[G] == L"**") {
+            for (size_t Skip = P; Skip <= Path.size(); ++Skip)
+                if (NamesMatch(Glob, G + 1, Path, Skip)) return true;
+            return false;
+        }
+        if (P >= Path.size() || !WildcardMatch(Glob[G], Path[P])) return false;
+    }
+    return P == Path.size();
+}
+
 int CompareKeys(const std::wstring& First, const std::wstring& Second) {
     return CompareStringW(LOCALE_USER_DEFAULT, 0, First.data(), static_cast<int>(First.size()), Second.data(),
                           static_cast<int>(Second.size())) -
@@ -136,6 +164,19 @@ bool MaskMatchesName(std::wstring_view Mask, std::wstring_view Name) {
         if (Mask.empty()) return false;
     }
     return WildcardMatch(Mask, Name);
+}
+
+bool ExcludeGlobMatches(std::wstring_view Glob, std::wstring_view RelativePath, bool IsFolder) {
+    const bool FoldersOnly = !Glob.empty() && (Glob.back() == L'\\' || Glob.back() == L'/');
+    if (FoldersOnly && !IsFolder) return false;
+    const std::vector<std::wstring_view> GlobNames = PathNames(Glob);
+    std::vector<std::wstring_view> Names = PathNames(RelativePath);
+    if (GlobNames.empty() || Names.empty()) return false;
+    // A separator anywhere but at the end ties the glob to the relative path.
+    const bool WholePath = Glob.substr(0, Glob.size() - (FoldersOnly ? 1 : 0)).find_first_of(L"\\/") !=
+                           std::wstring_view::npos;
+    if (!WholePath) Names.erase(Names.begin(), Names.end() - 1);
+    return NamesMatch(GlobNames, 0, Names, 0);
 }
 
 bool IsVersionControlFolder(std::wstring_view Name) {
@@ -205,6 +246,16 @@ TStringArray TFileCollector::Collect(const std::wstring& Folder, const std::wstr
 void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mask, bool Recursive,
                              bool ExcludeSystem, bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files) {
     using TFolderInfo = TImpl::TFolderInfo;
+    std::wstring Root = WithTrailingBackslash(Folder);
+    // Whether an entry below the start folder is excluded; its path is known
+    // from the start folder's prefix on.
+    auto Excluded = [&](const std::wstring& UserFolder, std::wstring_view Name, bool IsFolder) {
+        if (FExcludes.empty()) return false;
+        const std::wstring Relative = UserFolder.substr(Root.size()) + std::wstring(Name);
+        for (const std::wstring& Glob : FExcludes)
+            if (ExcludeGlobMatches(Glob, Relative, IsFolder)) return true;
+        return false;
+    };
 
     // The matching files of one folder, in the order the platform lists them. The
     // mask is matched here against the long name only: the platform's own matching
@@ -219,6 +270,7 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
             if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             if (IsExcluded(Data.dwFileAttributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
             if (!MaskMatchesName(Mask, Data.cFileName)) continue;
+            if (Excluded(UserFolder, Data.cFileName, false)) continue;
             Files.push_back(UserFolder + Data.cFileName);
         } while (FindNextFileW(Find.Get(), &Data));
     };
@@ -252,7 +304,6 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         return Result;
     };
 
-    std::wstring Root = WithTrailingBackslash(Folder);
     std::wstring ExtRoot = ExtendedPath(Root);
     const std::wstring_view Pattern = Mask;
     FImpl->LookAtJournal();
@@ -322,6 +373,8 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         // A repository's own store is not text to edit: a name replaced in its
         // config or packed refs breaks it.
         if (!FEnterVersionControl && IsVersionControlFolder(Sub.Name)) continue;
+        // Excluded before it is entered: its listing is never read.
+        if (Excluded(Top.UserFolder, Sub.Name, true)) continue;
         std::wstring UserChild = Top.UserFolder + Sub.Name + L'\\';
         std::wstring ExtChild = Top.ExtFolder + Sub.Name + L'\\';
         if (Sub.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) MeetLink();

@@ -27,6 +27,14 @@ void EnumerateFiles(const std::wstring& Folder, const std::wstring& Mask, bool R
 // once the name is used up, what is left of the mask may be dots and stars
 // ("name.*" matches "name"). Short (8.3) names never take part.
 bool MaskMatchesName(std::wstring_view Mask, std::wstring_view Name);
+// Whether an exclusion glob matches an entry, given by its path relative to the
+// folder a collection starts in ("sub\\name", no leading or trailing backslash).
+// "*" and "?" stand for characters within one name, "**" for any number of
+// whole folders (none included); "/" is taken for "\\"; letter case is ignored.
+// A glob without a separator is matched against the entry's name at any depth,
+// one with a separator against its whole relative path; a trailing separator
+// limits the glob to folders (IsFolder).
+bool ExcludeGlobMatches(std::wstring_view Glob, std::wstring_view RelativePath, bool IsFolder);
 // Folder names of version-control systems, which a walk leaves alone unless asked:
 // .git, .svn, .hg, _darcs, .bzr, in any letter case.
 bool IsVersionControlFolder(std::wstring_view Name);
@@ -78,6 +86,10 @@ public:
     void Collect(const std::wstring& Folder, const std::wstring& Mask, bool Recursive, bool ExcludeSystem,
                  bool ExcludeHidden, bool ExcludeAttr40, TStringArray& Files);
 
+    // Files and folders to leave out (globs as ExcludeGlobMatches reads them); an
+    // excluded folder is not listed at all. Set before the first collection.
+    void SetExcludes(TStringArray Globs) { FExcludes = std::move(Globs); }
+
     // Directory passes made so far (file passes and sub-folder passes), for checks.
     std::int64_t DirectoryPasses() const { return FDirectoryPasses; }
 
@@ -86,4 +98,5 @@ private:
     std::unique_ptr<TImpl> FImpl;
     std::int64_t FDirectoryPasses = 0;
     bool FEnterVersionControl;
+    TStringArray FExcludes;
 };

@@ -51,6 +51,7 @@ void TWorkThreadRun::WalkFilters() {
     const TStringArray FilterList = SplitText(FFilters, L"; ");
     const std::wstring Root = WithTrailingBackslash(FFolder);
     TFileCollector Collector(EnterVersionControl);  // later filters reuse the sub-folder lists of the first
+    Collector.SetExcludes(Excludes);
     // One filter's files, collected and sorted on a thread of their own; the
     // collector serves one listing at a time.
     auto ListAhead = [&](size_t Filter) {
@@ -98,6 +99,7 @@ void TWorkThreadRun::WalkFiles(const std::vector<std::wstring>& Files, const std
     }
     const auto Count = static_cast<std::int64_t>(Files.size());
     for (std::int64_t i = 0; i < Count; ++i) {
+        if (Examine[static_cast<size_t>(i)]) ++FExamined;
         QueueProgress(static_cast<std::int32_t>(ProgressPercent(i, Count - 1, 100)));
         const std::wstring& File = Files[static_cast<size_t>(i)];
         if (Examine[static_cast<size_t>(i)]) {
@@ -128,7 +130,8 @@ void TWorkThreadRun::QueueShowCurrentFilter() {
 void TWorkThreadRun::QueueProgress(std::int32_t Value) {
     if (Value == FLastProgress) return;
     FLastProgress = Value;
-    Queue([this, Value] {
+    Queue([this, Value, Examined = FExamined] {
+        FDeliveredExamined = Examined;
         if (FOnProgress) FOnProgress(Value);
     }, true);
 }

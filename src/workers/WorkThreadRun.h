@@ -37,6 +37,12 @@ class TWorkThreadRun : public WorkerThread {
 public:
     // Walk into version-control folders (.git, .svn, ...) too; set before the start.
     bool EnterVersionControl = false;
+    // Files and folders left out of the run (globs, see ExcludeGlobMatches); set before the start.
+    std::vector<std::wstring> Excludes;
+    // During the progress event: the files examined so far, the one the value is
+    // for included (a file a later filter matches again is not counted twice).
+    // Main thread only.
+    std::int64_t FilesExamined() const { return FDeliveredExamined; }
 
 protected:
     // The two events are the worker's own public members; they are bound here and
@@ -105,6 +111,8 @@ private:
     std::mutex FMetLock;
     std::unordered_set<TFileId, TFileIdHash> FMet;  // files examined so far, by identity
     std::int32_t FLastProgress = -1;  // the last value queued since the filter was announced
+    std::int64_t FExamined = 0;       // the run's thread: files examined so far
+    std::int64_t FDeliveredExamined = 0;  // the main thread: FExamined as the progress event has it
     // The current filter's files; they outlive the pool's work on them.
     std::vector<std::wstring> FFiles;
     // The files the pool works on now, by pipeline index.

@@ -10,6 +10,7 @@ namespace {
 // What a pool thread found in one file.
 struct TSearchedFile : TPreparedFile {
     bool Skipped = false;  // not looked at: an unsupported mark, unreadable, too large, invalid in its encoding
+    TApplyFileOutcome Reason = TApplyFileOutcome::Unreadable;  // why, when skipped
     bool Counted = false;  // read in one of the four modes (a mode outside them reads nothing)
     TEncodingMode Mode = TEncodingMode::Auto;
     std::int32_t Occurrences = 0;
@@ -48,6 +49,9 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
         if (Content.Abandoned) return Result;  // the run is stopping: dropped unreported
         if (Content.UnsupportedMark || Content.Unreadable || Content.Invalid) {
             Result->Skipped = true;
+            Result->Reason = Content.UnsupportedMark ? TApplyFileOutcome::UnsupportedMark
+                             : Content.Unreadable    ? TApplyFileOutcome::Unreadable
+                                                     : TApplyFileOutcome::InvalidEncoding;
         } else if (IsKnownEncodingMode(Content.Mode)) {
             Result->Counted = true;
             Result->Mode = Content.Mode;
@@ -55,6 +59,7 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
         }
     } catch (const std::bad_alloc&) {
         Result->Skipped = true;
+        Result->Reason = TApplyFileOutcome::Unreadable;  // not held in memory
         Result->Counted = false;
     }
     Reader.Trim(KeptReaderMemory);
@@ -77,6 +82,9 @@ void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Pre
         // Not looked at: counted, so that a run never seems complete when it was not.
         ++FSkipCount;
         FOccurences = 0;
+        Queue([this, File, Reason = Searched.Reason] {
+            if (OnSearchSkipFile) OnSearchSkipFile(File, Reason);
+        }, true);
     } else if (Searched.Counted) {
         FOccurences = Searched.Occurrences;
         FFileEncoding = Searched.Mode;

@@ -4,6 +4,7 @@
 // through events queued for the main thread in the run's order.
 #include "files/EncodingMode.h"
 #include "files/TextFileReader.h"
+#include "workers/WorkThreadApply.h"
 #include "workers/WorkThreadRun.h"
 
 #include <cstdint>
@@ -15,6 +16,9 @@ using TSearchShowCurrentFilterEvent = TRunShowCurrentFilterEvent;
 using TSearchProgressEvent = TRunProgressEvent;
 using TSearchAddFileEvent =
     std::function<void(std::wstring FileName, std::int32_t Occurences, std::int32_t TotalOccurences)>;
+// A file that could not be searched, and why (one of the reasons Apply skips a
+// file for before it would look at the text).
+using TSearchSkipFileEvent = std::function<void(std::wstring FileName, TApplyFileOutcome Reason)>;
 using TSearchReturnValuesEvent = std::function<void(std::int32_t SkipCount)>;
 
 class TWorkThreadSearch : public TWorkThreadRun {
@@ -26,6 +30,7 @@ public:
     TSearchShowCurrentFilterEvent OnSearchShowCurrentFilter;
     TSearchProgressEvent OnSearchProgress;
     TSearchAddFileEvent OnSearchAddFile;
+    TSearchSkipFileEvent OnSearchSkipFile;
     TSearchReturnValuesEvent OnSearchReturnValues;
     // During OnSearchAddFile: the encoding the listed file was read in (the
     // command line shows it; the window does not). Main thread only.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# scripts/package on this build: the archive holds the two programs, the README
-# and the licence, and the command line runs from the unpacked folder.
+# scripts/package on this build: the archive holds the two programs, the README,
+# the licence and the third-party notices, and the command line runs from the unpacked folder.
 # Usage: package_test.sh BUILD_DIR VERSION
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -27,10 +27,12 @@ check "archive name" yes "$([[ -f "$zip" ]] && echo yes)"
 check "archive contents" "Quorvane-$version-win64/LICENSE
 Quorvane-$version-win64/Quorvane.exe
 Quorvane-$version-win64/README.md
+Quorvane-$version-win64/THIRD-PARTY-NOTICES.txt
 Quorvane-$version-win64/quorvane-cli.exe" "$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip")"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work/unpacked"
 folder="$work/unpacked/Quorvane-$version-win64"
 check "licence" "MIT License" "$(head -1 "$folder/LICENSE")"
+check "third-party notices as in the source" yes "$(cmp -s "$folder/THIRD-PARTY-NOTICES.txt" "$here/THIRD-PARTY-NOTICES.txt" && echo yes)"
 out=$("$here/scripts/wine-exec" "$folder/quorvane-cli.exe" --version | tr -d '\r')
 check "quorvane-cli --version from the archive" "quorvane-cli $version" "$out"
 echo "$passed passed, $failed failed"

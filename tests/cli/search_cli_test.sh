@@ -52,6 +52,18 @@ check "skipped mark, Swedish" "Inga filer matchades. Antal överhoppade filer: 1
 run_cli search "$F" --find apple --filters "*.txt; *.utf32"
 check "listed and skipped: results" "$F\\a.txt (1)" "$out"
 check "listed and skipped: the count on stderr" "Number of skipped files: 1." "$err"
+# --verbose names each skipped file and why, on standard error, in the run's order.
+printf '\xef\xbb\xbfok\xff' >"$fixture/bad8.txt"
+for case in "English|skipped: unsupported byte-order mark|skipped: invalid in its encoding|Number of skipped files: 2." \
+            "/SWEDISH|överhoppad: byte-order-mark som inte stöds|överhoppad: ogiltig i sin kodning|Antal överhoppade filer: 2."; do
+  IFS='|' read -r language mark invalid count <<<"$case"
+  run_cli search "$F" --find apple --filters "*.utf32; *.txt" --verbose $([[ $language == /* ]] && echo "$language")
+  check "verbose search ($language): results" "$F\\a.txt (1)" "$out"
+  check "verbose search ($language): skipped files" "$F\\wide.utf32 ($mark)
+$F\\bad8.txt ($invalid)
+$count" "$err"
+done
+rm "$fixture/bad8.txt"
 
 # The value of an option is never a language switch.
 run_cli search "$F" --find /swedish
@@ -95,6 +107,7 @@ json_check "json search" 'lines == [
     {"path": F + "\\a.txt", "count": 2, "encoding": "ansi"},
     {"path": F + "\\sub\\c.txt", "count": 1, "encoding": "ansi"},
     {"path": F + "\\d.md", "count": 1, "encoding": "ansi"},
+    {"path": F + "\\wide.utf32", "status": "skipped", "reason": "unsupported-mark"},
     {"summary": {"files": 3, "occurrences": 4, "skipped": 1}}]'
 run_cli search "$F" --find "äpple" --json --encoding utf-8
 json_check "json search, UTF-8 name and file" 'lines == [
@@ -114,10 +127,9 @@ run_cli search "$F\\missing" --find apple
 check "missing folder" "quorvane-cli: no such folder: $F\\missing" "$err"; check "missing folder rc" 2 "$rc"
 run_cli search "$F\\missing" --find apple /SWEDISH
 check "missing folder, Swedish" "quorvane-cli: mappen finns inte: $F\\missing" "$err"
+# A file in place of the folder is searched alone (more in targets_cli_test.sh).
 run_cli search "$F\\a.txt" --find apple
-check "a file for a folder" "quorvane-cli: '$F\\a.txt' is a file, not a folder" "$err"; check "a file rc" 2 "$rc"
-LC_ALL=sv_SE.UTF-8 run_cli search "$F\\a.txt" --find apple
-check "a file for a folder, Swedish" "quorvane-cli: '$F\\a.txt' är en fil, inte en mapp" "$err"
+check "a file for a folder is searched alone" "$F\\a.txt (1) 0" "$out $rc"
 run_cli search "" --find apple /swedish
 check "empty folder, Swedish" "quorvane-cli: mappen är tom; ange en mapp" "$err"
 run_cli search "$F" --find apple --filters " ; "

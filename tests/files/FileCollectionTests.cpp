@@ -159,6 +159,63 @@ TEST(FileCollection, CollectorServesLaterFiltersFromTheSubFoldersItFound) {
     EXPECT_EQ(Flat.DirectoryPasses(), 1);
 }
 
+TEST(FileCollection, ExcludeGlobsMatchNamesPathsAndFolders) {
+    struct Case {
+        const wchar_t* Glob;
+        const wchar_t* Path;
+        bool IsFolder;
+        bool Matches;
+    } Cases[] = {
+        {L"node_modules", L"node_modules", true, true},        // a name at the top
+        {L"node_modules", L"web\\app\\NODE_MODULES", true, true},  // and at any depth, any case
+        {L"*.log", L"a\\b\\x.LOG", false, true},
+        {L"*.log", L"a\\b\\x.logs", false, false},
+        {L"?.txt", L"ab.txt", false, false},
+        {L"?.txt", L"a.txt", false, true},
+        {L"build/", L"build", true, true},                     // folders only
+        {L"build\\", L"build", false, false},
+        {L"build/", L"src\\build", true, true},
+        {L"src/gen", L"src\\gen", true, true},                 // a separator ties it to the relative path
+        {L"src/gen", L"lib\\src\\gen", true, false},
+        {L"src/*.c", L"src\\a.c", false, true},
+        {L"src/*.c", L"src\\sub\\a.c", false, false},         // "*" stays within a name
+        {L"src/**/*.c", L"src\\a.c", false, true},             // "**" takes no folder too
+        {L"src/**/*.c", L"src\\x\\y\\a.c", false, true},
+        {L"**/gen/*.js", L"gen\\a.js", false, true},
+        {L"**/gen/*.js", L"p\\q\\gen\\a.js", false, true},
+        {L"**/gen/*.js", L"p\\gen\\sub\\a.js", false, false},
+        {L"**", L"anything\\at\\all", false, true},
+        {L"/top.txt", L"top.txt", false, true},                // a leading separator: from the start folder
+        {L"/top.txt", L"sub\\top.txt", false, false},
+        {L"r\u00e4k*", L"R\u00c4KSM\u00d6RG\u00c5S.txt", false, true},  // letter case of any script
+        {L"", L"a", false, false},
+    };
+    for (const Case& C : Cases)
+        EXPECT_EQ(ExcludeGlobMatches(C.Glob, C.Path, C.IsFolder), C.Matches)
+            << testing::PrintToString(std::wstring(C.Glob)) << " on " << testing::PrintToString(std::wstring(C.Path));
+}
+
+TEST(FileCollection, AnExcludedFolderIsNeverListed) {
+    TempFolder Folder;
+    for (const wchar_t* Name : {L"a.txt", L"skip.txt", L"keep\\b.txt", L"keep\\skip.txt", L"out\\c.txt",
+                                L"out\\deep\\d.txt", L"keep\\out\\e.txt"})
+        Folder.WriteFile(Name, "");
+    TFileCollector All;
+    EXPECT_EQ(All.Collect(Folder.Path(), L"*.txt", true, false, false, false).size(), 7u);
+    const std::int64_t AllPasses = All.DirectoryPasses();
+
+    TFileCollector Collector;
+    Collector.SetExcludes({L"out/", L"skip.txt"});
+    EXPECT_EQ(Sorted(Relative(Folder, Collector.Collect(Folder.Path(), L"*.txt", true, false, false, false))),
+              (TStringArray{L"a.txt", L"keep\\b.txt"}));
+    // Both "out" folders and the folder inside one are left unlisted: two passes
+    // (files and sub-folders) for each of the three.
+    EXPECT_EQ(Collector.DirectoryPasses(), AllPasses - 3 * 2);
+    // A later filter of the run keeps to them too.
+    EXPECT_EQ(Relative(Folder, Collector.Collect(Folder.Path(), L"*", true, false, false, false)),
+              (TStringArray{L"a.txt", L"keep\\b.txt"}));
+}
+
 TEST(FileCollection, FolderWithoutTrailingBackslashAndMissingFolders) {
     TempFolder Folder;
     Folder.WriteFile(L"x.txt", "");

@@ -14,7 +14,8 @@
 namespace {
 
 struct SearchRun {
-    std::vector<std::wstring> Events;  // "filter X", "progress N", "add NAME O T", "return S"
+    std::vector<std::wstring> Events;  // "filter X", "progress N", "add NAME O T", "skip NAME R", "return S"
+    std::vector<std::int64_t> Examined;  // FilesExamined() at each progress event
     std::int32_t SkipCount = -1;
     int ReturnEvents = 0;
 };
@@ -30,7 +31,14 @@ SearchRun RunSearch(const std::wstring& Folder, bool Recursive, const std::wstri
         if (OnEvent) OnEvent(Worker, Line);
     };
     Worker.OnSearchShowCurrentFilter = [&](std::wstring Filter) { Log(L"filter " + Filter); };
-    Worker.OnSearchProgress = [&](std::int32_t Value) { Log(L"progress " + std::to_wstring(Value)); };
+    Worker.OnSearchProgress = [&](std::int32_t Value) {
+        Run.Examined.push_back(Worker.FilesExamined());
+        Log(L"progress " + std::to_wstring(Value));
+    };
+    Worker.OnSearchSkipFile = [&](std::wstring FileName, TApplyFileOutcome Reason) {
+        Log(L"skip " + FileName.substr(FileName.rfind(L'\\') + 1) + L" " +
+            std::to_wstring(static_cast<int>(Reason)));
+    };
     Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Occurences, std::int32_t Total) {
         std::wstring Relative = FileName.rfind(Folder, 0) == 0 ? FileName.substr(Folder.size()) : L"?" + FileName;
         Log(L"add " + Relative + L" " + std::to_wstring(Occurences) + L" " + std::to_wstring(Total));
@@ -147,6 +155,26 @@ TEST(WorkThreadSearch, NineFilesReportTheProgressSteps) {
     EXPECT_EQ(Run.SkipCount, 0);
 }
 
+TEST(WorkThreadSearch, FilesExaminedCountsFilesNotProgressSteps) {
+    TempFolder Dir;
+    for (int i = 0; i < 250; ++i) Dir.WriteFile(L"f" + std::to_wstring(1000 + i) + L".txt", "x");
+    // The second filter matches the same files again: they are not examined twice.
+    SearchRun Run = RunSearch(Dir.Path(), false, L"*.txt; f1*.txt", L"nothing here", true, 0);
+    std::vector<std::int32_t> Percent;
+    for (const auto& Event : Run.Events)
+        if (Event.rfind(L"progress", 0) == 0) Percent.push_back(std::stoi(Event.substr(9)));
+    ASSERT_EQ(Run.Examined.size(), Percent.size());
+    ASSERT_EQ(Percent.size(), 202u);  // 0..100 for each filter
+    for (size_t i = 0; i < 101; ++i) {
+        // The file a value is for: the first whose share of the files rounds to it.
+        std::int64_t File = 0;
+        while (ProgressPercent(File, 249, 100) < Percent[i]) ++File;
+        EXPECT_EQ(Run.Examined[i], File + 1) << "step " << i;
+    }
+    // By the second filter every file has been examined once, and none again.
+    for (size_t i = 101; i < Percent.size(); ++i) EXPECT_EQ(Run.Examined[i], 250) << "step " << i;
+}
+
 TEST(WorkThreadSearch, EmptyTextListsEveryFileWithoutReadingOrSkipping) {
     TempFolder Dir;
     Dir.WriteFile(L"a.txt", "hello");
@@ -183,6 +211,20 @@ TEST(WorkThreadSearch, SkipsUnsupportedMarksAndInvalidBytes) {
         EXPECT_EQ(Listed, C.Listed) << "mode " << C.Mode;
         EXPECT_EQ(Run.ReturnEvents, 1);
     }
+    // Each skipped file is named with its reason, in the collected order.
+    auto Skips = [&](std::int32_t Mode) {
+        std::vector<std::wstring> Named;
+        for (const auto& Event : RunSearch(Dir.Path(), false, L"*.txt", L"apple", true, Mode).Events)
+            if (Event.rfind(L"skip", 0) == 0) Named.push_back(Event.substr(5));
+        return Named;
+    };
+    const std::wstring Mark = std::to_wstring(static_cast<int>(TApplyFileOutcome::UnsupportedMark));
+    const std::wstring Invalid = std::to_wstring(static_cast<int>(TApplyFileOutcome::InvalidEncoding));
+    EXPECT_EQ(Skips(0), (std::vector<std::wstring>{L"utf16be.txt " + Mark, L"utf32be.txt " + Mark,
+                                                    L"utf32le.txt " + Mark}));
+    const std::vector<std::wstring> Utf8 = Skips(3);
+    ASSERT_EQ(Utf8.size(), 4u);
+    EXPECT_EQ(Utf8[0], L"bad.txt " + Invalid);
 }
 
 TEST(WorkThreadSearch, SameFileThroughTwoFiltersIsListedOnceAndCaseFlagApplies) {
