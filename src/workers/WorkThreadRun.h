@@ -32,6 +32,9 @@ class TWorkThreadRun : public WorkerThread {
 public:
     // Walk into version-control folders (.git, .svn, ...) too; set before the start.
     bool EnterVersionControl = false;
+    // Set before the start: these files (full paths) in this order instead of the
+    // ones the filters collect; the filters text is announced as the current filter.
+    void SetFileList(std::vector<std::wstring> Files) { FGivenFiles = std::move(Files); FHasGivenFiles = true; }
 
 protected:
     // The two events are the worker's own public members; they are bound here and
@@ -90,4 +93,6 @@ private:
     // The files the pool works on now, by pipeline index.
     std::vector<const std::wstring*> FPoolFiles;
     std::unique_ptr<TFilePipeline> FPipeline;
+    std::vector<std::wstring> FGivenFiles;
+    bool FHasGivenFiles = false;
 };
