@@ -444,40 +444,7 @@ std::wstring MsgRunFaultLine(bool Swedish, std::wstring_view What) {
     return Prefixed(MsgRunFault(Swedish, What));
 }
 
-std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason) {
-    switch (Reason) {
-    case TApplyFileOutcome::Changed:
-    case TApplyFileOutcome::WouldChange: break;
-    case TApplyFileOutcome::UnsupportedMark:
-        return ChooseText(Swedish, L"byte-order-mark som inte stöds", L"unsupported byte-order mark");
-    case TApplyFileOutcome::Unreadable:
-        return ChooseText(Swedish, L"kunde inte läsas", L"could not be read");
-    case TApplyFileOutcome::InUse:
-        return ChooseText(Swedish, L"öppen i ett annat program", L"open in another program");
-    case TApplyFileOutcome::ReadOnly: return ChooseText(Swedish, L"skrivskyddad", L"read-only");
-    case TApplyFileOutcome::NotRoundTrip:
-        return ChooseText(Swedish, L"byten skulle inte skrivas tillbaka oförändrade",
-                          L"its bytes would not be written back unchanged");
-    case TApplyFileOutcome::CannotEncode:
-        return ChooseText(Swedish, L"filens kodning kan inte hålla den nya texten",
-                          L"its encoding cannot hold the new text");
-    case TApplyFileOutcome::MixedEncoding:
-        return ChooseText(Swedish, L"filen skulle få två kodningar", L"the file would get two encodings");
-    case TApplyFileOutcome::ChangedMeanwhile:
-        return ChooseText(Swedish, L"ändrad av ett annat program under körningen",
-                          L"changed by another program meanwhile");
-    case TApplyFileOutcome::ChangedDuringWrite:
-        return ChooseText(Swedish, L"ändrades under skrivningen", L"changed during the write");
-    case TApplyFileOutcome::WriteFailed: return ChooseText(Swedish, L"skrivningen misslyckades", L"writing failed");
-    case TApplyFileOutcome::JournalFailed:
-        return ChooseText(Swedish, L"ångrajournalen kunde inte skrivas", L"the undo journal could not be written");
-    case TApplyFileOutcome::LooksBinary:
-        return ChooseText(Swedish, L"ser ut som en binärfil", L"looks like a binary file");
-    case TApplyFileOutcome::InvalidEncoding:
-        return ChooseText(Swedish, L"ogiltig i sin kodning", L"invalid in its encoding");
-    }
-    return {};
-}
+std::wstring SkipReasonText(bool Swedish, TApplyFileOutcome Reason) { return ApplyOutcomeText(Swedish, Reason); }
 
 std::wstring SkipReasonCode(TApplyFileOutcome Reason) {
     switch (Reason) {
@@ -496,6 +463,7 @@ std::wstring SkipReasonCode(TApplyFileOutcome Reason) {
     case TApplyFileOutcome::JournalFailed: return L"journal-failed";
     case TApplyFileOutcome::LooksBinary: return L"binary";
     case TApplyFileOutcome::InvalidEncoding: return L"invalid-encoding";
+    case TApplyFileOutcome::ChangedSinceReview: return L"changed-since-review";
     }
     return {};
 }

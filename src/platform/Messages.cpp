@@ -77,6 +77,12 @@ std::wstring MsgReplaceWithEmpty() {
                       L"Replace with is empty. All occurences of text to find will be deleted. Click OK to continue anyway.");
 }
 
+std::wstring MsgApplyCheckedQuestion(std::int64_t FileCount) {
+    const std::wstring Count = FormatCount(static_cast<std::uint64_t>(FileCount));
+    return ChooseText(UseSwedish(), L"Verkställ ändringarna i " + Count + L" fil(er)?",
+                      L"Apply the changes to " + Count + L" file(s)?");
+}
+
 namespace {
 
 // " Number of skipped files: N." after a result, when files were skipped.

@@ -22,6 +22,8 @@ std::wstring MsgAnsiModeUnicode();
 std::wstring MsgSpecifyTextToFind();
 std::wstring MsgSameTextCaseSensitive();
 std::wstring MsgReplaceWithEmpty();
+// The question before the files kept in a review are changed.
+std::wstring MsgApplyCheckedQuestion(std::int64_t FileCount);
 std::wstring SearchResultMessage(std::int32_t SkipCount);
 // JournalFailCount of the skipped files were left alone because their undo record
 // could not be written; they are named in a sentence of their own.

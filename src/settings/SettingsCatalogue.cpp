@@ -18,6 +18,25 @@ std::vector<std::wstring> ReadHistory(std::wstring_view Key) {
     return History;
 }
 
+// Left, Top, Width and Height, each after Prefix.
+TWindowBounds ReadBounds(std::wstring_view Prefix, const TWindowBounds& Defaults) {
+    const std::wstring Key(Prefix);
+    TWindowBounds Bounds;
+    Bounds.Left = ReadSettingInteger(Section, Key + L"Left", Defaults.Left);
+    Bounds.Top = ReadSettingInteger(Section, Key + L"Top", Defaults.Top);
+    Bounds.Width = ReadSettingInteger(Section, Key + L"Width", Defaults.Width);
+    Bounds.Height = ReadSettingInteger(Section, Key + L"Height", Defaults.Height);
+    return Bounds;
+}
+
+void WriteBounds(std::wstring_view Prefix, const TWindowBounds& Bounds) {
+    const std::wstring Key(Prefix);
+    WriteSettingInteger(Section, Key + L"Left", Bounds.Left);
+    WriteSettingInteger(Section, Key + L"Top", Bounds.Top);
+    WriteSettingInteger(Section, Key + L"Width", Bounds.Width);
+    WriteSettingInteger(Section, Key + L"Height", Bounds.Height);
+}
+
 }  // namespace
 
 TMainSettings ReadMainSettings(const TMainSettings& Defaults) {
@@ -31,14 +50,11 @@ TMainSettings ReadMainSettings(const TMainSettings& Defaults) {
     return Settings;
 }
 
-TWindowBounds ReadWindowBounds(const TWindowBounds& Defaults) {
-    TWindowBounds Bounds;
-    Bounds.Left = ReadSettingInteger(Section, L"Left", Defaults.Left);
-    Bounds.Top = ReadSettingInteger(Section, L"Top", Defaults.Top);
-    Bounds.Width = ReadSettingInteger(Section, L"Width", Defaults.Width);
-    Bounds.Height = ReadSettingInteger(Section, L"Height", Defaults.Height);
-    return Bounds;
-}
+TWindowBounds ReadWindowBounds(const TWindowBounds& Defaults) { return ReadBounds(L"", Defaults); }
+
+TWindowBounds ReadReviewBounds(const TWindowBounds& Defaults) { return ReadBounds(L"Review", Defaults); }
+
+void WriteReviewBounds(const TWindowBounds& Bounds) { WriteBounds(L"Review", Bounds); }
 
 bool ReadMaximized() {
     return ReadSettingBool(Section, L"Maximized", false);
@@ -56,12 +72,7 @@ void WriteMainSettings(const TMainSettings& Settings) {
 // A maximized window keeps the stored normal rectangle of an earlier shut-down,
 // so the next start places it there before maximizing it.
 void WriteWindowState(bool Maximized, const TWindowBounds& Bounds) {
-    if (!Maximized) {
-        WriteSettingInteger(Section, L"Left", Bounds.Left);
-        WriteSettingInteger(Section, L"Top", Bounds.Top);
-        WriteSettingInteger(Section, L"Width", Bounds.Width);
-        WriteSettingInteger(Section, L"Height", Bounds.Height);
-    }
+    if (!Maximized) WriteBounds(L"", Bounds);
     WriteSettingBool(Section, L"Maximized", Maximized);
 }
 

@@ -30,6 +30,9 @@ TWindowBounds ReadWindowBounds(const TWindowBounds& Defaults);
 bool ReadMaximized();  // default false
 // Folder, Recursive, Filters, CaseSensitive, Editor, TextEncoding.
 void WriteMainSettings(const TMainSettings& Settings);
+// The review window's place: ReviewLeft, ReviewTop, ReviewWidth, ReviewHeight.
+TWindowBounds ReadReviewBounds(const TWindowBounds& Defaults);
+void WriteReviewBounds(const TWindowBounds& Bounds);
 // Maximized: only Maximized=1. Otherwise Left, Top, Width, Height, then Maximized=0.
 void WriteWindowState(bool Maximized, const TWindowBounds& Bounds);
 

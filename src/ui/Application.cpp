@@ -28,9 +28,9 @@ private:
 };
 
 void DispatchOne(MSG& Message) {
-    // The keys of a main window and of its controls go through that window first.
+    // The keys of a window of ours and of its controls go through that window first.
     if (Message.hwnd) {
-        if (TfrmMain* Form = TfrmMain::FromHandle(GetAncestor(Message.hwnd, GA_ROOT));
+        if (TWindowBase* Form = TWindowBase::FromHandle(GetAncestor(Message.hwnd, GA_ROOT));
             Form && Form->PreTranslateMessage(Message))
             return;
     }

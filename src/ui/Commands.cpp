@@ -149,18 +149,29 @@ void TfrmMain::btnApplyClick() {
     if (ControlText(txtReplaceWith).empty() &&
         !ConfirmOkCancel(FHandle, MsgReplaceWithEmpty(), ChooseText(UseSwedish(), L"Varning", L"Warning")))
         return;
-    RememberText(History.Find, ControlText(txtTextToFind));
-    RememberText(History.Replace, ControlText(txtReplaceWith));
+    StartApply(TReviewInputs{ControlText(txtFolder), ControlText(txtFilters), ControlText(txtTextToFind),
+                             ControlText(txtReplaceWith), Checked(cbRecursive), Checked(cbCaseSensitive),
+                             CurrentEncodingMode, std::nullopt},
+               {});
+}
+
+void TfrmMain::ApplyReviewed(const TReviewInputs& Inputs, std::unordered_map<std::wstring, TReviewStamp> Stamps) {
+    if (Run.WorkInProgress) return;
+    StartApply(Inputs, std::move(Stamps));
+}
+
+void TfrmMain::StartApply(const TReviewInputs& Inputs, std::unordered_map<std::wstring, TReviewStamp> Stamps) {
+    RememberText(History.Find, Inputs.TextToFind);
+    RememberText(History.Replace, Inputs.ReplaceWith);
 
     EnterRunningState();
     try {
         auto& Worker = Run.ApplyWorker;
         Worker.reset();
-        // The values as the controls hold them now, after the questions.
-        Worker = std::make_unique<TWorkThreadApply>(ControlText(txtFolder), Checked(cbRecursive),
-                                                    ControlText(txtFilters), ControlText(txtTextToFind),
-                                                    ControlText(txtReplaceWith), Checked(cbCaseSensitive),
-                                                    CurrentEncodingMode);
+        Worker = std::make_unique<TWorkThreadApply>(Inputs.Folder, Inputs.Recursive, Inputs.Filters, Inputs.TextToFind,
+                                                    Inputs.ReplaceWith, Inputs.CaseSensitive, Inputs.Mode);
+        if (Inputs.Files) Worker->SetFileList(*Inputs.Files);
+        Worker->ExpectedStamps = std::move(Stamps);
         Worker->OnApplyShowCurrentFilter = [this](std::wstring Filter) { ApplyShowCurrentFilter(std::move(Filter)); };
         Worker->OnApplyProgress = [this](std::int32_t Value) { ApplyProgress(Value); };
         Worker->OnApplyReturnValues = [this](std::int32_t ChangeCount, std::int32_t ReplaceCount,
@@ -173,6 +184,22 @@ void TfrmMain::btnApplyClick() {
         LeaveRunningStateAfterFailure();
         throw;
     }
+}
+
+void TfrmMain::mnuMainFileReviewClick() {
+    if (Run.WorkInProgress || Review()) return;
+    if (!InputsPass(&CheckApplyInputs)) return;
+    TReviewInputs Inputs{ControlText(txtFolder), ControlText(txtFilters), ControlText(txtTextToFind),
+                         ControlText(txtReplaceWith), Checked(cbRecursive), Checked(cbCaseSensitive),
+                         CurrentEncodingMode, std::nullopt};
+    // The list only ever holds files of the folder the box shows.
+    if (FileItemCount() > 0) {
+        const std::wstring Root = WithTrailingBackslash(Inputs.Folder);
+        Inputs.Files.emplace();
+        for (const TFileListItem& Item : FFileItems) Inputs.Files->push_back(Root + Item.Caption);
+    }
+    FReview.reset();
+    FReview = std::make_unique<TfrmReview>(*this, std::move(Inputs));
 }
 
 void TfrmMain::StopRun() {
@@ -257,6 +284,7 @@ void TfrmMain::ApplyReturnValues(std::int32_t ChangeCount, std::int32_t ReplaceC
 void TfrmMain::UpdateUndoMenuItem() {
     const bool Enabled = !Run.WorkInProgress && UndoJournalHasRun();
     EnableMenuItem(mnuMainFile, mnuMainFileUndo, MF_BYCOMMAND | (Enabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(mnuMainFile, mnuMainFileReview, MF_BYCOMMAND | (Run.WorkInProgress ? MF_GRAYED : MF_ENABLED));
 }
 
 void TfrmMain::mnuMainFileUndoClick() {

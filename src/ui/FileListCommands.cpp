@@ -23,7 +23,10 @@ std::wstring QuoteString(std::wstring_view Text) { return L"\"" + std::wstring(T
 // system's Notepad when no editor has been chosen. A failure to start is not shown.
 void TfrmMain::OpenSelectedFile() {
     const std::wstring Path = SelectedFilePath();
-    if (Path.empty()) return;
+    if (!Path.empty()) OpenFileInEditor(Path);
+}
+
+void TfrmMain::OpenFileInEditor(const std::wstring& Path) {
     const std::wstring Program = QuoteString(EditorPath.empty() ? std::wstring(L"NOTEPAD") : EditorPath);
     RunCommandLine(Program + L" " + QuoteString(Path));
 }

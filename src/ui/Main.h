@@ -8,6 +8,7 @@
 #include "platform/InputChecks.h"
 #include "settings/SettingsCatalogue.h"
 #include "ui/FileDialogs.h"
+#include "ui/Review.h"
 #include "ui/RunState.h"
 #include "ui/WindowBase.h"
 
@@ -20,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // "Quorvane" and the version of the build.
@@ -63,7 +65,7 @@ public:
 
     // Accelerators (F1, Ctrl+Q) and keyboard navigation between the controls;
     // true when Message has been handled and must not be dispatched again.
-    bool PreTranslateMessage(MSG& Message);
+    bool PreTranslateMessage(MSG& Message) override;
     // Closes the window as the user would (the window is destroyed and FormDestroy runs).
     void Close();
     // Esc: asks the running Search, Apply or undo to stop; it ends through its
@@ -97,6 +99,7 @@ public:
     static constexpr UINT pmFilesOpen = 206;
     static constexpr UINT pmFilesOpenFolder = 207;
     static constexpr UINT pmFilesCopyPath = 208;
+    static constexpr UINT mnuMainFileReview = 209;
     TFileDialog odEditor;
     TFileDialog sdTXT;
     HWND txtFilters = nullptr;
@@ -143,6 +146,9 @@ public:
     void pmFilesCopyPathClick();    // the full path on the clipboard as Unicode text
     void mnuMainFileQuitClick();
     void mnuMainFileUndoClick();
+    // The review of every change Apply would make, with the inputs as they stand
+    // (the same checks as Apply); the listed files when the list holds any.
+    void mnuMainFileReviewClick();
     void mnuMainHelpAboutClick();
     void mnuMainHelpKeyboardShortcutsClick();
     void txtFolderChange();
@@ -168,6 +174,13 @@ public:
                           TUndoEnd End);
     // Any worker: the run ends through a fault; its return values follow.
     void RunFault(std::wstring What) { Run.Fault = std::move(What); }
+
+    // The review window while it is open; null otherwise.
+    TfrmReview* Review() const { return FReview && FReview->Handle() ? FReview.get() : nullptr; }
+    // Apply on the files a review kept, each only while it still has its reviewed stamp.
+    void ApplyReviewed(const TReviewInputs& Inputs, std::unordered_map<std::wstring, TReviewStamp> Stamps);
+    // A file in the editor chosen with F12 (Notepad without one).
+    void OpenFileInEditor(const std::wstring& Path);
 
     // "Undo last Apply" is enabled only between runs, and only when the journal
     // holds a run to undo.
@@ -233,6 +246,7 @@ private:
     // showing the message of the first problem.
     bool InputsPass(TInputProblem (*Check)(const TRunInputs&));
     void OpenSelectedFile();
+    void StartApply(const TReviewInputs& Inputs, std::unordered_map<std::wstring, TReviewStamp> Stamps);
 
     void BuildWindow(int Width, int Height);
     void CreateMenus();
@@ -258,4 +272,5 @@ private:
     UniqueImageList FGlyphs[3];
     std::vector<TFileListItem> FFileItems;
     std::wstring FFolderText;  // the folder box's text at its last real change
+    std::unique_ptr<TfrmReview> FReview;  // the last review opened (its window may be closed)
 };

@@ -112,6 +112,7 @@ void TfrmMain::BuildWindow(int Width, int Height) {
     ACCEL Keys[] = {
         {FVIRTKEY, VK_F1, static_cast<WORD>(mnuMainHelpKeyboardShortcuts)},
         {FVIRTKEY | FCONTROL, 'Q', static_cast<WORD>(mnuMainFileQuit)},
+        {FVIRTKEY, VK_F6, static_cast<WORD>(mnuMainFileReview)},
     };
     FAccelerators.Reset(CreateAcceleratorTableW(Keys, static_cast<int>(std::size(Keys))));
 

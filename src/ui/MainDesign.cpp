@@ -71,6 +71,7 @@ const TControlDesign Design[] = {
 
 const TMenuText MenuTexts[] = {
     {0, 0, L"Arkiv", L"File", nullptr},
+    {TfrmMain::mnuMainFileReview, 0, L"Granska ändringar...", L"Review changes...", L"F6"},
     {TfrmMain::mnuMainFileUndo, 0, L"Ångra senaste Verkställ", L"Undo last Apply", nullptr},
     {TfrmMain::mnuMainFileQuit, 0, L"Avsluta", L"Quit", L"Ctrl+Q"},
     {0, 1, L"Hjälp", L"Help", nullptr},
@@ -150,6 +151,7 @@ void TfrmMain::CreateMenus() {
     UniqueMenu File(CreatePopupMenu());
     UniqueMenu Help(CreatePopupMenu());
     if (!Bar || !File || !Help) throw std::runtime_error("cannot create the main menu");
+    AppendMenuW(File.Get(), MF_STRING, mnuMainFileReview, MenuCaption(MenuTextOf(mnuMainFileReview), false).c_str());
     // Undo has no key: Ctrl+Z belongs to the edit boxes.
     AppendMenuW(File.Get(), MF_STRING, mnuMainFileUndo, MenuCaption(MenuTextOf(mnuMainFileUndo), false).c_str());
     AppendMenuW(File.Get(), MF_STRING, mnuMainFileQuit, MenuCaption(MenuTextOf(mnuMainFileQuit), false).c_str());

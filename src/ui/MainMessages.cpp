@@ -99,6 +99,7 @@ void TfrmMain::HandleCommand(UINT Id, UINT Code, HWND Control) {
         switch (Id) {
         case mnuMainFileQuit: mnuMainFileQuitClick(); break;
         case mnuMainFileUndo: mnuMainFileUndoClick(); break;
+        case mnuMainFileReview: mnuMainFileReviewClick(); break;
         case mnuMainHelpKeyboardShortcuts: mnuMainHelpKeyboardShortcutsClick(); break;
         case mnuMainHelpAbout: mnuMainHelpAboutClick(); break;
         }

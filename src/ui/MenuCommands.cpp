@@ -10,6 +10,7 @@ void TfrmMain::mnuMainHelpKeyboardShortcutsClick() {
     bool Swedish = UseSwedish();
     std::wstring Text = ChooseText(Swedish,
                                    L"Tangentbordsgenvägar:\r\n\r\n"
+                                   L"F6 = Granska ändringarna före Verkställ.\r\n"
                                    L"F12 = Välj din redigerare.\r\n"
                                    L"F8 = Växla mellan kodningslägena.\r\n"
                                    L"F4 = Exportera fillistan.\r\n"
@@ -17,6 +18,7 @@ void TfrmMain::mnuMainHelpKeyboardShortcutsClick() {
                                    L"Alt+Nedpil = Visa de senaste texterna i Text att hitta eller Ersätt med.\r\n"
                                    L"Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.",
                                    L"Keyboard shortcuts:\r\n\r\n"
+                                   L"F6 = Review the changes before Apply.\r\n"
                                    L"F12 = Select your editor.\r\n"
                                    L"F8 = Switch between the encoding modes.\r\n"
                                    L"F4 = Export the file list.\r\n"

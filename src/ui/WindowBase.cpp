@@ -22,8 +22,8 @@ TWindowBase* TWindowBase::FromHandle(HWND Window) {
 }
 
 HWND TWindowBase::CreateBaseWindow(DWORD ExStyle, const wchar_t* ClassName, DWORD Style, int Left, int Top, int Width,
-                                   int Height, HMENU Menu) {
-    return CreateWindowExW(ExStyle, ClassName, L"", Style, Left, Top, Width, Height, nullptr, Menu,
+                                   int Height, HMENU Menu, HWND Owner) {
+    return CreateWindowExW(ExStyle, ClassName, L"", Style, Left, Top, Width, Height, Owner, Menu,
                            GetModuleHandleW(nullptr), this);
 }
 

@@ -13,6 +13,9 @@ public:
     HWND Handle() const { return FHandle; }
     // The object of a window created through CreateBaseWindow, while it exists; null for any other window.
     static TWindowBase* FromHandle(HWND Window);
+    // The window's keys before they are dispatched (accelerators, keyboard
+    // navigation); true when Message has been handled and must not be dispatched.
+    virtual bool PreTranslateMessage(MSG& /*Message*/) { return false; }
 
 protected:
     TWindowBase() = default;
@@ -20,7 +23,7 @@ protected:
 
     // Registers nothing: the class must use BaseWindowProc as its procedure.
     HWND CreateBaseWindow(DWORD ExStyle, const wchar_t* ClassName, DWORD Style, int Left, int Top, int Width,
-                          int Height, HMENU Menu);
+                          int Height, HMENU Menu, HWND Owner = nullptr);
     // Takes the window down without running any handler of this object again.
     void AbandonWindow();
     // Messages of Control go to HandleControlMessage from now on.

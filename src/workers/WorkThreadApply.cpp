@@ -49,6 +49,7 @@ struct TWorkThreadApply::TAppliedFile : TPreparedFile {
     std::int32_t Occurrences = 0;
     TEncodingMode Mode = TEncodingMode::Auto;
     TApplyFileOutcome Outcome = TApplyFileOutcome::Changed;
+    std::optional<TReviewStamp> Stamp;  // RecordStamps: the file as read
 };
 
 std::unique_ptr<TPreparedFile> TWorkThreadApply::PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) {
@@ -84,6 +85,8 @@ void TWorkThreadApply::Account(const TAppliedFile& Applied) {
         ++FSkipCount;
         if (Applied.Outcome == TApplyFileOutcome::JournalFailed) ++FJournalFailCount;
     }
+    if (Applied.Stamp && OnApplyFileStamp)
+        Queue([this, File = Applied.File, Stamp = *Applied.Stamp] { OnApplyFileStamp(File, Stamp); }, false);
     // What was done to a file is always told, even after a stop.
     if (OnApplyFile)
         Queue([this, File = Applied.File, Occurrences = Applied.Occurrences, Mode = Applied.Mode,
@@ -174,6 +177,20 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     }
     if (Content.UnsupportedMark || Content.Unreadable)
         return Report(0, Content.Mode, Content.UnsupportedMark ? UnsupportedMark : Unreadable);
+    const auto StampOf = [&] {
+        TSha256 Hash;
+        Hash.Update(Content.Mark);
+        Hash.Update(Content.Bytes);
+        return TReviewStamp{Content.Stamp.Size, Content.Stamp.LastWrite, Hash.Finish()};
+    };
+    // Compared under the exclusive open that lasts until the swap: what the
+    // review showed is what is replaced, or nothing is.
+    if (const auto Expected = ExpectedStamps.find(File);
+        Expected != ExpectedStamps.end() && Expected->second != StampOf()) {
+        const std::int32_t Count =
+            Content.Read && !Content.Invalid ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0;
+        return Report(Count, Content.Mode, ChangedSinceReview);
+    }
     // Bytes that are not valid in the encoding cannot be searched as text: the
     // file is left alone, and said so, since it may well hold the text.
     if (Content.Invalid) return Report(0, Content.Mode, InvalidEncoding);
@@ -182,6 +199,7 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     if (!Holds(Content.Text)) return;
     const std::int32_t Occurrences = TWorkThreadRun::Occurrences(Content.Text);
     const TEncodingMode Mode = Content.Mode;
+    if (RecordStamps) Applied.Stamp = StampOf();
 
     // An executable, an image or an archive read as text: replacing inside it
     // would damage it.
@@ -256,6 +274,38 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
            : Meanwhile                              ? ChangedMeanwhile
            : NotRecorded                            ? JournalFailed
                                                     : WriteFailed);
+}
+
+std::wstring ApplyOutcomeText(bool Swedish, TApplyFileOutcome Outcome) {
+    const auto Choose = [Swedish](const wchar_t* Sv, const wchar_t* En) { return std::wstring(Swedish ? Sv : En); };
+    switch (Outcome) {
+    case TApplyFileOutcome::Changed:
+    case TApplyFileOutcome::WouldChange: break;
+    case TApplyFileOutcome::UnsupportedMark:
+        return Choose(L"byte-order-mark som inte stöds", L"unsupported byte-order mark");
+    case TApplyFileOutcome::Unreadable: return Choose(L"kunde inte läsas", L"could not be read");
+    case TApplyFileOutcome::InUse: return Choose(L"öppen i ett annat program", L"open in another program");
+    case TApplyFileOutcome::ReadOnly: return Choose(L"skrivskyddad", L"read-only");
+    case TApplyFileOutcome::NotRoundTrip:
+        return Choose(L"byten skulle inte skrivas tillbaka oförändrade",
+                      L"its bytes would not be written back unchanged");
+    case TApplyFileOutcome::CannotEncode:
+        return Choose(L"filens kodning kan inte hålla den nya texten", L"its encoding cannot hold the new text");
+    case TApplyFileOutcome::MixedEncoding:
+        return Choose(L"filen skulle få två kodningar", L"the file would get two encodings");
+    case TApplyFileOutcome::ChangedMeanwhile:
+        return Choose(L"ändrad av ett annat program under körningen", L"changed by another program meanwhile");
+    case TApplyFileOutcome::ChangedDuringWrite:
+        return Choose(L"ändrades under skrivningen", L"changed during the write");
+    case TApplyFileOutcome::WriteFailed: return Choose(L"skrivningen misslyckades", L"writing failed");
+    case TApplyFileOutcome::JournalFailed:
+        return Choose(L"ångrajournalen kunde inte skrivas", L"the undo journal could not be written");
+    case TApplyFileOutcome::LooksBinary: return Choose(L"ser ut som en binärfil", L"looks like a binary file");
+    case TApplyFileOutcome::InvalidEncoding: return Choose(L"ogiltig i sin kodning", L"invalid in its encoding");
+    case TApplyFileOutcome::ChangedSinceReview:
+        return Choose(L"ändrad sedan granskningen", L"changed since the review");
+    }
+    return {};
 }
 
 void TWorkThreadApply::WalkStarting() {

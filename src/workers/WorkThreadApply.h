@@ -7,6 +7,7 @@
 // thread in the run's order.
 #include "base/SlimLock.h"
 #include "files/EncodingMode.h"
+#include "files/Sha256.h"
 #include "files/TemporaryFileRecord.h"
 #include "files/UndoJournal.h"
 #include "workers/WorkThreadRun.h"
@@ -18,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 using TApplyShowCurrentFilterEvent = TRunShowCurrentFilterEvent;
 using TApplyProgressEvent = TRunProgressEvent;
@@ -41,6 +43,18 @@ enum class TApplyFileOutcome {
     JournalFailed,     // its old bytes could not be recorded in the undo journal
     LooksBinary,       // read in ANSI or UTF-8, a NUL byte near its start: not a text file
     InvalidEncoding,   // its bytes are not valid in the encoding it was read in
+    ChangedSinceReview,  // its size, time or bytes differ from what the review read
+};
+// Why a file was skipped, for a person, in Swedish or English; empty for the
+// two outcomes that are no skip.
+std::wstring ApplyOutcomeText(bool Swedish, TApplyFileOutcome Outcome);
+
+// A file as a review read it: a later Apply writes it only while it is still so.
+struct TReviewStamp {
+    std::uint64_t Size = 0;
+    std::uint64_t LastWrite = 0;  // FILETIME as one number
+    TSha256Digest Hash{};         // of all its bytes, mark included
+    bool operator==(const TReviewStamp&) const = default;
 };
 // Raised for every file counted as changed or skipped (files without the text are
 // not), with its occurrences and the encoding it was read in.
@@ -61,6 +75,14 @@ public:
     // Set before Start: every file is read and checked as for a real run, nothing
     // is written, and what would change is counted as changed.
     bool DryRun = false;
+    // Set before Start, for a review: each file that holds the text gets its stamp as read.
+    bool RecordStamps = false;
+    using TFileStampEvent = std::function<void(std::wstring FileName, TReviewStamp Stamp)>;
+    // Raised before OnApplyFile for a file whose stamp was recorded.
+    TFileStampEvent OnApplyFileStamp;
+    // Set before Start: a file named here is written only while it still has this
+    // stamp; otherwise it is skipped as ChangedSinceReview.
+    std::unordered_map<std::wstring, TReviewStamp> ExpectedStamps;
 
 private:
     struct TAppliedFile;

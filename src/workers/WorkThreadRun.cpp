@@ -48,6 +48,17 @@ void TWorkThreadRun::DeliverLeftovers() {
 }
 
 void TWorkThreadRun::WalkFilters() {
+    if (FHasGivenFiles) {
+        FCurrentFilter = FFilters;
+        QueueShowCurrentFilter();
+        FFiles = FGivenFiles;
+        // A file named twice is examined once, as across filters.
+        std::unordered_set<std::wstring> Examined;
+        std::vector<bool> Examine(FFiles.size());
+        for (size_t i = 0; i < FFiles.size(); ++i) Examine[i] = Examined.insert(FFiles[i]).second;
+        if (!FFiles.empty()) WalkFiles(FFiles, Examine);
+        return;
+    }
     const TStringArray FilterList = SplitText(FFilters, L"; ");
     const std::wstring Root = WithTrailingBackslash(FFolder);
     TFileCollector Collector(EnterVersionControl);  // later filters reuse the sub-folder lists of the first

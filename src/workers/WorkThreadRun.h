@@ -43,6 +43,9 @@ public:
     // for included (a file a later filter matches again is not counted twice).
     // Main thread only.
     std::int64_t FilesExamined() const { return FDeliveredExamined; }
+    // Set before the start: these files (full paths) in this order instead of the
+    // ones the filters collect; the filters text is announced as the current filter.
+    void SetFileList(std::vector<std::wstring> Files) { FGivenFiles = std::move(Files); FHasGivenFiles = true; }
 
 protected:
     // The two events are the worker's own public members; they are bound here and
@@ -118,4 +121,6 @@ private:
     // The files the pool works on now, by pipeline index.
     std::vector<const std::wstring*> FPoolFiles;
     std::unique_ptr<TFilePipeline> FPipeline;
+    std::vector<std::wstring> FGivenFiles;
+    bool FHasGivenFiles = false;
 };

@@ -39,6 +39,7 @@ struct TLanguageTexts {
     const char* ReplaceWith;
     const char* Apply;
     const char* MenuFile;
+    const char* MenuReview;
     const char* MenuUndo;
     const char* MenuQuit;
     const char* MenuHelp;
@@ -53,18 +54,20 @@ struct TLanguageTexts {
 
 const TLanguageTexts Languages[] = {
     {true, "Filer: (0 | #)", "Filnamn", "Mapp:", "Bläddra", "Rekursivt", "Filter: (separera med \"; \")",
-     "Text att hitta:", "Sök", "Skiftlägeskänsligt", "Ersätt med:", "Verkställ", "Arkiv", "Ångra senaste Verkställ",
+     "Text att hitta:", "Sök", "Skiftlägeskänsligt", "Ersätt med:", "Verkställ", "Arkiv", "Granska ändringar...\tF6",
+     "Ångra senaste Verkställ",
      "Avsluta\tCtrl+Q", "Hjälp", "Tangentbordsgenvägar\tF1", "Om", "Bläddra", "Exportera fillista",
      "Tangentbordsgenvägar",
-     "Tangentbordsgenvägar:\r\n\r\nF12 = Välj din redigerare.\r\nF8 = Växla mellan kodningslägena.\r\nF4 = "
+     "Tangentbordsgenvägar:\r\n\r\nF6 = Granska ändringarna före Verkställ.\r\nF12 = Välj din redigerare.\r\nF8 = Växla mellan kodningslägena.\r\nF4 = "
      "Exportera fillistan.\r\nEsc = Stoppa en pågående körning.\r\n"
      "Alt+Nedpil = Visa de senaste texterna i Text att hitta eller Ersätt med.\r\n"
      "Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.",
      "Om Quorvane 1.70"},
     {false, "Files: (0 | #)", "Filename", "Folder:", "Browse", "Recursive", "Filter(s): (separate with \"; \")",
-     "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Undo last Apply", "Quit\tCtrl+Q",
+     "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Review changes...\tF6",
+     "Undo last Apply", "Quit\tCtrl+Q",
      "Help", "Keyboard shortcuts\tF1", "About", "Browse", "Export file list", "Keyboard shortcuts",
-     "Keyboard shortcuts:\r\n\r\nF12 = Select your editor.\r\nF8 = Switch between the encoding modes.\r\nF4 = "
+     "Keyboard shortcuts:\r\n\r\nF6 = Review the changes before Apply.\r\nF12 = Select your editor.\r\nF8 = Switch between the encoding modes.\r\nF4 = "
      "Export the file list.\r\nEsc = Stop a run in progress.\r\n"
      "Alt+Down = Show the recent texts in Text to find or Replace with.\r\n"
      "Shift+F10 or the menu key = The context menu of the selected file.",
@@ -100,11 +103,13 @@ TEST_P(MainWindowTexts, ControlsMenuAndDialogsCarryTheTextsOfTheLanguage) {
     EXPECT_EQ(TextOf(FForm->lblReplaceWith), Wide(T.ReplaceWith));
     EXPECT_EQ(TextOf(FForm->btnApply), Wide(T.Apply));
     EXPECT_EQ(MenuText(FForm->mnuMain, 0, MF_BYPOSITION), Wide(T.MenuFile));
-    // Undo above Quit, without a key.
-    EXPECT_EQ(GetMenuItemCount(FForm->mnuMainFile), 2);
-    EXPECT_EQ(GetMenuItemID(FForm->mnuMainFile, 0), TfrmMain::mnuMainFileUndo);
-    EXPECT_EQ(MenuText(FForm->mnuMainFile, 0, MF_BYPOSITION), Wide(T.MenuUndo));
-    EXPECT_EQ(MenuText(FForm->mnuMainFile, 1, MF_BYPOSITION), Wide(T.MenuQuit));
+    // Review with F6 above Undo, Undo above Quit, without a key.
+    EXPECT_EQ(GetMenuItemCount(FForm->mnuMainFile), 3);
+    EXPECT_EQ(GetMenuItemID(FForm->mnuMainFile, 0), TfrmMain::mnuMainFileReview);
+    EXPECT_EQ(MenuText(FForm->mnuMainFile, 0, MF_BYPOSITION), Wide(T.MenuReview));
+    EXPECT_EQ(GetMenuItemID(FForm->mnuMainFile, 1), TfrmMain::mnuMainFileUndo);
+    EXPECT_EQ(MenuText(FForm->mnuMainFile, 1, MF_BYPOSITION), Wide(T.MenuUndo));
+    EXPECT_EQ(MenuText(FForm->mnuMainFile, 2, MF_BYPOSITION), Wide(T.MenuQuit));
     EXPECT_EQ(MenuText(FForm->mnuMain, 1, MF_BYPOSITION), Wide(T.MenuHelp));
     EXPECT_EQ(MenuText(FForm->mnuMain, TfrmMain::mnuMainHelpKeyboardShortcuts, MF_BYCOMMAND), Wide(T.MenuShortcuts));
     EXPECT_EQ(MenuText(FForm->mnuMain, TfrmMain::mnuMainHelpAbout, MF_BYCOMMAND), Wide(T.MenuAbout));
