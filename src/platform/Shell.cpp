@@ -103,7 +103,13 @@ int CALLBACK FolderDialogCallback(HWND Dialog, UINT Message, LPARAM, LPARAM Data
         SetWindowPos(Dialog, nullptr, Left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
     const auto* Folder = reinterpret_cast<const wchar_t*>(Data);
-    if (Folder && *Folder) SendMessageW(Dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(Folder));
+    if (Folder && *Folder) {
+        SendMessageW(Dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(Folder));
+        // Once more when the dialog is up: some shells have not filled the tree
+        // far enough at this point and stay on its first item. The text outlives
+        // the dialog (the caller holds it through the modal call).
+        PostMessageW(Dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(Folder));
+    }
     return 0;
 }
 

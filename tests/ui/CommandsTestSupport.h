@@ -34,8 +34,8 @@ void PressKey(HWND Control, WORD Key);
 // A click on a button through the button itself, then the queue served.
 void Click(HWND Button);
 // Serves the queue until Form has no run in progress and every worker of it has ended;
-// false on a timeout.
-bool WaitForRunEnd(const TfrmMain& Form, DWORD TimeoutMs = 60000);
+// false on a timeout (a bound for a busy machine, not a moment).
+bool WaitForRunEnd(const TfrmMain& Form, DWORD TimeoutMs = 300000);
 
 // The texts of a message box recorded by TBoxWatcher, as a readable pair.
 std::wstring BoxTexts(const TBoxWatcher& Watcher);
