@@ -135,8 +135,16 @@ def main():
                 return "landed"
             return "early" if (killed and done == 0) or "before the program started" in how else "late"
 
-        def aimed(aim, outcome):
-            return aim if outcome == "landed" else max(50, aim * 2 // 3) if outcome == "late" else aim * 3 // 2
+        def kill_until_landed(kill, yardstick_ms, planned, landed_so_far):
+            """planned kills at random moments of the yardstick's run, then kills
+            aimed at its middle until a quarter of planned have landed (bounded)."""
+            for _ in range(planned):
+                kill(rng.randint(0, yardstick_ms))
+            aim, tries = yardstick_ms, planned
+            while landed_so_far() < planned // 4 and tries < 3 * planned:
+                tries += 1
+                result = kill(rng.randint(aim * 2 // 5, aim * 4 // 5))
+                aim = aim if result == "landed" else max(50, aim * 2 // 3) if result == "late" else aim * 3 // 2
 
         apply_problems, landed, kills = [], 0, 0
 
@@ -163,11 +171,7 @@ def main():
             apply_problems.extend(f"apply kill {kills}: {problem}" for problem in problems)
             return outcome(killed, how, changed)
 
-        for _ in range(KILLS_DURING_APPLY):
-            kill_apply(rng.randint(0, replace_ms))
-        aim = replace_ms
-        while landed < KILLS_DURING_APPLY // 4 and kills < 3 * KILLS_DURING_APPLY:
-            aim = aimed(aim, kill_apply(rng.randint(aim * 2 // 5, aim * 4 // 5)))
+        kill_until_landed(kill_apply, replace_ms, KILLS_DURING_APPLY, lambda: landed)
         checks.check(f"after each of {kills} kills during Apply an undo brings every file back",
                      not apply_problems, "\n    ".join(apply_problems[:20]))
         checks.check(f"kills landed while files were being changed ({landed} of {kills})",
@@ -199,11 +203,7 @@ def main():
             undo_problems.extend(f"undo kill {kills}: {problem}" for problem in problems)
             return outcome(killed, how, restored)
 
-        for _ in range(KILLS_DURING_UNDO):
-            kill_undo(rng.randint(0, undo_ms))
-        aim = undo_ms
-        while landed < KILLS_DURING_UNDO // 4 and kills < 3 * KILLS_DURING_UNDO:
-            aim = aimed(aim, kill_undo(rng.randint(aim * 2 // 5, aim * 4 // 5)))
+        kill_until_landed(kill_undo, undo_ms, KILLS_DURING_UNDO, lambda: landed)
         checks.check(f"after each of {kills} kills during undo a second undo completes it",
                      not undo_problems, "\n    ".join(undo_problems[:20]))
         checks.check(f"kills landed while files were being restored ({landed} of {kills})",
