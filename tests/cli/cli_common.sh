@@ -37,6 +37,12 @@ run_cli() {
   rm -f "$outfile" "$errfile"
 }
 
+# A failed check shows how the last run of the program ended, so that a failure
+# seen once can be told apart from a start that Wine never made.
+last_run_report() {
+  printf -- '--- last run: exit code %s; standard error:\n%s\n' "${rc-}" "${err-}"
+}
+
 # check NAME EXPECTED ACTUAL
 check() {
   if [[ "$2" == "$3" ]]; then
@@ -44,6 +50,7 @@ check() {
   else
     failed=$((failed + 1))
     printf 'FAILED: %s\n--- expected\n%s\n--- actual\n%s\n' "$1" "$2" "$3"
+    last_run_report
   fi
 }
 
