@@ -20,7 +20,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command, encode_file,
+from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, cli_command,
+                            encode_file, kill_after,
                             expected_after_replace, fixture_folder, gone_within, parse_apply_result, program_started,
                             read_bytes, remove_tree, require_environment, run, running_programs, win_path,
                             wine_command)
@@ -146,13 +147,9 @@ def inspect_tree(root, corpus, expected):
 
 def kill_by_terminate(root, delay_ms, token=None):
     """qv_kill_after ends the run with TerminateProcess; (killed, helper's line)."""
-    done = run(wine_command(KILL_AFTER, str(delay_ms), win_path(CLI),
-                            *cli_args("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive")))
-    lines = [line for line in done.out.splitlines() if re.match(r"(terminated|ended) after", line)]
-    if done.rc != 0 or not lines:
-        raise AssertionError(f"qv_kill_after failed: exit code {done.rc}, output {done.out!r} {done.err!r}")
+    line = kill_after(delay_ms, *cli_args("replace", root, "--find", FIND, "--replace", REPLACE, "--recursive"))
     # The helper starts the program itself and ends it: it always exists.
-    return lines[-1].startswith("terminated"), lines[-1], True
+    return line.startswith("terminated"), line, True
 
 
 def kill_by_signal(root, delay_ms, token):

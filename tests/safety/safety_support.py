@@ -141,6 +141,22 @@ def run(command, timeout=180):
     raise AssertionError("unreachable")
 
 
+def kill_after(delay_ms, *cli_arguments):
+    """Runs quorvane-cli through qv_kill_after, which ends it with TerminateProcess
+    after delay_ms; its last "terminated after"/"ended after" line. A start that
+    Wine refused (the helper says "cannot start: error N") ran nothing and is
+    made again, a few times, so a refused start is never taken for a result."""
+    for attempt in range(1, 4):
+        done = run(wine_command(KILL_AFTER, str(delay_ms), win_path(CLI), *cli_arguments))
+        lines = [line for line in done.out.splitlines() if re.match(r"(terminated|ended) after", line)]
+        if done.rc == 0 and lines:
+            return lines[-1]
+        if not done.out.startswith("cannot start:") or attempt == 3:
+            raise AssertionError(f"qv_kill_after failed: exit code {done.rc}, output {done.out!r} {done.err!r}")
+        print(f"note: Wine did not start the program ({done.out.strip()}); once more")
+    raise AssertionError("unreachable")
+
+
 class ApplyResult(NamedTuple):
     changed: int
     replaced: int

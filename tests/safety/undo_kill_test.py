@@ -24,7 +24,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kill_test import FIND, REPLACE, make_corpus, write_tree
-from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args, expected_after_replace, fixture_folder,
+from safety_support import (seeded_random, CLI, KILL_AFTER, TEMP_NAME, Checks, cli_args,
+                            expected_after_replace, fixture_folder, kill_after,
                             gone_within, program_started, read_bytes, require_environment, run, wine_command,
                             win_path)
 
@@ -43,11 +44,8 @@ UNDO_ARGS = ["undo", "/ENGLISH"]
 def kill_during(args, delay_ms, by_signal, token):
     """Runs quorvane-cli ARGS and kills it after delay_ms; (killed, description)."""
     if not by_signal:
-        done = run(wine_command(KILL_AFTER, str(delay_ms), win_path(CLI), *args))
-        lines = [line for line in done.out.splitlines() if re.match(r"(terminated|ended) after", line)]
-        if done.rc != 0 or not lines:
-            raise AssertionError(f"qv_kill_after failed: exit code {done.rc}, output {done.out!r} {done.err!r}")
-        return lines[-1].startswith("terminated"), lines[-1]
+        line = kill_after(delay_ms, *args)
+        return line.startswith("terminated"), line
     process = subprocess.Popen(wine_command(CLI, *args), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(delay_ms / 1000)
     started = program_started(process.pid)
