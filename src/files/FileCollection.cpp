@@ -190,13 +190,15 @@ bool IsVersionControlFolder(std::wstring_view Name) {
 }
 
 struct TFileCollector::TImpl {
-    struct TSubFolder {
+    struct TEntry {
         std::wstring Name;
         DWORD Attributes;
     };
     struct TFolderInfo {
         bool Listed = false;
-        std::vector<TSubFolder> SubFolders;
+        bool FilesKept = false;
+        std::vector<TEntry> SubFolders;
+        std::vector<TEntry> Files;  // only when later filters will ask for them
         bool IdTried = false;
         bool IdKnown = false;
         TFolderId Id;
@@ -260,37 +262,39 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
     // The matching files of one folder, in the order the platform lists them. The
     // mask is matched here against the long name only: the platform's own matching
     // also takes the short name, so "*.doc" would list report.docx (REPORT~1.DOC).
-    auto ListFiles = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder, std::wstring_view Mask) {
+    auto TakeFile = [&](const std::wstring& UserFolder, std::wstring_view Mask, const wchar_t* Name,
+                        DWORD Attributes) {
+        if (IsExcluded(Attributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) return;
+        if (!MaskMatchesName(Mask, Name)) return;
+        if (Excluded(UserFolder, Name, false)) return;
+        Files.push_back(UserFolder + Name);
+    };
+    // One listing of a folder serves its files for this filter, its sub-folders
+    // for the walk, and, kept in memory, its files for the run's later filters.
+    auto ListFolder = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder,
+                          std::wstring_view Mask) -> TFolderInfo& {
+        TFolderInfo& Result = FImpl->Folders[UserFolder];
+        if (Result.Listed && Result.FilesKept) {
+            for (const TImpl::TEntry& File : Result.Files)
+                TakeFile(UserFolder, Mask, File.Name.c_str(), File.Attributes);
+            return Result;
+        }
+        const bool Fresh = !Result.Listed;
+        Result.Listed = true;
+        Result.FilesKept = Fresh && FKeepFileNames;
         WIN32_FIND_DATAW Data;
         ++FDirectoryPasses;
         UniqueFind Find = FindFirst(ExtFolder + L"*", Data);
-        if (!Find) return;
+        if (!Find) return Result;
         do {
             if (IsDotEntry(Data.cFileName)) continue;
-            if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-            if (IsExcluded(Data.dwFileAttributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
-            if (!MaskMatchesName(Mask, Data.cFileName)) continue;
-            if (Excluded(UserFolder, Data.cFileName, false)) continue;
-            Files.push_back(UserFolder + Data.cFileName);
-        } while (FindNextFileW(Find.Get(), &Data));
-    };
-
-    // The folder's entry in the run's memory, its sub-folders listed once.
-    auto Info = [&](const std::wstring& UserFolder, const std::wstring& ExtFolder) -> TFolderInfo& {
-        TFolderInfo& Result = FImpl->Folders[UserFolder];
-        if (!Result.Listed) {
-            Result.Listed = true;
-            WIN32_FIND_DATAW Data;
-            ++FDirectoryPasses;
-            UniqueFind Find = FindFirst(ExtFolder + L"*", Data);
-            if (Find) {
-                do {
-                    if (IsDotEntry(Data.cFileName)) continue;
-                    if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-                    Result.SubFolders.push_back({Data.cFileName, Data.dwFileAttributes});
-                } while (FindNextFileW(Find.Get(), &Data));
+            if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (Fresh) Result.SubFolders.push_back({Data.cFileName, Data.dwFileAttributes});
+                continue;
             }
-        }
+            if (Result.FilesKept) Result.Files.push_back({Data.cFileName, Data.dwFileAttributes});
+            TakeFile(UserFolder, Mask, Data.cFileName, Data.dwFileAttributes);
+        } while (FindNextFileW(Find.Get(), &Data));
         return Result;
     };
     // Opening a folder for its identity is dear (about a millisecond under Wine),
@@ -308,7 +312,7 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
     const std::wstring_view Pattern = Mask;
     FImpl->LookAtJournal();
     if (FImpl->InJournal(ExtRoot)) return;
-    ListFiles(Root, ExtRoot, Pattern);
+    TFolderInfo& RootInfo = ListFolder(Root, ExtRoot, Pattern);
     if (!Recursive) return;
 
     // Depth first with an explicit stack, so a deep tree cannot exhaust the
@@ -361,14 +365,14 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
 
     std::vector<TFrame> Stack;
     Enter(Root, ExtRoot);
-    Stack.push_back({Root, ExtRoot, &Info(Root, ExtRoot), 0});
+    Stack.push_back({Root, ExtRoot, &RootInfo, 0});
     while (!Stack.empty()) {
         TFrame& Top = Stack.back();
         if (Top.Next >= Top.Folder->SubFolders.size()) {
             Stack.pop_back();
             continue;
         }
-        const TImpl::TSubFolder& Sub = Top.Folder->SubFolders[Top.Next++];
+        const TImpl::TEntry& Sub = Top.Folder->SubFolders[Top.Next++];
         if (IsExcluded(Sub.Attributes, ExcludeSystem, ExcludeHidden, ExcludeAttr40)) continue;
         // A repository's own store is not text to edit: a name replaced in its
         // config or packed refs breaks it.
@@ -379,8 +383,7 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
         std::wstring ExtChild = Top.ExtFolder + Sub.Name + L'\\';
         if (Sub.Attributes & FILE_ATTRIBUTE_REPARSE_POINT) MeetLink();
         if (IsJournal(Sub.Name, UserChild, ExtChild) || !Enter(UserChild, ExtChild)) continue;
-        ListFiles(UserChild, ExtChild, Pattern);
-        const TFolderInfo* Child = &Info(UserChild, ExtChild);
+        const TFolderInfo* Child = &ListFolder(UserChild, ExtChild, Pattern);
         Stack.push_back({std::move(UserChild), std::move(ExtChild), Child, 0});
     }
 }

@@ -90,7 +90,12 @@ public:
     // excluded folder is not listed at all. Set before the first collection.
     void SetExcludes(TStringArray Globs) { FExcludes = std::move(Globs); }
 
-    // Directory passes made so far (file passes and sub-folder passes), for checks.
+    // Keep each folder's file names after its listing, so that the run's later
+    // filters are served without listing the folder again. Set before the first
+    // collection when more than one filter will be collected.
+    void KeepFileNames(bool Keep) { FKeepFileNames = Keep; }
+
+    // Directory passes made so far, for checks.
     std::int64_t DirectoryPasses() const { return FDirectoryPasses; }
 
 private:
@@ -98,5 +103,6 @@ private:
     std::unique_ptr<TImpl> FImpl;
     std::int64_t FDirectoryPasses = 0;
     bool FEnterVersionControl;
+    bool FKeepFileNames = false;
     TStringArray FExcludes;
 };

@@ -63,6 +63,7 @@ void TWorkThreadRun::WalkFilters() {
     const std::wstring Root = WithTrailingBackslash(FFolder);
     TFileCollector Collector(EnterVersionControl);  // later filters reuse the sub-folder lists of the first
     Collector.SetExcludes(Excludes);
+    Collector.KeepFileNames(FilterList.size() > 1);  // each folder listed once for every filter
     // One filter's files, collected and sorted on a thread of their own; the
     // collector serves one listing at a time.
     auto ListAhead = [&](size_t Filter) {

@@ -140,19 +140,24 @@ TEST(FileCollection, TheUndoJournalsFolderIsNeverWalked) {
     EXPECT_EQ(CollectFiles(Root + L"Side\\B", L"*.txt", true, false, false, false), TStringArray{});
 }
 
-TEST(FileCollection, CollectorServesLaterFiltersFromTheSubFoldersItFound) {
+TEST(FileCollection, OneListingPerFolderServesEveryFilter) {
     TempFolder Folder;
     for (const wchar_t* Name : {L"1.txt", L"2.md", L"A\\3.txt", L"A\\B\\4.md", L"A\\B\\5.txt", L"C\\6.md", L"C\\7.ini"})
         Folder.WriteFile(Name, "");
     const wchar_t* Filters[] = {L"*.txt", L"*.md", L"*.nothing", L"*"};
-    TFileCollector Collector;
-    for (const wchar_t* Filter : Filters) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(Filter)));
-        EXPECT_EQ(Collector.Collect(Folder.Path(), Filter, true, false, false, false),
-                  CollectFiles(Folder.Path(), Filter, true, false, false, false));
+    // Four folders. Keeping the names: one pass each for every filter. Without:
+    // one pass each per filter, the sub-folders taken from the first.
+    for (const auto& [Keep, Passes] : {std::pair{true, 4}, std::pair{false, 4 * 4}}) {
+        SCOPED_TRACE(Keep ? "names kept" : "names not kept");
+        TFileCollector Collector;
+        Collector.KeepFileNames(Keep);
+        for (const wchar_t* Filter : Filters) {
+            SCOPED_TRACE(testing::PrintToString(std::wstring(Filter)));
+            EXPECT_EQ(Collector.Collect(Folder.Path(), Filter, true, false, false, false),
+                      CollectFiles(Folder.Path(), Filter, true, false, false, false));
+        }
+        EXPECT_EQ(Collector.DirectoryPasses(), Passes);
     }
-    // Four folders: one pass each per filter, and one shared sub-folder pass each.
-    EXPECT_EQ(Collector.DirectoryPasses(), 4 * 4 + 4);
     // Without recursion only the folder itself is listed.
     TFileCollector Flat;
     EXPECT_EQ(Relative(Folder, Flat.Collect(Folder.Path(), L"*", false, false, false, false)).size(), 2u);
@@ -208,9 +213,8 @@ TEST(FileCollection, AnExcludedFolderIsNeverListed) {
     Collector.SetExcludes({L"out/", L"skip.txt"});
     EXPECT_EQ(Sorted(Relative(Folder, Collector.Collect(Folder.Path(), L"*.txt", true, false, false, false))),
               (TStringArray{L"a.txt", L"keep\\b.txt"}));
-    // Both "out" folders and the folder inside one are left unlisted: two passes
-    // (files and sub-folders) for each of the three.
-    EXPECT_EQ(Collector.DirectoryPasses(), AllPasses - 3 * 2);
+    // Both "out" folders and the folder inside one are left unlisted.
+    EXPECT_EQ(Collector.DirectoryPasses(), AllPasses - 3);
     // A later filter of the run keeps to them too.
     EXPECT_EQ(Relative(Folder, Collector.Collect(Folder.Path(), L"*", true, false, false, false)),
               (TStringArray{L"a.txt", L"keep\\b.txt"}));
