@@ -11,6 +11,8 @@
 #include "ui/WindowHelpers.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+#include <vssym32.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -54,6 +56,39 @@ void SetColumn(HWND List, int Index, const wchar_t* Text, int Width, int Format)
     Column.pszText = const_cast<wchar_t*>(Text);
     Column.iSubItem = Index;
     if (!ListView_SetColumn(List, Index, &Column)) ListView_InsertColumn(List, Index, &Column);
+}
+
+// The check boxes of List at Dpi: the list's own are made once at the system's
+// DPI and would stay small beside text that grows with the window's.
+UniqueImageList MakeCheckBoxImages(HWND List, UINT Dpi) {
+    const int Size = ScaleLength(16, Dpi), Box = ScaleLength(13, Dpi), Inset = (Size - Box) / 2;
+    constexpr COLORREF Transparent = RGB(255, 0, 255);
+    UniqueImageList Images(ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 2, 0));
+    TWindowDc Screen(nullptr);
+    TMemoryDc Memory(Screen.Get());
+    UniqueGdiObject Strip(CreateCompatibleBitmap(Screen.Get(), 2 * Size, Size));
+    if (!Images || !Memory || !Strip) throw std::runtime_error("cannot make the review window's check boxes");
+    {
+        TSelection Selected(Memory.Get(), Strip.Get());
+        const RECT Whole{0, 0, 2 * Size, Size};
+        UniqueGdiObject Background(CreateSolidBrush(Transparent));
+        FillRect(Memory.Get(), &Whole, static_cast<HBRUSH>(Background.Get()));
+        HTHEME Theme = OpenThemeData(List, L"BUTTON");
+        for (int Checked = 0; Checked < 2; ++Checked) {
+            RECT Cell{Checked * Size + Inset, Inset, Checked * Size + Inset + Box, Inset + Box};
+            if (Theme) {
+                DrawThemeBackground(Theme, Memory.Get(), BP_CHECKBOX, Checked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL,
+                                    &Cell, nullptr);
+            } else {
+                DrawFrameControl(Memory.Get(), &Cell, DFC_BUTTON,
+                                 DFCS_BUTTONCHECK | DFCS_FLAT | (Checked ? DFCS_CHECKED : 0));
+            }
+        }
+        if (Theme) CloseThemeData(Theme);
+    }
+    if (ImageList_AddMasked(Images.Get(), static_cast<HBITMAP>(Strip.Get()), Transparent) < 0)
+        throw std::runtime_error("cannot make the review window's check boxes");
+    return Images;
 }
 
 }  // namespace
@@ -131,8 +166,10 @@ void TfrmReview::SetTexts() {
     SetColumn(lvReviewFiles, 1, L"#", -1, LVCFMT_LEFT);
     SetColumn(lvReviewChanges, 0, Swedish ? L"Rad" : L"Line", -1, LVCFMT_RIGHT);
     SetColumn(lvReviewChanges, 1, L"", -1, LVCFMT_LEFT);
-    SetColumn(lvReviewChanges, 2, Swedish ? L"Text (\x00ABfunnen\x00BB / \x00AB" L"ers\x00E4ttning\x00BB)"
-                                          : L"Text (\x00ABfound\x00BB / \x00ABreplacement\x00BB)",
+    // Each escape ends its literal: a letter a to f after it would count as a hex digit.
+    SetColumn(lvReviewChanges, 2,
+              Swedish ? L"Text (\x00AB" L"funnen\x00BB" L" / \x00AB" L"ers\x00E4" L"ttning\x00BB" L")"
+                      : L"Text (\x00AB" L"found\x00BB" L" / \x00AB" L"replacement\x00BB" L")",
               -1, LVCFMT_LEFT);
     const auto Label = FilesLabel(Files().size(), FormatCount(static_cast<std::uint64_t>(FTotalOccurences)));
     SetWindowTextW(lblReviewFiles, Label.c_str());
@@ -147,9 +184,13 @@ void TfrmReview::ApplyDpi() {
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                                      L"Consolas"));
     if (!Font || !Mono) throw std::runtime_error("cannot create the review window's fonts");
+    UniqueImageList CheckBoxes = MakeCheckBoxImages(lvReviewFiles, FDpi);
     for (HWND Control : {lblReviewFiles, lvReviewFiles, btnApplyChecked, btnClose})
         SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Get()), TRUE);
     SendMessageW(lvReviewChanges, WM_SETFONT, reinterpret_cast<WPARAM>(Mono.Get()), TRUE);
+    // The list keeps the new images and destroys them with itself; the ones they
+    // replace, its own first, are ours to destroy.
+    UniqueImageList Replaced(ListView_SetImageList(lvReviewFiles, CheckBoxes.Release(), LVSIL_STATE));
     std::swap(FFont, Font);
     std::swap(FMonoFont, Mono);
     Layout();
