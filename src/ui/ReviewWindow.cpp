@@ -28,6 +28,8 @@ constexpr DWORD ReviewExStyle = WS_EX_CONTROLPARENT;
 constexpr int DesignWidth = 760, DesignHeight = 480, MinWidth = 480, MinHeight = 300;
 constexpr int Margin = 8, LabelHeight = 16, ButtonHeight = 26, ApplyWidth = 150, CloseWidth = 90;
 constexpr int CountColumnWidth = 130, LineColumnWidth = 64, KindColumnWidth = 24;
+// A list view shows at most this many characters of a cell.
+constexpr std::size_t ListCellChars = 260;
 enum : int { IdFilesLabel = 1, IdFiles, IdChanges, IdApplyChecked, IdClose };
 
 const wchar_t* KindText(TChangeRowKind Kind) {
@@ -193,6 +195,12 @@ void TfrmReview::ApplyDpi() {
     UniqueImageList Replaced(ListView_SetImageList(lvReviewFiles, CheckBoxes.Release(), LVSIL_STATE));
     std::swap(FFont, Font);
     std::swap(FMonoFont, Mono);
+    {
+        TWindowDc Dc(lvReviewChanges);
+        TSelection Selected(Dc.Get(), FMonoFont.Get());
+        TEXTMETRICW Metrics{};
+        FMonoCharWidth = GetTextMetricsW(Dc.Get(), &Metrics) ? Metrics.tmAveCharWidth : ScaleLength(7, FDpi);
+    }
     Layout();
 }
 
@@ -220,8 +228,21 @@ void TfrmReview::Layout() {
     ListView_SetColumnWidth(lvReviewFiles, 0, std::max(S(60), FilesWidth - S(CountColumnWidth) - Scroll));
     ListView_SetColumnWidth(lvReviewChanges, 0, S(LineColumnWidth));
     ListView_SetColumnWidth(lvReviewChanges, 1, S(KindColumnWidth));
-    ListView_SetColumnWidth(lvReviewChanges, 2,
-                            std::max(S(100), ChangesWidth - S(LineColumnWidth + KindColumnWidth) - Scroll));
+    SizeChangesColumn();
+}
+
+// The text column fills the pane, and is wider when a row needs it: a line is
+// reviewed whole, scrolled to, never cut short with an ellipsis.
+void TfrmReview::SizeChangesColumn() {
+    RECT Bounds{};
+    GetWindowRect(lvReviewChanges, &Bounds);
+    const auto S = [this](int Value) { return ScaleLength(Value, FDpi); };
+    // Room kept for the vertical scroll bar, so that it coming never brings a horizontal one.
+    const int Fill = Bounds.right - Bounds.left - S(LineColumnWidth + KindColumnWidth) -
+                     GetSystemMetrics(SM_CXVSCROLL) - S(4);
+    const int Longest = static_cast<int>(FLongestRow) * FMonoCharWidth + S(24);
+    const int Width = std::max({S(100), Fill, Longest});
+    if (ListView_GetColumnWidth(lvReviewChanges, 2) != Width) ListView_SetColumnWidth(lvReviewChanges, 2, Width);
 }
 
 // ---- The files ----
@@ -345,7 +366,9 @@ void TfrmReview::ShowSelectedChanges() {
     StopChanges();
     FShownFile = Index;
     FRows.clear();
+    FLongestRow = 0;
     ListView_SetItemCountEx(lvReviewChanges, 0, 0);
+    SizeChangesColumn();
     if (Index < 0 || static_cast<std::size_t>(Index) >= FFiles.size()) return;
     const TReviewFile& File = FFiles[static_cast<std::size_t>(Index)];
     if (File.Skipped()) return;
@@ -354,9 +377,12 @@ void TfrmReview::ShowSelectedChanges() {
                                                       FInputs.CaseSensitive);
     FChanges->OnRows = [this, Generation](std::vector<TChangeRow> Rows) {
         if (FClosing || Generation != FChangesGeneration) return;
+        const std::size_t Longest = FLongestRow;
+        for (const TChangeRow& Row : Rows) FLongestRow = std::max(FLongestRow, std::min(Row.Text.size(), ListCellChars));
         FRows.insert(FRows.end(), std::make_move_iterator(Rows.begin()), std::make_move_iterator(Rows.end()));
         ListView_SetItemCountEx(lvReviewChanges, static_cast<int>(FRows.size()),
                                 LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        if (FLongestRow != Longest) SizeChangesColumn();
     };
     FChanges->OnDone = [this, Generation] {
         if (Generation == FChangesGeneration) FChangesDone = true;

@@ -382,6 +382,14 @@ void ExpectSoundLayout(const TfrmReview& View, const char* When) {
     EXPECT_GE(RowHeight(View.lvReviewChanges), FontHeightOf(View.lvReviewChanges));
 }
 
+// Every line of the changes pane whole in its column: the list scrolls to the
+// end of a long one instead of cutting it short.
+void ExpectRowsUncut(const TfrmReview& View) {
+    const int Column = ListView_GetColumnWidth(View.lvReviewChanges, 2);
+    for (const TChangeRow& Row : View.ChangeRows())
+        EXPECT_LE(ListView_GetStringWidth(View.lvReviewChanges, Row.Text.c_str()) + 12, Column) << Narrow(Row.Text);
+}
+
 // A few files as a user's tree holds them: one with several changes (listed
 // first, so its lines show), one read-only (skipped, in grey), one in a folder.
 void WriteSmallTree(TempFolder& Fixture) {
@@ -414,6 +422,7 @@ TEST_P(Review, KeepsItsLayoutThroughDpiChangesAndResizes) {
     Column.cchTextMax = 64;
     ASSERT_TRUE(ListView_GetColumn(View->lvReviewChanges, 2, &Column));
     EXPECT_EQ(std::wstring(Heading), Text("Text («funnen» / «ersättning»)", "Text («found» / «replacement»)"));
+    ExpectRowsUncut(*View);
 
     // At the window's own DPI, as the user sees it (a picture only when asked for).
     const UINT Start = MonitorDpi(View->Handle());
@@ -468,6 +477,7 @@ TEST_P(Review, KeepsItsLayoutThroughDpiChangesAndResizes) {
             << Item.Name << ": " << Item.Before << " -> " << Item.After;
     }
     ExpectSoundLayout(*View, "half as large again");
+    ExpectRowsUncut(*View);
     // The same rows, none lost or left over from before.
     EXPECT_EQ(ListView_GetItemCount(View->lvReviewFiles), 4);
     EXPECT_EQ(ListView_GetItemCount(View->lvReviewChanges), static_cast<int>(Rows));
@@ -481,6 +491,7 @@ TEST_P(Review, KeepsItsLayoutThroughDpiChangesAndResizes) {
     SetWindowPos(View->Handle(), nullptr, 0, 0, 40, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Pump();
     ExpectSoundLayout(*View, "smallest");
+    ExpectRowsUncut(*View);
     ShowWindow(View->Handle(), SW_MAXIMIZE);
     EXPECT_TRUE(ServeUntil([&] { return IsZoomed(View->Handle()) != FALSE; }, 5000));
     Pump();
