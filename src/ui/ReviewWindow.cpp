@@ -378,7 +378,8 @@ void TfrmReview::ShowSelectedChanges() {
     FChanges->OnRows = [this, Generation](std::vector<TChangeRow> Rows) {
         if (FClosing || Generation != FChangesGeneration) return;
         const std::size_t Longest = FLongestRow;
-        for (const TChangeRow& Row : Rows) FLongestRow = std::max(FLongestRow, std::min(Row.Text.size(), ListCellChars));
+        for (const TChangeRow& Row : Rows)
+            FLongestRow = std::max(FLongestRow, std::min(Row.Text.size(), ListCellChars));
         FRows.insert(FRows.end(), std::make_move_iterator(Rows.begin()), std::make_move_iterator(Rows.end()));
         ListView_SetItemCountEx(lvReviewChanges, static_cast<int>(FRows.size()),
                                 LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
