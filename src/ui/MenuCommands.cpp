@@ -16,7 +16,13 @@ void TfrmMain::mnuMainHelpKeyboardShortcutsClick() {
                                    L"F4 = Exportera fillistan.\r\n"
                                    L"Esc = Stoppa en pågående körning.\r\n"
                                    L"Alt+Nedpil = Visa de senaste texterna i Text att hitta eller Ersätt med.\r\n"
-                                   L"Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.",
+                                   L"Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.\r\n\r\n"
+                                   L"I Granska ändringar:\r\n"
+                                   L"Uppil/Nedpil = Föregående/nästa fil och dess ändringar.\r\n"
+                                   L"Blanksteg = Markera eller avmarkera den valda filen.\r\n"
+                                   L"Ctrl+A / Ctrl+Skift+A = Markera / avmarkera alla filer.\r\n"
+                                   L"Enter eller dubbelklick = Öppna filen i redigeraren.\r\n"
+                                   L"Esc = Stäng utan att skriva något.",
                                    L"Keyboard shortcuts:\r\n\r\n"
                                    L"F6 = Review the changes before Apply.\r\n"
                                    L"F12 = Select your editor.\r\n"
@@ -24,7 +30,13 @@ void TfrmMain::mnuMainHelpKeyboardShortcutsClick() {
                                    L"F4 = Export the file list.\r\n"
                                    L"Esc = Stop a run in progress.\r\n"
                                    L"Alt+Down = Show the recent texts in Text to find or Replace with.\r\n"
-                                   L"Shift+F10 or the menu key = The context menu of the selected file.");
+                                   L"Shift+F10 or the menu key = The context menu of the selected file.\r\n\r\n"
+                                   L"In Review changes:\r\n"
+                                   L"Up/Down = The previous/next file and its changes.\r\n"
+                                   L"Space = Check or clear the selected file.\r\n"
+                                   L"Ctrl+A / Ctrl+Shift+A = Check / clear every file.\r\n"
+                                   L"Enter or double click = Open the file in the editor.\r\n"
+                                   L"Esc = Close without writing anything.");
     ShowInformation(FHandle, Text, ChooseText(Swedish, L"Tangentbordsgenvägar", L"Keyboard shortcuts"));
 }
 

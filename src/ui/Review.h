@@ -139,6 +139,7 @@ private:
     void StopChanges();
     void OpenSelectedFile();
     void ChangesGetDispInfo(NMLVDISPINFOW& Info);
+    void SizeChangesColumn();
     void StoreBounds();
     void TearDown();
 
@@ -154,6 +155,8 @@ private:
     std::uint64_t FChangesGeneration = 0;  // rows of an earlier selection are dropped
     std::int32_t FShownFile = -1;
     std::vector<TChangeRow> FRows;
+    std::size_t FLongestRow = 0;  // characters of the longest row shown, as far as a list cell shows them
+    int FMonoCharWidth = 0;       // every character of the fixed-pitch font is this wide
     std::int32_t FTotalOccurences = 0;
     bool FScanDone = false;
     bool FChangesDone = true;

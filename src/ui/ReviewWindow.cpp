@@ -11,6 +11,8 @@
 #include "ui/WindowHelpers.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+#include <vssym32.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -26,6 +28,8 @@ constexpr DWORD ReviewExStyle = WS_EX_CONTROLPARENT;
 constexpr int DesignWidth = 760, DesignHeight = 480, MinWidth = 480, MinHeight = 300;
 constexpr int Margin = 8, LabelHeight = 16, ButtonHeight = 26, ApplyWidth = 150, CloseWidth = 90;
 constexpr int CountColumnWidth = 130, LineColumnWidth = 64, KindColumnWidth = 24;
+// A list view shows at most this many characters of a cell.
+constexpr std::size_t ListCellChars = 260;
 enum : int { IdFilesLabel = 1, IdFiles, IdChanges, IdApplyChecked, IdClose };
 
 const wchar_t* KindText(TChangeRowKind Kind) {
@@ -54,6 +58,39 @@ void SetColumn(HWND List, int Index, const wchar_t* Text, int Width, int Format)
     Column.pszText = const_cast<wchar_t*>(Text);
     Column.iSubItem = Index;
     if (!ListView_SetColumn(List, Index, &Column)) ListView_InsertColumn(List, Index, &Column);
+}
+
+// The check boxes of List at Dpi: the list's own are made once at the system's
+// DPI and would stay small beside text that grows with the window's.
+UniqueImageList MakeCheckBoxImages(HWND List, UINT Dpi) {
+    const int Size = ScaleLength(16, Dpi), Box = ScaleLength(13, Dpi), Inset = (Size - Box) / 2;
+    constexpr COLORREF Transparent = RGB(255, 0, 255);
+    UniqueImageList Images(ImageList_Create(Size, Size, ILC_COLOR24 | ILC_MASK, 2, 0));
+    TWindowDc Screen(nullptr);
+    TMemoryDc Memory(Screen.Get());
+    UniqueGdiObject Strip(CreateCompatibleBitmap(Screen.Get(), 2 * Size, Size));
+    if (!Images || !Memory || !Strip) throw std::runtime_error("cannot make the review window's check boxes");
+    {
+        TSelection Selected(Memory.Get(), Strip.Get());
+        const RECT Whole{0, 0, 2 * Size, Size};
+        UniqueGdiObject Background(CreateSolidBrush(Transparent));
+        FillRect(Memory.Get(), &Whole, static_cast<HBRUSH>(Background.Get()));
+        HTHEME Theme = OpenThemeData(List, L"BUTTON");
+        for (int Checked = 0; Checked < 2; ++Checked) {
+            RECT Cell{Checked * Size + Inset, Inset, Checked * Size + Inset + Box, Inset + Box};
+            if (Theme) {
+                DrawThemeBackground(Theme, Memory.Get(), BP_CHECKBOX, Checked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL,
+                                    &Cell, nullptr);
+            } else {
+                DrawFrameControl(Memory.Get(), &Cell, DFC_BUTTON,
+                                 DFCS_BUTTONCHECK | DFCS_FLAT | (Checked ? DFCS_CHECKED : 0));
+            }
+        }
+        if (Theme) CloseThemeData(Theme);
+    }
+    if (ImageList_AddMasked(Images.Get(), static_cast<HBITMAP>(Strip.Get()), Transparent) < 0)
+        throw std::runtime_error("cannot make the review window's check boxes");
+    return Images;
 }
 
 }  // namespace
@@ -131,8 +168,10 @@ void TfrmReview::SetTexts() {
     SetColumn(lvReviewFiles, 1, L"#", -1, LVCFMT_LEFT);
     SetColumn(lvReviewChanges, 0, Swedish ? L"Rad" : L"Line", -1, LVCFMT_RIGHT);
     SetColumn(lvReviewChanges, 1, L"", -1, LVCFMT_LEFT);
-    SetColumn(lvReviewChanges, 2, Swedish ? L"Text (\x00ABfunnen\x00BB / \x00AB" L"ers\x00E4ttning\x00BB)"
-                                          : L"Text (\x00ABfound\x00BB / \x00ABreplacement\x00BB)",
+    // Each escape ends its literal: a letter a to f after it would count as a hex digit.
+    SetColumn(lvReviewChanges, 2,
+              Swedish ? L"Text (\x00AB" L"funnen\x00BB" L" / \x00AB" L"ers\x00E4" L"ttning\x00BB" L")"
+                      : L"Text (\x00AB" L"found\x00BB" L" / \x00AB" L"replacement\x00BB" L")",
               -1, LVCFMT_LEFT);
     const auto Label = FilesLabel(Files().size(), FormatCount(static_cast<std::uint64_t>(FTotalOccurences)));
     SetWindowTextW(lblReviewFiles, Label.c_str());
@@ -147,11 +186,21 @@ void TfrmReview::ApplyDpi() {
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                                      L"Consolas"));
     if (!Font || !Mono) throw std::runtime_error("cannot create the review window's fonts");
+    UniqueImageList CheckBoxes = MakeCheckBoxImages(lvReviewFiles, FDpi);
     for (HWND Control : {lblReviewFiles, lvReviewFiles, btnApplyChecked, btnClose})
         SendMessageW(Control, WM_SETFONT, reinterpret_cast<WPARAM>(Font.Get()), TRUE);
     SendMessageW(lvReviewChanges, WM_SETFONT, reinterpret_cast<WPARAM>(Mono.Get()), TRUE);
+    // The list keeps the new images and destroys them with itself; the ones they
+    // replace, its own first, are ours to destroy.
+    UniqueImageList Replaced(ListView_SetImageList(lvReviewFiles, CheckBoxes.Release(), LVSIL_STATE));
     std::swap(FFont, Font);
     std::swap(FMonoFont, Mono);
+    {
+        TWindowDc Dc(lvReviewChanges);
+        TSelection Selected(Dc.Get(), FMonoFont.Get());
+        TEXTMETRICW Metrics{};
+        FMonoCharWidth = GetTextMetricsW(Dc.Get(), &Metrics) ? Metrics.tmAveCharWidth : ScaleLength(7, FDpi);
+    }
     Layout();
 }
 
@@ -179,8 +228,21 @@ void TfrmReview::Layout() {
     ListView_SetColumnWidth(lvReviewFiles, 0, std::max(S(60), FilesWidth - S(CountColumnWidth) - Scroll));
     ListView_SetColumnWidth(lvReviewChanges, 0, S(LineColumnWidth));
     ListView_SetColumnWidth(lvReviewChanges, 1, S(KindColumnWidth));
-    ListView_SetColumnWidth(lvReviewChanges, 2,
-                            std::max(S(100), ChangesWidth - S(LineColumnWidth + KindColumnWidth) - Scroll));
+    SizeChangesColumn();
+}
+
+// The text column fills the pane, and is wider when a row needs it: a line is
+// reviewed whole, scrolled to, never cut short with an ellipsis.
+void TfrmReview::SizeChangesColumn() {
+    RECT Bounds{};
+    GetWindowRect(lvReviewChanges, &Bounds);
+    const auto S = [this](int Value) { return ScaleLength(Value, FDpi); };
+    // Room kept for the vertical scroll bar, so that it coming never brings a horizontal one.
+    const int Fill = Bounds.right - Bounds.left - S(LineColumnWidth + KindColumnWidth) -
+                     GetSystemMetrics(SM_CXVSCROLL) - S(4);
+    const int Longest = static_cast<int>(FLongestRow) * FMonoCharWidth + S(24);
+    const int Width = std::max({S(100), Fill, Longest});
+    if (ListView_GetColumnWidth(lvReviewChanges, 2) != Width) ListView_SetColumnWidth(lvReviewChanges, 2, Width);
 }
 
 // ---- The files ----
@@ -304,7 +366,9 @@ void TfrmReview::ShowSelectedChanges() {
     StopChanges();
     FShownFile = Index;
     FRows.clear();
+    FLongestRow = 0;
     ListView_SetItemCountEx(lvReviewChanges, 0, 0);
+    SizeChangesColumn();
     if (Index < 0 || static_cast<std::size_t>(Index) >= FFiles.size()) return;
     const TReviewFile& File = FFiles[static_cast<std::size_t>(Index)];
     if (File.Skipped()) return;
@@ -313,9 +377,13 @@ void TfrmReview::ShowSelectedChanges() {
                                                       FInputs.CaseSensitive);
     FChanges->OnRows = [this, Generation](std::vector<TChangeRow> Rows) {
         if (FClosing || Generation != FChangesGeneration) return;
+        const std::size_t Longest = FLongestRow;
+        for (const TChangeRow& Row : Rows)
+            FLongestRow = std::max(FLongestRow, std::min(Row.Text.size(), ListCellChars));
         FRows.insert(FRows.end(), std::make_move_iterator(Rows.begin()), std::make_move_iterator(Rows.end()));
         ListView_SetItemCountEx(lvReviewChanges, static_cast<int>(FRows.size()),
                                 LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        if (FLongestRow != Longest) SizeChangesColumn();
     };
     FChanges->OnDone = [this, Generation] {
         if (Generation == FChangesGeneration) FChangesDone = true;

@@ -61,7 +61,10 @@ const TLanguageTexts Languages[] = {
      "Tangentbordsgenvägar:\r\n\r\nF6 = Granska ändringarna före Verkställ.\r\nF12 = Välj din redigerare.\r\nF8 = Växla mellan kodningslägena.\r\nF4 = "
      "Exportera fillistan.\r\nEsc = Stoppa en pågående körning.\r\n"
      "Alt+Nedpil = Visa de senaste texterna i Text att hitta eller Ersätt med.\r\n"
-     "Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.",
+     "Skift+F10 eller menytangenten = Snabbmenyn för den valda filen.\r\n\r\n"
+     "I Granska ändringar:\r\nUppil/Nedpil = Föregående/nästa fil och dess ändringar.\r\n"
+     "Blanksteg = Markera eller avmarkera den valda filen.\r\nCtrl+A / Ctrl+Skift+A = Markera / avmarkera alla filer.\r\n"
+     "Enter eller dubbelklick = Öppna filen i redigeraren.\r\nEsc = Stäng utan att skriva något.",
      "Om Quorvane 1.70"},
     {false, "Files: (0 | #)", "Filename", "Folder:", "Browse", "Recursive", "Filter(s): (separate with \"; \")",
      "Text to find:", "Search", "Case sensitive", "Replace with:", "Apply", "File", "Review changes...\tF6",
@@ -70,7 +73,10 @@ const TLanguageTexts Languages[] = {
      "Keyboard shortcuts:\r\n\r\nF6 = Review the changes before Apply.\r\nF12 = Select your editor.\r\nF8 = Switch between the encoding modes.\r\nF4 = "
      "Export the file list.\r\nEsc = Stop a run in progress.\r\n"
      "Alt+Down = Show the recent texts in Text to find or Replace with.\r\n"
-     "Shift+F10 or the menu key = The context menu of the selected file.",
+     "Shift+F10 or the menu key = The context menu of the selected file.\r\n\r\n"
+     "In Review changes:\r\nUp/Down = The previous/next file and its changes.\r\n"
+     "Space = Check or clear the selected file.\r\nCtrl+A / Ctrl+Shift+A = Check / clear every file.\r\n"
+     "Enter or double click = Open the file in the editor.\r\nEsc = Close without writing anything.",
      "About Quorvane 1.70"},
 };
 

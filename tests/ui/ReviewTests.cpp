@@ -10,10 +10,12 @@
 #include "platform/Messages.h"
 #include "settings/SettingsCatalogue.h"
 #include "ui/Application.h"
+#include "ui/WindowHelpers.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -292,6 +294,220 @@ TEST_P(Review, AnswersWhileALargeFilesChangesAreListed) {
               static_cast<std::ptrdiff_t>(Occurrences));
     EXPECT_EQ(ListView_GetItemCount(View->lvReviewChanges), static_cast<int>(View->ChangeRows().size()));
     View->Close();
+}
+
+// ---- Layout at each DPI and size ----
+
+// What grows with the DPI: the lists' fonts, rows, headers and check boxes, and the buttons.
+struct TReviewMeasures {
+    int FilesFont = 0, ChangesFont = 0, FilesRow = 0, ChangesRow = 0, Header = 0, CheckBox = 0, ButtonWidth = 0,
+        ButtonHeight = 0;
+    bool operator==(const TReviewMeasures&) const = default;
+};
+
+int FontHeightOf(HWND Control) {
+    TWindowDc Dc(Control);
+    TSelection Font(Dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(Control, WM_GETFONT, 0, 0)));
+    TEXTMETRICW Metrics{};
+    GetTextMetricsW(Dc.Get(), &Metrics);
+    return Metrics.tmHeight;
+}
+
+SIZE TextExtentIn(HWND Control) {
+    const std::wstring Text = TextOf(Control);
+    TWindowDc Dc(Control);
+    TSelection Font(Dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(Control, WM_GETFONT, 0, 0)));
+    SIZE Extent{};
+    GetTextExtentPoint32W(Dc.Get(), Text.c_str(), static_cast<int>(Text.size()), &Extent);
+    return Extent;
+}
+
+int RowHeight(HWND List) {
+    RECT Row{};
+    Row.left = LVIR_BOUNDS;
+    return SendMessageW(List, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&Row)) ? Row.bottom - Row.top : 0;
+}
+
+TReviewMeasures MeasureReview(const TfrmReview& View) {
+    TReviewMeasures M;
+    M.FilesFont = FontHeightOf(View.lvReviewFiles);
+    M.ChangesFont = FontHeightOf(View.lvReviewChanges);
+    M.FilesRow = RowHeight(View.lvReviewFiles);
+    M.ChangesRow = RowHeight(View.lvReviewChanges);
+    RECT Header{};
+    GetWindowRect(ListView_GetHeader(View.lvReviewFiles), &Header);
+    M.Header = Header.bottom - Header.top;
+    int Width = 0, Height = 0;
+    ImageList_GetIconSize(ListView_GetImageList(View.lvReviewFiles, LVSIL_STATE), &Width, &Height);
+    M.CheckBox = Height;
+    const RECT Apply = BoundsOf(View.btnApplyChecked);
+    M.ButtonWidth = Apply.right - Apply.left;
+    M.ButtonHeight = Apply.bottom - Apply.top;
+    return M;
+}
+
+// Every control shown, inside the client area, clear of the others, and its
+// text unclipped: the buttons' captions and the label's line fit, and a row of
+// either list is as tall as its font.
+void ExpectSoundLayout(const TfrmReview& View, const char* When) {
+    SCOPED_TRACE(When);
+    RECT Client{};
+    GetClientRect(View.Handle(), &Client);
+    const struct {
+        HWND Control;
+        const char* Name;
+    } Controls[] = {{View.lblReviewFiles, "label"},
+                    {View.lvReviewFiles, "files"},
+                    {View.lvReviewChanges, "changes"},
+                    {View.btnApplyChecked, "apply"},
+                    {View.btnClose, "close"}};
+    for (size_t i = 0; i < std::size(Controls); ++i) {
+        const RECT Bounds = BoundsOf(Controls[i].Control);
+        EXPECT_TRUE(IsWindowVisible(Controls[i].Control)) << Controls[i].Name;
+        EXPECT_FALSE(IsRectEmpty(&Bounds)) << Controls[i].Name;
+        EXPECT_TRUE(Bounds.left >= 0 && Bounds.top >= 0 && Bounds.right <= Client.right &&
+                    Bounds.bottom <= Client.bottom)
+            << Controls[i].Name << " at " << Bounds.left << "," << Bounds.top << "," << Bounds.right << ","
+            << Bounds.bottom << " in " << Client.right << "x" << Client.bottom;
+        for (size_t j = i + 1; j < std::size(Controls); ++j) {
+            const RECT Other = BoundsOf(Controls[j].Control);
+            RECT Overlap{};
+            EXPECT_FALSE(IntersectRect(&Overlap, &Bounds, &Other)) << Controls[i].Name << " over " << Controls[j].Name;
+        }
+    }
+    for (HWND Button : {View.btnApplyChecked, View.btnClose}) {
+        const SIZE Text = TextExtentIn(Button);
+        const RECT Bounds = BoundsOf(Button);
+        EXPECT_LT(Text.cx, Bounds.right - Bounds.left - 8) << Narrow(TextOf(Button));
+        EXPECT_LT(Text.cy, Bounds.bottom - Bounds.top - 4) << Narrow(TextOf(Button));
+    }
+    const RECT Label = BoundsOf(View.lblReviewFiles);
+    EXPECT_LE(TextExtentIn(View.lblReviewFiles).cy, Label.bottom - Label.top);
+    EXPECT_GE(RowHeight(View.lvReviewFiles), FontHeightOf(View.lvReviewFiles));
+    EXPECT_GE(RowHeight(View.lvReviewChanges), FontHeightOf(View.lvReviewChanges));
+}
+
+// Every line of the changes pane whole in its column: the list scrolls to the
+// end of a long one instead of cutting it short.
+void ExpectRowsUncut(const TfrmReview& View) {
+    const int Column = ListView_GetColumnWidth(View.lvReviewChanges, 2);
+    for (const TChangeRow& Row : View.ChangeRows())
+        EXPECT_LE(ListView_GetStringWidth(View.lvReviewChanges, Row.Text.c_str()) + 12, Column) << Narrow(Row.Text);
+}
+
+// A few files as a user's tree holds them: one with several changes (listed
+// first, so its lines show), one read-only (skipped, in grey), one in a folder.
+void WriteSmallTree(TempFolder& Fixture) {
+    Fixture.WriteFile(L"changelog.txt",
+                      "2.1: the colour of links follows the theme\r\n"
+                      "2.0: new colour picker\r\n"
+                      "1.9: faster start\r\n"
+                      "1.8: colour and background colour can differ\r\n"
+                      "1.7: fixes\r\n");
+    Fixture.WriteFile(L"notes.txt", "Pick a colour that reads well.\r\n");
+    SetAttributes(Fixture.WriteFile(L"readme.txt", "Colour names: see the colour table.\r\n"),
+                  FILE_ATTRIBUTE_READONLY);
+    Fixture.WriteFile(L"docs\\guide.txt", "Set the colour in Options.\r\nEach colour has a name.\r\n");
+}
+
+TEST_P(Review, KeepsItsLayoutThroughDpiChangesAndResizes) {
+    WriteSmallTree(Window.Fixture);
+    Window.SetInputs(Window.Fixture.Path(), L"*.txt", L"colour", L"color", true);
+    TfrmReview* View = OpenReview();
+    ASSERT_NE(View, nullptr);
+    ASSERT_EQ(View->Files().size(), 4u);
+    ASSERT_TRUE(View->Files()[2].Skipped());
+    const size_t Rows = View->ChangeRows().size();
+    ASSERT_GT(Rows, 6u);
+    ExpectSoundLayout(*View, "as opened");
+    wchar_t Heading[64] = L"";
+    LVCOLUMNW Column{};
+    Column.mask = LVCF_TEXT;
+    Column.pszText = Heading;
+    Column.cchTextMax = 64;
+    ASSERT_TRUE(ListView_GetColumn(View->lvReviewChanges, 2, &Column));
+    EXPECT_EQ(std::wstring(Heading), Text("Text («funnen» / «ersättning»)", "Text («found» / «replacement»)"));
+    ExpectRowsUncut(*View);
+
+    // At the window's own DPI, as the user sees it (a picture only when asked for).
+    const UINT Start = MonitorDpi(View->Handle());
+    RedrawWindow(View->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // Wine hands what was painted to the display a moment later.
+    const ULONGLONG Painted = GetTickCount64() + 300;
+    ServeUntil([&] { return GetTickCount64() > Painted; });
+    RECT Outer{};
+    GetWindowRect(View->Handle(), &Outer);
+    SaveScreenShot(L"review-" + std::to_wstring(Start) + (Swedish() ? L"-sv" : L"-en"), &Outer);
+
+    // A size from which half as large again still fits on the screen.
+    const int Width = std::min<int>(Outer.right - Outer.left, GetSystemMetrics(SM_CXSCREEN) * 3 / 5),
+              Height = std::min<int>(Outer.bottom - Outer.top, GetSystemMetrics(SM_CYSCREEN) * 3 / 5);
+    SetWindowPos(View->Handle(), nullptr, 0, 0, Width, Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(View->Handle(), &Outer);
+    const TReviewMeasures AtStart = MeasureReview(*View);
+    const HGDIOBJ StartFonts[] = {reinterpret_cast<HGDIOBJ>(SendMessageW(View->lvReviewFiles, WM_GETFONT, 0, 0)),
+                                  reinterpret_cast<HGDIOBJ>(SendMessageW(View->lvReviewChanges, WM_GETFONT, 0, 0))};
+
+    // To half as large again, through the message loop, and back.
+    const UINT Larger = Start * 3 / 2;
+    const RECT Grown{Outer.left, Outer.top, Outer.left + (Outer.right - Outer.left) * 3 / 2,
+                     Outer.top + (Outer.bottom - Outer.top) * 3 / 2};
+    const auto ChangeDpi = [&](UINT Dpi, const RECT& Suggested) {
+        PostMessageW(View->Handle(), WM_DPICHANGED, MAKEWPARAM(Dpi, Dpi), reinterpret_cast<LPARAM>(&Suggested));
+        EXPECT_TRUE(ServeUntil([&] {
+            RECT Now{};
+            GetWindowRect(View->Handle(), &Now);
+            return EqualRect(&Now, &Suggested) != FALSE;
+        }, 5000)) << "the window takes the suggested rectangle at " << Dpi;
+        Pump();
+    };
+    ChangeDpi(Larger, Grown);
+    const TReviewMeasures AtLarger = MeasureReview(*View);
+    // The old fonts were handed back to the system, not kept.
+    for (HGDIOBJ Old : StartFonts) EXPECT_EQ(GetObjectType(Old), 0u);
+    const struct {
+        int Before, After;
+        const char* Name;
+    } Growth[] = {{AtStart.FilesFont, AtLarger.FilesFont, "files font"},
+                  {AtStart.ChangesFont, AtLarger.ChangesFont, "changes font"},
+                  {AtStart.FilesRow, AtLarger.FilesRow, "files row"},
+                  {AtStart.ChangesRow, AtLarger.ChangesRow, "changes row"},
+                  {AtStart.Header, AtLarger.Header, "header"},
+                  {AtStart.CheckBox, AtLarger.CheckBox, "check box"},
+                  {AtStart.ButtonWidth, AtLarger.ButtonWidth, "button width"},
+                  {AtStart.ButtonHeight, AtLarger.ButtonHeight, "button height"}};
+    for (const auto& Item : Growth) {
+        ASSERT_GT(Item.Before, 0) << Item.Name;
+        EXPECT_NEAR(static_cast<double>(Item.After) / Item.Before, 1.5, 0.2)
+            << Item.Name << ": " << Item.Before << " -> " << Item.After;
+    }
+    ExpectSoundLayout(*View, "half as large again");
+    ExpectRowsUncut(*View);
+    // The same rows, none lost or left over from before.
+    EXPECT_EQ(ListView_GetItemCount(View->lvReviewFiles), 4);
+    EXPECT_EQ(ListView_GetItemCount(View->lvReviewChanges), static_cast<int>(Rows));
+    EXPECT_EQ(ListView_GetNextItem(View->lvReviewFiles, -1, LVNI_SELECTED), 0);
+
+    ChangeDpi(Start, Outer);
+    EXPECT_EQ(MeasureReview(*View), AtStart);
+    ExpectSoundLayout(*View, "back at the first DPI");
+
+    // The smallest the window can be made, and maximised.
+    SetWindowPos(View->Handle(), nullptr, 0, 0, 40, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump();
+    ExpectSoundLayout(*View, "smallest");
+    ExpectRowsUncut(*View);
+    ShowWindow(View->Handle(), SW_MAXIMIZE);
+    EXPECT_TRUE(ServeUntil([&] { return IsZoomed(View->Handle()) != FALSE; }, 5000));
+    Pump();
+    RECT Client{};
+    GetClientRect(View->Handle(), &Client);
+    EXPECT_GT(Client.right, Width);
+    ExpectSoundLayout(*View, "maximised");
+    ShowWindow(View->Handle(), SW_RESTORE);
+    Pump();
+    View->Close();
+    SetAttributes(Window.Fixture.Path() + L"\\readme.txt", FILE_ATTRIBUTE_NORMAL);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Review, testing::Bool(), LanguageName);

@@ -115,11 +115,14 @@ void TMenuAnswer::Answer(HWND MenuWindow) {
     PostKey(MenuWindow, VK_RETURN);
 }
 
-void SaveScreenShot(const std::wstring& Name) {
+void SaveScreenShot(const std::wstring& Name, const RECT* Area) {
     wchar_t Folder[MAX_PATH] = L"";
     const DWORD Length = GetEnvironmentVariableW(L"QV_SHOT_DIR", Folder, MAX_PATH);
     if (Length == 0 || Length >= MAX_PATH) return;
-    const int Width = GetSystemMetrics(SM_CXSCREEN), Height = GetSystemMetrics(SM_CYSCREEN);
+    RECT Whole{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT Shot = Whole;
+    if (Area && !IntersectRect(&Shot, Area, &Whole)) return;
+    const int Width = Shot.right - Shot.left, Height = Shot.bottom - Shot.top;
     BITMAPINFOHEADER Header{};
     Header.biSize = sizeof(Header);
     Header.biWidth = Width;
@@ -136,7 +139,7 @@ void SaveScreenShot(const std::wstring& Name) {
         if (!Screen || !Memory || !Bitmap) return;
         {
             TSelection Selected(Memory.Get(), Bitmap.Get());
-            BitBlt(Memory.Get(), 0, 0, Width, Height, Screen.Get(), 0, 0, SRCCOPY);
+            BitBlt(Memory.Get(), 0, 0, Width, Height, Screen.Get(), Shot.left, Shot.top, SRCCOPY);
         }
         GetDIBits(Memory.Get(), static_cast<HBITMAP>(Bitmap.Get()), 0, static_cast<UINT>(Height), Pixels.data(),
                   reinterpret_cast<BITMAPINFO*>(&Header), DIB_RGB_COLORS);

@@ -69,5 +69,6 @@ private:
     std::vector<TItem> FItems;
 };
 
-// The screen as a 24-bit BMP file at QV_SHOT_DIR\Name.bmp; nothing without QV_SHOT_DIR.
-void SaveScreenShot(const std::wstring& Name);
+// The screen, or the part of it in Area (screen coordinates), as a 24-bit BMP
+// file at QV_SHOT_DIR\Name.bmp; nothing without QV_SHOT_DIR.
+void SaveScreenShot(const std::wstring& Name, const RECT* Area = nullptr);
