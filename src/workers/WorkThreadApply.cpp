@@ -221,6 +221,10 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // The old bytes stay in memory until the journal holds them.
 
     const std::wstring NewText = Replaced(Content.Text, FReplaceWith);
+    // A pattern may write back what it found (a(b) as a$1): a file whose text,
+    // and so its bytes, would not change is neither written nor journalled, and
+    // counts as neither changed nor skipped, like a file without the text.
+    if (NewText == Content.Text) return;
     Content.Text.clear();
     Content.Text.shrink_to_fit();
     // The new text must fit the encoding exactly (no best-fit or default characters).

@@ -116,4 +116,27 @@ run_cli replace "$WR" -f u16.txt --find 'getA()' --replace '$1${x}' --no-progres
 check "literal dollar rc" 0 "$rc"
 check "literal dollar" "\$1\${x}" "$(iconv -f UTF-16 -t UTF-8 "$R/u16.txt" | head -n 1 | tr -d '\r')"
 
+
+# A pattern may write back what it found: a file whose bytes would not change is
+# neither written nor journalled and counts as neither changed nor skipped; the
+# files it does change are counted with all their occurrences.
+S="$fixture/same"
+mkdir -p "$S"
+printf 'ab xb ab\r\n' >"$S/same.txt"
+printf 'cb ab\r\n' >"$S/mixed.txt"
+touch -d '2001-02-03 04:05:06' "$S/same.txt" "$S/mixed.txt"
+journal_before=$(ls -l "$fixture/undo-journal" 2>/dev/null)
+run_cli replace "$(wine_path "$S")" -f same.txt -x --find 'a(b)' --replace 'a$1' --no-progress
+check "unchanging pattern rc" 1 "$rc"
+check "unchanging pattern totals" "No files were changed. Number of skipped files: 0." "$out"
+check "unchanging pattern: no journal entry" "$journal_before" "$(ls -l "$fixture/undo-journal" 2>/dev/null)"
+run_cli replace "$(wine_path "$S")" -x --find '(a|c)(b)' --replace 'a$2' --dry-run --no-progress
+check "dry run lists the file that changes" "$(wine_path "$S")\\mixed.txt (2)
+Dry run, nothing was changed. Files that would be changed: 1. In total 2 replacement(s). Number of skipped files: 0." "$out"
+run_cli replace "$(wine_path "$S")" -x --find '(a|c)(b)' --replace 'a$2' --no-progress
+check "partly unchanging pattern totals" "Done. Number of files that were changed: 1. In total 2 replacement(s). Number of skipped files: 0." "$out"
+check "the unchanging file was not written" "2001-02-03 04:05:06" "$(date -d "@$(stat -c %Y "$S/same.txt")" '+%Y-%m-%d %H:%M:%S')"
+check_bytes "the changing file" "$S/mixed.txt" 'ab ab\r\n'
+check_bytes "the unchanging file" "$S/same.txt" 'ab xb ab\r\n'
+
 finish
