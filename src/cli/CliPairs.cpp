@@ -85,7 +85,7 @@ std::optional<std::wstring> CheckPairInputs(const TCliOptions& Options, bool App
                                     L"--ignore-case görs andra skiftlägen likadana)"
                                   : L"the text to find and its replacement are the same, so nothing would change "
                                     L"(with --ignore-case, other letter cases are made like it)");
-        // Search does not write, but its counts take each replacement as Apply would write it.
+        // A pair's own problem names its line; the folder's and the filters' are the run's.
         if (Problem == TInputProblem::AnsiCannotHoldText || Problem == TInputProblem::NoTextToFind)
             return AtLine(Swedish, Options.PairsFile, Pair.Line,
                           CliInputProblemMessage(Swedish, Problem, Options.Folder, Options.Filters));
