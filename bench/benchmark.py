@@ -26,6 +26,7 @@ SEARCH_GOAL = {"tree": 0.8, "real": 0.8, "big": 2.5}  # x the single-thread read
 LISTING_GOAL = 3.0                                     # x the listing floor
 REPLACE_GOAL = 1.0                                     # x the write floor
 ENGINE_GOAL = {True: 1500, False: 1200}                # MB/s, case-sensitive / case-insensitive, one thread
+REGEX_PATTERN = "pengu[a-z]+"                          # the regex case on tree and real
 LINES_PAGE_GOAL = 0.25                                 # s from a file's text to its 10,000th occurrence listed
 TREE_RUNS = 3  # tree searches: the median of this many paired runs (their ratios are noisy)
 # Memory: 32 MB for the process, plus the bytes in flight. The product holds at most
@@ -112,9 +113,11 @@ def read_dump(path, root):
     return lines
 
 
-def run_ripgrep(folder, word, case_sensitive, globs):
+def run_ripgrep(folder, word, case_sensitive, globs, regex=False):
     # Links are followed, as the platform's enumeration follows them.
-    args = ["rg", "--count-matches", "-F", "-a", "--no-ignore", "--hidden", "--follow", "--no-messages"]
+    args = ["rg", "--count-matches", "-a", "--no-ignore", "--hidden", "--follow", "--no-messages"]
+    if not regex:
+        args.append("-F")
     for g in globs:
         args += ["--iglob", g]
     if not case_sensitive:
@@ -207,16 +210,19 @@ def plain_searches(args, corpus, folder, filters, recursive, cases):
     return plains
 
 
-def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, plains):
-    name = f"{corpus} {'cs' if case_sensitive else 'ci'} {word}"
+def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, plains, regex=False):
+    """A regex search has no plain reference of its own: ripgrep's counts check it, on the
+    files the plain reference of the corpus's literal searches read without a mark or
+    with the UTF-8 mark."""
+    name = f"{corpus} {'regex' if regex else 'cs' if case_sensitive else 'ci'} {word}"
     print(f"--- {name}", flush=True)
-    options = ["--filters", "; ".join(filters), "--find", word]
+    options = ["--filters", "; ".join(filters), "--find", word] + (["--regex"] if regex else [])
     if recursive:
         options.append("--recursive")
     if not case_sensitive:
         options.append("--ignore-case")
     exe = args.exe
-    plain, plain_lines = plains[(word, case_sensitive)]
+    plain, plain_lines = plains[(word, case_sensitive)] if not regex else next(iter(plains.values()))
     product_dump = os.path.join(WORK, "product.dump")
     listings_agree = True
 
@@ -228,7 +234,7 @@ def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, 
         # differs now and then is a fault too.
         nonlocal listings_agree
         result = run_driver(exe, "search", folder, *options, dump=product_dump)
-        if listings_agree:
+        if listings_agree and not regex:
             listings_agree = compare_listing(name, read_dump(product_dump, folder), plain_lines)
         return result
 
@@ -242,20 +248,27 @@ def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, 
         loud(f"{name}: the read floor examined {floor['files']} files, the search {product['files']}")
         ok = False
     row = {"case": name, "kind": "search", "cs": case_sensitive, "corpus": corpus, "product": product,
-           "floor": floor, "plain": plain, "folders": floor["folders"], "filters": len(filters),
-           "recursive": recursive}
-    rg = best_of(args.repeat, lambda: run_ripgrep(folder, word, case_sensitive, filters))
-    rg_ok, comparable = compare_ripgrep(name, rg["counts"], plain_lines)
+           "floor": floor, "folders": floor["folders"], "filters": len(filters), "recursive": recursive,
+           "regex": regex}
+    if not regex:
+        row["plain"] = plain
+    rg = best_of(args.repeat, lambda: run_ripgrep(folder, word, case_sensitive, filters, regex))
+    if regex:
+        # Our counts, on the files both tools read alike, against ripgrep's.
+        ours = {p: c for p, _, c in read_dump(product_dump, folder)}
+        rg_ok, comparable = compare_ripgrep(name, rg["counts"], [(p, m, ours.get(p, 0)) for p, m, _ in plain_lines])
+    else:
+        rg_ok, comparable = compare_ripgrep(name, rg["counts"], plain_lines)
     row["rg"] = rg
     row["rg_comparable"] = comparable
     ok = ok and rg_ok
-    if corpus in ("big", "real"):
+    if corpus in ("big", "real") and not regex:
         engine_dump = os.path.join(WORK, "engine.dump")
         engine = run_driver(exe, "engine", folder, *options, dump=engine_dump)
         ok = compare_counts(name, "the in-memory engine", {p: c for p, _, c in read_dump(engine_dump, folder)},
                             plain_lines) and ok
         row["engine"] = engine
-    if product["seconds"] > SEARCH_GOAL[corpus] * floor["seconds"] or args.profile:
+    if not regex and (product["seconds"] > SEARCH_GOAL[corpus] * floor["seconds"] or args.profile):
         row["profile"] = best_of(args.repeat, lambda: run_driver(exe, "profile", folder, *options))
     row["ok"] = ok
     return row
@@ -414,8 +427,10 @@ def report(rows):
         write_floor_text = "-"
         if r["kind"] == "search":
             goal = SEARCH_GOAL[r["corpus"]]
-            floor_text = f"{fmt(ratio)} (<= {goal}) {verdict(ratio <= goal)}"
-            plain_text = f"{fmt(r['plain']['seconds'])} s, {fmt(r['plain']['seconds'] / secs, 1)}x"
+            # A pattern has no goal: its ratio stands beside the literal searches'.
+            floor_text = fmt(ratio) if r["regex"] else f"{fmt(ratio)} (<= {goal}) {verdict(ratio <= goal)}"
+            plain_text = (f"{fmt(r['plain']['seconds'])} s, {fmt(r['plain']['seconds'] / secs, 1)}x"
+                          if "plain" in r else "-")
             rg = r["rg"]
             rg_text = f"{fmt(rg['seconds'])} s, {fmt(secs / rg['seconds'], 1)}x"
         elif r["kind"] == "listing":
@@ -530,6 +545,9 @@ def main():
         for word in (rare, "the"):
             for cs in (True, False):
                 plan.append((corpus, f"{corpus} {'cs' if cs else 'ci'} {word}", (word, cs), folder))
+        if corpus != "big":
+            # A pattern beside the literal searches: what the regular-expression engine costs.
+            plan.append((corpus, f"{corpus} regex {REGEX_PATTERN}", (REGEX_PATTERN, True, True), folder))
     plan.append(("big-lines", "big lines the", ("the", True), big))
     plan.append(("flat", "flat listing", None, flat))
     plan.append(("tree-replace", "tree replace the", None, tree))
@@ -553,13 +571,15 @@ def main():
             elif search:
                 _, _, filters, recursive, _ = next(c for c in corpora if c[0] == corpus)
                 if corpus not in plains:
-                    wanted = [p[2] for p in plan if p[0] == corpus]
+                    # A pattern alone still needs the marks the plain reference reads.
+                    wanted = ([p[2] for p in plan if p[0] == corpus and len(p[2]) == 2] or
+                              [(next(c[4] for c in corpora if c[0] == corpus), True)])
                     plains[corpus] = None  # tried once, whatever happens
                     plains[corpus] = plain_searches(args, corpus, folder, filters, recursive, wanted)
                 if plains[corpus] is None:
                     raise RuntimeError("no plain reference to compare with")
                 rows.append(search_case(args, corpus, folder, filters, recursive, search[0], search[1],
-                                        plains[corpus]))
+                                        plains[corpus], regex=len(search) == 3))
             elif corpus == "flat":
                 rows.append(listing_case(args, folder))
             else:

@@ -49,7 +49,7 @@ int RunLines(const TBenchArgs& Args) {
             }
             std::int64_t Count = 0;
             if (Content.Read && !Content.Invalid) {
-                ListMatchesJson(File, Content.Text, Scanner, &ReplaceWith, [&](std::string_view Match) {
+                ListMatchesJson(File, Content.Text, TBlockSource(Scanner, &ReplaceWith), [&](std::string_view Match) {
                     ListedBytes += static_cast<std::int64_t>(Match.size());
                     if (++Count == ViewerPage) {
                         PageSeconds = std::max(PageSeconds, Now() - T1);

@@ -108,7 +108,7 @@ int RunSearch(const TBenchArgs& Args) {
     double Start = Now();
     {
         TWorkThreadSearch Worker(Args.Folder, Args.Recursive, Args.Filters, Args.TextToFind, Args.CaseSensitive,
-                                 EncodingModeFromStored(Args.Encoding));
+                                 EncodingModeFromStored(Args.Encoding), TFindRule{Args.Regex, false});
         Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Occurences, std::int32_t) {
             Lines.push_back({std::move(FileName), -1, Occurences});
         };

@@ -41,6 +41,8 @@ bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error) {
             if (!Value(Args.DumpPath)) return false;
         } else if (A[i] == L"--ignore-case") {
             Args.CaseSensitive = false;
+        } else if (A[i] == L"--regex") {
+            Args.Regex = true;
         } else if (A[i] == L"--recursive") {
             Args.Recursive = true;
         } else if (A[i] == L"--encoding") {

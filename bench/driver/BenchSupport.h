@@ -19,6 +19,7 @@ struct TBenchArgs {
     std::wstring TextToFind;
     std::wstring ReplaceWith;
     bool CaseSensitive = true;
+    bool Regex = false;        // search: the text to find is a pattern (--regex)
     bool Recursive = false;
     std::int32_t Encoding = 0;
     std::int64_t Limit = -1;   // plain listing: stop after this many files

@@ -51,20 +51,22 @@ std::size_t LineEndLength(std::wstring_view Line) {
     return Line.back() == L'\r' ? 1 : 0;
 }
 
-void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const std::wstring* ReplaceWith,
-                       TLineBreaks Breaks, const std::function<void(const TMatchBlock&)>& Take) {
-    const std::size_t First = Scanner.Find(Text, 0);
-    if (!Scanner.Admits(Text, First)) return;
+namespace {
+
+// The blocks of the occurrences ForEachHit gives (each as Hit, HitEnd, in order),
+// their new text written by AppendAfter(Out, Hit, HitEnd) when WithAfter.
+template <class TForEachHit, class TAppendAfter>
+void BuildBlocks(std::wstring_view Text, bool WithAfter, TLineBreaks Breaks, TForEachHit&& ForEachHit,
+                 TAppendAfter&& AppendAfter, const std::function<void(const TMatchBlock&)>& Take) {
     LineCursor Cursor(Text, Breaks);
-    const OccurrenceReplacer Writer(Scanner, Text,
-                                    ReplaceWith != nullptr ? std::wstring_view(*ReplaceWith) : std::wstring_view());
-    std::optional<TMatchBlock> Pending;
-    std::size_t Copied = 0;  // Text before this offset is in Pending->After already
+    TMatchBlock Block;  // the block being gathered, while Open
+    bool Open = false;
+    std::size_t Copied = 0;  // Text before this offset is in Block.After already
 
     // Whether the new text of the block ends where its old lines did: otherwise
     // the line after it would join its last line.
     auto EndsCleanly = [&](const TMatchBlock& Block) {
-        if (Block.End == Text.size() || ReplaceWith == nullptr) return true;
+        if (Block.End == Text.size() || !WithAfter) return true;
         const wchar_t Last = Copied < Block.End ? Text[Block.End - 1]
                              : !Block.After.empty() ? Block.After.back()
                              : Block.Start > 0 ? Text[Block.Start - 1] : L'\n';
@@ -72,41 +74,63 @@ void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const
         return Breaks == TLineBreaks::Any && Last == L'\r' && Text[Block.End] != L'\n';
     };
     auto Flush = [&] {
-        TMatchBlock& Block = *Pending;
         while (!EndsCleanly(Block)) Block.End = Cursor.LineEndAfter(Block.End);
-        if (ReplaceWith != nullptr) Block.After.append(Text.substr(Copied, Block.End - Copied));
+        if (WithAfter) Block.After.append(Text.substr(Copied, Block.End - Copied));
         Copied = Block.End;
         // The old lines: those the cursor passes up to the block's last unit.
         Cursor.MoveTo(Block.End - 1);
         Block.LineCount = Cursor.Line() - Block.FirstLine + 1;
         Take(Block);
-        Pending.reset();
+        Open = false;
     };
-    Scanner.ForEach(Text, First, [&](std::size_t Hit, std::size_t HitEnd) {
-        if (Pending) {
-            TMatchBlock& Block = *Pending;
+    ForEachHit([&](std::size_t Hit, std::size_t HitEnd) {
+        if (Open) {
             while (Hit >= Block.End && !EndsCleanly(Block)) Block.End = Cursor.LineEndAfter(Block.End);
             if (Hit >= Block.End) Flush();
         }
-        if (!Pending) {
+        if (!Open) {
             Cursor.MoveTo(Hit);
-            Pending.emplace();
-            Pending->Start = Cursor.LineStart();
-            Pending->FirstLine = Cursor.Line();
-            Pending->End = Pending->Start;
-            Copied = Pending->Start;
+            Block = TMatchBlock{};
+            Block.Start = Cursor.LineStart();
+            Block.FirstLine = Cursor.Line();
+            Block.End = Block.Start;
+            Copied = Block.Start;
+            Open = true;
         }
-        TMatchBlock& Block = *Pending;
         Block.Matches.push_back(Hit);
         Block.MatchEnds.push_back(HitEnd);
         if (HitEnd > Block.End) Block.End = Cursor.LineEndAfter(HitEnd - 1);
-        if (ReplaceWith != nullptr) {
+        if (WithAfter) {
             Block.After.append(Text.substr(Copied, Hit - Copied));
-            Writer.Append(Block.After, Hit, HitEnd);
+            AppendAfter(Block.After, Hit, HitEnd);
             Copied = HitEnd;
         }
     });
-    if (Pending) Flush();
+    if (Open) Flush();
+}
+
+}  // namespace
+
+void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const std::wstring* ReplaceWith,
+                       TLineBreaks Breaks, const std::function<void(const TMatchBlock&)>& Take) {
+    const std::size_t First = Scanner.Find(Text, 0);
+    if (!Scanner.Admits(Text, First)) return;
+    const OccurrenceReplacer Writer(Scanner, Text,
+                                    ReplaceWith != nullptr ? std::wstring_view(*ReplaceWith) : std::wstring_view());
+    BuildBlocks(
+        Text, ReplaceWith != nullptr, Breaks, [&](auto&& Hit) { Scanner.ForEach(Text, First, Hit); },
+        [&](std::wstring& Out, std::size_t Hit, std::size_t HitEnd) { Writer.Append(Out, Hit, HitEnd); }, Take);
+}
+
+void ForEachEditBlock(std::wstring_view Text, const std::vector<TTextEdit>& Edits, bool WithAfter,
+                      TLineBreaks Breaks, const std::function<void(const TMatchBlock&)>& Take) {
+    std::size_t Next = 0;  // the edit whose new text comes next
+    BuildBlocks(
+        Text, WithAfter, Breaks,
+        [&](auto&& Hit) {
+            for (const TTextEdit& Edit : Edits) Hit(Edit.Start, Edit.End);
+        },
+        [&](std::wstring& Out, std::size_t, std::size_t) { Out += Edits[Next++].After; }, Take);
 }
 
 std::vector<TLineMatch> MatchesInLines(std::wstring_view Text, std::wstring_view TextToFind, bool CaseSensitive,

@@ -9,6 +9,7 @@
 // when the replacement would join that line to it (a replacement that removes a
 // line end). A block's old and new texts are what a line-by-line view or a diff
 // needs; everything between blocks stays as it is.
+#include "base/TextRules.h"
 #include "base/TextScanner.h"
 
 #include <cstddef>
@@ -39,6 +40,11 @@ struct TMatchBlock {
 // text to find (by the scanner's containment rule). ReplaceWith null: After stays empty.
 void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const std::wstring* ReplaceWith,
                        TLineBreaks Breaks, const std::function<void(const TMatchBlock&)>& Take);
+
+// The same for changes already worked out (TRuleChain::Edits): each change is an
+// occurrence (never empty), its new text what a replacement writes.
+void ForEachEditBlock(std::wstring_view Text, const std::vector<TTextEdit>& Edits, bool WithAfter,
+                      TLineBreaks Breaks, const std::function<void(const TMatchBlock&)>& Take);
 
 // One occurrence in its lines.
 struct TLineMatch {

@@ -3,6 +3,7 @@
 #include "base/TextMatching.h"
 #include "base/TextPattern.h"
 #include "cli/CliMessages.h"
+#include "cli/CliPairs.h"
 #include "cli/CliText.h"
 
 #include <CLI/CLI.hpp>
@@ -14,7 +15,8 @@ namespace {
 // The options that take a value; every other option is a flag.
 bool TakesValue(std::string_view LongName) {
     return LongName == "--find" || LongName == "--replace" || LongName == "--filters" || LongName == "--encoding" ||
-           LongName == "--context" || LongName == "--exclude" || LongName == "--exclude-from";
+           LongName == "--context" || LongName == "--exclude" || LongName == "--exclude-from" ||
+           LongName == "--pairs";
 }
 
 // Whether a cluster of short options such as "-re" ends in an option whose value
@@ -163,7 +165,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
     Utf8Arguments = SplitEmptyAssignments(Utf8Arguments);
 
     std::vector<std::string> Positionals, Filters, Excludes, ExcludeFiles;
-    std::string Find, Replacement, Encoding, Context;
+    std::string Find, Replacement, Encoding, Context, PairsFile;
     CLI::App Parser;
     Parser.allow_windows_style_options(false);  // "/SWEDISH" is an argument, not an option
     Parser.allow_extras();                      // unknown options are named below, in the user's language
@@ -173,6 +175,8 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
         Parser.add_option("--find", Find)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     CLI::Option* ReplaceOption =
         Parser.add_option("--replace", Replacement)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    CLI::Option* PairsOption =
+        Parser.add_option("--pairs", PairsFile)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     CLI::Option* FiltersOption =
         Parser.add_option("-f,--filters", Filters)
             ->allow_extra_args(false)  // one value per --filters; what follows is the next argument
@@ -290,6 +294,7 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
             return false;
         }
         for (auto [Given, Name] : {std::pair{Options.HasFind, L"--find"}, std::pair{Options.HasReplace, L"--replace"},
+                                   std::pair{PairsOption->count() > 0, L"--pairs"},
                                    std::pair{FiltersOption->count() > 0, L"--filters"},
                                    std::pair{EncodingOption->count() > 0, L"--encoding"},
                                    std::pair{Options.Recursive, L"--recursive"}, std::pair{IgnoreCase, L"--ignore-case"},
@@ -359,11 +364,18 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
                                        : Options.Diff;
     };
     const bool Replace = Options.Command == TCliCommand::Replace;
-    if (!Options.HasFind) {
+    const bool Pairs = PairsOption->count() > 0;
+    for (auto [Given, Name] : {std::pair{Options.HasFind, L"--find"}, std::pair{Options.HasReplace, L"--replace"}}) {
+        if (Pairs && Given) {
+            Error = MsgOptionsExcludeEachOther(Swedish, L"--pairs", Name);
+            return false;
+        }
+    }
+    if (!Options.HasFind && !Pairs) {
         Error = MsgFindMissing(Swedish, Replace);
         return false;
     }
-    if (Replace && !Options.HasReplace) {
+    if (Replace && !Options.HasReplace && !Pairs) {
         Error = MsgReplaceMissing(Swedish);
         return false;
     }
@@ -409,7 +421,12 @@ bool ParseCliArguments(const std::vector<std::wstring>& Arguments, bool LocaleSw
             return false;
         }
     }
-    // A pattern and the groups its replacement names are checked before any file is read.
+    // The pairs, and every pattern with the groups its replacement names, are
+    // read and checked before any file is.
+    if (Pairs) {
+        Options.PairsFile = FromLosslessUtf8(PairsFile);
+        return ReadPairsFile(Options.PairsFile, Swedish, Options.CaseSensitive, RuleOf(Options), Options.Pairs, Error);
+    }
     if (Options.Regex && !Options.TextToFind.empty()) {
         TPatternProblem Problem;
         const std::shared_ptr<const TextPattern> Pattern =

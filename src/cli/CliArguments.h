@@ -1,6 +1,7 @@
 #pragma once
 // The command line of quorvane-cli: what the user asked for, read from the
 // arguments after the program name.
+#include "base/TextRules.h"
 #include "base/TextScanner.h"
 #include "files/EncodingMode.h"
 
@@ -18,6 +19,9 @@ struct TCliOptions {
     std::wstring Filters = L"*.TXT";  // already in the engine's form: masks joined with "; "
     std::wstring TextToFind;
     std::wstring ReplaceWith;
+    // --pairs: several pairs applied in order, in place of --find and --replace.
+    std::wstring PairsFile;
+    std::vector<TReplaceRule> Pairs;
     bool HasFind = false;
     bool HasReplace = false;
     bool Recursive = false;

@@ -68,7 +68,7 @@ private:
 }  // namespace
 
 void WriteUnifiedDiff(std::wstring_view RelativePath, std::wstring_view Text, bool Utf8Mark,
-                      const TextScanner& Scanner, const std::wstring& ReplaceWith, std::int64_t Context,
+                      const TBlockSource& Source, std::int64_t Context,
                       const std::function<void(std::string_view)>& Write) {
     // git ends a name that holds a blank with a TAB, so that a reader does not
     // take the rest for a time stamp.
@@ -86,7 +86,7 @@ void WriteUnifiedDiff(std::wstring_view RelativePath, std::wstring_view Text, bo
         Delta += Hunk.Delta();
         Write(Hunk.Take());
     };
-    ForEachMatchBlock(Text, Scanner, &ReplaceWith, TLineBreaks::LfOnly, [&](const TMatchBlock& Block) {
+    Source.ForEach(Text, TLineBreaks::LfOnly, [&](const TMatchBlock& Block) {
         if (Hunk.Open() && Block.FirstLine - Context > ContextUntil + 1) Close();
         if (!Hunk.Open()) {
             const std::int64_t From = std::max(Walker.Line(), Block.FirstLine - Context);

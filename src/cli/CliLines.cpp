@@ -85,7 +85,7 @@ std::wstring ShownLine(std::wstring_view Line) {
     return Shown;
 }
 
-void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const TextScanner& Scanner) {
+void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source) {
     const std::wstring Prefix(Path);
     const std::int64_t Context = FContext < 0 ? 0 : FContext;
     TLineWalker Walker(Text, TLineBreaks::Any);
@@ -100,7 +100,7 @@ void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const Te
             WriteLine(Walker.Line(), L'-', L"-" + ShownLine(WithoutLineEnd(Walker.Current())));
     };
 
-    ForEachMatchBlock(Text, Scanner, nullptr, TLineBreaks::Any, [&](const TMatchBlock& Block) {
+    Source.ForEach(Text, TLineBreaks::Any, [&](const TMatchBlock& Block) {
         WriteContextUpTo(std::min(ContextUntil, Block.FirstLine - 1));
         const std::int64_t From = std::max(Walker.Line(), Block.FirstLine - Context);
         // A group that does not touch the one before is set apart, as grep does.
@@ -129,14 +129,14 @@ void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const Te
     WriteContextUpTo(ContextUntil);
 }
 
-void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TextScanner& Scanner,
-                     const std::wstring* ReplaceWith, const std::function<void(std::string_view)>& Write) {
+void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source,
+                     const std::function<void(std::string_view)>& Write) {
     const std::string JsonPath = JsonString(Path);
-    ForEachMatchBlock(Text, Scanner, ReplaceWith, TLineBreaks::Any, [&](const TMatchBlock& Block) {
+    Source.ForEach(Text, TLineBreaks::Any, [&](const TMatchBlock& Block) {
         const std::wstring_view Old = Text.substr(Block.Start, Block.End - Block.Start);
         const std::vector<std::wstring_view> Lines = SplitLines(Old, TLineBreaks::Any);
         std::string After;
-        if (ReplaceWith != nullptr) {
+        if (Source.WithAfter()) {
             // The new lines end where the old ones did.
             std::wstring_view New = Block.After;
             if (LineEndLength(Old) != 0) New.remove_suffix(LineEndLength(New));

@@ -49,6 +49,31 @@ private:
     std::size_t FStart = 0;
 };
 
+// Where the listings and the diff take a file's blocks from: the occurrences of
+// one text to find (with its replacement when given), or with --pairs the places
+// the pairs change, each with what it becomes (TRuleChain::Edits).
+class TBlockSource {
+public:
+    TBlockSource(const TextScanner& Scanner, const std::wstring* ReplaceWith)
+        : FScanner(&Scanner), FReplaceWith(ReplaceWith) {}
+    TBlockSource(const TRuleChain& Chain, bool WithAfter) : FChain(&Chain), FWithAfter(WithAfter) {}
+
+    bool WithAfter() const { return FChain ? FWithAfter : FReplaceWith != nullptr; }
+    void ForEach(std::wstring_view Text, TLineBreaks Breaks,
+                 const std::function<void(const TMatchBlock&)>& Take) const {
+        if (FChain)
+            ForEachEditBlock(Text, FChain->Edits(Text), FWithAfter, Breaks, Take);
+        else
+            ForEachMatchBlock(Text, *FScanner, FReplaceWith, Breaks, Take);
+    }
+
+private:
+    const TextScanner* FScanner = nullptr;
+    const std::wstring* FReplaceWith = nullptr;
+    const TRuleChain* FChain = nullptr;
+    bool FWithAfter = false;
+};
+
 // A listed file read again, whole, in the encoding the run read it in; nothing
 // when it can no longer be read so. Utf8Mark: it starts with the UTF-8 mark.
 struct TListedText {
@@ -68,7 +93,7 @@ class TMatchLister {
 public:
     using TWrite = std::function<void(std::wstring_view Line)>;
     TMatchLister(std::int64_t Context, TWrite Write) : FContext(Context), FWrite(std::move(Write)) {}
-    void List(std::wstring_view Path, std::wstring_view Text, const TextScanner& Scanner);
+    void List(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source);
 
 private:
     std::int64_t FContext;
@@ -77,8 +102,8 @@ private:
 };
 
 // One JSON object per occurrence, in the file's order:
-// {"match":{"path","line","column","text"}} with "after" added when ReplaceWith
-// is given. "text" holds the lines the occurrence touches without the last line
-// end; "after" the lines of its block as Apply writes them.
-void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TextScanner& Scanner,
-                     const std::wstring* ReplaceWith, const std::function<void(std::string_view)>& Write);
+// {"match":{"path","line","column","text"}} with "after" added when the source
+// has new texts. "text" holds the lines the occurrence touches without the last
+// line end; "after" the lines of its block as Apply writes them.
+void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source,
+                     const std::function<void(std::string_view)>& Write);

@@ -2,6 +2,7 @@
 #include "cli/CliDiff.h"
 #include "cli/CliLines.h"
 #include "cli/CliMessages.h"
+#include "cli/CliPairs.h"
 #include "cli/CliRun.h"
 #include "cli/CliText.h"
 #include "workers/WorkThreadApply.h"
@@ -48,6 +49,9 @@ public:
           FProgress(FErr, !Options.NoProgress),
           FFolder(AbsoluteFolder(Options.Folder)),
           FScanner(Options.TextToFind, Options.CaseSensitive, RuleOf(Options)),
+          FChain(Options.Pairs, Options.CaseSensitive, RuleOf(Options)),
+          FChanges(Options.Pairs.empty() ? TBlockSource(FScanner, &Options.ReplaceWith) : TBlockSource(FChain, true)),
+          FOccurrences(Options.Pairs.empty() ? TBlockSource(FScanner, nullptr) : TBlockSource(FChain, false)),
           FLister(Options.Context, [this](std::wstring_view Line) { FOut.WriteLine(Line); }) {
         if (FOut.Console()) FOut.ShareConsoleWith(&FProgress);
     }
@@ -72,6 +76,9 @@ private:
     TReplaceTotals FTotals;
     const std::wstring FFolder;
     const TextScanner FScanner;
+    const TRuleChain FChain;      // --pairs
+    const TBlockSource FChanges;  // each change with its new text (--diff, --json)
+    const TBlockSource FOccurrences;  // the places alone (--lines)
     TMatchLister FLister;
 };
 
@@ -82,14 +89,14 @@ bool TReplaceRun::ShowChange(const std::wstring& Path, TEncodingMode Encoding) {
         return false;
     }
     if (FOptions.Diff) {
-        WriteUnifiedDiff(RelativeForwardPath(FFolder, Path), Listed->Text, Listed->Utf8Mark, FScanner,
-                         FOptions.ReplaceWith, FOptions.Context < 0 ? 3 : FOptions.Context,
+        WriteUnifiedDiff(RelativeForwardPath(FFolder, Path), Listed->Text, Listed->Utf8Mark, FChanges,
+                         FOptions.Context < 0 ? 3 : FOptions.Context,
                          [this](std::string_view Bytes) { FOut.WriteUtf8(Bytes); });
     } else if (FOptions.Json) {
-        ListMatchesJson(Path, Listed->Text, FScanner, &FOptions.ReplaceWith,
+        ListMatchesJson(Path, Listed->Text, FChanges,
                         [this](std::string_view Line) { FOut.WriteUtf8Line(Line); });
     } else {
-        FLister.List(Path, Listed->Text, FScanner);
+        FLister.List(Path, Listed->Text, FOccurrences);
     }
     return true;
 }
@@ -126,8 +133,9 @@ void TReplaceRun::NameFile(const std::wstring& Path, std::int32_t Count, TEncodi
 }
 
 int TReplaceRun::Run() {
-    TWorkThreadApply Worker(FFolder, FOptions.Recursive, FOptions.Filters,
-                            FOptions.TextToFind, FOptions.ReplaceWith, FOptions.CaseSensitive,
+    const std::vector<TReplaceRule> Pairs =
+        FOptions.Pairs.empty() ? std::vector<TReplaceRule>{{FOptions.TextToFind, FOptions.ReplaceWith}} : FOptions.Pairs;
+    TWorkThreadApply Worker(FFolder, FOptions.Recursive, FOptions.Filters, Pairs, FOptions.CaseSensitive,
                             FOptions.TextEncoding, RuleOf(FOptions));
     Worker.DryRun = FOptions.DryRun;
     Worker.EnterVersionControl = FOptions.NoVcsSkip;
@@ -179,7 +187,12 @@ int RunReplaceCommand(const TCliOptions& Typed) {
     const TRunInputs Inputs{Options.Folder,      Options.Filters,       Options.TextToFind,
                             Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding,
                             Options.Regex};
-    if (TInputProblem Problem = CheckApplyInputs(Inputs); Problem != TInputProblem::None) {
+    if (!Options.Pairs.empty()) {
+        if (const std::optional<std::wstring> Problem = CheckPairInputs(Options, true)) {
+            TCliOutput(STD_ERROR_HANDLE, false).WriteLine(*Problem);
+            return ExitBadInput;
+        }
+    } else if (TInputProblem Problem = CheckApplyInputs(Inputs); Problem != TInputProblem::None) {
         TCliOutput Err(STD_ERROR_HANDLE, false);
         Err.WriteLine(CliInputProblemMessage(Options.Swedish, Problem, Options.Folder, Options.Filters));
         return ExitBadInput;

@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliLines.h"
 #include "cli/CliMessages.h"
+#include "cli/CliPairs.h"
 #include "cli/CliRun.h"
 #include "cli/CliText.h"
 #include "files/LongPath.h"
@@ -41,6 +42,22 @@ TCliOptions TargetAsFolder(const TCliOptions& Options) {
     return File;
 }
 
+namespace {
+
+// A JSON array of counts.
+template <class TCounts>
+std::string JsonCounts(const TCounts& Counts) {
+    std::string Array = "[";
+    for (const auto Count : Counts) {
+        if (Array.size() > 1) Array += ',';
+        Array += std::to_string(Count);
+    }
+    Array += ']';
+    return Array;
+}
+
+}  // namespace
+
 int RunSearchCommand(const TCliOptions& Typed) {
     const TCliOptions Options = TargetAsFolder(Typed);
     const bool Swedish = Options.Swedish;
@@ -48,7 +65,13 @@ int RunSearchCommand(const TCliOptions& Typed) {
     TCliOutput Err(STD_ERROR_HANDLE, false);
     const TRunInputs Inputs{Options.Folder,      Options.Filters,       Options.TextToFind,
                             Options.ReplaceWith, Options.CaseSensitive, Options.TextEncoding};
-    if (TInputProblem Problem = CheckSearchInputs(Inputs); Problem != TInputProblem::None) {
+    const bool Pairs = !Options.Pairs.empty();
+    if (Pairs) {
+        if (const std::optional<std::wstring> Problem = CheckPairInputs(Options, false)) {
+            Err.WriteLine(*Problem);
+            return ExitBadInput;
+        }
+    } else if (TInputProblem Problem = CheckSearchInputs(Inputs); Problem != TInputProblem::None) {
         Err.WriteLine(CliInputProblemMessage(Swedish, Problem, Options.Folder, Options.Filters));
         return ExitBadInput;
     }
@@ -58,8 +81,10 @@ int RunSearchCommand(const TCliOptions& Typed) {
     std::wstring Filter;
     std::int32_t Percent = 0;
     std::int64_t Listed = 0, Occurrences = 0, Skipped = 0;
-    TWorkThreadSearch Worker(AbsoluteFolder(Options.Folder), Options.Recursive, Options.Filters, Options.TextToFind,
+    TWorkThreadSearch Worker(AbsoluteFolder(Options.Folder), Options.Recursive, Options.Filters,
+                             Pairs ? Options.Pairs : std::vector<TReplaceRule>{{Options.TextToFind, {}}},
                              Options.CaseSensitive, Options.TextEncoding, RuleOf(Options));
+    std::vector<std::int64_t> PairTotals(Options.Pairs.size(), 0);
     auto ShowProgress = [&] {
         Progress.Update(ProgressText(Swedish, Filter, Percent, Worker.FilesExamined(), Listed, true));
     };
@@ -76,16 +101,21 @@ int RunSearchCommand(const TCliOptions& Typed) {
     };
     // --lines: each listed file is read again, in the encoding the run read it in.
     const TextScanner Scanner(Options.TextToFind, Options.CaseSensitive, RuleOf(Options));
+    // With --pairs, the places the pairs change, in the file's own lines.
+    const TRuleChain Chain(Options.Pairs, Options.CaseSensitive, RuleOf(Options));
+    const TBlockSource Places = Pairs ? TBlockSource(Chain, false) : TBlockSource(Scanner, nullptr);
     TMatchLister Lister(Options.Context, [&](std::wstring_view Line) { Out.WriteLine(Line); });
     auto ListedText = [&](const std::wstring& FileName) {
         std::optional<TListedText> Listed = ReadListedFile(FileName, Worker.FileEncoding());
         if (!Listed) Err.WriteLine(MsgLinesUnreadable(Swedish, FileName));
         return Listed;
     };
-    const bool ShowLines = Options.Lines && !Options.TextToFind.empty();
+    const bool ShowLines = Options.Lines && (Pairs || !Options.TextToFind.empty());
     Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Count, std::int32_t) {
         ++Listed;
         Occurrences += Count;
+        const std::vector<std::int32_t>& Counts = Worker.PairCounts();
+        for (std::size_t I = 0; Pairs && I < Counts.size() && I < PairTotals.size(); ++I) PairTotals[I] += Counts[I];
         if (Options.CountOnly) return;
         if (Options.FilesWithMatches) {
             if (Options.Null)
@@ -97,21 +127,26 @@ int RunSearchCommand(const TCliOptions& Typed) {
         if (Options.Json) {
             Out.WriteUtf8Line("{\"path\":" + JsonString(FileName) +
                               ",\"count\":" + (Count != 0 ? std::to_string(Count) : std::string("null")) +
-                              ",\"encoding\":" + JsonEncoding(Worker.FileEncoding()) + "}");
+                              ",\"encoding\":" + JsonEncoding(Worker.FileEncoding()) +
+                              (Pairs ? ",\"pairs\":" + JsonCounts(Counts) : std::string()) + "}");
             if (!ShowLines) return;
             if (const std::optional<TListedText> Text = ListedText(FileName))
-                ListMatchesJson(FileName, Text->Text, Scanner, nullptr,
+                ListMatchesJson(FileName, Text->Text, Places,
                                 [&](std::string_view Line) { Out.WriteUtf8Line(Line); });
             return;
         }
         // The occurrences' lines stand instead of the file's line, which they each name.
         if (ShowLines) {
             if (const std::optional<TListedText> Text = ListedText(FileName)) {
-                Lister.List(FileName, Text->Text, Scanner);
+                Lister.List(FileName, Text->Text, Places);
                 return;
             }
         }
-        Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + L")");
+        // With --pairs each pair's share follows the total, in the pairs' order.
+        std::wstring Shares;
+        for (std::size_t I = 0; Pairs && I < Counts.size(); ++I)
+            Shares += (I == 0 ? L" = " : L" + ") + PlainCount(Counts[I]);
+        Out.WriteLine(FileName + L" (" + (Count != 0 ? PlainCount(Count) : std::wstring(L"N/A")) + Shares + L")");
     };
     // Skipped files are named on request: in JSON among the files, in plain
     // output with --verbose on standard error, which keeps standard output a list of results.
@@ -135,7 +170,9 @@ int RunSearchCommand(const TCliOptions& Typed) {
     if (Options.Json) {
         Out.WriteUtf8Line("{\"summary\":{\"files\":" + std::to_string(Listed) +
                           ",\"occurrences\":" + std::to_string(Occurrences) +
-                          ",\"skipped\":" + std::to_string(Skipped) + (Stopped ? ",\"interrupted\":true" : "") +
+                          ",\"skipped\":" + std::to_string(Skipped) +
+                          (Pairs ? ",\"pairs\":" + JsonCounts(PairTotals) : std::string()) +
+                          (Stopped ? ",\"interrupted\":true" : "") +
                           "}}");
     } else if (Options.CountOnly) {
         Out.WriteLine(SearchTotalsLine(Swedish, Listed, Occurrences, Skipped));

@@ -19,10 +19,15 @@ std::uint64_t RunStartTime() {
     return (std::uint64_t{Now.dwHighDateTime} << 32) | Now.dwLowDateTime;
 }
 
-bool HasNonAscii(std::wstring_view Text) {
-    for (wchar_t C : Text)
-        if (C >= 0x80) return true;
-    return false;
+// The texts the journal names the run by: with several pairs, their finds and
+// their replacements, one a line, in order.
+std::wstring JournalText(const std::vector<TReplaceRule>& Pairs, bool Find) {
+    std::wstring Text;
+    for (const TReplaceRule& Pair : Pairs) {
+        if (&Pair != &Pairs.front()) Text += L'\n';
+        Text += Find ? Pair.TextToFind : Pair.ReplaceWith;
+    }
+    return Text;
 }
 
 }  // namespace
@@ -30,11 +35,17 @@ bool HasNonAscii(std::wstring_view Text) {
 TWorkThreadApply::TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                                    std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding,
                                    TFindRule Rule)
-    : TWorkThreadRun(Folder, Recursive, Filters, TextToFind, CaseSensitive, TextEncoding, OnApplyShowCurrentFilter,
+    : TWorkThreadApply(std::move(Folder), Recursive, std::move(Filters),
+                       std::vector<TReplaceRule>{{std::move(TextToFind), std::move(ReplaceWith)}}, CaseSensitive,
+                       TextEncoding, Rule) {}
+
+TWorkThreadApply::TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters,
+                                   std::vector<TReplaceRule> Pairs, bool CaseSensitive, TEncodingMode TextEncoding,
+                                   TFindRule Rule)
+    : TWorkThreadRun(Folder, Recursive, Filters, Pairs, CaseSensitive, TextEncoding, OnApplyShowCurrentFilter,
                      OnApplyProgress, Rule),
-      FReplaceWith(ReplaceWith),
-      FJournal(TUndoRunHeader{RunStartTime(), FullPath(Folder), std::move(Filters), std::move(TextToFind),
-                              std::move(ReplaceWith), Recursive, CaseSensitive, TextEncoding}) {}
+      FJournal(TUndoRunHeader{RunStartTime(), FullPath(Folder), std::move(Filters), JournalText(Pairs, true),
+                              JournalText(Pairs, false), Recursive, CaseSensitive, TextEncoding}) {}
 
 TWorkThreadApply::~TWorkThreadApply() {
     TerminateAndWait();
@@ -188,7 +199,7 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     if (const auto Expected = ExpectedStamps.find(File);
         Expected != ExpectedStamps.end() && Expected->second != StampOf()) {
         const std::int32_t Count =
-            Content.Read && !Content.Invalid ? CountMatches(Content.Text, FTextToFind, FCaseSensitive) : 0;
+            Content.Read && !Content.Invalid ? TWorkThreadRun::Occurrences(Content.Text) : 0;
         return Report(Count, Content.Mode, ChangedSinceReview);
     }
     // Bytes that are not valid in the encoding cannot be searched as text: the
@@ -215,12 +226,16 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
         return Report(Occurrences, Mode, NotRoundTrip);
     // A file read as ANSI whose bytes are UTF-8 was written by a UTF-8 program:
     // characters beyond ASCII in ANSI would give it two encodings.
-    if (Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && HasNonAscii(FReplaceWith) &&
+    if (Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && FRules.ReplacesWithNonAscii() &&
         IsMultiByteUtf8(Content.Bytes))
         return Report(Occurrences, Mode, MixedEncoding);
     // The old bytes stay in memory until the journal holds them.
 
-    const std::wstring NewText = Replaced(Content.Text, FReplaceWith);
+    const std::wstring NewText = Replaced(Content.Text);
+    // A pattern may write back what it found (a(b) as a$1): a file whose text,
+    // and so its bytes, would not change is neither written nor journalled, and
+    // counts as neither changed nor skipped, like a file without the text.
+    if (NewText == Content.Text) return;
     Content.Text.clear();
     Content.Text.shrink_to_fit();
     // The new text must fit the encoding exactly (no best-fit or default characters).

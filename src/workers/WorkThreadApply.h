@@ -65,6 +65,10 @@ class TWorkThreadApply : public TWorkThreadRun {
 public:
     TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                      std::wstring ReplaceWith, bool CaseSensitive, TEncodingMode TextEncoding, TFindRule Rule = {});
+    // Several pairs, applied in order to each file in one read and one write:
+    // one journal entry per file, one undo for the run.
+    TWorkThreadApply(std::wstring Folder, bool Recursive, std::wstring Filters, std::vector<TReplaceRule> Pairs,
+                     bool CaseSensitive, TEncodingMode TextEncoding, TFindRule Rule = {});
     ~TWorkThreadApply() override;
 
     TApplyShowCurrentFilterEvent OnApplyShowCurrentFilter;
@@ -109,7 +113,6 @@ public:
     std::int32_t JournalFailCount() const { return FJournalFailCount; }
 
 private:
-    const std::wstring FReplaceWith;
     std::optional<TTemporaryFileRecord> FTemporaryFiles;  // from the walk's start to the run's end
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
     // Held shared while a pool thread opens a file, exclusively from a file's

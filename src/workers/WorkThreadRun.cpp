@@ -6,14 +6,15 @@
 #include <future>
 #include <unordered_set>
 
-TWorkThreadRun::TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
-                               bool CaseSensitive, TEncodingMode TextEncoding,
+TWorkThreadRun::TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters,
+                               std::vector<TReplaceRule> Rules, bool CaseSensitive, TEncodingMode TextEncoding,
                                const TRunShowCurrentFilterEvent& OnShowCurrentFilter,
                                const TRunProgressEvent& OnProgress, TFindRule Rule)
-    : FTextToFind(std::move(TextToFind)),
+    : FTextToFind(Rules.empty() ? std::wstring() : Rules.front().TextToFind),
       FCaseSensitive(CaseSensitive),
       FTextEncoding(TextEncoding),
-      FRuled(Rule.Plain() ? std::nullopt : std::make_optional<TextScanner>(FTextToFind, CaseSensitive, Rule)),
+      FRules(std::move(Rules), CaseSensitive, Rule),
+      FPlain(Rule.Plain()),
       FFolder(std::move(Folder)),
       FRecursive(Recursive),
       FFilters(std::move(Filters)),
@@ -149,14 +150,17 @@ void TWorkThreadRun::QueueProgress(std::int32_t Value) {
 }
 
 bool TWorkThreadRun::Holds(std::wstring_view Text) const {
-    if (!FRuled) return TextContains(Text, FTextToFind, FCaseSensitive);
-    return !Text.empty() && FRuled->Admits(Text, FRuled->Find(Text, 0));
+    // One plain text to find: contained under the linguistic mapping, as ever.
+    if (FPlain && FRules.Size() == 1) return TextContains(Text, FTextToFind, FCaseSensitive);
+    return Occurrences(Text) > 0;
 }
 
 std::int32_t TWorkThreadRun::Occurrences(std::wstring_view Text) const {
-    return FRuled ? CountMatches(Text, *FRuled) : CountMatches(Text, FTextToFind, FCaseSensitive);
+    std::int32_t Total = 0;
+    for (const std::int32_t Count : FRules.Counts(Text)) Total += Count;
+    return Total;
 }
 
-std::wstring TWorkThreadRun::Replaced(std::wstring_view Text, std::wstring_view ReplaceWith) const {
-    return FRuled ? ReplaceAll(Text, *FRuled, ReplaceWith) : ReplaceAll(Text, FTextToFind, ReplaceWith, FCaseSensitive);
+std::wstring TWorkThreadRun::Replaced(std::wstring_view Text) const {
+    return FRules.Applied(Text);
 }

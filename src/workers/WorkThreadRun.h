@@ -15,6 +15,7 @@
 // started, what was worked out ahead is dropped, no queued event but those the
 // worker must keep is run, and the worker reports its return values, which comes
 // last and which the run waits for.
+#include "base/TextRules.h"
 #include "base/TextScanner.h"
 #include "files/EncodingMode.h"
 #include "files/FileCollection.h"
@@ -50,7 +51,8 @@ public:
 protected:
     // The two events are the worker's own public members; they are bound here and
     // first read once the run has started.
-    TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
+    // Rules: the text to find with its replacement, or several pairs applied in order.
+    TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring Filters, std::vector<TReplaceRule> Rules,
                    bool CaseSensitive, TEncodingMode TextEncoding,
                    const TRunShowCurrentFilterEvent& OnShowCurrentFilter, const TRunProgressEvent& OnProgress,
                    TFindRule Rule);
@@ -82,16 +84,19 @@ protected:
     bool Stopping() const { return Terminated() || (FPipeline && FPipeline->Stopping()); }
 
     // Whether a text holds the text to find, its occurrences, and the text with
-    // them replaced, under the run's rule (a plain text to find as ever).
+    // them replaced, under the run's rule (a plain text to find as ever). With
+    // several pairs, each pair's occurrences are counted in the text as the pairs
+    // before it left it, so the counts are what Apply replaces.
     bool Holds(std::wstring_view Text) const;
     std::int32_t Occurrences(std::wstring_view Text) const;
-    std::wstring Replaced(std::wstring_view Text, std::wstring_view ReplaceWith) const;
+    std::wstring Replaced(std::wstring_view Text) const;
 
-    const std::wstring FTextToFind;
+    const std::wstring FTextToFind;  // the first pair's
     const bool FCaseSensitive;
     const TEncodingMode FTextEncoding;
-    // With a pattern or whole words; none for a plain text to find. Shared by the pool threads, read only.
-    const std::optional<TextScanner> FRuled;
+    // The pairs with their scanners, shared by the pool threads, read only.
+    const TRuleChain FRules;
+    const bool FPlain;  // no pattern, no whole words
     // Files not examined or left untouched: unsupported marks, files that could not
     // be read or held in memory (the run goes on with the next file), and for
     // Apply files it would not write safely. The run's thread only.

@@ -14,6 +14,7 @@ struct TSearchedFile : TPreparedFile {
     bool Counted = false;  // read in one of the four modes (a mode outside them reads nothing)
     TEncodingMode Mode = TEncodingMode::Auto;
     std::int32_t Occurrences = 0;
+    std::vector<std::int32_t> PairCounts;  // each pair's share of Occurrences
     std::optional<TFileId> Id;  // the file's identity, when it could be read
 };
 
@@ -27,7 +28,13 @@ constexpr std::uint64_t KeptReaderMemory = 64ull << 20;
 TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
                                      std::wstring TextToFind, bool CaseSensitive, TEncodingMode TextEncoding,
                                      TFindRule Rule)
-    : TWorkThreadRun(std::move(Folder), Recursive, std::move(Filters), std::move(TextToFind), CaseSensitive,
+    : TWorkThreadSearch(std::move(Folder), Recursive, std::move(Filters),
+                        std::vector<TReplaceRule>{{std::move(TextToFind), {}}}, CaseSensitive, TextEncoding, Rule) {}
+
+TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
+                                     std::vector<TReplaceRule> Pairs, bool CaseSensitive, TEncodingMode TextEncoding,
+                                     TFindRule Rule)
+    : TWorkThreadRun(std::move(Folder), Recursive, std::move(Filters), std::move(Pairs), CaseSensitive,
                      TextEncoding, OnSearchShowCurrentFilter, OnSearchProgress, Rule) {}
 
 TWorkThreadSearch::~TWorkThreadSearch() {
@@ -55,7 +62,8 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
         } else if (IsKnownEncodingMode(Content.Mode)) {
             Result->Counted = true;
             Result->Mode = Content.Mode;
-            Result->Occurrences = Occurrences(Content.Text);
+            Result->PairCounts = FRules.Counts(Content.Text);
+            for (const std::int32_t Count : Result->PairCounts) Result->Occurrences += Count;
         }
     } catch (const std::bad_alloc&) {
         Result->Skipped = true;
@@ -72,6 +80,7 @@ void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Pre
         FOccurences = 0;
         FFileEncoding = FTextEncoding;
         FTotalOccurences = 0;
+        FPairCounts.clear();
         QueueAddFile(File);
         return;
     }
@@ -88,6 +97,7 @@ void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Pre
     } else if (Searched.Counted) {
         FOccurences = Searched.Occurrences;
         FFileEncoding = Searched.Mode;
+        FPairCounts = Searched.PairCounts;
     }
     // A mode outside the four reads nothing and leaves the count as it was.
     if (FOccurences > 0) {
@@ -97,8 +107,10 @@ void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Pre
 }
 
 void TWorkThreadSearch::QueueAddFile(const std::wstring& File) {
-    Queue([this, File, Occurences = FOccurences, Total = FTotalOccurences, Encoding = FFileEncoding] {
+    Queue([this, File, Occurences = FOccurences, Total = FTotalOccurences, Encoding = FFileEncoding,
+           Counts = FPairCounts] {
         FDeliveredEncoding = Encoding;
+        FDeliveredPairCounts = Counts;
         if (OnSearchAddFile) OnSearchAddFile(File, Occurences, Total);
     }, true);
 }

@@ -25,6 +25,10 @@ class TWorkThreadSearch : public TWorkThreadRun {
 public:
     TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters, std::wstring TextToFind,
                       bool CaseSensitive, TEncodingMode TextEncoding, TFindRule Rule = {});
+    // Several pairs: each file's occurrences of each pair, counted in the text as
+    // the pairs before it left it (what Apply would replace).
+    TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters, std::vector<TReplaceRule> Pairs,
+                      bool CaseSensitive, TEncodingMode TextEncoding, TFindRule Rule = {});
     ~TWorkThreadSearch() override;
 
     TSearchShowCurrentFilterEvent OnSearchShowCurrentFilter;
@@ -35,6 +39,9 @@ public:
     // During OnSearchAddFile: the encoding the listed file was read in (the
     // command line shows it; the window does not). Main thread only.
     TEncodingMode FileEncoding() const { return FDeliveredEncoding; }
+    // During OnSearchAddFile: the listed file's occurrences of each pair, in the
+    // pairs' order (summing to its count). Main thread only.
+    const std::vector<std::int32_t>& PairCounts() const { return FDeliveredPairCounts; }
 
 private:
     bool WorksAhead() const override { return !FTextToFind.empty(); }
@@ -53,4 +60,7 @@ private:
     std::int32_t FTotalOccurences = 0;
     // The main thread only: the encoding of the file its OnSearchAddFile is about.
     TEncodingMode FDeliveredEncoding = TEncodingMode::Auto;
+    std::vector<std::int32_t> FDeliveredPairCounts;
+    // The run's thread only: the file at hand's counts per pair.
+    std::vector<std::int32_t> FPairCounts;
 };

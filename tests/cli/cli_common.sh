@@ -85,6 +85,38 @@ check_bytes() {
   rm -f "$expected"
 }
 
+# make_encoding_tree DIR ANSI UTF8 UTF16 (printf formats): the three encodings,
+# ansi.txt as it is, sub/utf8.txt after a UTF-8 mark, u16.txt in UTF-16 LE after its mark.
+make_encoding_tree() {
+  mkdir -p "$1/sub"
+  printf -- "$2" >"$1/ansi.txt"
+  { printf '\xef\xbb\xbf'; printf -- "$3"; } >"$1/sub/utf8.txt"
+  printf -- "$4" | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$1/u16.txt"
+}
+
+# check_diff_agrees RAW ORIGINAL EXPECTED: the diff in RAW removes and adds exactly
+# the lines that differ between the trees ORIGINAL and EXPECTED (ansi.txt in
+# cp1252, sub/utf8.txt with its mark, u16.txt), as Python reads them.
+check_diff_agrees() {
+  local raw=$1 original=$2 expected=$3 side mark
+  for side in OLD NEW; do
+    mark=$([[ $side == OLD ]] && echo - || echo +)
+    # (a UTF-8 file's mark stays on its first line)
+    check "diff $side lines are the lines Python changes" "$(python3 - "$original" "$expected" "$side" <<'PY' | LC_ALL=C sort
+import pathlib, sys
+old_root, new_root, side = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2]), sys.argv[3]
+for name, encoding in (("ansi.txt", "cp1252"), ("sub/utf8.txt", "utf-8-sig"), ("u16.txt", "utf-16")):
+    old = (old_root / name).read_bytes().decode(encoding).splitlines()
+    new = (new_root / name).read_bytes().decode(encoding).splitlines()
+    for a, b in zip(old, new):
+        if a != b:
+            print(a if side == "OLD" else b)
+PY
+)" "$(grep -a "^$mark" "$raw" | grep -av "^$mark$mark$mark " | cut -c2- | tr -d '\r' | sed 's/^\xef\xbb\xbf//' |
+      LC_ALL=C sort)"
+  done
+}
+
 finish() {
   echo "$passed passed, $failed failed"
   ((failed == 0))

@@ -1,7 +1,7 @@
 # The command-line front end, run for real under Wine by shell scripts. The
 # data-safety tests' helper holds a file open the way another program would.
 foreach(script search_cli_test replace_cli_test stop_cli_test undo_cli_test todays_files_cli_test
-               lines_cli_test regex_cli_test exclude_cli_test targets_cli_test)
+               lines_cli_test regex_cli_test exclude_cli_test targets_cli_test pairs_cli_test)
   if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${script}.sh)
     add_test(NAME cli_${script}
              COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/${script}.sh $<TARGET_FILE:quorvane-cli> $<TARGET_FILE:qv_safety_holdfile>)

@@ -6,10 +6,8 @@
 source "$(dirname "$0")/cli_common.sh"
 
 R="$fixture/tree"
-mkdir -p "$R/sub"
-printf 'caf\xe9 getName() setName()\r\nx = getValue();\r\nget() stays\r\n' >"$R/ansi.txt"
-printf '\xef\xbb\xbf\xf0\x9f\x98\x80 getName()\nv\xc3\xa4rde = get\xc3\x84rende();\ngetX(a)\n' >"$R/sub/utf8.txt"
-printf 'getA()\r\nsetB() getC()\r\n' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$R/u16.txt"
+make_encoding_tree "$R" 'caf\xe9 getName() setName()\r\nx = getValue();\r\nget() stays\r\n' \
+  '\xf0\x9f\x98\x80 getName()\nv\xc3\xa4rde = get\xc3\x84rende();\ngetX(a)\n' 'getA()\r\nsetB() getC()\r\n'
 cp -a "$R" "$fixture/original"
 WR=$(wine_path "$R")
 
@@ -34,24 +32,7 @@ raw="$fixture/diff-output"
   >"$raw" 2>"$fixture/diff-error"
 check "dry run rc" 0 "$?"
 check "dry run changed nothing" "" "$(diff -r "$fixture/original" "$R")"
-changed_lines() { # the lines of the diff that start with CHAR (without it), sorted
-  # (a UTF-8 file's mark stays on its first line)
-  grep -a "^$1" "$raw" | grep -av "^$1$1$1 " | cut -c2- | tr -d '\r' | sed 's/^\xef\xbb\xbf//' | LC_ALL=C sort
-}
-python_lines() { # OLD|NEW: the old or new lines that differ, as Python reads the files
-  python3 - "$fixture/original" "$expected" "$1" <<'PY' | LC_ALL=C sort
-import pathlib, sys
-old_root, new_root, side = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2]), sys.argv[3]
-for name, encoding in (("ansi.txt", "cp1252"), ("sub/utf8.txt", "utf-8-sig"), ("u16.txt", "utf-16")):
-    old = (old_root / name).read_bytes().decode(encoding).splitlines()
-    new = (new_root / name).read_bytes().decode(encoding).splitlines()
-    for a, b in zip(old, new):
-        if a != b:
-            print(a if side == "OLD" else b)
-PY
-}
-check "diff removes the lines Python changes" "$(python_lines OLD)" "$(changed_lines -)"
-check "diff adds the lines Python writes" "$(python_lines NEW)" "$(changed_lines +)"
+check_diff_agrees "$raw" "$fixture/original" "$expected"
 
 run_cli replace "$WR" -r -x --find "$pattern" --replace '$2_$1()' --no-progress
 check "replace rc" 0 "$rc"
@@ -115,5 +96,28 @@ check "refused runs changed nothing" "" "$(diff -r "$fixture/original" "$R")"
 run_cli replace "$WR" -f u16.txt --find 'getA()' --replace '$1${x}' --no-progress
 check "literal dollar rc" 0 "$rc"
 check "literal dollar" "\$1\${x}" "$(iconv -f UTF-16 -t UTF-8 "$R/u16.txt" | head -n 1 | tr -d '\r')"
+
+
+# A pattern may write back what it found: a file whose bytes would not change is
+# neither written nor journalled and counts as neither changed nor skipped; the
+# files it does change are counted with all their occurrences.
+S="$fixture/same"
+mkdir -p "$S"
+printf 'ab xb ab\r\n' >"$S/same.txt"
+printf 'cb ab\r\n' >"$S/mixed.txt"
+touch -d '2001-02-03 04:05:06' "$S/same.txt" "$S/mixed.txt"
+journal_before=$(ls -l "$fixture/undo-journal" 2>/dev/null)
+run_cli replace "$(wine_path "$S")" -f same.txt -x --find 'a(b)' --replace 'a$1' --no-progress
+check "unchanging pattern rc" 1 "$rc"
+check "unchanging pattern totals" "No files were changed. Number of skipped files: 0." "$out"
+check "unchanging pattern: no journal entry" "$journal_before" "$(ls -l "$fixture/undo-journal" 2>/dev/null)"
+run_cli replace "$(wine_path "$S")" -x --find '(a|c)(b)' --replace 'a$2' --dry-run --no-progress
+check "dry run lists the file that changes" "$(wine_path "$S")\\mixed.txt (2)
+Dry run, nothing was changed. Files that would be changed: 1. In total 2 replacement(s). Number of skipped files: 0." "$out"
+run_cli replace "$(wine_path "$S")" -x --find '(a|c)(b)' --replace 'a$2' --no-progress
+check "partly unchanging pattern totals" "Done. Number of files that were changed: 1. In total 2 replacement(s). Number of skipped files: 0." "$out"
+check "the unchanging file was not written" "2001-02-03 04:05:06" "$(date -d "@$(stat -c %Y "$S/same.txt")" '+%Y-%m-%d %H:%M:%S')"
+check_bytes "the changing file" "$S/mixed.txt" 'ab ab\r\n'
+check_bytes "the unchanging file" "$S/same.txt" 'ab xb ab\r\n'
 
 finish
