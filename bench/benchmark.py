@@ -28,6 +28,9 @@ REPLACE_GOAL = 1.0                                     # x the write floor
 ENGINE_GOAL = {True: 1500, False: 1200}                # MB/s, case-sensitive / case-insensitive, one thread
 REGEX_PATTERN = "pengu[a-z]+"                          # the regex case on tree and real
 LINES_PAGE_GOAL = 0.25                                 # s from a file's text to its 10,000th occurrence listed
+HUGE_MEMORY_GOAL = 96 * MB  # one 3 GB file: peak working set, search and replace alike
+HUGE_SEARCH_GOAL = 2.5      # x the read floor
+QUIET_LOAD = 0.5            # a 1-minute load above this before a case: its figures are not quiet ones
 TREE_RUNS = 3  # tree searches: the median of this many paired runs (their ratios are noisy)
 # Memory: 32 MB for the process, plus the bytes in flight. The product holds at most
 # min(2 x its pool's threads, 256 MB) files at once; with at least two threads that is
@@ -37,6 +40,21 @@ IN_FLIGHT_FILES = 4
 IN_FLIGHT_CAP = 256 * MB
 
 problems = []
+load_warnings = []
+
+
+def load_average():
+    """The 1-, 5- and 15-minute load averages of the machine."""
+    with open("/proc/loadavg") as f:
+        return tuple(float(x) for x in f.read().split()[:3])
+
+
+def load_text(row):
+    """The 1-minute load before and after the row's case."""
+    if "load" not in row:
+        return "-"
+    before, after = row["load"]
+    return f"{before[0]:.2f}/{after[0]:.2f}"
 
 
 def loud(message):
@@ -368,6 +386,65 @@ def replace_case(args, tree, filters, word, replacement):
             "recursive": True, "ok": ok}
 
 
+def huge_search_case(args, folder, word):
+    """One 3 GB file: our search against the read floor, the count against ripgrep's
+    (ASCII text without a mark: both read the same text)."""
+    name = f"huge cs {word}"
+    print(f"--- {name}", flush=True)
+    options = ["--filters", "*.txt", "--find", word, "--encoding", "0", "--no-decoded-length"]
+    floor = best_of(args.repeat, lambda: run_driver(args.exe, "floor", folder, *options))
+    product_dump = os.path.join(WORK, "product.dump")
+    product = best_of(args.repeat, lambda: run_driver(args.exe, "search", folder, *options, dump=product_dump))
+    rg = run_ripgrep(folder, word, True, ["*.txt"])
+    ours = {p: c for p, _, c in read_dump(product_dump, folder)}
+    ok = True
+    if ours != rg["counts"]:
+        loud(f"{name}: our counts {ours}, ripgrep's {rg['counts']}")
+        ok = False
+    if floor["files"] != product["files"]:
+        loud(f"{name}: the read floor examined {floor['files']} files, the search {product['files']}")
+        ok = False
+    return {"case": name, "kind": "huge", "product": product, "floor": floor, "ok": ok,
+            "goal": HUGE_SEARCH_GOAL}
+
+
+def huge_replace_case(args, huge, word, replacement):
+    """The 3 GB file replaced in a copy of its own, the undo journal in a folder of
+    its own (it holds the old 3 GB); the count is checked against ripgrep's."""
+    name = f"huge replace {word}"
+    print(f"--- {name}", flush=True)
+    copy = os.path.join(WORK, "huge-replace")
+    undo = os.path.join(WORK, "huge-undo")
+    for folder in (copy, undo):
+        shutil.rmtree(folder, ignore_errors=True)
+    subprocess.run(["cp", "-a", huge, copy], check=True)
+    options = ["--filters", "*.txt", "--find", word, "--replace", replacement, "--encoding", "0",
+               "--no-decoded-length"]
+    try:
+        expected = sum(run_ripgrep(copy, word, True, ["*.txt"])["counts"].values())
+        warm(copy)
+        floor = run_driver(args.exe, "floor", copy, *options)
+        os.sync()
+        os.environ["QV_UNDO_DIR"] = undo
+        try:
+            product = run_driver(args.exe, "apply", copy, *options)
+        finally:
+            del os.environ["QV_UNDO_DIR"]
+        ok = True
+        if (product["changed"], product["replaced"]) != (1, expected):
+            loud(f"{name}: changed {product['changed']} files, replaced {product['replaced']} "
+                 f"(skipped {product['skipped']}); ripgrep counts {expected} occurrences")
+            ok = False
+        left = sum(run_ripgrep(copy, word, True, ["*.txt"])["counts"].values())
+        if product["changed"] and left:
+            loud(f"{name}: {left} occurrences left in the written file")
+            ok = False
+    finally:
+        for folder in (copy, undo):
+            shutil.rmtree(folder, ignore_errors=True)
+    return {"case": name, "kind": "huge", "product": product, "floor": floor, "ok": ok, "goal": None}
+
+
 API_GROUPS = (("enumeration", ("FindFirstFileW", "FindFirstFileExW", "FindNextFileW", "FindClose")),
               ("open+close", ("CreateFileW", "CloseHandle", "GetFileSizeEx", "GetFileInformationByHandle")),
               ("read", ("ReadFile",)),
@@ -407,8 +484,20 @@ def verdict(met):
 
 
 def report(rows):
-    speed, memory, engine, profiles, api, lines = [], [], [], [], [], []
+    speed, memory, engine, profiles, api, lines, huge = [], [], [], [], [], [], []
     for r in rows:
+        if r["kind"] == "huge":
+            p, fl = r["product"], r["floor"]
+            ratio = p["seconds"] / fl["seconds"] if fl["seconds"] > 0 else float("inf")
+            goal = r["goal"]
+            peak = p["peak_working_set"]
+            outcome = (f"{p['listed']} listed, {p['occurrences']:,} occurrences" if "listed" in p else
+                       f"{p['changed']} changed, {p['replaced']:,} replaced, {p['skipped']} skipped")
+            huge.append([r["case"], fmt(mb(p["bytes"]), 0), outcome, fmt(p["seconds"]), f"{fmt(fl['seconds'])} s",
+                         f"{fmt(ratio)} (<= {goal}) {verdict(ratio <= goal)}" if goal else fmt(ratio),
+                         f"{fmt(mb(peak), 0)} (<= {mb(HUGE_MEMORY_GOAL):g}) {verdict(peak <= HUGE_MEMORY_GOAL)}",
+                         "yes" if r["ok"] else "NO", load_text(r)])
+            continue
         if r["kind"] == "lines":
             p, plain = r["product"], r["plain"]
             bound = memory_bound(p)
@@ -418,7 +507,7 @@ def report(rows):
                           f"{verdict(p['page_seconds'] <= LINES_PAGE_GOAL)}" if p["pages"] else "-", f"{fmt(plain['seconds'])} s",
                           fmt(p["seconds"] / plain["seconds"], 2) if plain["seconds"] > 0 else "-",
                           fmt(mb(p["peak_working_set"]), 0), f"{fmt(mb(bound), 0)} {verdict(p['peak_working_set'] <= bound)}",
-                          "yes" if r["ok"] else "NO"])
+                          "yes" if r["ok"] else "NO", load_text(r)])
             continue
         p, fl = r["product"], r["floor"]
         secs = p["seconds"]
@@ -446,7 +535,7 @@ def report(rows):
             rg_text = "-"
         speed.append([r["case"], f"{p['files']:,}", fmt(mb(size), 0), fmt(secs), fmt(mb(size) / secs, 0),
                       fmt(p["files"] / secs, 0), f"{fmt(fl['seconds'])} s", write_floor_text, floor_text,
-                      plain_text, rg_text, "yes" if r["ok"] else "NO"])
+                      plain_text, rg_text, "yes" if r["ok"] else "NO", load_text(r)])
         limit = r["folders"] * (r["filters"] + (1 if r["recursive"] else 0))
         passes = p["directory_passes"]
         peak = p["peak_working_set"]
@@ -460,7 +549,8 @@ def report(rows):
                        f"{passes:,} (<= {limit:,}) {verdict(passes <= limit)}",
                        f"{passes:,}/{r['plain']['find_first_calls']:,}" if "plain" in r else "-",
                        fmt(p["create_file_calls"] / max(1, p["files"]), 2),
-                       fmt(r["plain"]["create_file_calls"] / max(1, r["plain"]["files"]), 2) if "plain" in r else "-"])
+                       fmt(r["plain"]["create_file_calls"] / max(1, r["plain"]["files"]), 2) if "plain" in r else "-",
+                       load_text(r)])
         if "engine" in r:
             e = r["engine"]
             size_mb = mb(e["bytes"])
@@ -469,7 +559,7 @@ def report(rows):
             engine.append([r["case"], fmt(size_mb, 0), f"{fmt(rate, 0)} (>= {goal}) {verdict(rate >= goal)}",
                            fmt(size_mb / e["decode_seconds"], 0), fmt(size_mb / e["count_seconds"], 0),
                            fmt(size_mb / (e["fresh_decode_seconds"] + e["count_seconds"]), 0),
-                           fmt(size_mb / e["fresh_decode_seconds"], 0)])
+                           fmt(size_mb / e["fresh_decode_seconds"], 0), load_text(r)])
         api.append(api_row(r["case"], p))
         api.append(api_row("  its read floor", fl))
         if "write_floor" in r:
@@ -480,30 +570,39 @@ def report(rows):
             profiles.append([r["case"], fmt(secs), fmt(pr["collect_seconds"]), fmt(pr["sort_seconds"]),
                              fmt(pr["load_seconds"]), fmt(pr["count_seconds"]), fmt(events),
                              fmt(fl["enumerate_seconds"]), fmt(fl["open_read_seconds"])])
-    out = [] if not speed else ["Speed (wall time of the run; tree searches: the median of 3 paired runs, floor then ours, by their "
+    # Figures taken on a busy machine are said to be so, first.
+    out = [f"WARNING: {w}" for w in load_warnings] + ([""] if load_warnings else [])
+    out += [] if not speed else ["Speed (wall time of the run; tree searches: the median of 3 paired runs, floor then ours, by their "
            "ratio; other cases: the best of --repeat, the replace one run; x floor = ours / read floor, for the "
            "replace ours / write floor; plain = plain reference's time and our speed-up, rg = ripgrep's time and "
            "ours / ripgrep's)",
            table(["case", "files", "MB", "wall s", "MB/s", "files/s", "read floor", "write floor", "x floor",
-                  "plain reference", "ripgrep", "counts agree"], speed), "",
+                  "plain reference", "ripgrep", "counts agree", "load 1m before/after"], speed), "",
            "Memory, directory passes and opens (peak working set in MB; bound = 32 MB + 1.2 x min(256 MB, 4 x "
            "(largest file + twice its decoded length)), the files in flight; passes ours/plain; CreateFileW calls "
            "per file ours and plain)",
            table(["case", "peak WS", "bound", "rg peak RSS", "directory passes", "passes ours/plain", "opens/file",
-                  "plain opens/file"], memory), ""]
+                  "plain opens/file", "load 1m before/after"], memory), ""]
     if lines:
         out += ["Listing every occurrence with its line and its new line (one thread, each file read whole, "
                 "then listed as quorvane-cli --lines --json lists it; 10,000th = the slowest file's time from its "
                 "text in memory to its 10,000th occurrence listed; plain = the plain reference's search of the "
                 "same files; memory bound as for the searches)",
                 table(["case", "files", "MB", "occurrences", "wall s", "read+decode s", "listing s",
-                       "10,000th s", "plain search", "x plain", "peak WS", "bound", "counts agree"], lines), ""]
+                       "10,000th s", "plain search", "x plain", "peak WS", "bound", "counts agree",
+                       "load 1m before/after"], lines), ""]
     if engine:
         out += ["Engine: decoding and counting files already in memory, one thread (MB/s of input bytes; "
                 "decoded into text memory kept from file to file, as the reader does; fresh text: a new text "
                 "per file)",
                 table(["case", "MB", "decode + count MB/s", "decode MB/s", "count MB/s",
-                       "decode + count, fresh text", "decode MB/s, fresh text"], engine), ""]
+                       "decode + count, fresh text", "decode MB/s, fresh text", "load 1m before/after"], engine), ""]
+    if huge:
+        out += ["One 3 GB file (--small: 1/20 of it), ASCII text without a mark, read in automatic mode: our run "
+                "against the read floor (one open, one read of the whole file); peak working set in MB against "
+                "its goal; counts checked against ripgrep's",
+                table(["case", "MB", "result", "wall s", "read floor", "x floor", "peak WS", "counts agree",
+                       "load 1m before/after"], huge), ""]
     if speed:
         out += ["Time inside system calls during each run, in seconds (counted through the driver's import "
                 "entries; rest = wall time less these: decoding, counting, sort code, allocation, events)",
@@ -529,6 +628,7 @@ def main():
     parser.add_argument("--real-subfolder", default="")
     parser.add_argument("--profile", action="store_true", help="profile every search case")
     parser.add_argument("--output", default="")
+    parser.add_argument("--scale", default="1", help="the corpora's scale, for the corpus made on demand")
     args = parser.parse_args()
     WORK = os.path.join(args.data, "work")
     os.makedirs(WORK, exist_ok=True)
@@ -551,7 +651,15 @@ def main():
     plan.append(("big-lines", "big lines the", ("the", True), big))
     plan.append(("flat", "flat listing", None, flat))
     plan.append(("tree-replace", "tree replace the", None, tree))
-    plan = [p for p in plan if not args.cases or re.search(args.cases, p[1])]
+    huge = os.path.join(args.data, "huge")
+    plan.append(("huge", "huge cs zephyrine", None, huge))
+    plan.append(("huge-replace", "huge replace the", None, huge))
+    # The huge cases run only when --cases names them ("huge"): their file costs 3 GB of disk.
+    plan = [p for p in plan if (not args.cases or re.search(args.cases, p[1]))
+            and (not p[0].startswith("huge") or "huge" in args.cases)]
+    if any(p[0].startswith("huge") for p in plan):
+        subprocess.run([sys.executable, os.path.join(HERE, "make_corpus.py"), args.data, "--scale", args.scale,
+                        "--only", "huge"], check=True)
     rows = []
     warmed = set()
     plains = {}
@@ -559,8 +667,17 @@ def main():
         if folder not in warmed:
             warm(folder)
             warmed.add(folder)
+        before = load_average()
+        if before[0] > QUIET_LOAD:
+            load_warnings.append(f"load {before[0]:.2f} (1 minute) before {name}: its figures are not quiet ones")
+            print(f"WARNING: {load_warnings[-1]}", flush=True)
+        ran = len(rows)
         try:
-            if corpus == "big-lines":
+            if corpus == "huge":
+                rows.append(huge_search_case(args, folder, "zephyrine"))
+            elif corpus == "huge-replace":
+                rows.append(huge_replace_case(args, folder, "the", "that"))
+            elif corpus == "big-lines":
                 _, _, filters, recursive, _ = next(c for c in corpora if c[0] == "big")
                 if search not in (plains.get("big") or {}):
                     plains.setdefault("big-lines", plain_searches(args, "big", folder, filters, recursive, [search]))
@@ -586,6 +703,8 @@ def main():
                 rows.append(replace_case(args, tree, ["*.txt", "*.md", "*.log"], "the", "that"))
         except Exception as error:  # a failed run is a failed benchmark, said loudly
             loud(f"{name}: {error}")
+        if len(rows) > ran:
+            rows[-1]["load"] = (before, load_average())
     text = report(rows) if rows else "no case ran"
     print("\n" + text)
     if args.output:

@@ -7,6 +7,8 @@ tree: files in a four-level tree (root and three levels of eight sub-folders),
       with its mark, 5 % with UTF-32 LE, UTF-32 BE or UTF-16 BE marks.
 big:  eight UTF-8 files with the mark.
 flat: small ASCII files in one folder.
+huge: one 3 GB file of ASCII text (the same bytes in ANSI and UTF-8), no mark;
+      made only when asked for by name (--only huge): it costs 3 GB of disk.
 A corpus that is complete (its marker NAME.complete beside it names the same seed
 and scale) is kept.
 """
@@ -184,16 +186,38 @@ def make_flat(root, scale, stamp):
     finish(tmp, folder, stamp)
 
 
+def make_huge(root, scale, stamp):
+    folder = os.path.join(root, "huge")
+    if complete(folder, stamp):
+        return
+    rng = random.Random(SEED + 3)
+    # ASCII only, so that a search in ANSI, UTF-8 or automatic mode reads the same text.
+    pool = make_pool(rng, COMMON, ["alpha", "beta", "gamma"], 8 << 20).encode("ascii")
+    tmp = folder + ".tmp"
+    shutil.rmtree(tmp, ignore_errors=True)
+    os.makedirs(tmp)
+    size = max(1 << 20, int((3 << 30) * scale))
+    chunk = 1 << 20
+    with open(os.path.join(tmp, "huge.txt"), "wb") as f:
+        written = 0
+        while written < size:
+            start = rng.randrange(0, len(pool) - chunk)
+            data = pool[start:start + min(chunk, size - written)]
+            f.write(data)
+            written += len(data)
+    finish(tmp, folder, stamp)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("root")
     parser.add_argument("--scale", type=float, default=1.0)
-    parser.add_argument("--only", choices=["tree", "big", "flat"], action="append")
+    parser.add_argument("--only", choices=["tree", "big", "flat", "huge"], action="append")
     args = parser.parse_args()
     stamp = f"seed={SEED} scale={args.scale}"
     os.makedirs(args.root, exist_ok=True)
-    for name, make in (("tree", make_tree), ("big", make_big), ("flat", make_flat)):
-        if not args.only or name in args.only:
+    for name, make in (("tree", make_tree), ("big", make_big), ("flat", make_flat), ("huge", make_huge)):
+        if (name in args.only) if args.only else name != "huge":
             print(f"corpus {name} ...", file=sys.stderr, flush=True)
             make(args.root, args.scale, stamp)
 

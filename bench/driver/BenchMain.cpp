@@ -65,7 +65,7 @@ TFileSet ExaminedFiles(const TBenchArgs& Args) {
 
 // The decoded length in bytes of the set's largest file, in the mode the run reads it in.
 std::int64_t LargestDecodedBytes(const TFileSet& Set, const TBenchArgs& Args) {
-    if (Set.Largest.empty()) return 0;
+    if (Set.Largest.empty() || !Args.DecodedLength) return 0;
     TTextFileContent Content = LoadTextFile(Set.Largest, EncodingModeFromStored(Args.Encoding), false);
     return static_cast<std::int64_t>(Content.Text.size() * sizeof(wchar_t));
 }

@@ -39,6 +39,8 @@ bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error) {
             if (!Value(Args.ReplaceWith)) return false;
         } else if (A[i] == L"--dump") {
             if (!Value(Args.DumpPath)) return false;
+        } else if (A[i] == L"--no-decoded-length") {
+            Args.DecodedLength = false;
         } else if (A[i] == L"--ignore-case") {
             Args.CaseSensitive = false;
         } else if (A[i] == L"--regex") {

@@ -24,6 +24,9 @@ struct TBenchArgs {
     std::int32_t Encoding = 0;
     std::int64_t Limit = -1;   // plain listing: stop after this many files
     std::wstring DumpPath;     // where per-file counts go
+    // Off for a file too large to decode whole beside the run: the decoded length
+    // of the largest file is then reported as 0.
+    bool DecodedLength = true;
     // Plain reference: several searches over one collection ("cs:WORD" or "ci:WORD").
     std::vector<std::pair<bool, std::wstring>> Cases;
 };

@@ -1,6 +1,5 @@
 #include "workers/WorkThreadApply.h"
 
-#include "base/TextMatching.h"
 #include "files/LongPath.h"
 #include "files/SafeFileWriter.h"
 #include "files/TextDecoding.h"
@@ -174,20 +173,31 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
         Content = LoadHeld();
     }
     if (Content.Abandoned) return;
+    TApplyFacts Facts;
+    Facts.DryRun = DryRun;
+    const auto ReadFacts = [&] {
+        Facts.UnsupportedMark = Content.UnsupportedMark;
+        Facts.Unreadable = Content.Unreadable;
+        Facts.Read = Content.Read;
+        Facts.Invalid = Content.Invalid;
+        Facts.HoldsText = Content.Read && !Content.Text.empty() && Holds(Content.Text);
+        Facts.Occurrences = Facts.HoldsText ? Occurrences(Content.Text) : 0;
+    };
+    const auto Tell = [&](const TApplyDecision& Decision) {
+        if (Decision.Action != TApplyDecision::TAction::Leave)
+            Report(Decision.Occurrences, Content.Mode, Decision.Outcome);
+    };
     if (Content.InUse) {
-        // Another program has the file open: it is left alone. It counts as
-        // skipped if it holds the text, or if even a shared read cannot tell.
+        // Another program has the file open: it is left alone, and a shared read
+        // tells whether it counts as skipped.
         OpenHold.Acquire(FSwapLock);
         Content = LoadTextFile(File, FTextEncoding, false);
         OpenHold.Release();
-        if (Content.Read && (Content.Text.empty() || !Holds(Content.Text)))
-            return;
-        if (Content.Read || Content.Unreadable || Content.UnsupportedMark || Content.Invalid)
-            Report(Content.Read ? Occurrences(Content.Text) : 0, Content.Mode, InUse);
-        return;
+        Facts.InUse = true;
+        ReadFacts();
+        return Tell(DecideApply(Facts));
     }
-    if (Content.UnsupportedMark || Content.Unreadable)
-        return Report(0, Content.Mode, Content.UnsupportedMark ? UnsupportedMark : Unreadable);
+    ReadFacts();
     const auto StampOf = [&] {
         TSha256 Hash;
         Hash.Update(Content.Mark);
@@ -196,55 +206,41 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     };
     // Compared under the exclusive open that lasts until the swap: what the
     // review showed is what is replaced, or nothing is.
-    if (const auto Expected = ExpectedStamps.find(File);
-        Expected != ExpectedStamps.end() && Expected->second != StampOf()) {
-        const std::int32_t Count =
-            Content.Read && !Content.Invalid ? TWorkThreadRun::Occurrences(Content.Text) : 0;
-        return Report(Count, Content.Mode, ChangedSinceReview);
-    }
-    // Bytes that are not valid in the encoding cannot be searched as text: the
-    // file is left alone, and said so, since it may well hold the text.
-    if (Content.Invalid) return Report(0, Content.Mode, InvalidEncoding);
-    // A mode outside the four reads nothing: not touched, not counted.
-    if (!Content.Read || Content.Text.empty()) return;
-    if (!Holds(Content.Text)) return;
-    const std::int32_t Occurrences = TWorkThreadRun::Occurrences(Content.Text);
+    if (const auto Expected = ExpectedStamps.find(File); Expected != ExpectedStamps.end())
+        Facts.ChangedSinceReview = Expected->second != StampOf();
     const TEncodingMode Mode = Content.Mode;
-    if (RecordStamps) Applied.Stamp = StampOf();
-
-    // An executable, an image or an archive read as text: replacing inside it
-    // would damage it.
-    if (::LooksBinary(Mode, Content.Mark, Content.Bytes)) return Report(Occurrences, Mode, LooksBinary);
-
-    // A read-only file says "do not change me".
-    if (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) return Report(Occurrences, Mode, ReadOnly);
-    // Every byte outside the occurrences must come back as it was: the text as read
-    // has to encode to exactly the bytes it was read from (an odd final byte of
-    // UTF-16, or bytes the ANSI code page does not map back, would be lost).
+    Facts.LooksBinary = ::LooksBinary(Mode, Content.Mark, Content.Bytes);
+    Facts.ReadOnly = (Content.Stamp.Attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    TApplyDecision Decision = DecideApply(Facts);
+    if (Decision.Examined && RecordStamps) Applied.Stamp = StampOf();
+    // The costly facts weigh last: each is gathered only while the file would
+    // still change. The old bytes stay in memory until the journal holds them.
+    const auto Changing = [&] { return Decision.Action == TApplyDecision::TAction::Change; };
     std::string Bytes;
-    if (!EncodeText(Content.Text, Mode, Bytes) || Bytes != Content.Bytes)
-        return Report(Occurrences, Mode, NotRoundTrip);
-    // A file read as ANSI whose bytes are UTF-8 was written by a UTF-8 program:
-    // characters beyond ASCII in ANSI would give it two encodings.
-    if (Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && FRules.ReplacesWithNonAscii() &&
-        IsMultiByteUtf8(Content.Bytes))
-        return Report(Occurrences, Mode, MixedEncoding);
-    // The old bytes stay in memory until the journal holds them.
-
-    const std::wstring NewText = Replaced(Content.Text);
-    // A pattern may write back what it found (a(b) as a$1): a file whose text,
-    // and so its bytes, would not change is neither written nor journalled, and
-    // counts as neither changed nor skipped, like a file without the text.
-    if (NewText == Content.Text) return;
-    Content.Text.clear();
-    Content.Text.shrink_to_fit();
-    // The new text must fit the encoding exactly (no best-fit or default characters).
-    // The file keeps the mark it had, and gains none: a mark where there was none
-    // breaks scripts and parsers that read the file.
-    Bytes = Content.Mark;
+    if (Changing()) {
+        Facts.RoundTrip = EncodeText(Content.Text, Mode, Bytes) && Bytes == Content.Bytes;
+        // A file read as ANSI whose bytes are UTF-8 was written by a UTF-8 program:
+        // characters beyond ASCII in ANSI would give it two encodings.
+        Facts.MixedEncoding = Mode == TEncodingMode::Ansi && GetACP() != CP_UTF8 && FRules.ReplacesWithNonAscii() &&
+                              IsMultiByteUtf8(Content.Bytes);
+        Decision = DecideApply(Facts);
+    }
     std::string Encoded;
-    if (!EncodeText(NewText, Mode, Encoded)) return Report(Occurrences, Mode, CannotEncode);
-    if (DryRun) return Report(Occurrences, Mode, WouldChange);
+    if (Changing()) {
+        const std::wstring NewText = Replaced(Content.Text);
+        // A pattern may write back what it found (a(b) as a$1), and pairs may undo
+        // each other: a file whose text would not change is left as it is.
+        Facts.TextChanges = NewText != Content.Text;
+        Content.Text.clear();
+        Content.Text.shrink_to_fit();
+        // The file keeps the mark it had, and gains none: a mark where there was
+        // none breaks scripts and parsers that read the file.
+        Bytes = Content.Mark;
+        Facts.NewTextFits = EncodeText(NewText, Mode, Encoded);
+        Decision = DecideApply(Facts);
+    }
+    if (!Changing() || Decision.Outcome == WouldChange) return Tell(Decision);
+    const std::int32_t Occurrences = Decision.Occurrences;
     Bytes += Encoded;
     Encoded.clear();
     Encoded.shrink_to_fit();
@@ -289,38 +285,6 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
            : Meanwhile                              ? ChangedMeanwhile
            : NotRecorded                            ? JournalFailed
                                                     : WriteFailed);
-}
-
-std::wstring ApplyOutcomeText(bool Swedish, TApplyFileOutcome Outcome) {
-    const auto Choose = [Swedish](const wchar_t* Sv, const wchar_t* En) { return std::wstring(Swedish ? Sv : En); };
-    switch (Outcome) {
-    case TApplyFileOutcome::Changed:
-    case TApplyFileOutcome::WouldChange: break;
-    case TApplyFileOutcome::UnsupportedMark:
-        return Choose(L"byte-order-mark som inte stöds", L"unsupported byte-order mark");
-    case TApplyFileOutcome::Unreadable: return Choose(L"kunde inte läsas", L"could not be read");
-    case TApplyFileOutcome::InUse: return Choose(L"öppen i ett annat program", L"open in another program");
-    case TApplyFileOutcome::ReadOnly: return Choose(L"skrivskyddad", L"read-only");
-    case TApplyFileOutcome::NotRoundTrip:
-        return Choose(L"byten skulle inte skrivas tillbaka oförändrade",
-                      L"its bytes would not be written back unchanged");
-    case TApplyFileOutcome::CannotEncode:
-        return Choose(L"filens kodning kan inte hålla den nya texten", L"its encoding cannot hold the new text");
-    case TApplyFileOutcome::MixedEncoding:
-        return Choose(L"filen skulle få två kodningar", L"the file would get two encodings");
-    case TApplyFileOutcome::ChangedMeanwhile:
-        return Choose(L"ändrad av ett annat program under körningen", L"changed by another program meanwhile");
-    case TApplyFileOutcome::ChangedDuringWrite:
-        return Choose(L"ändrades under skrivningen", L"changed during the write");
-    case TApplyFileOutcome::WriteFailed: return Choose(L"skrivningen misslyckades", L"writing failed");
-    case TApplyFileOutcome::JournalFailed:
-        return Choose(L"ångrajournalen kunde inte skrivas", L"the undo journal could not be written");
-    case TApplyFileOutcome::LooksBinary: return Choose(L"ser ut som en binärfil", L"looks like a binary file");
-    case TApplyFileOutcome::InvalidEncoding: return Choose(L"ogiltig i sin kodning", L"invalid in its encoding");
-    case TApplyFileOutcome::ChangedSinceReview:
-        return Choose(L"ändrad sedan granskningen", L"changed since the review");
-    }
-    return {};
 }
 
 void TWorkThreadApply::WalkStarting() {

@@ -10,6 +10,7 @@
 #include "files/Sha256.h"
 #include "files/TemporaryFileRecord.h"
 #include "files/UndoJournal.h"
+#include "workers/ApplyDecision.h"
 #include "workers/WorkThreadRun.h"
 
 #include <windows.h>
@@ -25,29 +26,6 @@ using TApplyShowCurrentFilterEvent = TRunShowCurrentFilterEvent;
 using TApplyProgressEvent = TRunProgressEvent;
 using TApplyReturnValuesEvent =
     std::function<void(std::int32_t ChangeCount, std::int32_t ReplaceCount, std::int32_t SkipCount)>;
-
-// What became of one file: changed (or, in a dry run, would be), or skipped and why.
-enum class TApplyFileOutcome {
-    Changed,
-    WouldChange,       // dry run: every check passed, nothing written
-    UnsupportedMark,   // automatic mode met a mark the program does not read
-    Unreadable,        // could not be opened or read, or not held in memory
-    InUse,             // another program has it open
-    ReadOnly,
-    NotRoundTrip,      // its bytes would not come back the same from the decoded text
-    CannotEncode,      // the new text holds characters the file's encoding lacks
-    MixedEncoding,     // non-ASCII text into a file read as ANSI whose bytes are UTF-8
-    ChangedMeanwhile,  // another program changed it between the reading and the swap
-    ChangedDuringWrite,  // another program wrote to it in the moment of the swap: swapped back
-    WriteFailed,
-    JournalFailed,     // its old bytes could not be recorded in the undo journal
-    LooksBinary,       // read in ANSI or UTF-8, a NUL byte near its start: not a text file
-    InvalidEncoding,   // its bytes are not valid in the encoding it was read in
-    ChangedSinceReview,  // its size, time or bytes differ from what the review read
-};
-// Why a file was skipped, for a person, in Swedish or English; empty for the
-// two outcomes that are no skip.
-std::wstring ApplyOutcomeText(bool Swedish, TApplyFileOutcome Outcome);
 
 // A file as a review read it: a later Apply writes it only while it is still so.
 struct TReviewStamp {
