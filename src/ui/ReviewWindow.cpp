@@ -60,6 +60,14 @@ void SetColumn(HWND List, int Index, const wchar_t* Text, int Width, int Format)
     if (!ListView_SetColumn(List, Index, &Column)) ListView_InsertColumn(List, Index, &Column);
 }
 
+// A theme's data, closed when the owner goes.
+struct ThemeTraits {
+    using Type = HTHEME;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type H) noexcept { ::CloseThemeData(H); }
+};
+using UniqueTheme = UniqueHandle<ThemeTraits>;
+
 // The check boxes of List at Dpi: the list's own are made once at the system's
 // DPI and would stay small beside text that grows with the window's.
 UniqueImageList MakeCheckBoxImages(HWND List, UINT Dpi) {
@@ -75,18 +83,17 @@ UniqueImageList MakeCheckBoxImages(HWND List, UINT Dpi) {
         const RECT Whole{0, 0, 2 * Size, Size};
         UniqueGdiObject Background(CreateSolidBrush(Transparent));
         FillRect(Memory.Get(), &Whole, static_cast<HBRUSH>(Background.Get()));
-        HTHEME Theme = OpenThemeData(List, L"BUTTON");
+        const UniqueTheme Theme(OpenThemeData(List, L"BUTTON"));
         for (int Checked = 0; Checked < 2; ++Checked) {
             RECT Cell{Checked * Size + Inset, Inset, Checked * Size + Inset + Box, Inset + Box};
             if (Theme) {
-                DrawThemeBackground(Theme, Memory.Get(), BP_CHECKBOX, Checked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL,
-                                    &Cell, nullptr);
+                DrawThemeBackground(Theme.Get(), Memory.Get(), BP_CHECKBOX,
+                                    Checked ? CBS_CHECKEDNORMAL : CBS_UNCHECKEDNORMAL, &Cell, nullptr);
             } else {
                 DrawFrameControl(Memory.Get(), &Cell, DFC_BUTTON,
                                  DFCS_BUTTONCHECK | DFCS_FLAT | (Checked ? DFCS_CHECKED : 0));
             }
         }
-        if (Theme) CloseThemeData(Theme);
     }
     if (ImageList_AddMasked(Images.Get(), static_cast<HBITMAP>(Strip.Get()), Transparent) < 0)
         throw std::runtime_error("cannot make the review window's check boxes");
