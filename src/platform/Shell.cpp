@@ -87,8 +87,15 @@ private:
     std::vector<HWND> FDisabled;
 };
 
+// The folder the dialog opens on: as an item list under the dialog's root
+// when there is one, else as text.
+struct FolderSelection {
+    PCIDLIST_ABSOLUTE Item = nullptr;
+    const wchar_t* Path = nullptr;
+};
+
 // Centres the dialog on the full bounds of the monitor nearest the main window,
-// then preselects the folder whose text Data points to (when not empty).
+// then preselects the folder Data points to (a FolderSelection).
 int CALLBACK FolderDialogCallback(HWND Dialog, UINT Message, LPARAM, LPARAM Data) noexcept {
     if (Message != BFFM_INITIALIZED) return 0;
     HWND Owner = GetWindow(Dialog, GW_OWNER);
@@ -102,15 +109,55 @@ int CALLBACK FolderDialogCallback(HWND Dialog, UINT Message, LPARAM, LPARAM Data
         int Top = Bounds.top + ((Bounds.bottom - Bounds.top) - (DialogRect.bottom - DialogRect.top)) / 2;
         SetWindowPos(Dialog, nullptr, Left, Top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
-    const auto* Folder = reinterpret_cast<const wchar_t*>(Data);
-    if (Folder && *Folder) {
-        SendMessageW(Dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(Folder));
+    const auto* Selection = reinterpret_cast<const FolderSelection*>(Data);
+    WPARAM IsText = FALSE;
+    LPARAM Target = 0;
+    if (Selection && Selection->Item) {
+        Target = reinterpret_cast<LPARAM>(Selection->Item);
+    } else if (Selection && Selection->Path && *Selection->Path) {
+        IsText = TRUE;
+        Target = reinterpret_cast<LPARAM>(Selection->Path);
+    }
+    if (Target) {
+        SendMessageW(Dialog, BFFM_SETSELECTIONW, IsText, Target);
         // Once more when the dialog is up: some shells have not filled the tree
-        // far enough at this point and stay on its first item. The text outlives
-        // the dialog (the caller holds it through the modal call).
-        PostMessageW(Dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(Folder));
+        // far enough at this point and stay on its first item. The selection
+        // outlives the dialog (the caller holds it through the modal call).
+        PostMessageW(Dialog, BFFM_SETSELECTIONW, IsText, Target);
     }
     return 0;
+}
+
+// Folder as an item list under Root (both full paths), or null when Folder is
+// not below Root. The dialog finds its way to a folder by comparing item lists,
+// and an item list records each folder's attributes and time; text parsed when
+// the dialog is up describes Root's ancestors as they are then, and a file
+// created or removed beside Root in the meantime (in a shared temporary folder,
+// say) makes them differ from the root's own list, which leaves the dialog on
+// its first item. Built from the root's list, the path down to Root always
+// agrees with it.
+PIDLIST_ABSOLUTE ItemBelowRoot(PCIDLIST_ABSOLUTE RootItem, const std::wstring& Root, const std::wstring& Folder) {
+    const std::wstring Base = WithTrailingBackslash(Root);
+    const std::wstring Target = WithTrailingBackslash(Folder);
+    if (!RootItem || Target.size() <= Base.size() ||
+        CompareStringOrdinal(Base.c_str(), static_cast<int>(Base.size()), Target.c_str(),
+                             static_cast<int>(Base.size()), TRUE) != CSTR_EQUAL)
+        return nullptr;
+    std::vector<wchar_t> Relative(Target.begin() + static_cast<std::ptrdiff_t>(Base.size()), Target.end() - 1);
+    Relative.push_back(L'\0');
+
+    ComRef<IShellFolder> Desktop, RootFolder;
+    if (FAILED(SHGetDesktopFolder(Desktop.Out())) || !Desktop.Get()) return nullptr;
+    if (FAILED(Desktop->BindToObject(RootItem, nullptr, IID_IShellFolder, reinterpret_cast<void**>(RootFolder.Out()))) ||
+        !RootFolder.Get())
+        return nullptr;
+    PIDLIST_RELATIVE Below = nullptr;
+    if (FAILED(RootFolder->ParseDisplayName(ApplicationWindow(), nullptr, Relative.data(), nullptr, &Below, nullptr)) ||
+        !Below)
+        return nullptr;
+    PIDLIST_ABSOLUTE Whole = ILCombine(RootItem, Below);
+    ILFree(Below);
+    return Whole;
 }
 
 }  // namespace
@@ -201,15 +248,20 @@ bool ShowFolderDialog(const std::wstring& Caption, const std::wstring& Root, std
         }
     }
     ShellMemory RootItem(Allocator.Get(), RootPidl);
+    const auto* RootList = static_cast<PCIDLIST_ABSOLUTE>(RootItem.Get());
+    ShellMemory FolderItem(Allocator.Get(), Folder.empty() ? nullptr : ItemBelowRoot(RootList, Root, Folder));
+    FolderSelection Selection;
+    Selection.Item = static_cast<PCIDLIST_ABSOLUTE>(FolderItem.Get());
+    Selection.Path = Folder.c_str();
 
     BROWSEINFOW Info{};
     Info.hwndOwner = Parent && IsWindow(Parent) ? Parent : ApplicationWindow();
-    Info.pidlRoot = static_cast<PCIDLIST_ABSOLUTE>(RootItem.Get());
+    Info.pidlRoot = RootList;
     Info.pszDisplayName = DisplayNameText;
     Info.lpszTitle = Caption.c_str();
     Info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     Info.lpfn = FolderDialogCallback;
-    Info.lParam = reinterpret_cast<LPARAM>(Folder.c_str());
+    Info.lParam = reinterpret_cast<LPARAM>(&Selection);
     static_assert((BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE) == 0x41);
 
     PIDLIST_ABSOLUTE Chosen = nullptr;

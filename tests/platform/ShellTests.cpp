@@ -277,16 +277,61 @@ TEST_F(FolderDialog, CancelReturnsNothing) {
     }
 }
 
-// With a root and a parent control: the tree starts at the root, the parent owns the dialog.
+// Gives a folder another time when the folder dialog is created: another
+// program's files coming and going beside a root do that, at any moment.
+class AncestorTouchedWhenTheDialogOpens {
+public:
+    explicit AncestorTouchedWhenTheDialogOpens(std::wstring Folder) {
+        Touched = std::move(Folder);
+        FHook = SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    }
+    ~AncestorTouchedWhenTheDialogOpens() {
+        if (FHook) UnhookWindowsHookEx(FHook);
+    }
+    AncestorTouchedWhenTheDialogOpens(const AncestorTouchedWhenTheDialogOpens&) = delete;
+    AncestorTouchedWhenTheDialogOpens& operator=(const AncestorTouchedWhenTheDialogOpens&) = delete;
+    bool Hooked() const { return FHook != nullptr; }
+    static inline int Times = 0;
+
+private:
+    static LRESULT CALLBACK Hook(int Code, WPARAM Window, LPARAM Data) {
+        wchar_t Class[32] = {};
+        if (Code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(Window), Class, 32) &&
+            std::wstring(Class) == L"#32770") {
+            HANDLE Folder = CreateFileW(Touched.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            if (Folder != INVALID_HANDLE_VALUE) {
+                SYSTEMTIME Then{2001, 2, 0, 3, 4, 5, 6, 0};
+                FILETIME Written{};
+                SystemTimeToFileTime(&Then, &Written);
+                if (SetFileTime(Folder, nullptr, nullptr, &Written)) ++Times;
+                CloseHandle(Folder);
+            }
+        }
+        return CallNextHookEx(nullptr, Code, Window, Data);
+    }
+    static inline std::wstring Touched;
+    HHOOK FHook = nullptr;
+};
+
+// With a root and a parent control: the tree starts at the root, the parent
+// owns the dialog, and the folder below the root is preselected even when the
+// root's parent changes while the dialog opens.
 TEST_F(FolderDialog, RootAndParent) {
-    const std::wstring Folder = Temp.MakeFolder(L"Under");
+    const std::wstring Root = Temp.MakeFolder(L"Rot");
+    const std::wstring Folder = Temp.MakeFolder(L"Rot\\Under");
     std::wstring Chosen = Folder;
+    AncestorTouchedWhenTheDialogOpens Touch(Temp.Path());
+    ASSERT_TRUE(Touch.Hooked());
+    AncestorTouchedWhenTheDialogOpens::Times = 0;
     FolderDialogDriver Driver(IDOK, Other, L"Under");
-    EXPECT_TRUE(ShowFolderDialog(L"Välj", Temp.Path(), Chosen, Other));
+    EXPECT_TRUE(ShowFolderDialog(L"Välj", Root, Chosen, Other));
     const DialogSeen& Seen = Driver.Seen();
     ASSERT_TRUE(Seen.Found);
+    EXPECT_GE(AncestorTouchedWhenTheDialogOpens::Times, 1);
     EXPECT_EQ(Seen.Owner, Other);
     EXPECT_TRUE(Contains(Seen.VisibleTexts, Wide("Välj")));
+    EXPECT_EQ(Seen.SelectedName, L"Under");
     EXPECT_EQ(UpperCased(Chosen), UpperCased(Folder.substr(0, Folder.size() - 1)));
 }
 
