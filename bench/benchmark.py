@@ -167,9 +167,28 @@ def warm(folder):
     subprocess.run(f"find . -type f -print0 | xargs -0 cat > /dev/null", shell=True, cwd=folder, check=False)
 
 
-def compare_listing(name, product, plain):
-    """The product lists exactly the plain reference's files with a count, in its order."""
-    expected = [(p, c) for p, _, c in plain if c > 0]
+def later_names(paths, folder):
+    """Of paths in the run's order, those naming a file met before under another
+    name (a link): the product examines a file once a run, under the name it meets
+    first, where the plain reference and ripgrep read every name."""
+    seen, later = set(), set()
+    for p in paths:
+        try:
+            st = os.stat(os.path.join(folder, p))
+        except OSError:
+            continue
+        if (st.st_dev, st.st_ino) in seen:
+            later.add(p)
+        else:
+            seen.add((st.st_dev, st.st_ino))
+    return later
+
+
+def compare_listing(name, product, plain, folder):
+    """The product lists exactly the plain reference's files with a count, in its
+    order, each file under the first of its names."""
+    later = later_names([p for p, _, _ in plain], folder)
+    expected = [(p, c) for p, _, c in plain if c > 0 and p not in later]
     got = [(p, c) for p, _, c in product]
     if got == expected:
         return True
@@ -253,7 +272,7 @@ def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, 
         nonlocal listings_agree
         result = run_driver(exe, "search", folder, *options, dump=product_dump)
         if listings_agree and not regex:
-            listings_agree = compare_listing(name, read_dump(product_dump, folder), plain_lines)
+            listings_agree = compare_listing(name, read_dump(product_dump, folder), plain_lines, folder)
         return result
 
     if corpus == "tree":
@@ -274,7 +293,9 @@ def search_case(args, corpus, folder, filters, recursive, word, case_sensitive, 
     if regex:
         # Our counts, on the files both tools read alike, against ripgrep's.
         ours = {p: c for p, _, c in read_dump(product_dump, folder)}
-        rg_ok, comparable = compare_ripgrep(name, rg["counts"], [(p, m, ours.get(p, 0)) for p, m, _ in plain_lines])
+        later = later_names([p for p, _, _ in plain_lines], folder)
+        rg_ok, comparable = compare_ripgrep(name, rg["counts"],
+                                            [(p, m, ours.get(p, 0)) for p, m, _ in plain_lines if p not in later])
     else:
         rg_ok, comparable = compare_ripgrep(name, rg["counts"], plain_lines)
     row["rg"] = rg
