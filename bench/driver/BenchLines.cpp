@@ -31,6 +31,7 @@ int RunLines(const TBenchArgs& Args) {
     std::int64_t Files = 0, Occurrences = 0, LargestBytes = 0, LargestDecoded = 0, ListedBytes = 0, Pages = 0;
     std::uint64_t Bytes = 0;
     TFileCollector Collector;
+    CollectAsTheRunDoes(Collector, Args);
     const double Start = Now();
     for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
         TStringArray List =

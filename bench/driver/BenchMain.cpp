@@ -47,6 +47,7 @@ struct TFileSet {
 TFileSet ExaminedFiles(const TBenchArgs& Args) {
     TFileSet Set;
     TFileCollector Collector;
+    CollectAsTheRunDoes(Collector, Args);
     for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
         for (const std::wstring& File :
              Collector.Collect(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, false, false, false)) {
@@ -488,6 +489,7 @@ int RunEngine(const TBenchArgs& Args) {
     std::wstring Warm;
     DecodeAnsi("warm", Warm);
     TFileCollector Collector;
+    CollectAsTheRunDoes(Collector, Args);
     for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {
         for (const std::wstring& File :
              Collector.Collect(WithTrailingBackslash(Args.Folder), Filter, Args.Recursive, false, false, false)) {
@@ -518,6 +520,7 @@ int RunProfile(const TBenchArgs& Args) {
     double Collect = 0, Sort = 0, Load = 0, Count = 0;
     std::int64_t Files = 0;
     TFileCollector Collector;
+    CollectAsTheRunDoes(Collector, Args);
     WarmTextTables(Args);
     double Start = Now();
     for (const std::wstring& Filter : SplitText(Args.Filters, L"; ")) {

@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include "base/UniqueHandle.h"
+#include "files/FileCollection.h"
 #include "files/LongPath.h"
 
 #include <psapi.h>
@@ -10,6 +11,10 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
+
+void CollectAsTheRunDoes(TFileCollector& Collector, const TBenchArgs& Args) {
+    Collector.KeepFileNames(SplitText(Args.Filters, L"; ").size() > 1);
+}
 
 bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error) {
     int Count = 0;

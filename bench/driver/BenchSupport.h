@@ -32,6 +32,11 @@ struct TBenchArgs {
 };
 bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error);
 
+class TFileCollector;
+// Sets Collector up as a run sets up its own: with several filters, each folder
+// is listed once and its names serve every filter.
+void CollectAsTheRunDoes(TFileCollector& Collector, const TBenchArgs& Args);
+
 // Seconds since an arbitrary start, from the performance counter.
 double Now();
 
