@@ -20,6 +20,7 @@ constexpr std::uint64_t DefaultBytesKept = std::uint64_t{2} << 30;
 std::atomic<int> RunsKeptForTests{0};
 std::atomic<std::uint64_t> BytesKeptForTests{0};
 std::atomic<std::uint64_t> SpaceForTests{0};
+std::atomic<std::uint64_t> FlushCount{0};
 
 // ---- The journal's folder and its runs ----
 
@@ -159,6 +160,8 @@ void SetUndoJournalLimitsForTests(int Runs, std::uint64_t Bytes) {
 
 void SetUndoJournalSpaceForTests(std::uint64_t SpaceBytes) { SpaceForTests.store(SpaceBytes); }
 
+std::uint64_t UndoJournalFlushesForTests() { return FlushCount.load(); }
+
 // ---- Writing ----
 
 TUndoJournalWriter::TUndoJournalWriter(TUndoRunHeader Header) : FHeader(std::move(Header)) {}
@@ -229,13 +232,11 @@ void TUndoJournalWriter::TruncateBack() {
     FFailed = true;
 }
 
-bool TUndoJournalWriter::Record(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark,
-                                std::string_view OldBody, std::string_view NewBytes) {
-    if (FFailed || FFinished) return false;
-    if (!FFile && !Open()) {
-        FFailed = true;
-        return false;
-    }
+bool TUndoJournalWriter::Add(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark,
+                             std::string_view OldBody, std::string_view NewBytes, TEntryId& Entry) {
+    Entry = 0;
+    // The digests are worked out before the journal is held: other files' entries
+    // and flushes go on meanwhile.
     TSha256 OldHash;
     OldHash.Update(OldMark);
     OldHash.Update(OldBody);
@@ -249,39 +250,131 @@ bool TUndoJournalWriter::Record(const std::wstring& Path, TEncodingMode Encoding
     PutDigest(Head, Sha256(NewBytes));
     PutUnits(Head, Full);
     PutDigest(Head, Sha256(Head));
+
+    TExclusiveHold State(FState);
+    if (FFailed || FFinished) return false;
+    if (!FFile && !Open()) {
+        FFailed = true;
+        return false;
+    }
     const std::uint64_t Start = FSize;
-    if (Append(Head) && Append(OldMark) && Append(OldBody) && FlushFileBuffers(FFile.Get())) {
-        FLastEntry = Start;
-        FSize = FWritten;
-        ++FEntries;
+    if (!Append(Head) || !Append(OldMark) || !Append(OldBody)) {
+        TruncateBack();
+        return false;
+    }
+    FSize = FWritten;
+    ++FEntries;
+    Entry = ++FLastId;
+    FOpen[Entry] = {Start, FSize};
+    return true;
+}
+
+bool TUndoJournalWriter::Flush() {
+    FlushCount.fetch_add(1);
+    return FlushFileBuffers(FFile.Get()) != FALSE;
+}
+
+bool TUndoJournalWriter::MakeDurable(TEntryId Entry) {
+    TExclusiveHold Sync(FSync);
+    TExclusiveHold State(FState);
+    const auto Place = FOpen.find(Entry);
+    if (FFailed || FFinished || Place == FOpen.end()) return false;
+    if (FDurable >= Place->second.End) return true;
+    // Everything written up to now is covered, the entries of later files included;
+    // those written during the flush wait for the next one.
+    const std::uint64_t Covered = FSize;
+    State.Release();
+    const bool Flushed = Flush();
+    State.Acquire(FState);
+    if (Flushed) {
+        FDurable = std::max(FDurable, Covered);
         return true;
     }
-    TruncateBack();
+    // What reached the disk is not known: the entry goes, and its file stays as it is.
+    Remove(Entry);
     return false;
 }
 
-bool TUndoJournalWriter::Withdraw() {
-    if (FFailed || FFinished || !FFile || FEntries == 0 || FLastEntry == 0) return false;
+void TUndoJournalWriter::Keep(TEntryId Entry) {
+    TExclusiveHold State(FState);
+    FOpen.erase(Entry);
+}
+
+bool TUndoJournalWriter::Remove(TEntryId Entry) {
+    const auto Found = FOpen.find(Entry);
+    if (Found == FOpen.end() || FFailed || !FFile) return false;
+    const TPlace Place = Found->second;
+    // The entries after it, read back whole before the cut: their files are not
+    // swapped yet, so a kill between the cut and their rewriting loses nothing
+    // that an undo needs.
+    std::string After(static_cast<size_t>(FSize - Place.End), '\0');
+    LARGE_INTEGER Position;
+    Position.QuadPart = static_cast<LONGLONG>(Place.End);
+    for (size_t Done = 0; Done < After.size();) {
+        const auto Chunk = static_cast<DWORD>(std::min(WriteChunk, After.size() - Done));
+        DWORD Got = 0;
+        if ((Done == 0 && !SetFilePointerEx(FFile.Get(), Position, nullptr, FILE_BEGIN)) ||
+            !ReadFile(FFile.Get(), After.data() + Done, Chunk, &Got, nullptr) || Got == 0) {
+            // The file pointer goes back to the end, for the next entry.
+            TruncateBack();
+            return false;
+        }
+        Done += Got;
+    }
     const std::uint64_t Kept = FSize;
-    FSize = FLastEntry;
+    FSize = Place.Start;
     TruncateBack();
     if (FFailed) {
-        // The entry may still be there: it is counted as it stands.
         FSize = Kept;
         return false;
     }
+    FOpen.erase(Found);
+    --FEntries;
+    FDurable = std::min(FDurable, Place.Start);
+    const std::uint64_t Length = Place.End - Place.Start;
+    if (!Append(After)) {
+        // The entries after it are gone: their files must stay as they are.
+        TruncateBack();
+        for (auto Later = FOpen.upper_bound(Entry); Later != FOpen.end();) {
+            Later = FOpen.erase(Later);
+            --FEntries;
+        }
+        return true;
+    }
+    FSize = FWritten;
+    for (auto Later = FOpen.upper_bound(Entry); Later != FOpen.end(); ++Later) {
+        Later->second.Start -= Length;
+        Later->second.End -= Length;
+    }
+    return true;
+}
+
+bool TUndoJournalWriter::Withdraw(TEntryId Entry) {
+    TExclusiveHold Sync(FSync);
+    TExclusiveHold State(FState);
+    if (FFinished || !Remove(Entry)) return false;
     // Should the cut not reach the disk, the entry left names a file that does
     // not hold its new bytes: an undo leaves that file alone.
-    FlushFileBuffers(FFile.Get());
-    FLastEntry = 0;
-    --FEntries;
+    if (Flush()) FDurable = FSize;
+    return true;
+}
+
+bool TUndoJournalWriter::Record(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark,
+                                std::string_view OldBody, std::string_view NewBytes) {
+    TEntryId Entry = 0;
+    if (!Add(Path, Encoding, OldMark, OldBody, NewBytes, Entry) || !MakeDurable(Entry)) return false;
+    Keep(Entry);
     return true;
 }
 
 void TUndoJournalWriter::Finish() {
+    TExclusiveHold Sync(FSync);
+    TExclusiveHold State(FState);
     if (FFinished) return;
     FFinished = true;
     if (!FFile) return;
+    // The end mark promises every entry: none may be missing after a power cut.
+    if (FEntries > 0 && FDurable < FSize && Flush()) FDurable = FSize;
     if (FEntries == 0) {
         FFile.Reset();
         RemoveUndoRun(FRunPath);

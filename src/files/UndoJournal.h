@@ -25,15 +25,24 @@
 //             size of journal.dat, SHA-256 of everything before it
 // All numbers are little-endian. An entry is on the disk (FlushFileBuffers)
 // before its file is swapped, so a crash can only cut short the entry of a file
-// that still holds its old bytes. A run without a whole ended.dat ended early:
-// a flaw at the end of its journal is that cut, and its whole entries count. In
-// a run that ended, every flaw is damage.
+// that still holds its old bytes. Entries are written as soon as their files'
+// new bytes are known, in the run's order, and one flush serves every entry
+// written before it: a swap flushes only when its entry is not on the disk yet.
+// An entry whose file is not swapped after all (or is swapped back) is taken
+// out again before any later file is swapped, the entries after it moved up; an
+// entry left behind by a crash before its swap names a file that still holds
+// its old bytes, which an undo counts as restored and does not write. A run
+// without a whole ended.dat ended early: a flaw at the end of its journal is
+// that cut, and its whole entries count. In a run that ended, every flaw is
+// damage.
 #include "files/EncodingMode.h"
 #include "files/Sha256.h"
 
+#include "base/SlimLock.h"
 #include "base/UniqueHandle.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,35 +77,71 @@ public:
     TUndoJournalWriter(const TUndoJournalWriter&) = delete;
     TUndoJournalWriter& operator=(const TUndoJournalWriter&) = delete;
 
-    // Records the file at Path, whose complete old bytes are OldMark + OldBody,
-    // about to receive NewBytes written in Encoding. True once the entry is on
-    // the disk. False when it could not be written: the journal is then as it was
-    // before the call, and the file must be left as it is.
+    // One entry, from Add until it is kept or withdrawn (0: none).
+    using TEntryId = std::uint64_t;
+
+    // Writes the entry of the file at Path, whose complete old bytes are
+    // OldMark + OldBody, about to receive NewBytes written in Encoding; not yet
+    // flushed. Called in the run's order. False when it could not be written:
+    // the journal is then as it was before the call, and the file must be left
+    // as it is.
+    bool Add(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark, std::string_view OldBody,
+             std::string_view NewBytes, TEntryId& Entry);
+    // Right before the entry's file is swapped: true once the entry is on the
+    // disk. Flushes only when no flush since its Add has covered it, so one flush
+    // serves every entry added before it. False when the flush failed: the entry
+    // is taken out (the ones after it stay), and the file must be left as it is.
+    bool MakeDurable(TEntryId Entry);
+    // The file holds its new bytes: the entry stays for good.
+    void Keep(TEntryId Entry);
+    // The file holds its old bytes (never swapped, or swapped back): its entry
+    // goes, the entries added after it move up, and the cut is flushed. Called
+    // before any file after it is swapped (the entries after it belong to files
+    // that still hold their old bytes, so a kill in the middle costs nothing).
+    // False when the entry stays (an undo then finds its file holding its old
+    // bytes, or edited since, and leaves it).
+    bool Withdraw(TEntryId Entry);
+    // Add, MakeDurable and Keep in one: true once the entry is on the disk.
     bool Record(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark, std::string_view OldBody,
                 std::string_view NewBytes);
-    // The entry Record wrote last is not needed after all: its file holds its
-    // old bytes again. Called before any other entry is recorded. False when
-    // the entry stays (an undo then finds the file edited since and leaves it).
-    bool Withdraw();
     // The run is over: marks it ended, lets go of the journal, and keeps the
     // journal within its limits. A run that recorded nothing leaves no folder.
     void Finish();
 
 private:
+    // Where an entry lies in journal.dat, from its head to the end of its old bytes.
+    struct TPlace {
+        std::uint64_t Start = 0;
+        std::uint64_t End = 0;
+    };
     bool Open();
     bool Append(std::string_view Bytes);
     void TruncateBack();
+    // Takes the entry out, moving up the entries after it. FSync and FState held.
+    bool Remove(TEntryId Entry);
+    bool Flush();
 
     TUndoRunHeader FHeader;
     std::wstring FRunPath;  // the run's folder, ending with a backslash
     UniqueFile FFile;
+    // Held by whatever flushes or moves entries (MakeDurable, Withdraw, Finish),
+    // so that a flush runs while later files add their entries.
+    TSlimLock FSync;
+    // Guards everything below and the journal's end.
+    TSlimLock FState;
     std::uint64_t FSize = 0;     // bytes of whole records in journal.dat
-    std::uint64_t FLastEntry = 0;  // where the entry recorded last begins
+    std::uint64_t FDurable = 0;  // bytes known to be on the disk
     std::uint64_t FWritten = 0;  // bytes written so far, whole or not
+    std::map<TEntryId, TPlace> FOpen;  // entries neither kept nor withdrawn yet
+    TEntryId FLastId = 0;
     std::int64_t FEntries = 0;
     bool FFailed = false;  // the journal cannot be made or written: no file may change
     bool FFinished = false;
 };
+
+// For tests: how many times journal.dat files have been flushed so far, by
+// every run of this process.
+std::uint64_t UndoJournalFlushesForTests();
 
 // One run found in the journal.
 struct TUndoRun {

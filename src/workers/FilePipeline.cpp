@@ -113,8 +113,7 @@ void TFilePipeline::PoolThread(unsigned Slot) {
         } catch (...) {
             Error = std::current_exception();
         }
-        Ticket.PassTurn(TTurn::Open);
-        Ticket.PassTurn(TTurn::Swap);
+        for (size_t Kind = 0; Kind < TurnKinds; ++Kind) Ticket.PassTurn(static_cast<TTurn>(Kind));
 
         Hold.Acquire(FLock);
         FAdmitted -= Held;

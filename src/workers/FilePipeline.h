@@ -33,8 +33,8 @@ public:
     // from Prepare reach the run's thread from Next().
     using TAdmit = std::function<bool(std::uint64_t Bytes)>;
     // Steps that files take in the list's order, each with turns of its own.
-    enum class TTurn : size_t { Open, Swap };
-    static constexpr size_t TurnKinds = 2;
+    enum class TTurn : size_t { Open, Journal, Swap };
+    static constexpr size_t TurnKinds = 3;
     // What a file's Prepare may ask of the pipeline.
     class TTicket {
     public:

@@ -62,13 +62,25 @@ struct TWorkThreadApply::TAppliedFile : TPreparedFile {
     std::optional<TReviewStamp> Stamp;  // RecordStamps: the file as read
 };
 
+template <typename TCall>
+bool TWorkThreadApply::InJournal(TCall Call) {
+    try {
+        return Call(FJournal);
+    } catch (...) {
+        // Memory ran out on the way: the journal is as the call left it, which
+        // its callers take for a failure.
+        return false;
+    }
+}
+
 std::unique_ptr<TPreparedFile> TWorkThreadApply::PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) {
     auto Applied = std::make_unique<TAppliedFile>();
     Applied->File = File;
     try {
         ApplyToFile(File, Ticket, *Applied);
     } catch (const std::bad_alloc&) {
-        // Its text or new text does not fit in memory.
+        // Its text or new text does not fit in memory. An entry made for it
+        // stays: its file holds its old bytes, or its new ones if the swap came.
         *Applied = TAppliedFile{};
         Applied->File = File;
         Applied->Reported = true;
@@ -102,24 +114,6 @@ void TWorkThreadApply::Account(const TAppliedFile& Applied) {
         Queue([this, File = Applied.File, Occurrences = Applied.Occurrences, Mode = Applied.Mode,
                Outcome = Applied.Outcome] { OnApplyFile(File, Occurrences, Mode, Outcome); },
               false);
-}
-
-bool TWorkThreadApply::RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
-                                       std::string_view OldBody, std::string_view NewBytes) {
-    // Called in a file's turn, so one file at a time records.
-    try {
-        return FJournal.Record(File, Mode, OldMark, OldBody, NewBytes);
-    } catch (...) {
-        return false;
-    }
-}
-
-void TWorkThreadApply::WithdrawFromJournal() {
-    try {
-        FJournal.Withdraw();
-    } catch (...) {
-        // The entry stays: an undo finds its file edited since and leaves it.
-    }
 }
 
 void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTicket& Ticket,
@@ -248,32 +242,47 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // Once the run is stopping, no file is begun: this one stays as it was, unreported.
     if (Stopping()) return;
     Applied.WriteBegun = true;
-    // Right before the swap: the file must still be as it was read, as its open
-    // handle tells, and its old bytes must be in the undo journal, on the disk.
-    // Where the system cannot replace an open file, the handle is let go only
-    // then, the swap follows in the next call, and a write another program makes
-    // in between undoes the swap (ReplaceHeldFile). Files are recorded and
-    // swapped in the run's order (their new content is written and flushed side
-    // by side), so the journal and the disk change in the order the run lists
-    // the files.
     const TFileStamp ReadStamp = Content.Stamp;
     // A file reached through a file link is written where it is, and recorded
     // there for an undo: the link stays a link.
     const std::wstring Target = LinkedFilePath(Content.Held.Get(), File);
+    // The old bytes go into the undo journal now, in the run's order, and reach
+    // the disk right before the swap: one flush there serves every entry added
+    // meanwhile, while the new content is written side by side.
+    TUndoJournalWriter::TEntryId Entry = 0;
+    Ticket.AwaitTurn(TTurn::Journal);
+    const bool Added = InJournal([&](TUndoJournalWriter& Journal) {
+        return Journal.Add(Target, Mode, Content.Mark, Content.Bytes, Bytes, Entry);
+    });
+    Ticket.PassTurn(TTurn::Journal);
+    if (!Added) return Report(Occurrences, Mode, JournalFailed);
+    Content.Bytes.clear();
+    Content.Bytes.shrink_to_fit();
+    // Right before the swap: the file must still be as it was read, as its open
+    // handle tells, and its entry must be on the disk. Where the system cannot
+    // replace an open file, the handle is let go only then, the swap follows in
+    // the next call, and a write another program makes in between undoes the
+    // swap (ReplaceHeldFile). Files are swapped in the run's order, so the disk
+    // changes in the order the journal lists the files.
     bool Meanwhile = false, NotRecorded = false;
     TExclusiveHold SwapHold;  // from letting go of the file to its swap and its check
     const THeldWrite Swap = ReplaceHeldFile(Target, Bytes, Content.Held, ReadStamp, [&] {
                                 Ticket.AwaitTurn(TTurn::Swap);
                                 TFileStamp Now;
                                 Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
-                                NotRecorded =
-                                    !Meanwhile && !RecordInJournal(Target, Mode, Content.Mark, Content.Bytes, Bytes);
+                                NotRecorded = !Meanwhile && !InJournal([&](TUndoJournalWriter& Journal) {
+                                    return Journal.MakeDurable(Entry);
+                                });
                                 SwapHold.Acquire(FSwapLock);
                                 return !Meanwhile && !NotRecorded;
                             }).Outcome;
-    // The file holds its old bytes again: its entry is not needed, and still in
-    // the run's turn it is the journal's last.
-    if (Swap == THeldWrite::ChangedDuringWrite) WithdrawFromJournal();
+    // A file that does not hold its new content (never swapped, or swapped back)
+    // has no entry. No later file has been swapped yet: this one holds its turn.
+    InJournal([&](TUndoJournalWriter& Journal) {
+        if (Swap != THeldWrite::Written) return Journal.Withdraw(Entry);
+        Journal.Keep(Entry);
+        return true;
+    });
     // Written anew, the file has a new identity: another name leading to it (the
     // target of a file link) is still the file examined here.
     if (TFileId Id; Swap == THeldWrite::Written && FileIdOf(Target, Id)) FirstMeeting(Id);

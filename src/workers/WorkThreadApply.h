@@ -77,10 +77,9 @@ private:
     void DeliverLeftover(TPreparedFile& Prepared) override;
     // Counts the file and reports it to OnApplyFile.
     void Account(const TAppliedFile& Applied);
-    bool RecordInJournal(const std::wstring& File, TEncodingMode Mode, std::string_view OldMark,
-                         std::string_view OldBody, std::string_view NewBytes);
-    // Takes out the journal entry just recorded, for a file swapped back.
-    void WithdrawFromJournal();
+    // Call(FJournal), with a failure for any exception.
+    template <typename TCall>
+    bool InJournal(TCall Call);
     void SyncReturnValues() override;
     // Removes what killed runs left and starts recording this run's temporary files.
     void WalkStarting() override;
@@ -92,7 +91,7 @@ public:
 
 private:
     std::optional<TTemporaryFileRecord> FTemporaryFiles;  // from the walk's start to the run's end
-    TUndoJournalWriter FJournal;     // made on the disk with the first file changed; written in turn
+    TUndoJournalWriter FJournal;     // made on the disk with the first file changed; added to in turn
     // Held shared while a pool thread opens a file, exclusively from a file's
     // letting go to its swap, so that no open of the run falls in between.
     TSlimLock FSwapLock;

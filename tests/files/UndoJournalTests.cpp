@@ -337,6 +337,55 @@ TEST(UndoJournal, AFullDiskRecordsNothingOfTheEntryThatDidNotFit) {
     EXPECT_EQ(Read.Unreadable, 0);
 }
 
+// Entries added one after another reach the disk with one flush. An entry taken
+// out from the middle (its file was never swapped) leaves the others whole and in
+// their order, the later ones moved up; one taken out last leaves nothing of it.
+TEST(UndoJournal, OneFlushServesTheEntriesAddedBeforeItAndAnyEntryCanBeWithdrawn) {
+    TUndoJournalScope Journal;
+    const std::vector<std::uint64_t> At = EntryOffsets();
+    std::wstring Run;
+    {
+        TUndoJournalWriter Writer(Header());
+        std::vector<TUndoJournalWriter::TEntryId> Ids;
+        for (const TFileChange& Change : ThreeFiles) {
+            TUndoJournalWriter::TEntryId Id = 0;
+            ASSERT_TRUE(Writer.Add(Change.Path, Change.Encoding, Change.Mark, Change.Body, Change.New, Id));
+            Ids.push_back(Id);
+        }
+        const std::uint64_t Before = UndoJournalFlushesForTests();
+        for (const auto Id : Ids) EXPECT_TRUE(Writer.MakeDurable(Id));
+        EXPECT_EQ(UndoJournalFlushesForTests() - Before, 1u);
+        std::vector<TUndoRun> Runs = ListUndoRuns();
+        ASSERT_EQ(Runs.size(), 1u);
+        EXPECT_EQ(Runs[0].Entries, 3);
+        Run = Runs[0].Path;
+
+        Writer.Keep(Ids[0]);
+        EXPECT_TRUE(Writer.Withdraw(Ids[1]));
+        EXPECT_FALSE(Writer.MakeDurable(Ids[1]));  // nothing of it is left to flush
+        Writer.Keep(Ids[2]);
+        EXPECT_EQ(ReadFileBytes(Run + L"journal.dat").Bytes.size(), At[3] - (At[2] - At[1]));
+        TUndoJournalWriter::TEntryId Last = 0;
+        ASSERT_TRUE(Writer.Add(L"C:\\data\\d.txt", TEncodingMode::Utf8, "", "old d", "new d", Last));
+        EXPECT_TRUE(Writer.Withdraw(Last));
+        EXPECT_EQ(ReadFileBytes(Run + L"journal.dat").Bytes.size(), At[3] - (At[2] - At[1]));
+        Writer.Finish();
+    }
+    for (const bool Ended : {true, false}) {
+        SCOPED_TRACE(Ended ? "ended" : "cut short");
+        if (!Ended) {
+            ASSERT_TRUE(DeleteFileW((Run + L"ended.dat").c_str()));
+        }
+        const TReadBack Read = ReadRun(Run);
+        EXPECT_EQ(Read.Paths, (std::vector<std::wstring>{ThreeFiles[0].Path, ThreeFiles[2].Path}));
+        ASSERT_EQ(Read.Old.size(), 2u);
+        EXPECT_EQ(Read.Old[0], ThreeFiles[0].Mark + ThreeFiles[0].Body);
+        EXPECT_EQ(Read.Old[1], ThreeFiles[2].Mark + ThreeFiles[2].Body);
+        EXPECT_EQ(Read.Count, 2);
+        EXPECT_EQ(Read.Unreadable, 0);
+    }
+}
+
 TEST(UndoJournal, KeepsTheNewestRunsWithinTheirNumberAndSize) {
     TUndoJournalScope Journal;
     const std::vector<TFileChange> Small(ThreeFiles.begin(), ThreeFiles.begin() + 1);

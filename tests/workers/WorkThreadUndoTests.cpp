@@ -11,13 +11,16 @@
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
 #include "files/UndoJournal.h"
+#include "workers/FilePipeline.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -432,6 +435,108 @@ TEST(WorkThreadUndo, EveryFlippedByteOfAHeaderOrAnEntryCostsThatPartAlone) {
         Close(Starts[2]);
         std::printf("%s, header 0-%zu, entry 1 %zu-%zu, entry 2 %zu-%zu:\n%s", RunEnded ? "ended" : "cut short",
                     Starts[0] - 1, Starts[0], Starts[1] - 1, Starts[1], Starts[2] - 1, Table.c_str());
+    }
+}
+
+// Waits, within a bound, until the run being written lists Count entries.
+bool AwaitEntries(std::int64_t Count) {
+    for (int Tries = 0; Tries < 3000; ++Tries) {
+        if (TUndoRun Run; NewestUndoRun(Run) && Run.Entries >= Count) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+// Four files side by side, each new content's flush held back until the run
+// lists every entry: one flush of the journal serves them all. A file that keeps
+// its old bytes after its entry was added (written to before its swap, or its
+// new content not written) has its entry taken out, the entries after it moved
+// up: the run and the undo count exactly the files that changed, and an undo
+// brings every byte back without naming the others.
+TEST(WorkThreadUndo, OneJournalFlushServesTheEntriesAddedBeforeIt) {
+    struct {
+        const char* Name;
+        const wchar_t* Touched;  // its time changed once every entry is in
+        bool WriteFails;         // the first new content's flush fails, whichever file's it is
+        std::uint64_t MostFlushes;  // of the journal (a withdrawal flushes the cut)
+    } Cases[] = {
+        {"every file changes", nullptr, false, 1},
+        {"the second file is written to before its swap", L"b.txt", false, 2},
+        {"one file's new content cannot be written", nullptr, true, 2},
+    };
+    const wchar_t* Names[] = {L"a.txt", L"b.txt", L"c.txt", L"d.txt"};
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        TUndoJournalScope Journal;
+        TempFolder Dir;
+        for (size_t i = 0; i < std::size(Names); ++i)
+            Dir.WriteFile(Names[i], std::string(1000 * (i + 1), 'x') + " apple " + std::to_string(i));
+        const auto Before = Tree(Dir.Path());
+        std::atomic<int> ContentFlushes{0};
+        std::atomic<bool> TimedOut{false}, TouchFailed{false};
+        std::once_flag AllIn;
+        FileSystemCalls::ResetFaults();
+        if (Case.WriteFails)
+            FileSystemCalls::SetFaultPlan({1, false, FileSystemCalls::TFaultKind::Refuse, FileSystemCalls::TCallKind::Flush});
+        FileSystemCalls::SetCallHook([&](FileSystemCalls::TCallKind Call) {
+            if (Call != FileSystemCalls::TCallKind::Flush) return;
+            ++ContentFlushes;
+            // Once: a withdrawn entry may take the count below all of them again.
+            std::call_once(AllIn, [&] {
+                if (!AwaitEntries(std::ssize(Names))) TimedOut = true;
+                if (!Case.Touched) return;
+                // Its time alone: the file is held with its data shared with nobody.
+                UniqueFile File(CreateFileW(ExtendedPath(Dir.Path() + Case.Touched).c_str(), FILE_WRITE_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+                const FILETIME Time{0x12345678, 0x01C00000};
+                TouchFailed = !File || !SetFileTime(File.Get(), nullptr, nullptr, &Time);
+            });
+        });
+        TFilePipeline::SetThreadsForTests(4);
+        const std::uint64_t FlushesBefore = UndoJournalFlushesForTests();
+        const TApplyResult Result = Apply(Dir.Path(), L"apple", L"pear");
+        const std::uint64_t Flushes = UndoJournalFlushesForTests() - FlushesBefore;
+        TFilePipeline::SetThreadsForTests(0);
+        FileSystemCalls::SetCallHook(nullptr);
+        FileSystemCalls::ResetFaults();
+        ASSERT_FALSE(TimedOut);
+        ASSERT_FALSE(TouchFailed);
+        EXPECT_EQ(ContentFlushes.load(), 4);
+        EXPECT_LE(Flushes, Case.MostFlushes);
+        std::printf("%s: %d files, %llu journal flushes\n", Case.Name, static_cast<int>(std::size(Names)),
+                    static_cast<unsigned long long>(Flushes));
+
+        std::map<std::wstring, TUndoFileOutcome> Changed;
+        int Left = 0;
+        for (const wchar_t* Name : Names) {
+            const TApplyFileOutcome Outcome = Result.Files.at(Name);
+            const std::string Now = ReadFileBytes(Dir.Path() + Name).Bytes;
+            if (Outcome == TApplyFileOutcome::Changed) {
+                Changed[Dir.Path() + Name] = TUndoFileOutcome::Restored;
+                EXPECT_NE(Now.find("pear"), std::string::npos) << Narrow(Name);
+                continue;
+            }
+            ++Left;
+            EXPECT_EQ(Now, Before.at(Name)) << Narrow(Name);
+            if (Case.Touched) {
+                EXPECT_EQ(Name, std::wstring(Case.Touched));
+                EXPECT_EQ(Outcome, TApplyFileOutcome::ChangedMeanwhile);
+            } else {
+                EXPECT_EQ(Outcome, TApplyFileOutcome::WriteFailed) << Narrow(Name);
+            }
+        }
+        EXPECT_EQ(Left, Case.Touched || Case.WriteFails ? 1 : 0);
+        EXPECT_EQ(Result.Changed, static_cast<std::int32_t>(Changed.size()));
+        TUndoRun Run;
+        ASSERT_TRUE(NewestUndoRun(Run));
+        EXPECT_EQ(Run.Entries, static_cast<std::int64_t>(Changed.size()));
+        const TUndoResult Undone = Undo();
+        EXPECT_EQ(Undone.Files, Changed);
+        EXPECT_EQ(Undone.Untouched, 0);
+        EXPECT_EQ(Undone.Damaged, 0);
+        EXPECT_EQ(Undone.End, TUndoEnd::Finished);
+        EXPECT_EQ(Tree(Dir.Path()), Before);
     }
 }
 
