@@ -132,8 +132,10 @@ public:
     // Bytes of a piece, and the memory Scan asks Admit for.
     static size_t PieceSize();
     static std::uint64_t PieceMemory();
-    // The size of a piece when Scan reads in pieces.
-    static constexpr size_t DefaultPieceSize = 1u << 20;
+    // The size of a piece when Scan reads in pieces: of 256 KB to 4 MB, the
+    // smallest searched big files as fast as any (the text of a piece stays in the
+    // processor's cache), in the least memory.
+    static constexpr size_t DefaultPieceSize = 256u << 10;
     // Lets go of the memory if more than Bytes is kept.
     void Trim(std::uint64_t Bytes);
 
