@@ -670,6 +670,8 @@ int wmain() {
             WriteFile(GetStdHandle(STD_ERROR_HANDLE), Text.data(), static_cast<DWORD>(Text.size()), &Written, nullptr);
             return 2;
         }
+        // --piece-kb N: the search reads in pieces of N KB (to compare sizes).
+        if (Args.PieceKb > 0) SetPieceSizeForTests(static_cast<size_t>(Args.PieceKb) << 10);
         if (Args.Mode == L"search") return RunSearch(Args);
         if (Args.Mode == L"apply") return RunApply(Args);
         if (Args.Mode == L"floor") return RunFloor(Args);

@@ -63,6 +63,9 @@ bool ParseBenchArgs(TBenchArgs& Args, std::wstring& Error) {
                 return false;
             }
             Args.Cases.emplace_back(CaseText[1] == L's', CaseText.substr(3));
+        } else if (A[i] == L"--piece-kb") {
+            if (!Value(Number)) return false;
+            Args.PieceKb = std::stoll(Number);
         } else if (A[i] == L"--limit") {
             if (!Value(Number)) return false;
             Args.Limit = std::stoll(Number);

@@ -23,6 +23,7 @@ struct TBenchArgs {
     bool Recursive = false;
     std::int32_t Encoding = 0;
     std::int64_t Limit = -1;   // plain listing: stop after this many files
+    std::int64_t PieceKb = 0;  // search: the reader's piece size in KB (0: the program's own)
     std::wstring DumpPath;     // where per-file counts go
     // Off for a file too large to decode whole beside the run: the decoded length
     // of the largest file is then reported as 0.

@@ -19,7 +19,9 @@
 //
 // A rule may make the text to find a pattern (see TextPattern) and may ask for
 // whole words: an occurrence then stands neither after nor before a letter, a
-// digit or an underscore. Such scans always get the whole text (More unused).
+// digit or an underscore. A word scan over pieces also leaves alone an occurrence
+// that ends with the text given (the unit after it decides); a pattern scan always
+// gets the whole text (More unused).
 #include "base/TextLineBreaks.h"
 #include "base/TextMatching.h"
 #include "base/TextPattern.h"
@@ -52,6 +54,7 @@ public:
     // The most units an occurrence can have.
     std::size_t MaxLength() const { return FLines ? FLines->MaxLength() : Length(); }
     bool CaseSensitive() const { return FCaseSensitive; }
+    std::wstring_view TextToFind() const { return FTextToFind; }
     // The compiled pattern with a Regex rule (null otherwise).
     const TextPattern* Pattern() const { return FPattern.get(); }
 
@@ -70,7 +73,7 @@ public:
             else
                 Take(Start);
         };
-        if (FPattern || FWholeWord) return ForEachRuled(Text, From, Emit);
+        if (FPattern || FWholeWord) return ForEachRuled(Text, From, Emit, More);
         // Occurrences starting before Limit end within Text whatever follows.
         const std::size_t Limit = !More ? NotFound : Text.size() - std::min(Text.size(), MaxLength() - 1);
         if (FFinder) {
@@ -112,7 +115,7 @@ public:
 
 private:
     template <class Emit>
-    std::size_t ForEachRuled(std::wstring_view Text, std::size_t From, Emit& Take) const {
+    std::size_t ForEachRuled(std::wstring_view Text, std::size_t From, Emit& Take, bool More) const {
         if (FPattern) {
             for (std::size_t Hit, End; (Hit = FPattern->Find(Text, From, End)) != NotFound; From = End) Take(Hit, End);
             return From;
@@ -123,8 +126,11 @@ private:
             Upper = UpperCaseSimple(Text);
             Mapped = Upper;
         }
+        // Occurrences starting before Limit end before Text does: the unit after
+        // each is known.
+        const std::size_t Limit = !More ? NotFound : Text.size() - std::min(Text.size(), MaxLength());
         // A hit that is part of a longer word may hide one starting inside it.
-        for (std::size_t Hit, End; (Hit = FindLiteral(Mapped, From, End)) != NotFound;) {
+        for (std::size_t Hit, End; (Hit = FindLiteral(Mapped, From, End)) != NotFound && Hit < Limit;) {
             if (StandsAsWord(Text, Hit, End)) {
                 Take(Hit, End);
                 From = End;
@@ -132,7 +138,7 @@ private:
                 From = Hit + 1;
             }
         }
-        return From;
+        return More ? std::max(From, Limit) : From;
     }
     // The next occurrence of the literal text in Mapped, without the word rule.
     std::size_t FindLiteral(std::wstring_view Mapped, std::size_t From, std::size_t& End) const;

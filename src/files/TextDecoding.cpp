@@ -24,6 +24,9 @@ struct TAnsiDecoder {
     UINT CodePage = 0;
     bool HasTable = false;
     TByteTable Table{};
+    bool DoubleByte = false;            // a double-byte code page: LeadByte tells the lead bytes
+    std::array<bool, 256> LeadByte{};
+    bool KeepsAscii = false;            // bytes below 0x80 map to themselves
 };
 
 const TAnsiDecoder& AnsiDecoder() {
@@ -33,6 +36,17 @@ const TAnsiDecoder& AnsiDecoder() {
         TAnsiDecoder D;
         D.CodePage = GetACP();
         D.HasTable = BuildByteTable(D.CodePage, D.Table);
+        CPINFO Info;
+        if (!D.HasTable && D.CodePage != CP_UTF8 && GetCPInfo(D.CodePage, &Info) && Info.MaxCharSize == 2) {
+            D.DoubleByte = true;
+            for (int B = 0; B < 256; ++B) D.LeadByte[static_cast<size_t>(B)] = IsDBCSLeadByteEx(D.CodePage, static_cast<BYTE>(B));
+        }
+        std::string Ascii;
+        for (int B = 0; B < 0x80; ++B) Ascii.push_back(static_cast<char>(B));
+        std::wstring Text;
+        D.KeepsAscii = DecodeWithPlatform(D.CodePage, 0, Ascii, Text) && Text.size() == Ascii.size() &&
+                       std::equal(Ascii.begin(), Ascii.end(), Text.begin(),
+                                  [](char Byte, wchar_t Unit) { return static_cast<wchar_t>(Byte) == Unit; });
         return D;
     }();
     return Decoder;
@@ -228,3 +242,35 @@ bool DecodeAnsiInto(std::string_view Bytes, wchar_t* Out, size_t& Length) {
     Length = static_cast<size_t>(Written);
     return true;
 }
+
+size_t Utf8CompletePrefix(std::string_view Bytes) {
+    // The last byte that is not a continuation, among the last three: a lead byte
+    // whose sequence needs more than what follows it waits for the next piece.
+    // Anything else either ends a sequence here or is invalid wherever it is cut.
+    const size_t N = Bytes.size();
+    for (size_t Back = 1; Back <= 3 && Back <= N; ++Back) {
+        const auto B = static_cast<unsigned char>(Bytes[N - Back]);
+        if (IsContinuation(B)) continue;
+        const size_t Needs = B >= 0xF0 ? 4 : B >= 0xE0 ? 3 : B >= 0xC0 ? 2 : 1;
+        return Needs > Back ? N - Back : N;
+    }
+    return N;
+}
+
+size_t AnsiCompletePrefix(std::string_view Bytes) {
+    const TAnsiDecoder& Decoder = AnsiDecoder();
+    if (Decoder.HasTable) return Bytes.size();
+    if (!Decoder.DoubleByte) return Utf8CompletePrefix(Bytes);
+    // Lead bytes may also stand second in a pair: the pairs are followed from the
+    // start of the piece, which starts a character.
+    size_t I = 0;
+    while (I < Bytes.size()) I += Decoder.LeadByte[static_cast<unsigned char>(Bytes[I])] ? 2 : 1;
+    return I > Bytes.size() ? Bytes.size() - 1 : Bytes.size();
+}
+
+bool AnsiDecodesInPieces() {
+    const TAnsiDecoder& Decoder = AnsiDecoder();
+    return Decoder.HasTable || Decoder.DoubleByte || Decoder.CodePage == CP_UTF8;
+}
+
+bool AnsiKeepsAscii() { return AnsiDecoder().KeepsAscii; }

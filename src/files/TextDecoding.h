@@ -28,6 +28,21 @@ void DecodeUtf16LE(std::string_view Bytes, std::wstring& Text);
 bool DecodeUtf8StrictInto(std::string_view Bytes, wchar_t* Out, size_t& Length);
 bool DecodeAnsiInto(std::string_view Bytes, wchar_t* Out, size_t& Length);
 
+// Decoding in pieces: how many of Bytes (a piece that more bytes follow) can be
+// decoded now so that the pieces decode exactly as the whole would. The rest,
+// at most three bytes, starts a character the next bytes may finish, and goes
+// before them. UTF-8: up to the last sequence that Bytes cannot finish.
+size_t Utf8CompletePrefix(std::string_view Bytes);
+// The ANSI code page: every byte with a table; a double-byte code page stops
+// before a final lead byte; code page 65001 as UTF-8 does.
+size_t AnsiCompletePrefix(std::string_view Bytes);
+// Whether the ANSI code page can be decoded in pieces (one that is neither a
+// single-byte, a double-byte nor the UTF-8 code page cannot).
+bool AnsiDecodesInPieces();
+// Whether the ANSI code page maps every byte below 0x80 to the same code unit,
+// as UTF-8 does.
+bool AnsiKeepsAscii();
+
 // The platform conversion itself, for any code page and flags (lengths beyond
 // the platform's int range fail).
 bool DecodeWithPlatform(UINT CodePage, DWORD Flags, std::string_view Bytes, std::wstring& Text);

@@ -70,6 +70,7 @@ UniqueFile OpenForReading(const std::wstring& Path, DWORD Share) {
 }
 
 std::atomic<std::uint64_t> ReadSizeLimit{0};
+std::atomic<size_t> PieceSizeForTests{0};
 
 using TAdmitSize = std::function<bool(std::uint64_t Size)>;
 
@@ -171,6 +172,31 @@ void DecodeContent(TEncodingMode Mode, std::string& Bytes, bool KeepBytes, TText
     }
 }
 
+// Code units of text room for a piece: one per byte, and the units a sink keeps
+// (for a text to find of the usual length).
+size_t PieceUnits(size_t Piece) { return Piece + Piece / 8 + 64; }
+
+// How much of a piece that more bytes follow decodes now (see TextDecoding).
+size_t CompletePrefix(TEncodingMode Mode, std::string_view Bytes) {
+    switch (Mode) {
+    case TEncodingMode::Ansi: return AnsiCompletePrefix(Bytes);
+    case TEncodingMode::Utf16LE: return Bytes.size() & ~size_t{1};
+    default: return Utf8CompletePrefix(Bytes);
+    }
+}
+
+// Decodes Bytes in the concrete Mode into Out (room for Bytes.size() units).
+bool DecodeInto(TEncodingMode Mode, std::string_view Bytes, wchar_t* Out, size_t& Length) {
+    switch (Mode) {
+    case TEncodingMode::Ansi: return DecodeAnsiInto(Bytes, Out, Length);
+    case TEncodingMode::Utf16LE:
+        Length = Bytes.size() / 2;
+        if (Length) std::memcpy(Out, Bytes.data(), Length * 2);
+        return true;
+    default: return DecodeUtf8StrictInto(Bytes, Out, Length);
+    }
+}
+
 bool ProbeMark(const std::wstring& Path, const unsigned char* Mark, DWORD Length) {
     UniqueFile File = OpenForReading(Path, 0);
     if (!File) return false;
@@ -240,6 +266,7 @@ std::wstring ReadTextFile(const std::wstring& Path, std::int32_t Encoding) {
 }
 
 void SetReadSizeLimitForTests(std::uint64_t Bytes) { ReadSizeLimit.store(Bytes); }
+void SetPieceSizeForTests(size_t Bytes) { PieceSizeForTests.store(Bytes); }
 
 bool LooksBinary(TEncodingMode Mode, std::string_view Mark, std::string_view Body) {
     if (Mode != TEncodingMode::Ansi && Mode != TEncodingMode::Utf8) return false;
@@ -373,26 +400,23 @@ TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodi
             Result.Text = std::wstring_view(FText.get(), Length);
             return Result;
         }
-        switch (Result.Mode) {
-        case TEncodingMode::Ansi: Result.Read = DecodeAnsiInto(Body, FText.get(), Length); break;
-        case TEncodingMode::Utf16LE:
-            Length = Body.size() / 2;
-            if (Length) std::memcpy(FText.get(), Body.data(), Length * 2);
-            Result.Read = true;
-            break;
-        default: Result.Read = DecodeUtf8StrictInto(Body, FText.get(), Length); break;
-        }
+        Result.Read = DecodeInto(Result.Mode, Body, FText.get(), Length);
         if (Result.Read)
             Result.Text = std::wstring_view(FText.get(), Length);
         else
             Result.Invalid = true;
     } catch (const std::exception&) {
-        // Content too large to hold: the file is accounted for as unreadable.
-        Result = TResult{};
-        Result.Mode = Mode;
-        Result.Unreadable = true;
-        Trim(0);
+        Result = NotHeld(Mode);
     }
+    return Result;
+}
+
+TTextFileReader::TResult TTextFileReader::NotHeld(TEncodingMode Mode) {
+    // Content too large to hold: the file is accounted for as unreadable.
+    TResult Result;
+    Result.Mode = Mode;
+    Result.Unreadable = true;
+    Trim(0);
     return Result;
 }
 
@@ -401,4 +425,145 @@ void TTextFileReader::Trim(std::uint64_t Bytes) {
     FBytes.reset();
     FText.reset();
     FBytesSize = FBytesCapacity = FTextCapacity = 0;
+}
+
+size_t TTextFileReader::PieceSize() {
+    const size_t Forced = PieceSizeForTests.load();
+    return Forced ? Forced : DefaultPieceSize;
+}
+
+// A piece's bytes (and the three a sequence may carry over) and its text room.
+std::uint64_t TTextFileReader::PieceMemory() {
+    const size_t Piece = PieceSize();
+    return Piece + 8 + sizeof(wchar_t) * std::uint64_t{PieceUnits(Piece)};
+}
+
+bool TTextFileReader::ScansAnsi() { return AnsiDecodesInPieces(); }
+
+void TTextFileReader::Reserve(size_t Bytes, size_t Units, size_t KeepUnits) {
+    if (Bytes > FBytesCapacity) {
+        FBytes = std::make_unique_for_overwrite<char[]>(Bytes);
+        FBytesCapacity = Bytes;
+    }
+    if (Units > FTextCapacity) {
+        auto Grown = std::make_unique_for_overwrite<wchar_t[]>(Units);
+        if (KeepUnits) std::memcpy(Grown.get(), FText.get(), KeepUnits * sizeof(wchar_t));
+        FText = std::move(Grown);
+        FTextCapacity = Units;
+    }
+}
+
+TTextFileReader::TResult TTextFileReader::Scan(const std::wstring& Path, TEncodingMode Mode, TTextPieceSink& Sink,
+                                               const TAdmit& Admit) {
+    TResult Result;
+    Result.Mode = Mode;
+    if (!IsKnownEncodingMode(Mode)) return Result;
+    try {
+        UniqueFile File = OpenToSearch(Path);
+        if (File && Admit && !Admit(PieceMemory())) {
+            Result.Abandoned = true;
+            return Result;
+        }
+        if (!File || !ScanPieces(File.Get(), PieceSize(), Sink, Result)) {
+            // As Read: a file that fails to read is unreadable, whatever was seen of it.
+            Result = TResult{};
+            Result.Mode = Mode == TEncodingMode::Auto ? TEncodingMode::Ansi : Mode;
+            Result.Unreadable = true;
+        }
+    } catch (const std::exception&) {
+        Result = NotHeld(Mode);
+    }
+    return Result;
+}
+
+bool TTextFileReader::ScanPieces(HANDLE File, size_t Piece, TTextPieceSink& Sink, TResult& Result) {
+    // Room for a piece after the bytes the last one could not decode yet (three
+    // at most) or the first bytes read for the mark.
+    Reserve(Piece + 8, PieceUnits(Piece), 0);
+    char* const Bytes = FBytes.get();
+    size_t Have = 0;
+    bool End = false;
+    // The next piece after the bytes held; End once the file ends. The file is
+    // read to its end, as far as it reaches while read.
+    auto Fill = [&] {
+        size_t Done = 0;
+        while (Done < Piece) {
+            const DWORD Chunk = static_cast<DWORD>(std::min<size_t>(Piece - Done, 1u << 30));
+            DWORD Got = 0;
+            if (!ReadFile(File, Bytes + Have + Done, Chunk, &Got, nullptr)) return false;
+            Done += Got;
+            if (Got < Chunk) {
+                End = true;
+                break;
+            }
+        }
+        Have += Done;
+        return true;
+    };
+    // The mark is in the first four bytes.
+    do {
+        if (!Fill()) return false;
+    } while (!End && Have < 4);
+    bool Unmarked = false;
+    if (Result.Mode == TEncodingMode::Auto) {
+        const std::optional<TEncodingMode> Found = ModeOfBom(BomOfBytes(std::string_view(Bytes, std::min<size_t>(Have, 4))));
+        if (!Found) {
+            Result.UnsupportedMark = true;
+            return true;
+        }
+        Result.Mode = *Found;
+        Unmarked = Result.Mode == TEncodingMode::Ansi;
+    }
+    size_t Start = OwnMarkLength(Result.Mode, std::string_view(Bytes, Have));
+    // Without a mark the file is UTF-8 when all of it is valid UTF-8 holding a
+    // multi-byte sequence (as UnmarkedMode decides): it is decoded as UTF-8 until
+    // a byte says otherwise.
+    TEncodingMode Decoding = Unmarked ? TEncodingMode::Utf8 : Result.Mode;
+    bool MultiByte = false;
+    bool FromStart = true;  // the bytes held start at the file's start
+    size_t Kept = 0;        // units the sink keeps at the front of the text
+    Sink.Restart();
+    for (;;) {
+        const std::string_view Held(Bytes + Start, Have - Start);
+        const size_t Use = End ? Held.size() : CompletePrefix(Decoding, Held);
+        // Room to spare when a sink keeps more than usual (a long text to find).
+        if (Kept + Use > FTextCapacity) Reserve(0, PieceUnits(Kept + Use), Kept);
+        size_t Length = 0;
+        const bool Valid = DecodeInto(Decoding, Held.substr(0, Use), FText.get() + Kept, Length);
+        MultiByte = MultiByte || (Valid && Length < Use);
+        const bool Guessed = Unmarked && Decoding == TEncodingMode::Utf8;
+        // Pure ASCII is ANSI; the same text unless the code page says otherwise.
+        if (Guessed && (!Valid || (End && !MultiByte && !AnsiKeepsAscii()))) {
+            Decoding = TEncodingMode::Ansi;
+            Kept = 0;
+            Sink.Restart();
+            if (!FromStart) {
+                LARGE_INTEGER Zero{};
+                if (!SetFilePointerEx(File, Zero, nullptr, FILE_BEGIN)) return false;
+                Have = 0;
+                End = false;
+                FromStart = true;
+                if (!Fill()) return false;
+            }
+            Start = 0;
+            continue;
+        }
+        if (!Valid) {
+            Result.Invalid = true;
+            return true;
+        }
+        const size_t Total = Kept + Length;
+        Kept = Sink.Take(std::wstring_view(FText.get(), Total), End);
+        if (End) break;
+        if (Kept) std::memmove(FText.get(), FText.get() + Total - Kept, Kept * sizeof(wchar_t));
+        const size_t Left = Held.size() - Use;
+        if (Left) std::memmove(Bytes, Bytes + Start + Use, Left);
+        Have = Left;
+        Start = 0;
+        FromStart = false;
+        if (!Fill()) return false;
+    }
+    if (Unmarked) Result.Mode = Decoding == TEncodingMode::Utf8 && MultiByte ? TEncodingMode::Utf8 : TEncodingMode::Ansi;
+    Result.Read = true;
+    return true;
 }

@@ -82,6 +82,22 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
                               TLoadAccess Access = TLoadAccess::Shared,
                               const std::function<bool(std::uint64_t Size)>& Admit = {});
 
+// Takes a file's text in consecutive pieces (see TTextFileReader::Scan).
+class TTextPieceSink {
+public:
+    // The text starts over from its beginning (before the first piece, and when
+    // the file turns out to need another decoding).
+    virtual void Restart() = 0;
+    // Text: the units kept from the last piece (as many as the last call
+    // returned; none after Restart), then the new ones. Last: the file ends here.
+    // Returns how many units at the end of Text to give again before the next
+    // piece's.
+    virtual size_t Take(std::wstring_view Text, bool Last) = 0;
+
+protected:
+    ~TTextPieceSink() = default;
+};
+
 // Reads files one after another for a search, keeping its byte and text memory
 // from file to file: a file of the usual size needs no new memory, and the text
 // is written over what the last file left, never cleared first. Each read gives
@@ -102,11 +118,32 @@ public:
     // unread.
     using TAdmit = std::function<bool(std::uint64_t Bytes)>;
     TResult Read(const std::wstring& Path, TEncodingMode Mode, const TAdmit& Admit = {});
+    // The same file read, decoded and handed to Sink in pieces of PieceSize()
+    // bytes, in memory of that size kept from file to file, whatever the file's
+    // size: the same result as Read, with Text left empty; the text Sink was given
+    // is Read's Text when the result is Read. The decoding carries what a piece
+    // ends with into the next (a UTF-8 sequence, a UTF-16 code unit, a double-byte
+    // character). Without a mark in automatic mode the text is taken as UTF-8
+    // until a byte says otherwise, then read again from the start as ANSI (Sink
+    // is told to restart). Admit is told the memory of one piece.
+    TResult Scan(const std::wstring& Path, TEncodingMode Mode, TTextPieceSink& Sink, const TAdmit& Admit = {});
+    // Whether Scan can read the ANSI code page in pieces (false: Read whole).
+    static bool ScansAnsi();
+    // Bytes of a piece, and the memory Scan asks Admit for.
+    static size_t PieceSize();
+    static std::uint64_t PieceMemory();
+    // The size of a piece when Scan reads in pieces: of 256 KB to 4 MB, the
+    // smallest searched big files as fast as any (the text of a piece stays in the
+    // processor's cache), in the least memory.
+    static constexpr size_t DefaultPieceSize = 256u << 10;
     // Lets go of the memory if more than Bytes is kept.
     void Trim(std::uint64_t Bytes);
 
 private:
     bool ReadWhole(HANDLE File, const TAdmit& Admit, bool& Abandoned);
+    bool ScanPieces(HANDLE File, size_t Piece, TTextPieceSink& Sink, TResult& Result);
+    void Reserve(size_t Bytes, size_t Units, size_t KeepUnits);
+    TResult NotHeld(TEncodingMode Mode);
     std::unique_ptr<char[]> FBytes;
     size_t FBytesSize = 0, FBytesCapacity = 0;
     std::unique_ptr<wchar_t[]> FText;
@@ -125,3 +162,5 @@ bool FileStampOf(HANDLE File, TFileStamp& Stamp);
 // For tests: a file larger than Bytes is treated as one whose content cannot be
 // held in memory (0: no limit).
 void SetReadSizeLimitForTests(std::uint64_t Bytes);
+// For tests and measurements: Scan's piece size from now on (0: the default).
+void SetPieceSizeForTests(size_t Bytes);

@@ -1,11 +1,24 @@
 #include "workers/WorkThreadSearch.h"
 
 #include "base/TextMatching.h"
+#include "base/TextPieces.h"
 
 #include <new>
 #include <optional>
 
 namespace {
+
+// Counts one text to find over the pieces a reader hands it.
+class TCountingSink final : public TTextPieceSink {
+public:
+    explicit TCountingSink(const TextScanner& Scanner) : FCounter(Scanner) {}
+    void Restart() override { FCounter.Reset(); }
+    size_t Take(std::wstring_view Text, bool Last) override { return FCounter.Take(Text, Last); }
+    std::int32_t Count() const { return FCounter.Count(); }
+
+private:
+    TPieceCounter FCounter;
+};
 
 // What a pool thread found in one file.
 struct TSearchedFile : TPreparedFile {
@@ -25,6 +38,14 @@ constexpr std::uint64_t KeptReaderMemory = 64ull << 20;
 
 }  // namespace
 
+struct TWorkThreadSearch::TSearchSlot {
+    TTextFileReader Reader;
+    // Files are read in pieces whenever the count allows it: one text to find
+    // without a pattern. A pattern may match across any distance, and a later
+    // pair counts in the text as the earlier ones left it: those read whole.
+    std::optional<TCountingSink> Pieces;
+};
+
 TWorkThreadSearch::TWorkThreadSearch(std::wstring Folder, bool Recursive, std::wstring Filters,
                                      std::wstring TextToFind, bool CaseSensitive, TEncodingMode TextEncoding,
                                      TFindRule Rule)
@@ -42,17 +63,26 @@ TWorkThreadSearch::~TWorkThreadSearch() {
 }
 
 void TWorkThreadSearch::PoolStarted(unsigned Threads) {
-    FReaders.resize(Threads);
+    const bool InPieces = FRules.Size() == 1 && TPieceCounter::CountsInPieces(FRules.Scanner(0)) &&
+                          TTextFileReader::ScansAnsi();
+    FSlots.clear();
+    for (unsigned Slot = 0; Slot < Threads; ++Slot) {
+        FSlots.push_back(std::make_unique<TSearchSlot>());
+        if (InPieces) FSlots.back()->Pieces.emplace(FRules.Scanner(0));
+    }
 }
 
 std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) {
     auto Result = std::make_unique<TSearchedFile>();
-    TTextFileReader& Reader = FReaders[Ticket.Slot];
+    TSearchSlot& Slot = *FSlots[Ticket.Slot];
+    TTextFileReader& Reader = Slot.Reader;
     // Told apart from other names of the same file when the results come in.
     TFileId Id;
     if (FileIdOf(File, Id)) Result->Id = Id;
     try {
-        const TTextFileReader::TResult Content = Reader.Read(File, FTextEncoding, Ticket.Admit);
+        const TTextFileReader::TResult Content = Slot.Pieces
+                                                     ? Reader.Scan(File, FTextEncoding, *Slot.Pieces, Ticket.Admit)
+                                                     : Reader.Read(File, FTextEncoding, Ticket.Admit);
         if (Content.Abandoned) return Result;  // the run is stopping: dropped unreported
         if (Content.UnsupportedMark || Content.Unreadable || Content.Invalid) {
             Result->Skipped = true;
@@ -62,7 +92,8 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
         } else if (IsKnownEncodingMode(Content.Mode)) {
             Result->Counted = true;
             Result->Mode = Content.Mode;
-            Result->PairCounts = FRules.Counts(Content.Text);
+            Result->PairCounts =
+                Slot.Pieces ? std::vector<std::int32_t>{Slot.Pieces->Count()} : FRules.Counts(Content.Text);
             for (const std::int32_t Count : Result->PairCounts) Result->Occurrences += Count;
         }
     } catch (const std::bad_alloc&) {

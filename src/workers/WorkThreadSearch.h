@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,9 @@ private:
     void QueueAddFile(const std::wstring& File);
 
     // One reader per pool thread (each touches only its own), its memory kept from
-    // file to file.
-    std::vector<TTextFileReader> FReaders;
+    // file to file, and what counts the pieces it reads.
+    struct TSearchSlot;
+    std::vector<std::unique_ptr<TSearchSlot>> FSlots;
     // The run's thread only.
     TEncodingMode FFileEncoding = TEncodingMode::Auto;
     std::int32_t FOccurences = 0;

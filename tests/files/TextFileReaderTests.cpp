@@ -4,15 +4,45 @@
 #include "files/FileCollection.h"
 #include "files/LongPath.h"
 
+#include "RandomText.h"
 #include "TempFolder.h"
 #include "TextBytes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <random>
 #include <string>
 
 namespace {
+
+// Collects what Scan hands over, keeping a few units each time as a counter
+// would, and checks that the kept units come back in front of the next piece.
+class TCollectingSink final : public TTextPieceSink {
+public:
+    explicit TCollectingSink(std::uint32_t Seed) : FRandom(Seed) {}
+    void Restart() override {
+        Text.clear();
+        FKept.clear();
+        ++Restarts;
+    }
+    size_t Take(std::wstring_view Piece, bool Last) override {
+        EXPECT_TRUE(Piece.starts_with(FKept));
+        EXPECT_FALSE(Ended);
+        Text.append(Piece.substr(FKept.size()));
+        Ended = Last;
+        const size_t Keep = Last ? 0 : std::min<size_t>(Piece.size(), FRandom() % 5);
+        FKept = Piece.substr(Piece.size() - Keep);
+        return Keep;
+    }
+    std::wstring Text;
+    int Restarts = 0;
+    bool Ended = false;
+
+private:
+    std::mt19937 FRandom;
+    std::wstring FKept;
+};
 
 std::string B(const char* Bytes, size_t Length) { return std::string(Bytes, Length); }
 
@@ -264,4 +294,81 @@ TEST(TextFileReader, EveryNameReachesTheRealFile) {
         EXPECT_EQ(Content.Mode, TEncodingMode::Utf8);
         EXPECT_EQ(Content.Text, L"text of it");
     }
+}
+
+// Scan reads in pieces what Read reads whole: for files with and without marks,
+// UTF-8 sequences and UTF-16 units split by piece ends, ANSI bytes that are not
+// UTF-8 (early, or only in the last piece), truncated sequences and odd final
+// bytes, in every mode and with pieces of 1 to 17 bytes, Scan gives Read's
+// outcome and hands over exactly Read's text.
+TEST(TextFileReader, ScanInPiecesGivesWhatReadGives) {
+    RandomText Random(8123);
+    std::vector<std::string> Files = {
+        "", "a", "\xEF\xBB\xBF", "\xEF\xBB", "\xFF\xFE", B("\xFF\xFE\0", 3), B("\xFF\xFE\0\0", 4),
+        B("\xFE\xFF\0A", 4), "x\xF0\x9F\x98\x80", "ok \xC3(", "h\xC3\xA9\xC3", "\xEF\xBB\xBFh\xC3\xA9",
+    };
+    for (int Round = 0; Round < 12; ++Round) {
+        const std::wstring Text = Random.Text(40);
+        const std::string Utf8 = Narrow(Text);
+        std::string Utf16 = Utf16WithBom(Text);
+        Files.push_back(Utf8);
+        Files.push_back(Utf8Bom + Utf8);
+        Files.push_back(Utf16);
+        Files.push_back(Utf16.substr(2) + (Round % 2 ? "\x41" : ""));
+        // A byte that is no UTF-8 somewhere, at the end too: a file ANSI without a
+        // mark, invalid in UTF-8 mode.
+        std::string Ansi = Utf8;
+        Ansi.insert(Round % 3 == 0 ? Ansi.size() : Random.Below(Ansi.size() + 1), 1, '\xE9');
+        Files.push_back(Ansi);
+        Files.push_back(Utf8Bom + Ansi);
+    }
+    TempFolder Folder;
+    TTextFileReader Whole, Pieces;
+    for (size_t F = 0; F < Files.size(); ++F) {
+        const std::wstring Path = Folder.WriteFile(L"f" + std::to_wstring(F) + L".txt", Files[F]);
+        for (const TEncodingMode Mode :
+             {TEncodingMode::Auto, TEncodingMode::Ansi, TEncodingMode::Utf16LE, TEncodingMode::Utf8}) {
+            const TTextFileReader::TResult Expected = Whole.Read(Path, Mode);
+            const std::wstring ExpectedText(Expected.Text);
+            for (size_t Size = 1; Size <= 18; ++Size) {
+                SCOPED_TRACE(testing::Message() << "file " << F << " (" << HexBytes(Files[F]) << "), mode "
+                                                << StoredEncodingMode(Mode) << ", piece " << Size);
+                SetPieceSizeForTests(Size == 18 ? 0 : Size);
+                TCollectingSink Sink(static_cast<std::uint32_t>(F * 100 + Size));
+                const TTextFileReader::TResult Got = Pieces.Scan(Path, Mode, Sink);
+                EXPECT_EQ(Got.Mode, Expected.Mode);
+                EXPECT_EQ(Got.Read, Expected.Read);
+                EXPECT_EQ(Got.Invalid, Expected.Invalid);
+                EXPECT_EQ(Got.UnsupportedMark, Expected.UnsupportedMark);
+                EXPECT_FALSE(Got.Unreadable);
+                if (Expected.Read) {
+                    EXPECT_TRUE(Sink.Ended);
+                    EXPECT_EQ(Sink.Text, ExpectedText);
+                }
+            }
+        }
+    }
+    SetPieceSizeForTests(0);
+}
+
+// A file that cannot be opened is unreadable to Scan as to Read, and the
+// memory Scan asks to be admitted is that of a piece, whatever the file's size.
+TEST(TextFileReader, ScanAsksForAPieceOfMemory) {
+    TempFolder Folder;
+    const std::wstring Path = Folder.WriteFile(L"big.txt", std::string(1 << 20, 'x'));
+    TTextFileReader Reader;
+    TCollectingSink Sink(1);
+    std::uint64_t Asked = 0;
+    SetPieceSizeForTests(4096);
+    const std::uint64_t Piece = TTextFileReader::PieceMemory();
+    const TTextFileReader::TResult Got =
+        Reader.Scan(Path, TEncodingMode::Utf8, Sink, [&Asked](std::uint64_t Bytes) { return Asked += Bytes, true; });
+    SetPieceSizeForTests(0);
+    EXPECT_TRUE(Got.Read);
+    EXPECT_EQ(Sink.Text, std::wstring(1 << 20, L'x'));
+    EXPECT_EQ(Asked, Piece);
+    EXPECT_LT(Asked, 4 * 4096u);
+    const TTextFileReader::TResult Missing = Reader.Scan(Folder.Path() + L"none.txt", TEncodingMode::Auto, Sink);
+    EXPECT_TRUE(Missing.Unreadable);
+    EXPECT_EQ(Missing.Mode, TEncodingMode::Ansi);
 }

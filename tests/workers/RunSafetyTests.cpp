@@ -46,9 +46,9 @@ struct TSearchResult {
 };
 
 TSearchResult Search(const std::wstring& Folder, const std::wstring& Filters, const std::wstring& Find,
-                     TEncodingMode Mode = TEncodingMode::Auto) {
+                     TEncodingMode Mode = TEncodingMode::Auto, TFindRule Rule = {}) {
     TSearchResult Result;
-    TWorkThreadSearch Worker(Folder, false, Filters, Find, true, Mode);
+    TWorkThreadSearch Worker(Folder, false, Filters, Find, true, Mode, Rule);
     Worker.OnSearchAddFile = [&](std::wstring File, std::int32_t Count, std::int32_t) {
         Result.Listed.emplace_back(File.substr(Folder.size()), Count);
     };
@@ -170,18 +170,23 @@ TEST(RunSafety, NoFileGetsTwoEncodings) {
 }
 
 // A file whose content cannot be held in memory is counted skipped, and the files
-// sorted after it are still examined, in both workers.
+// sorted after it are still examined, in both workers (Search reads whole only
+// for a pattern; in pieces it holds no file whole and searches it).
 TEST(RunSafety, AFileTooLargeToHoldDoesNotEndTheRun) {
     TempFolder Folder;
     Folder.WriteFile(L"a.txt", "hello");
     const std::wstring Big = Folder.WriteFile(L"b.txt", "hello " + std::string(4096, 'x'));
     Folder.WriteFile(L"c.txt", "hello");
     SetReadSizeLimitForTests(1024);
-    const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"hello");
+    const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"hello", TEncodingMode::Auto, {true, false});
+    const TSearchResult InPieces = Search(Folder.Path(), L"*.txt", L"hello");
     const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"hello", L"bye");
     SetReadSizeLimitForTests(0);
     EXPECT_EQ(Found.Listed, (std::vector<std::pair<std::wstring, std::int32_t>>{{L"a.txt", 1}, {L"c.txt", 1}}));
     EXPECT_EQ(Found.Skipped, 1);
+    EXPECT_EQ(InPieces.Listed,
+              (std::vector<std::pair<std::wstring, std::int32_t>>{{L"a.txt", 1}, {L"b.txt", 1}, {L"c.txt", 1}}));
+    EXPECT_EQ(InPieces.Skipped, 0);
     EXPECT_EQ(Run.Changed, 2);
     EXPECT_EQ(Run.Skipped, 1);
     EXPECT_EQ(ReadFileBytes(Folder.Path() + L"c.txt").Bytes, "bye");

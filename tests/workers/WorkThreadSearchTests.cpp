@@ -23,9 +23,11 @@ struct SearchRun {
 // Runs a search to its end, recording every event as a line (paths relative to Folder).
 SearchRun RunSearch(const std::wstring& Folder, bool Recursive, const std::wstring& Filters,
                     const std::wstring& TextToFind, bool CaseSensitive, std::int32_t Encoding,
-                    std::function<void(TWorkThreadSearch&, const std::wstring&)> OnEvent = nullptr) {
+                    std::function<void(TWorkThreadSearch&, const std::wstring&)> OnEvent = nullptr,
+                    TFindRule Rule = {}) {
     SearchRun Run;
-    TWorkThreadSearch Worker(Folder, Recursive, Filters, TextToFind, CaseSensitive, EncodingModeFromStored(Encoding));
+    TWorkThreadSearch Worker(Folder, Recursive, Filters, TextToFind, CaseSensitive, EncodingModeFromStored(Encoding),
+                             Rule);
     auto Log = [&](std::wstring Line) {
         Run.Events.push_back(Line);
         if (OnEvent) OnEvent(Worker, Line);
@@ -126,14 +128,14 @@ TEST(WorkThreadSearch, EventsKeepTheCollectedOrderWhenFilesFinishOutOfOrder) {
 
 // The memory the files in flight hold stays within the cap; a file that needs
 // more than the cap goes through alone, when the run waits for it, and the run
-// neither stalls nor loses a file.
+// neither stalls nor loses a file. A pattern's search reads each file whole.
 TEST(WorkThreadSearch, FilesInFlightStayWithinTheMemoryCap) {
     constexpr size_t Large = 3 << 20, Cap = 8 << 20;
     // Ten large files in a row in each folder, among small ones.
     TNeedleTree Tree(50, [](int i) -> size_t { return i >= 10 && i < 30 ? Large : 64; });
     TFilePipeline::SetThreadsForTests(4);
     TFilePipeline::SetInFlightLimitForTests(Cap);
-    SearchRun Run = RunSearch(Tree.Dir.Path(), true, L"*.txt", L"needle", true, 0);
+    SearchRun Run = RunSearch(Tree.Dir.Path(), true, L"*.txt", L"needle", true, 0, nullptr, {true, false});
     const std::uint64_t Peak = TFilePipeline::PeakAdmittedForTests();
     TFilePipeline::SetInFlightLimitForTests(0);
     TFilePipeline::SetThreadsForTests(0);
@@ -142,6 +144,63 @@ TEST(WorkThreadSearch, FilesInFlightStayWithinTheMemoryCap) {
     const std::uint64_t LargestAsked = 3 * (2 * (Large + 64 * 9) + 2);
     EXPECT_GE(Peak, 3 * Large);
     EXPECT_LE(Peak, LargestAsked + 8 * 3 * 1024);
+}
+
+// Without a pattern every file is read in pieces of one size, side by side, in
+// the memory of a piece per pool thread however large the files: the run's
+// counts are the files' own.
+TEST(WorkThreadSearch, LargeFilesAreSearchedSideBySideInPieces) {
+    constexpr size_t Large = 20 << 20;
+    TNeedleTree Tree(6, [](int i) -> size_t { return i < 4 ? Large : 64; });
+    TFilePipeline::SetThreadsForTests(2);
+    TFilePipeline::SetInFlightLimitForTests(0);
+    SearchRun Run = RunSearch(Tree.Dir.Path(), true, L"*.txt", L"needle", true, 0);
+    const std::uint64_t Peak = TFilePipeline::PeakAdmittedForTests();
+    TFilePipeline::SetThreadsForTests(0);
+    EXPECT_EQ(Run.Events, Tree.Expected);
+    EXPECT_GT(Peak, 0u);
+    EXPECT_LE(Peak, 2 * TTextFileReader::PieceMemory());
+}
+
+// Pieces of 1 to 17 bytes (a spread of them: the reader's and the counter's own
+// tests take every size) find what one piece finds, in every mode: occurrences,
+// UTF-8 sequences and UTF-16 units across piece ends, a text to find with a line
+// break, case-insensitive matches; and a file whose only invalid byte is in its
+// last piece is skipped as invalid in UTF-8 mode and is ANSI in automatic mode.
+TEST(WorkThreadSearch, TinyPiecesFindWhatOnePieceFinds) {
+    TempFolder Dir;
+    const std::string Text = "N\xC3\xA4" "del needle\r\nNEEDLE ne\xF0\x9F\x98\x80" "edle nEEdle\nneedle needle";
+    Dir.WriteFile(L"a-utf8-mark.txt", Utf8Bom + Text);
+    Dir.WriteFile(L"b-utf16.txt", Utf16WithBom(Wide(Text)));
+    Dir.WriteFile(L"c-utf8.txt", Text);
+    Dir.WriteFile(L"d-ansi.txt", "needle caf\xE9 NEEDLE needle");
+    Dir.WriteFile(L"e-last-byte.txt", Text + " needle\xC3");
+    Dir.WriteFile(L"f-utf16-no-mark.txt", Utf16WithBom(Wide(Text)).substr(2));
+    for (const std::int32_t Mode : {0, 1, 2, 3}) {
+        for (const wchar_t* Find : {L"needle", L"e\r\nn", L"\u00E4DEL"}) {
+            for (const bool CaseSensitive : {true, false}) {
+                SCOPED_TRACE(testing::Message() << "mode " << Mode << ", case " << CaseSensitive);
+                const SearchRun One = RunSearch(Dir.Path(), false, L"*.txt", Find, CaseSensitive, Mode);
+                for (const size_t Size : std::initializer_list<size_t>{1, 2, 3, 4, 5, 7, 11, 17}) {
+                    SetPieceSizeForTests(Size);
+                    EXPECT_EQ(RunSearch(Dir.Path(), false, L"*.txt", Find, CaseSensitive, Mode).Events, One.Events)
+                        << "piece " << Size;
+                }
+                SetPieceSizeForTests(0);
+            }
+        }
+    }
+    const std::wstring Invalid = std::to_wstring(static_cast<int>(TApplyFileOutcome::InvalidEncoding));
+    for (const size_t Size : {size_t{1}, size_t{5}, size_t{0}}) {
+        SetPieceSizeForTests(Size);
+        const SearchRun Utf8 = RunSearch(Dir.Path(), false, L"e-*.txt", L"needle", true, 3);
+        const SearchRun Auto = RunSearch(Dir.Path(), false, L"e-*.txt", L"needle", true, 0);
+        EXPECT_EQ(Utf8.Events, (std::vector<std::wstring>{L"filter e-*.txt", L"progress 0",
+                                                          L"skip e-last-byte.txt " + Invalid, L"return 1"}));
+        EXPECT_EQ(Auto.Events, (std::vector<std::wstring>{L"filter e-*.txt", L"progress 0", L"add e-last-byte.txt 4 4",
+                                                          L"return 0"}));
+    }
+    SetPieceSizeForTests(0);
 }
 
 TEST(WorkThreadSearch, NineFilesReportTheProgressSteps) {

@@ -1,0 +1,78 @@
+#include "base/TextPieces.h"
+
+#include "base/TextCaseMap.h"
+#include "base/TextLineBreaks.h"
+#include "base/TextMatching.h"
+#include "base/TextSearch.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+// Units kept before the point a scan resumes at: the unit before a low surrogate
+// decides its mapping, the unit before an occurrence decides a word.
+constexpr std::size_t Context = 2;
+
+}  // namespace
+
+void TPieceCounter::Reset() {
+    FFrom = FContainFrom = FCount = 0;
+    FContained = false;
+}
+
+std::size_t TPieceCounter::Take(std::wstring_view Text, bool Last) {
+    std::size_t End = Text.size();
+    // A CR or a high surrogate at the end waits for the unit after it: a CR LF is
+    // one line break, a surrogate pair maps as one.
+    if (!Last && End > 0 && (Text[End - 1] == L'\r' || IS_HIGH_SURROGATE(Text[End - 1]))) --End;
+    const std::wstring_view View = Text.substr(0, End);
+    const std::size_t Next =
+        FScanner.ForEach(View, std::min(FFrom, End), [this](std::size_t) { ++FCount; }, !Last);
+    std::size_t Resume = Next;
+    std::size_t ContainNext = End;
+    if (!FContained && !FScanner.CaseSensitive() && !FScanner.TextToFind().empty()) {
+        ContainNext = Contain(View, std::min(FContainFrom, End), !Last);
+        if (!FContained) Resume = std::min(Resume, ContainNext);
+    }
+    if (Last) return 0;
+    const std::size_t Dropped = Resume > Context ? Resume - Context : 0;
+    FFrom = Next - Dropped;
+    FContainFrom = ContainNext >= Dropped ? ContainNext - Dropped : 0;
+    return Text.size() - Dropped;
+}
+
+std::size_t TPieceCounter::Contain(std::wstring_view Text, std::size_t From, bool More) {
+    // As TextScanner::ContainsLinguistic, resumed at From: occurrences starting
+    // before Limit end within Text whatever follows.
+    const std::wstring_view Find = FScanner.TextToFind();
+    const std::size_t Limit = !More ? Text.size() : Text.size() - std::min(Text.size(), FScanner.MaxLength() - 1);
+    if (From >= Text.size()) return From;
+    const CaseMap* Map = LinguisticCaseMap(StartupLocale);
+    std::size_t Hit = TextScanner::NotFound;
+    if (HoldsLineBreak(Find)) {
+        std::size_t Until = 0;
+        if (Map != nullptr)
+            Hit = LineBreakPattern(Find, Map).Find(Text, From, Until);
+        else
+            Hit = LineBreakPattern(UpperCaseLinguistic(Find), nullptr).Find(UpperCaseLinguistic(Text), From, Until);
+    } else if (Map != nullptr) {
+        if (!FLinguistic || FLinguisticMap != Map) {
+            FLinguistic.emplace(Find, Map);
+            FLinguisticMap = Map;
+        }
+        Hit = FLinguistic->Find(Text, From);
+    } else {
+        Hit = UpperCaseLinguistic(Text).find(UpperCaseLinguistic(Find), From);
+    }
+    if (Hit != TextScanner::NotFound) FContained = true;
+    return std::max(From, Limit);
+}
+
+std::int32_t TPieceCounter::Count() const {
+    // The text must hold the text to find at all: case-insensitively also under
+    // the linguistic mapping (a pattern has no such rule).
+    if (FCount == 0 || (!FScanner.CaseSensitive() && FScanner.Pattern() == nullptr && !FContained)) return 0;
+    return static_cast<std::int32_t>(FCount);
+}
