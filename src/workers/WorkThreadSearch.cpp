@@ -50,7 +50,7 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
     TTextFileReader& Reader = FReaders[Ticket.Slot];
     // Told apart from other names of the same file when the results come in.
     TFileId Id;
-    if (FileIdOf(File, Id)) Result->Id = Id;
+    if (IdentityOf(File, Id)) Result->Id = Id;
     try {
         const TTextFileReader::TResult Content = Reader.Read(File, FTextEncoding, Ticket.Admit);
         if (Content.Abandoned) return Result;  // the run is stopping: dropped unreported
