@@ -388,40 +388,15 @@ void TFileCollector::Collect(const std::wstring& Folder, const std::wstring& Mas
     }
 }
 
-bool FileIdOf(const std::wstring& Path, TFileId& Id) {
-    UniqueFile File(CreateFileW(ExtendedPath(Path).c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!File) return false;
-    // The 128-bit number (Windows 8 and later) needs no look at the volume, which
-    // costs far more under Wine; before, the 64-bit one.
-    struct {
-        ULONGLONG VolumeSerialNumber;
-        std::uint64_t FileId[2];
-    } Info128;
-    constexpr auto FileIdInfoClass = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
-    if (GetFileInformationByHandleEx(File.Get(), FileIdInfoClass, &Info128, sizeof Info128)) {
-        Id = {Info128.VolumeSerialNumber, Info128.FileId[1], Info128.FileId[0]};
-        return true;
-    }
-    BY_HANDLE_FILE_INFORMATION Info;
-    if (!GetFileInformationByHandle(File.Get(), &Info)) return false;
-    Id = {Info.dwVolumeSerialNumber, Info.nFileIndexHigh, Info.nFileIndexLow};
-    return true;
-}
-
 std::wstring LinkedFilePath(HANDLE File, const std::wstring& Path) {
     const std::wstring Final = FinalPathOf(File);
     if (Final.empty() || SameText(Final, ExtendedPath(Path))) return Path;
     // Only a path that leads to the same file: some systems drop a trailing dot
     // from the name they give back, which names another file.
-    BY_HANDLE_FILE_INFORMATION Held, There;
     UniqueFile Other(CreateFileW(Final.c_str(), FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!Other || !GetFileInformationByHandle(File, &Held) || !GetFileInformationByHandle(Other.Get(), &There) ||
-        Held.dwVolumeSerialNumber != There.dwVolumeSerialNumber || Held.nFileIndexHigh != There.nFileIndexHigh ||
-        Held.nFileIndexLow != There.nFileIndexLow)
+    if (!Other || !SameFile(File, Other.Get()))
         return Path;
     return Final;
 }

@@ -2,6 +2,7 @@
 // Collecting the files that match one wildcard filter under a folder, ordering
 // them, and the small path and list helpers the rest of the program shares.
 #include "base/TextMatching.h"
+#include "files/FileIdentity.h"
 
 #include <windows.h>
 
@@ -39,18 +40,6 @@ bool ExcludeGlobMatches(std::wstring_view Glob, std::wstring_view RelativePath, 
 // .git, .svn, .hg, _darcs, .bzr, in any letter case.
 bool IsVersionControlFolder(std::wstring_view Name);
 
-// A file or folder as the file system knows it, whatever name led to it.
-struct TFileId {
-    std::uint64_t Volume = 0;
-    std::uint64_t High = 0;  // the file's number on its volume, in two halves
-    std::uint64_t Low = 0;
-    bool operator==(const TFileId&) const = default;
-};
-struct TFileIdHash {
-    size_t operator()(const TFileId& Id) const { return std::hash<std::uint64_t>()(Id.Low ^ Id.High ^ Id.Volume); }
-};
-// The identity of what Path names (links followed); false when it cannot be read.
-bool FileIdOf(const std::wstring& Path, TFileId& Id);
 // Where the file at Path, open as File, really is: the path the system resolves
 // it to, links followed, or Path when that differs from it in letter case only
 // or cannot be told. A file reached through a file link is written there, so

@@ -2,6 +2,7 @@
 
 #include "base/TextMatching.h"
 #include "base/UniqueHandle.h"
+#include "files/FileIdentity.h"
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
 #include "files/TemporaryFileRecord.h"
@@ -286,13 +287,6 @@ struct TSecondName {
     }
 };
 
-bool SameFile(HANDLE A, HANDLE B) {
-    BY_HANDLE_FILE_INFORMATION InfoA, InfoB;
-    return GetFileInformationByHandle(A, &InfoA) && GetFileInformationByHandle(B, &InfoB) &&
-           InfoA.dwVolumeSerialNumber == InfoB.dwVolumeSerialNumber && InfoA.nFileIndexHigh == InfoB.nFileIndexHigh &&
-           InfoA.nFileIndexLow == InfoB.nFileIndexLow;
-}
-
 // Gives the file at Target, held open as Held, a second name TEMP-N.TMP in
 // Folder. False when the file system has no links or the name does not lead to
 // Held's file (nothing is left behind then).
@@ -318,11 +312,12 @@ bool MakeSecondName(const std::wstring& Folder, const std::wstring& Target, HAND
             return false;
         }
         // Only a link to the file that is held keeps its content: the target's
-        // name may have been given to another file meanwhile.
+        // name may have been given to another file meanwhile. A link shares its
+        // file's volume, and the held file was opened in this folder.
         UniqueFile Link(CreateFileW(Candidate.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (Link && SameFile(Link.Get(), Held)) {
+        if (Link && SameFileOnOneVolume(Link.Get(), Held)) {
             Second = {std::move(Candidate), Id};
             return true;
         }

@@ -1,6 +1,7 @@
 #include "files/TemporaryFileRecord.h"
 
 #include "base/UniqueHandle.h"
+#include "files/FileIdentity.h"
 #include "files/LongPath.h"
 #include "files/UndoJournal.h"
 
@@ -9,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -71,6 +73,11 @@ struct TRecordState {
     std::int64_t NextId = 1;
     std::int64_t Outstanding = 0;  // made or about to be, not gone yet
     bool Failed = false;
+    // Costly to ask (under Wine another process answers), so asked once a folder
+    // while the record is in use: the folders of entries not made yet, and each
+    // folder's volume serial.
+    std::unordered_map<std::int64_t, std::wstring> Folders;
+    std::unordered_map<std::wstring, std::uint64_t> Volumes;
 };
 
 TRecordState& State() {
@@ -213,6 +220,8 @@ TTemporaryFileRecord::~TTemporaryFileRecord() {
         CloseRecord(S);
         S.Failed = false;
         S.Outstanding = 0;
+        S.Folders.clear();
+        S.Volumes.clear();
     }
 }
 
@@ -237,15 +246,34 @@ std::int64_t WillMake(const std::wstring& Path) {
                     true))
         return -1;
     ++S.Outstanding;
+    if (const size_t Separator = Path.find_last_of(L'\\'); Separator != std::wstring::npos)
+        S.Folders.emplace(Id, Path.substr(0, Separator + 1));
     return Id;
 }
 
 void Made(std::int64_t Id, HANDLE File) {
     if (Id <= 0) return;
+    // The same numbers as IdentityOf gives, the volume's from the entry's folder.
     TIdentity Identity;
-    if (!IdentityOf(File, Identity)) return;
+    FILE_BASIC_INFO Basic;
+    if (!FileNumberOf(File, Identity.Index) || !GetFileInformationByHandleEx(File, FileBasicInfo, &Basic, sizeof Basic))
+        return;
+    Identity.Created = static_cast<std::uint64_t>(Basic.CreationTime.QuadPart);
     TRecordState& S = State();
     std::lock_guard Hold(S.Lock);
+    const auto Folder = S.Folders.find(Id);
+    if (Folder == S.Folders.end()) return;
+    const std::wstring Path = std::move(Folder->second);
+    S.Folders.erase(Folder);
+    if (const auto Known = S.Volumes.find(Path); Known != S.Volumes.end()) {
+        Identity.Volume = Known->second;
+    } else {
+        const UniqueFile Open(CreateFileW(ExtendedPath(Path).c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!Open || !VolumeSerialOf(Open.Get(), Identity.Volume)) return;
+        S.Volumes.emplace(Path, Identity.Volume);
+    }
     // Not flushed: only a power cut loses it, and the entry's time still tells.
     if (S.File)
         AppendLine(S, "I " + std::to_string(Id) + " " + std::to_string(Identity.Volume) + " " +
@@ -257,6 +285,7 @@ void Gone(std::int64_t Id) {
     if (Id <= 0) return;
     TRecordState& S = State();
     std::lock_guard Hold(S.Lock);
+    S.Folders.erase(Id);
     if (S.File && AppendLine(S, "D " + std::to_string(Id) + "\n", false)) --S.Outstanding;
 }
 

@@ -152,7 +152,7 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // Told under the swap lock, so no swap of the run falls between a file's
     // new content taking its name and its new identity being known (below).
     OpenHold.Acquire(FSwapLock);
-    if (TFileId Id; FileIdOf(File, Id) && !FirstMeeting(Id)) {
+    if (TFileId Id; IdentityOf(File, Id) && !FirstMeeting(Id)) {
         OpenHold.Release();
         return Ticket.PassTurn(TTurn::Open);
     }
@@ -285,7 +285,7 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     });
     // Written anew, the file has a new identity: another name leading to it (the
     // target of a file link) is still the file examined here.
-    if (TFileId Id; Swap == THeldWrite::Written && FileIdOf(Target, Id)) FirstMeeting(Id);
+    if (TFileId Id; Swap == THeldWrite::Written && IdentityOf(Target, Id)) FirstMeeting(Id);
     SwapHold.Release();
     Ticket.PassTurn(TTurn::Swap);
     Report(Occurrences, Mode,

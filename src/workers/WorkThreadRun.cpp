@@ -62,6 +62,7 @@ void TWorkThreadRun::WalkFilters() {
     }
     const TStringArray FilterList = SplitText(FFilters, L"; ");
     const std::wstring Root = WithTrailingBackslash(FFolder);
+    FIdentities.AddRoot(Root);
     TFileCollector Collector(EnterVersionControl);  // later filters reuse the sub-folder lists of the first
     Collector.SetExcludes(Excludes);
     Collector.KeepFileNames(FilterList.size() > 1);  // each folder listed once for every filter

@@ -80,6 +80,10 @@ protected:
     // several names lead to (file links, hard links) is examined once, under the
     // name met first. Any thread.
     bool FirstMeeting(const TFileId& Id);
+    // The identity of the file at Path (links followed), its volume asked of the
+    // system only where the run's folders do not tell it; false when it cannot be
+    // read. Any thread.
+    bool IdentityOf(const std::wstring& Path, TFileId& Id) { return FIdentities.IdOf(Path, Id); }
     // True once the run is ending: a pool thread must not start writing a file.
     bool Stopping() const { return Terminated() || (FPipeline && FPipeline->Stopping()); }
 
@@ -118,6 +122,7 @@ private:
     std::wstring FCurrentFilter;
     std::mutex FMetLock;
     std::unordered_set<TFileId, TFileIdHash> FMet;  // files examined so far, by identity
+    TFileIdentities FIdentities;
     std::int32_t FLastProgress = -1;  // the last value queued since the filter was announced
     std::int64_t FExamined = 0;       // the run's thread: files examined so far
     std::int64_t FDeliveredExamined = 0;  // the main thread: FExamined as the progress event has it

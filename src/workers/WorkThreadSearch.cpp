@@ -78,7 +78,7 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
     TTextFileReader& Reader = Slot.Reader;
     // Told apart from other names of the same file when the results come in.
     TFileId Id;
-    if (FileIdOf(File, Id)) Result->Id = Id;
+    if (IdentityOf(File, Id)) Result->Id = Id;
     try {
         const TTextFileReader::TResult Content = Slot.Pieces
                                                      ? Reader.Scan(File, FTextEncoding, *Slot.Pieces, Ticket.Admit)

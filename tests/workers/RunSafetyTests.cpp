@@ -7,6 +7,7 @@
 #include "TempFolder.h"
 #include "TextBytes.h"
 #include "base/UniqueHandle.h"
+#include "files/FileIdentity.h"
 #include "files/LongPath.h"
 #include "files/TextFileReader.h"
 
@@ -238,6 +239,35 @@ TEST(RunSafety, TwoNamesOfOneFileAreExaminedOnce) {
         EXPECT_EQ(ReadFileBytes(Stem + L"a.txt").Bytes, Utf8Bom + "x aa y");
         EXPECT_EQ(ReadFileBytes(Stem + L"b.txt").Bytes, Utf8Bom + "x a y");
     }
+}
+
+// Telling files apart costs no look at the volume per file: a run over a tree
+// without links asks for its root's volume, and Apply's temporary files once
+// for each folder they are made in.
+TEST(RunSafety, VolumesAreAskedPerRunNotPerFile) {
+    TempFolder Folder;
+    const wchar_t* Folders[] = {L"", L"a\\", L"a\\b\\"};
+    for (const wchar_t* Sub : Folders)
+        for (int i = 0; i < 10; ++i) Folder.WriteFile(Sub + (L"f" + std::to_wstring(i) + L".txt"), "x cat y");
+    std::int64_t Before = VolumeQueries();
+    const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"cat");
+    EXPECT_EQ(Found.Listed.size(), 10u);  // the folder's own files: the run is not recursive
+    EXPECT_EQ(VolumeQueries() - Before, 1);
+
+    TApplyResult Run;
+    Before = VolumeQueries();
+    {
+        TWorkThreadApply Worker(Folder.Path(), true, L"*.txt", L"cat", L"dog", true, TEncodingMode::Auto);
+        Worker.OnApplyReturnValues = [&](std::int32_t Changed, std::int32_t Replaced, std::int32_t Skipped) {
+            Run = {Changed, Replaced, Skipped, {}};
+        };
+        Worker.Start();
+        Worker.WaitFor();
+    }
+    EXPECT_EQ(Run.Changed, 30);
+    EXPECT_LE(VolumeQueries() - Before, 1 + 3);
+    for (const wchar_t* Sub : Folders)
+        EXPECT_EQ(ReadFileBytes(Folder.Path() + Sub + L"f9.txt").Bytes, "x dog y");
 }
 
 }  // namespace
