@@ -1,6 +1,7 @@
 #include "files/TextFileReader.h"
 
 #include "base/UniqueHandle.h"
+#include "files/FileIdentity.h"
 #include "files/LongPath.h"
 #include "files/TextDecoding.h"
 
@@ -364,6 +365,7 @@ TTextFileReader::TResult TTextFileReader::Read(const std::wstring& Path, TEncodi
     if (!IsKnownEncodingMode(Mode)) return Result;
     try {
         UniqueFile File = OpenToSearch(Path);
+        if (File) Result.Numbered = FileNumberOf(File.Get(), Result.Number);
         if (!File || !ReadWhole(File.Get(), Admit, Result.Abandoned)) {
             if (Result.Abandoned) return Result;
             if (Mode == TEncodingMode::Auto) Result.Mode = TEncodingMode::Ansi;
@@ -460,6 +462,7 @@ TTextFileReader::TResult TTextFileReader::Scan(const std::wstring& Path, TEncodi
     if (!IsKnownEncodingMode(Mode)) return Result;
     try {
         UniqueFile File = OpenToSearch(Path);
+        if (File) Result.Numbered = FileNumberOf(File.Get(), Result.Number);
         if (File && Admit && !Admit(PieceMemory())) {
             Result.Abandoned = true;
             return Result;

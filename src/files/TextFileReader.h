@@ -112,6 +112,10 @@ public:
         bool Unreadable = false;
         bool Abandoned = false;  // Admit said no: the file was opened, not read
         std::wstring_view Text;  // valid until the next Read or Trim
+        // The file's number on its volume, from the handle it was read through
+        // (Numbered false when it could not be opened or told).
+        bool Numbered = false;
+        std::uint64_t Number = 0;
     };
     // Admit, when given, is told before the reading how much memory the file will
     // hold (its bytes and its text, at most), and may wait; false leaves the file

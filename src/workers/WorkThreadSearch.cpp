@@ -76,14 +76,14 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
     auto Result = std::make_unique<TSearchedFile>();
     TSearchSlot& Slot = *FSlots[Ticket.Slot];
     TTextFileReader& Reader = Slot.Reader;
-    // Told apart from other names of the same file when the results come in.
-    TFileId Id;
-    if (IdentityOf(File, Id)) Result->Id = Id;
     try {
         const TTextFileReader::TResult Content = Slot.Pieces
                                                      ? Reader.Scan(File, FTextEncoding, *Slot.Pieces, Ticket.Admit)
                                                      : Reader.Read(File, FTextEncoding, Ticket.Admit);
         if (Content.Abandoned) return Result;  // the run is stopping: dropped unreported
+        // Told apart from other names of the same file when the results come in;
+        // the number comes from the reader's own handle.
+        if (TFileId Id; Content.Numbered ? IdentityOf(File, Content.Number, Id) : IdentityOf(File, Id)) Result->Id = Id;
         if (Content.UnsupportedMark || Content.Unreadable || Content.Invalid) {
             Result->Skipped = true;
             Result->Reason = Content.UnsupportedMark ? TApplyFileOutcome::UnsupportedMark
