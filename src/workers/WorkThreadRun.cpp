@@ -24,7 +24,18 @@ TWorkThreadRun::TWorkThreadRun(std::wstring Folder, bool Recursive, std::wstring
 TWorkThreadRun::~TWorkThreadRun() = default;
 
 void TWorkThreadRun::Execute() {
-    RunThenReport([this] { Walk(); }, [this] { SyncReturnValues(); });
+    RunThenReport(
+        [this] {
+            // What was delivered before a fault is told before the fault.
+            try {
+                Walk();
+            } catch (...) {
+                FlushDelivered();
+                throw;
+            }
+            FlushDelivered();
+        },
+        [this] { SyncReturnValues(); });
 }
 
 void TWorkThreadRun::Walk() {
@@ -136,6 +147,7 @@ bool TWorkThreadRun::FirstMeeting(const TFileId& Id) {
 
 void TWorkThreadRun::QueueShowCurrentFilter() {
     FLastProgress = -1;
+    FlushDelivered();
     Queue([this, Filter = FCurrentFilter] {
         if (FOnShowCurrentFilter) FOnShowCurrentFilter(Filter);
     }, true);
@@ -144,6 +156,7 @@ void TWorkThreadRun::QueueShowCurrentFilter() {
 void TWorkThreadRun::QueueProgress(std::int32_t Value) {
     if (Value == FLastProgress) return;
     FLastProgress = Value;
+    FlushDelivered();
     Queue([this, Value, Examined = FExamined] {
         FDeliveredExamined = Examined;
         if (FOnProgress) FOnProgress(Value);

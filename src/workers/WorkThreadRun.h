@@ -75,6 +75,9 @@ protected:
     // After a terminate request or a fault: a file that was worked out ahead, in
     // order; the worker reports what it must (what was written) and drops the rest.
     virtual void DeliverLeftover(TPreparedFile& /*Prepared*/) {}
+    // Queues what DeliverFile held back to queue in one call; called before any
+    // other event of the run and at its end, so the events keep the run's order.
+    virtual void FlushDelivered() {}
     virtual void SyncReturnValues() = 0;
     // Whether the file Id names is met for the first time this run: a file that
     // several names lead to (file links, hard links) is examined once, under the

@@ -36,6 +36,9 @@ struct TSearchedFile : TPreparedFile {
 // flight.
 constexpr std::uint64_t KeptReaderMemory = 64ull << 20;
 
+// Listed files told to the main thread in one call.
+constexpr size_t ListedBatch = 256;
+
 }  // namespace
 
 struct TWorkThreadSearch::TSearchSlot {
@@ -108,11 +111,8 @@ std::unique_ptr<TPreparedFile> TWorkThreadSearch::PrepareFile(const std::wstring
 void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Prepared) {
     if (!Prepared) {
         // Listing mode: every file, neither probed nor read.
-        FOccurences = 0;
-        FFileEncoding = FTextEncoding;
-        FTotalOccurences = 0;
-        FPairCounts.clear();
-        QueueAddFile(File);
+        FListed.push_back(File);
+        if (FListed.size() >= ListedBatch) FlushDelivered();
         return;
     }
     const auto& Searched = static_cast<const TSearchedFile&>(*Prepared);
@@ -135,6 +135,20 @@ void TWorkThreadSearch::DeliverFile(const std::wstring& File, TPreparedFile* Pre
         FTotalOccurences += FOccurences;
         QueueAddFile(File);
     }
+}
+
+void TWorkThreadSearch::FlushDelivered() {
+    if (FListed.empty()) return;
+    Queue([this, Files = std::move(FListed)]() mutable {
+        FDeliveredEncoding = FTextEncoding;
+        FDeliveredPairCounts.clear();
+        for (std::wstring& File : Files) {
+            // A stop drops what was not told yet, as it drops a single file's call.
+            if (Terminated()) break;
+            if (OnSearchAddFile) OnSearchAddFile(std::move(File), 0, 0);
+        }
+    }, true);
+    FListed.clear();
 }
 
 void TWorkThreadSearch::QueueAddFile(const std::wstring& File) {

@@ -50,6 +50,7 @@ private:
     std::unique_ptr<TPreparedFile> PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) override;
     void DeliverFile(const std::wstring& File, TPreparedFile* Prepared) override;
     void SyncReturnValues() override;
+    void FlushDelivered() override;
     void QueueAddFile(const std::wstring& File);
 
     // One reader per pool thread (each touches only its own), its memory kept from
@@ -65,4 +66,8 @@ private:
     std::vector<std::int32_t> FDeliveredPairCounts;
     // The run's thread only: the file at hand's counts per pair.
     std::vector<std::int32_t> FPairCounts;
+    // The run's thread only: files listed (a run without a text to find) and not
+    // queued yet. A folder of many thousand files is told in calls of many files,
+    // not a call and a wake of the main thread per file.
+    std::vector<std::wstring> FListed;
 };

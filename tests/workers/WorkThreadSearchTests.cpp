@@ -244,6 +244,35 @@ TEST(WorkThreadSearch, EmptyTextListsEveryFileWithoutReadingOrSkipping) {
     EXPECT_EQ(Run.Events, Expected);
 }
 
+// A listing tells its files in calls of many files: every file still comes once,
+// in the collected order, with each progress value before the first file it is
+// for, in the run's mode.
+TEST(WorkThreadSearch, AListingOfManyFilesKeepsItsOrderAndProgress) {
+    TempFolder Dir;
+    constexpr int Files = 1500;
+    std::vector<std::wstring> Names;
+    for (int Pass = 0; Pass < 2; ++Pass)
+        for (int i = 0; i < Files; ++i)
+            if (i % 2 == Pass) Names.push_back((Pass ? L"Sub\\f" : L"f") + std::to_wstring(10000 + i) + L".txt");
+    for (const std::wstring& Name : Names) Dir.WriteFile(Name, "");
+    std::vector<std::wstring> Expected = {L"filter *.txt"};
+    std::int32_t LastProgress = -1;
+    for (size_t Position = 0; Position < Names.size(); ++Position) {
+        const auto Progress =
+            static_cast<std::int32_t>(ProgressPercent(static_cast<std::int64_t>(Position), Files - 1, 100));
+        if (Progress != LastProgress) Expected.push_back(L"progress " + std::to_wstring(Progress));
+        LastProgress = Progress;
+        Expected.push_back(L"add " + Names[Position] + L" 0 0");
+    }
+    Expected.push_back(L"return 0");
+    bool ModeAsAsked = true;
+    SearchRun Run = RunSearch(Dir.Path(), true, L"*.txt", L"", true, 2, [&](TWorkThreadSearch& Worker, const std::wstring& Event) {
+        if (Event.rfind(L"add", 0) == 0) ModeAsAsked = ModeAsAsked && Worker.FileEncoding() == TEncodingMode::Utf16LE;
+    });
+    EXPECT_EQ(Run.Events, Expected);
+    EXPECT_TRUE(ModeAsAsked);
+}
+
 TEST(WorkThreadSearch, SkipsUnsupportedMarksAndInvalidBytes) {
     TempFolder Dir;
     Dir.WriteFile(L"utf32be.txt", std::string("\x00\x00\xFE\xFF", 4) + "apple");
