@@ -148,7 +148,7 @@ bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, Unique
     // The create itself tests the name: it never opens an existing file, and a
     // taken name (a file, or a folder of that name) moves on to the next number.
     for (std::int64_t N = 1;; ++N) {
-        std::wstring Candidate = std::wstring(Folder) + L"TEMP-" + std::to_wstring(N) + L".TMP";
+        std::wstring Candidate = TemporaryFiles::TemporaryName(Folder, N);
         // A name taken already is never recorded: the cleanup after a kill must
         // not take a user's own file for the run's.
         if (Recording) {
@@ -293,7 +293,7 @@ struct TSecondName {
 bool MakeSecondName(const std::wstring& Folder, const std::wstring& Target, HANDLE Held, TSecondName& Second) {
     const bool Recording = TemporaryFiles::Recording();
     for (std::int64_t N = 1;; ++N) {
-        std::wstring Candidate = Folder + L"TEMP-" + std::to_wstring(N) + L".TMP";
+        std::wstring Candidate = TemporaryFiles::TemporaryName(Folder, N);
         // As for a temporary file: a name taken already is never recorded.
         if (Recording) {
             const TPathKind Kind = ProbePath(Candidate);
