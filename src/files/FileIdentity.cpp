@@ -99,11 +99,18 @@ bool TFileIdentities::VolumeOfFolder(const std::wstring& Folder, std::uint64_t& 
 
 bool TFileIdentities::IdOf(const std::wstring& Path, TFileId& Id) {
     const UniqueFile File = OpenForAttributes(Path);
-    if (!File || !FileNumberOf(File.Get(), Id.Number)) return false;
-    // A file link's target may be on another volume.
-    if (IsReparsePoint(Path)) return VolumeSerialOf(File.Get(), Id.Volume);
+    std::uint64_t Number;
+    return File && FileNumberOf(File.Get(), Number) && IdOfNumbered(Path, Number, Id);
+}
+
+bool TFileIdentities::IdOfNumbered(const std::wstring& Path, std::uint64_t Number, TFileId& Id) {
+    Id.Number = Number;
     const size_t Separator = Path.find_last_of(L'\\');
-    if (Separator == std::wstring::npos) return VolumeSerialOf(File.Get(), Id.Volume);
+    // A file link's target may be on another volume: asked through the link.
+    if (Separator == std::wstring::npos || IsReparsePoint(Path)) {
+        const UniqueFile File = OpenForAttributes(Path);
+        return File && VolumeSerialOf(File.Get(), Id.Volume);
+    }
     TExclusiveHold Hold(FLock);
     return VolumeOfFolder(Path.substr(0, Separator + 1), Id.Volume);
 }

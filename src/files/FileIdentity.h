@@ -52,6 +52,9 @@ public:
     void AddRoot(const std::wstring& Folder);
     // The identity of what Path names (links followed); false when it cannot be read.
     bool IdOf(const std::wstring& Path, TFileId& Id);
+    // The same for a file whose number was taken from a handle already open on
+    // Path (a reader's): no second open.
+    bool IdOfNumbered(const std::wstring& Path, std::uint64_t Number, TFileId& Id);
 
 private:
     bool VolumeOfFolder(const std::wstring& Folder, std::uint64_t& Serial);

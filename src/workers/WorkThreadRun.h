@@ -84,6 +84,9 @@ protected:
     // system only where the run's folders do not tell it; false when it cannot be
     // read. Any thread.
     bool IdentityOf(const std::wstring& Path, TFileId& Id) { return FIdentities.IdOf(Path, Id); }
+    bool IdentityOf(const std::wstring& Path, std::uint64_t Number, TFileId& Id) {
+        return FIdentities.IdOfNumbered(Path, Number, Id);
+    }
     // True once the run is ending: a pool thread must not start writing a file.
     bool Stopping() const { return Terminated() || (FPipeline && FPipeline->Stopping()); }
 
