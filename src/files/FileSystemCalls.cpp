@@ -1,5 +1,7 @@
 #include "files/FileSystemCalls.h"
 
+#include <winternl.h>
+
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -79,12 +81,9 @@ constexpr DWORD RenameReplaceIfExists = 0x1;
 constexpr DWORD RenamePosixSemantics = 0x2;
 constexpr auto RenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
 
-bool Rename(HANDLE File, const std::wstring& Target, FILE_INFO_BY_HANDLE_CLASS Class, DWORD Flags) {
-    if (InjectedFault(TCallKind::Move)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    // The rename takes the native form of the name: "\\?\" becomes "\??\".
+// FILE_RENAME_INFO for Target, the name in its native form.
+std::vector<unsigned char> RenameInfo(const std::wstring& Target, DWORD Flags) {
+    // The system takes the native form of the name: "\\?\" becomes "\??\".
     std::wstring Native = Target;
     if (Native.compare(0, 4, L"\\\\?\\") == 0) Native[1] = L'?';
     const size_t NameBytes = Native.size() * sizeof(wchar_t);
@@ -95,7 +94,16 @@ bool Rename(HANDLE File, const std::wstring& Target, FILE_INFO_BY_HANDLE_CLASS C
     Info->RootDirectory = nullptr;
     Info->FileNameLength = static_cast<DWORD>(NameBytes);
     std::memcpy(Info->FileName, Native.data(), NameBytes);
-    return SetFileInformationByHandle(File, Class, Info, static_cast<DWORD>(Buffer.size())) != FALSE;
+    return Buffer;
+}
+
+bool Rename(HANDLE File, const std::wstring& Target, FILE_INFO_BY_HANDLE_CLASS Class, DWORD Flags) {
+    if (InjectedFault(TCallKind::Move)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    std::vector<unsigned char> Info = RenameInfo(Target, Flags);
+    return SetFileInformationByHandle(File, Class, Info.data(), static_cast<DWORD>(Info.size())) != FALSE;
 }
 
 }  // namespace
@@ -114,6 +122,22 @@ bool Link(const std::wstring& NewName, const std::wstring& Existing) {
         return false;
     }
     return CreateHardLinkW(NewName.c_str(), Existing.c_str(), nullptr) != FALSE;
+}
+
+bool LinkOpen(HANDLE File, const std::wstring& NewName) {
+    if (InjectedFault(TCallKind::Link)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
+    // The system's own request for a link, which CreateHardLinkW makes on a
+    // handle it opens by name; its information has the layout of a rename's.
+    std::vector<unsigned char> Info = RenameInfo(NewName, 0);
+    IO_STATUS_BLOCK Status;
+    const NTSTATUS Result =
+        NtSetInformationFile(File, &Status, Info.data(), static_cast<ULONG>(Info.size()), FileLinkInformation);
+    if (NT_SUCCESS(Result)) return true;
+    SetLastError(RtlNtStatusToDosError(Result));
+    return false;
 }
 
 HANDLE CreateNew(const std::wstring& Path) {

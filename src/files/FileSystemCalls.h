@@ -25,6 +25,10 @@ bool RenameOver(HANDLE File, const std::wstring& Target);
 bool RenameOverOpen(HANDLE File, const std::wstring& Target);
 // CreateHardLinkW: NewName becomes a second name of the file Existing names.
 bool Link(const std::wstring& NewName, const std::wstring& Existing);
+// NewName (which must not exist) becomes a second name of the file open as File,
+// whatever its other names lead to by now. Fails where the system links only by
+// name. Counted as a Link.
+bool LinkOpen(HANDLE File, const std::wstring& NewName);
 // CreateFileW of a file that must not exist yet (fails with ERROR_FILE_EXISTS),
 // read, write and delete access, no sharing, ordinary attributes.
 HANDLE CreateNew(const std::wstring& Path);

@@ -148,7 +148,7 @@ bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, Unique
     // The create itself tests the name: it never opens an existing file, and a
     // taken name (a file, or a folder of that name) moves on to the next number.
     for (std::int64_t N = 1;; ++N) {
-        std::wstring Candidate = std::wstring(Folder) + L"TEMP-" + std::to_wstring(N) + L".TMP";
+        std::wstring Candidate = TemporaryFiles::TemporaryName(Folder, N);
         // A name taken already is never recorded: the cleanup after a kill must
         // not take a user's own file for the run's.
         if (Recording) {
@@ -218,9 +218,12 @@ struct TNewContent {
     UniqueFile File;       // the temporary file, open and shared with nobody
     std::wstring TempName;
     std::int64_t RecordId = 0;
+    std::uint64_t Number = 0;  // once swapped: the file's number on its volume (0: not known)
 
     // The temporary file took the target's place.
     void Swapped() {
+        // Told while it is open: its name may lead to another file at any time.
+        if (File && !FileNumberOf(File.Get(), Number)) Number = 0;
         // The content was flushed before the swap: a failing close loses nothing.
         if (File) FileSystemCalls::Close(File.Release());
         TemporaryFiles::Gone(RecordId);
@@ -292,8 +295,9 @@ struct TSecondName {
 // Held's file (nothing is left behind then).
 bool MakeSecondName(const std::wstring& Folder, const std::wstring& Target, HANDLE Held, TSecondName& Second) {
     const bool Recording = TemporaryFiles::Recording();
+    bool ByHandle = true;  // until the system refuses a link made through the held handle
     for (std::int64_t N = 1;; ++N) {
-        std::wstring Candidate = Folder + L"TEMP-" + std::to_wstring(N) + L".TMP";
+        std::wstring Candidate = TemporaryFiles::TemporaryName(Folder, N);
         // As for a temporary file: a name taken already is never recorded.
         if (Recording) {
             const TPathKind Kind = ProbePath(Candidate);
@@ -305,6 +309,20 @@ bool MakeSecondName(const std::wstring& Folder, const std::wstring& Target, HAND
         // kill right after the link leaves it recorded whole. (The time of an
         // entry does not tell a link: its file was made long before.)
         TemporaryFiles::Made(Id, Held);
+        // Made through the held handle, the name leads to the held file: nothing
+        // to check. Made by name, it is checked below.
+        if (ByHandle) {
+            if (FileSystemCalls::LinkOpen(Held, Candidate)) {
+                Second = {std::move(Candidate), Id};
+                return true;
+            }
+            const DWORD Error = GetLastError();
+            if (Error == ERROR_ALREADY_EXISTS || Error == ERROR_FILE_EXISTS) {
+                TemporaryFiles::Gone(Id);
+                continue;
+            }
+            ByHandle = false;
+        }
         if (!FileSystemCalls::Link(Candidate, Target)) {
             const DWORD Error = GetLastError();
             TemporaryFiles::Gone(Id);
@@ -469,7 +487,7 @@ THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view 
     if (!DeletePending(Held.Get()) && FileSystemCalls::RenameOverOpen(New.File.Get(), New.Target)) {
         Held.Reset();
         New.Swapped();
-        return {THeldWrite::Written, TSwapPath::HeldThrough};
+        return {THeldWrite::Written, TSwapPath::HeldThrough, New.Number};
     }
     // The system does not replace an open file: it is let go right before the
     // swap, and a program may open it and write in that moment. Its second name
@@ -490,6 +508,7 @@ THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view 
     if (!Kept) {
         New.Swapped();
         Result.Outcome = THeldWrite::Written;
+        Result.Number = New.Number;
         return Result;
     }
     // The new content stays held (New.File) while the old file is checked: no
@@ -499,6 +518,7 @@ THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view 
         OldName.Remove(Old);
         New.Swapped();
         Result.Outcome = THeldWrite::Written;
+        Result.Number = New.Number;
         return Result;
     }
     if (Old && PutBack(FileName, New, Bytes, Old, OldName)) {
@@ -512,6 +532,7 @@ THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view 
     OldName.Keep();
     New.Swapped();
     Result.Outcome = THeldWrite::Written;
+    Result.Number = New.Number;
     return Result;
 }
 

@@ -61,6 +61,7 @@ enum class TSwapPath {
 struct THeldWriteResult {
     THeldWrite Outcome = THeldWrite::NotWritten;
     TSwapPath Path = TSwapPath::None;
+    std::uint64_t Number = 0;  // Written: the new file's number on its volume (0: not known)
 };
 
 // WriteFileBytes for a file that Held has kept open since it was read, shared for

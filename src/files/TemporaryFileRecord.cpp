@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -21,6 +22,9 @@ constexpr wchar_t RecordFolder[] = L"temp\\";
 // times come from a coarser clock than the entry's.
 constexpr std::uint64_t MadeBeforeEntry = 2 * 10'000'000ULL;
 constexpr std::uint64_t MadeAfterEntry = 60 * 10'000'000ULL;
+// How many of a run's own names a folder offers before TEMP-1.TMP and on.
+constexpr std::int64_t OwnNames = 999;
+constexpr std::wstring_view NamePrefix = L"TEMP-", NameSuffix = L".TMP";
 
 std::uint64_t AsNumber(const FILETIME& Time) {
     return (std::uint64_t{Time.dwHighDateTime} << 32) | Time.dwLowDateTime;
@@ -64,6 +68,19 @@ bool IdentityOf(HANDLE File, TIdentity& Identity) {
     return true;
 }
 
+// Whether Name (a file name) is one of the own names of the run whose tag is
+// Tag: TEMP-<tag> and three digits, 001 to 999.
+bool IsOwnName(std::wstring_view Name, std::wstring_view Tag) {
+    if (Tag.empty() || Name.size() != NamePrefix.size() + Tag.size() + 3 + NameSuffix.size() ||
+        Name.substr(0, NamePrefix.size()) != NamePrefix || Name.substr(NamePrefix.size(), Tag.size()) != Tag ||
+        Name.substr(Name.size() - NameSuffix.size()) != NameSuffix)
+        return false;
+    const std::wstring_view Digits = Name.substr(NamePrefix.size() + Tag.size(), 3);
+    for (wchar_t C : Digits)
+        if (C < L'0' || C > L'9') return false;
+    return Digits != L"000";
+}
+
 // The state of this process's record.
 struct TRecordState {
     std::mutex Lock;
@@ -73,6 +90,9 @@ struct TRecordState {
     std::int64_t NextId = 1;
     std::int64_t Outstanding = 0;  // made or about to be, not gone yet
     bool Failed = false;
+    bool LineCut = false;  // a write failed part way: the next line starts on a line of its own
+    std::wstring Tag;      // of the run's own names; empty: it has none
+    std::unordered_set<std::string> OwnFolders;  // recorded for the run's own names, as written
     // Costly to ask (under Wine another process answers), so asked once a folder
     // while the record is in use: the folders of entries not made yet, and each
     // folder's volume serial.
@@ -85,12 +105,12 @@ TRecordState& State() {
     return Instance;
 }
 
-bool AppendLine(TRecordState& S, const std::string& Line, bool Flush) {
+bool AppendLine(TRecordState& S, std::string Line, bool Flush) {
+    if (S.LineCut) Line.insert(Line.begin(), '\n');
     DWORD Written = 0;
-    if (!WriteFile(S.File.Get(), Line.data(), static_cast<DWORD>(Line.size()), &Written, nullptr) ||
-        Written != Line.size())
-        return false;
-    return !Flush || FlushFileBuffers(S.File.Get());
+    S.LineCut = !WriteFile(S.File.Get(), Line.data(), static_cast<DWORD>(Line.size()), &Written, nullptr) ||
+                Written != Line.size();
+    return !S.LineCut && (!Flush || FlushFileBuffers(S.File.Get()));
 }
 
 // Makes this run's record on its first entry.
@@ -112,6 +132,10 @@ bool OpenRecord(TRecordState& S) {
         if (!S.File && GetLastError() != ERROR_FILE_EXISTS) break;
     }
     S.Failed = !S.File;
+    // The record's number is the run's tag: no other record has it while this
+    // one exists, so no other run makes files of the same names meanwhile.
+    if (std::uint64_t Number; !S.Failed && FileNumberOf(S.File.Get(), Number) && Number != 0)
+        S.Tag = std::to_wstring(Number);
     return !S.Failed;
 }
 
@@ -130,15 +154,40 @@ struct TEntry {
     bool Gone = false;
 };
 
-std::map<std::int64_t, TEntry> ParseRecord(const std::string& Text) {
+// A folder where the run made files of its own names.
+struct TOwnFolder {
+    std::uint64_t Time = 0;
+    std::wstring Tag, Folder;
+};
+
+struct TRecordLines {
     std::map<std::int64_t, TEntry> Entries;
+    std::vector<TOwnFolder> Folders;
+};
+
+TRecordLines ParseRecord(const std::string& Text) {
+    TRecordLines Lines;
+    auto& Entries = Lines.Entries;
     size_t Start = 0;
     for (size_t End; (End = Text.find('\n', Start)) != std::string::npos; Start = End + 1) {
         const std::string Line = Text.substr(Start, End - Start);
         std::istringstream In(Line);
         char Kind = 0;
+        if (!(In >> Kind)) continue;
+        if (Kind == 'F') {
+            TOwnFolder Folder;
+            std::string Tag, Path;
+            if (!(In >> Folder.Time >> Tag)) continue;
+            In.get();  // the separator
+            std::getline(In, Path);
+            Folder.Tag = Wide(Tag);
+            Folder.Folder = Wide(Path);
+            if (!Folder.Tag.empty() && !Folder.Folder.empty() && Folder.Folder.back() == L'\\')
+                Lines.Folders.push_back(std::move(Folder));
+            continue;
+        }
         std::int64_t Id = 0;
-        if (!(In >> Kind >> Id)) continue;
+        if (!(In >> Id)) continue;
         if (Kind == 'C') {
             TEntry Entry;
             if (!(In >> Entry.Time)) continue;
@@ -155,13 +204,16 @@ std::map<std::int64_t, TEntry> ParseRecord(const std::string& Text) {
                 Found->second.Gone = true;
         }
     }
-    return Entries;
+    return Lines;
 }
 
-// Removes the file of a killed run's entry if it is still the run's. True when
-// nothing of it is left to do.
-bool RemoveEntryFile(const TEntry& Entry) {
-    const std::wstring Path = ExtendedPath(Entry.Path);
+bool SameFile(const TIdentity& A, const TIdentity& B) { return A.Volume == B.Volume && A.Index == B.Index; }
+
+// Removes the file at Path if Ours says it is a killed run's (told its
+// identity). True when nothing of it is left to do.
+template <typename TOurs>
+bool RemoveIfOurs(const std::wstring& FilePath, TOurs Ours) {
+    const std::wstring Path = ExtendedPath(FilePath);
     UniqueFile File(CreateFileW(Path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -173,15 +225,60 @@ bool RemoveEntryFile(const TEntry& Entry) {
     TIdentity Now;
     if (!GetFileInformationByHandle(File.Get(), &Info) || !IdentityOf(File.Get(), Now)) return false;
     // A folder of that name is nobody's temporary file.
-    if (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
-    // The creation time is no part of the identity: some file systems report
-    // the last change of the file's status there, which its writing moves on.
-    const bool Ours = Entry.Identity ? Entry.Identity->Volume == Now.Volume && Entry.Identity->Index == Now.Index
-                                     : Now.Created + MadeBeforeEntry >= Entry.Time &&
-                                           Now.Created <= Entry.Time + MadeAfterEntry;
-    if (!Ours) return true;
+    if ((Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !Ours(Now)) return true;
     FILE_DISPOSITION_INFO Disposition{TRUE};
     return SetFileInformationByHandle(File.Get(), FileDispositionInfo, &Disposition, sizeof Disposition) != FALSE;
+}
+
+// Removes the file of a killed run's entry if it is still the run's.
+bool RemoveEntryFile(const TEntry& Entry) {
+    // The creation time is no part of the identity: some file systems report
+    // the last change of the file's status there, which its writing moves on.
+    return RemoveIfOurs(Entry.Path, [&](const TIdentity& Now) {
+        return Entry.Identity ? SameFile(*Entry.Identity, Now)
+                              : Now.Created + MadeBeforeEntry >= Entry.Time && Now.Created <= Entry.Time + MadeAfterEntry;
+    });
+}
+
+// The files of the run's own names in a folder it recorded that no pending
+// entry names (their lines were lost with a power cut): they are the run's when
+// made after the folder's line, unless they are files its entries saw gone and
+// kept (another program's write is in them).
+bool RemoveOwnFiles(const TOwnFolder& Own, const std::map<std::int64_t, TEntry>& Entries) {
+    std::vector<std::wstring> Names;
+    WIN32_FIND_DATAW Found;
+    UniqueFind Find(FindFirstFileExW(ExtendedPath(Own.Folder + std::wstring(NamePrefix) + Own.Tag + L"*").c_str(),
+                                     FindExInfoBasic, &Found, FindExSearchNameMatch, nullptr, 0));
+    if (!Find) {
+        const DWORD Error = GetLastError();
+        return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+    }
+    do {
+        if (!(Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsOwnName(Found.cFileName, Own.Tag))
+            Names.emplace_back(Found.cFileName);
+    } while (FindNextFileW(Find.Get(), &Found));
+    Find.Reset();
+    bool AllDone = true;
+    for (const std::wstring& Name : Names) {
+        const std::wstring Path = Own.Folder + Name;
+        bool Pending = false;
+        std::vector<TIdentity> Kept;
+        for (const auto& [Id, Entry] : Entries) {
+            if (Entry.Path != Path) continue;
+            if (!Entry.Gone) Pending = true;
+            else if (Entry.Identity) Kept.push_back(*Entry.Identity);
+        }
+        // A pending entry tells by itself.
+        if (Pending) continue;
+        if (!RemoveIfOurs(Path, [&](const TIdentity& Now) {
+                if (Now.Created + MadeBeforeEntry < Own.Time) return false;
+                for (const TIdentity& Gone : Kept)
+                    if (SameFile(Gone, Now)) return false;
+                return true;
+            }))
+            AllDone = false;
+    }
+    return AllDone;
 }
 
 // A record nobody holds: its files that are left go, then the record itself.
@@ -197,9 +294,12 @@ void CleanRecord(const std::wstring& Path) {
     if (!Text.empty() && (!ReadFile(File.Get(), Text.data(), static_cast<DWORD>(Text.size()), &Got, nullptr) ||
                           Got != Text.size()))
         return;
+    const TRecordLines Lines = ParseRecord(Text);
     bool AllDone = true;
-    for (const auto& [Id, Entry] : ParseRecord(Text))
+    for (const auto& [Id, Entry] : Lines.Entries)
         if (!Entry.Gone && !RemoveEntryFile(Entry)) AllDone = false;
+    for (const TOwnFolder& Own : Lines.Folders)
+        if (!RemoveOwnFiles(Own, Lines.Entries)) AllDone = false;
     if (!AllDone) return;
     FILE_DISPOSITION_INFO Disposition{TRUE};
     SetFileInformationByHandle(File.Get(), FileDispositionInfo, &Disposition, sizeof Disposition);
@@ -219,6 +319,9 @@ TTemporaryFileRecord::~TTemporaryFileRecord() {
     if (--S.Users == 0) {
         CloseRecord(S);
         S.Failed = false;
+        S.LineCut = false;
+        S.Tag.clear();
+        S.OwnFolders.clear();
         S.Outstanding = 0;
         S.Folders.clear();
         S.Volumes.clear();
@@ -233,21 +336,50 @@ bool Recording() {
     return S.Users > 0;
 }
 
+std::wstring TemporaryName(std::wstring_view Folder, std::int64_t N) {
+    std::wstring Name(Folder);
+    Name += NamePrefix;
+    {
+        TRecordState& S = State();
+        std::lock_guard Hold(S.Lock);
+        if (S.Users > 0 && OpenRecord(S) && !S.Tag.empty()) {
+            if (N <= OwnNames) {
+                const std::wstring Number = std::to_wstring(N);
+                return Name + S.Tag + std::wstring(3 - Number.size(), L'0') + Number + std::wstring(NameSuffix);
+            }
+            N -= OwnNames;
+        }
+    }
+    return Name + std::to_wstring(N) + std::wstring(NameSuffix);
+}
+
 std::int64_t WillMake(const std::wstring& Path) {
     TRecordState& S = State();
     std::lock_guard Hold(S.Lock);
     // Where the journal's folder cannot hold a record, Apply's journal refuses
     // every file anyway, for that reason: the write goes on unrecorded.
     if (S.Users == 0 || !OpenRecord(S)) return 0;
+    const std::string Full = Utf8(FullPath(Path));
+    const size_t Separator = Path.find_last_of(L'\\'), FullSeparator = Full.find_last_of('\\');
+    const bool Own = Separator != std::wstring::npos && FullSeparator != std::string::npos &&
+                     IsOwnName(std::wstring_view(Path).substr(Separator + 1), S.Tag);
+    // One of the run's own names: its folder's line, once on the disk, stands
+    // for every file of those names there.
+    if (Own) {
+        std::string Folder = Full.substr(0, FullSeparator + 1);
+        if (!S.OwnFolders.contains(Folder)) {
+            if (!AppendLine(S, "F " + std::to_string(Now()) + " " + Utf8(S.Tag) + " " + Folder + "\n", true))
+                return -1;
+            S.OwnFolders.insert(std::move(Folder));
+        }
+    }
     const std::int64_t Id = S.NextId++;
     // The time is what lets a cleanup tell the run's file from a later one when
     // the run was killed before the file's identity was recorded.
-    if (!AppendLine(S, "C " + std::to_string(Id) + " " + std::to_string(Now()) + " " + Utf8(FullPath(Path)) + "\n",
-                    true))
+    if (!AppendLine(S, "C " + std::to_string(Id) + " " + std::to_string(Now()) + " " + Full + "\n", !Own))
         return -1;
     ++S.Outstanding;
-    if (const size_t Separator = Path.find_last_of(L'\\'); Separator != std::wstring::npos)
-        S.Folders.emplace(Id, Path.substr(0, Separator + 1));
+    if (Separator != std::wstring::npos) S.Folders.emplace(Id, Path.substr(0, Separator + 1));
     return Id;
 }
 

@@ -147,26 +147,31 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
         return Loaded;
     };
     Ticket.AwaitTurn(TTurn::Open);
-    // Another name of a file met before in the run (a link): it was examined
-    // then, under the name the run met first.
-    // Told under the swap lock, so no swap of the run falls between a file's
-    // new content taking its name and its new identity being known (below).
-    OpenHold.Acquire(FSwapLock);
-    if (TFileId Id; IdentityOf(File, Id) && !FirstMeeting(Id)) {
-        OpenHold.Release();
-        return Ticket.PassTurn(TTurn::Open);
-    }
-    OpenHold.Release();
     TTextFileContent Content = LoadHeld();
-    Ticket.PassTurn(TTurn::Open);
     if (Content.InUse) {
         // The holder may be this run: the same file reached through another path
         // for an earlier file of the list. Once every earlier file is done with
         // its file, a second try tells.
+        Ticket.PassTurn(TTurn::Open);
         Ticket.AwaitTurn(TTurn::Swap);
         Content = LoadHeld();
     }
     if (Content.Abandoned) return;
+    // Another name of a file met before in the run (a link): it was examined
+    // then, under the name the run met first. A held file is told by its own
+    // handle (no other name of it opens meanwhile); any other by its name, under
+    // the swap lock, so no swap of the run falls between a file's new content
+    // taking its name and its new identity being known (below).
+    TFileId Id;
+    if (std::uint64_t Number; Content.Held && FileNumberOf(Content.Held.Get(), Number)) {
+        if (IdentityOf(File, Number, Id) && !FirstMeeting(Id)) return;
+    } else {
+        OpenHold.Acquire(FSwapLock);
+        const bool Met = IdentityOf(File, Id) && !FirstMeeting(Id);
+        OpenHold.Release();
+        if (Met) return;
+    }
+    Ticket.PassTurn(TTurn::Open);
     TApplyFacts Facts;
     Facts.DryRun = DryRun;
     const auto ReadFacts = [&] {
@@ -266,7 +271,7 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     // changes in the order the journal lists the files.
     bool Meanwhile = false, NotRecorded = false;
     TExclusiveHold SwapHold;  // from letting go of the file to its swap and its check
-    const THeldWrite Swap = ReplaceHeldFile(Target, Bytes, Content.Held, ReadStamp, [&] {
+    const THeldWriteResult Written = ReplaceHeldFile(Target, Bytes, Content.Held, ReadStamp, [&] {
                                 Ticket.AwaitTurn(TTurn::Swap);
                                 TFileStamp Now;
                                 Meanwhile = !FileStampOf(Content.Held.Get(), Now) || Now != ReadStamp;
@@ -275,7 +280,8 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
                                 });
                                 SwapHold.Acquire(FSwapLock);
                                 return !Meanwhile && !NotRecorded;
-                            }).Outcome;
+                            });
+    const THeldWrite Swap = Written.Outcome;
     // A file that does not hold its new content (never swapped, or swapped back)
     // has no entry. No later file has been swapped yet: this one holds its turn.
     InJournal([&](TUndoJournalWriter& Journal) {
@@ -285,7 +291,9 @@ void TWorkThreadApply::ApplyToFile(const std::wstring& File, TFilePipeline::TTic
     });
     // Written anew, the file has a new identity: another name leading to it (the
     // target of a file link) is still the file examined here.
-    if (TFileId Id; Swap == THeldWrite::Written && IdentityOf(Target, Id)) FirstMeeting(Id);
+    if (Swap == THeldWrite::Written &&
+        (Written.Number ? IdentityOf(Target, Written.Number, Id) : IdentityOf(Target, Id)))
+        FirstMeeting(Id);
     SwapHold.Release();
     Ticket.PassTurn(TTurn::Swap);
     Report(Occurrences, Mode,

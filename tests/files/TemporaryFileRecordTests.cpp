@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -115,6 +117,73 @@ TEST(TemporaryFileRecord, ARunningRunsFilesStayAndAFinishedRunLeavesNoRecord) {
     EXPECT_FALSE(Exists(Live));
     EXPECT_EQ(ReadFileBytes(UserOwn).Bytes, "the user's own");
     EXPECT_TRUE(FolderFiles(RecordFolder(Journal)).empty());
+}
+
+// A run's temporary files carry a part of its own, and its record flushes one
+// line per folder before the first of them is made there. After a power cut the
+// record may hold no more than those lines: they alone take the files of that
+// run's names in those folders, and nothing else. Not a user's TEMP-N.TMP, not
+// another run's names, not a file of the run's name that was there before the
+// run came to the folder, nor one in a folder the run did not record; with its
+// lines, not a file it saw gone and kept either.
+TEST(TemporaryFileRecord, AFolderLineTakesTheRunsOwnFilesThereAndNothingElse) {
+    for (bool LinesLost : {false, true}) {
+        SCOPED_TRACE(LinesLost ? "only the flushed lines reached the disk" : "every line reached the disk");
+        TUndoJournalScope Journal;
+        TempFolder Folder, Unrecorded;
+        std::vector<std::wstring> Removed, Stays;
+        {
+            TTemporaryFileRecord Run;
+            const std::wstring First = TemporaryFiles::TemporaryName(Folder.Path(), 1);
+            const std::wstring Prefix = Folder.Path() + L"TEMP-";
+            ASSERT_EQ(First.compare(0, Prefix.size(), Prefix), 0);
+            ASSERT_GT(First.size(), Prefix.size() + 7);
+            ASSERT_EQ(First.substr(First.size() - 7), L"001.TMP");
+            const std::wstring Tag = First.substr(Prefix.size(), First.size() - Prefix.size() - 7);
+            // Past the run's own names come the plain ones.
+            EXPECT_EQ(TemporaryFiles::TemporaryName(Folder.Path(), 1000), Prefix + L"1.TMP");
+            Stays.push_back(Folder.WriteFile(L"TEMP-" + Tag + L"003.TMP", "there before the run came"));
+            // File times and the record's are told apart by seconds.
+            Sleep(2500);
+            Stays.push_back(Unrecorded.WriteFile(L"TEMP-" + Tag + L"001.TMP", "in a folder not recorded"));
+            for (std::int64_t N : {1, 2, 4, 5}) {
+                // Its line saying so is lost with the others.
+                if (N == 5 && LinesLost) continue;
+                const std::wstring Path = TemporaryFiles::TemporaryName(Folder.Path(), N);
+                const std::int64_t Id = TemporaryFiles::WillMake(Path);
+                ASSERT_GT(Id, 0);
+                UniqueFile File = MakeNew(Path);
+                ASSERT_TRUE(File);
+                if (N != 2) TemporaryFiles::Made(Id, File.Get());
+                // Seen gone and kept: another program's write is in it.
+                if (N == 5) TemporaryFiles::Gone(Id);
+                (N == 5 ? Stays : Removed).push_back(Path);
+            }
+            Stays.push_back(Folder.WriteFile(L"TEMP-77.TMP", "the user's own"));
+            Stays.push_back(Folder.WriteFile(L"TEMP-" + Tag + L"1001.TMP", "another run's"));
+            Stays.push_back(Folder.WriteFile(L"TEMP-" + Tag + L"000.TMP", "not a name of the run"));
+        }
+        const auto Records = FolderFiles(RecordFolder(Journal));
+        ASSERT_EQ(Records.size(), 1u);
+        if (LinesLost) {
+            std::istringstream Lines(Records.begin()->second);
+            std::string Line, Flushed;
+            while (std::getline(Lines, Line))
+                if (Line.rfind("F ", 0) == 0) Flushed += Line + "\n";
+            ASSERT_FALSE(Flushed.empty());
+            UniqueFile Record(CreateFileW(ExtendedPath(RecordFolder(Journal) + Records.begin()->first).c_str(),
+                                          GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            DWORD Written = 0;
+            ASSERT_TRUE(Record && WriteFile(Record.Get(), Flushed.data(), static_cast<DWORD>(Flushed.size()),
+                                            &Written, nullptr));
+        }
+
+        { TTemporaryFileRecord Next; }
+
+        for (const std::wstring& Path : Removed) EXPECT_FALSE(Exists(Path)) << Utf8(Path);
+        for (const std::wstring& Path : Stays) EXPECT_TRUE(Exists(Path)) << Utf8(Path);
+        EXPECT_TRUE(FolderFiles(RecordFolder(Journal)).empty());
+    }
 }
 
 }  // namespace

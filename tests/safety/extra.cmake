@@ -12,7 +12,7 @@ endforeach()
 # Asks the system the way Apply's swap goes, with the program's own call.
 add_executable(qv_safety_swappath ${CMAKE_CURRENT_LIST_DIR}/helpers/SwapPath.cpp
                                   ${PROJECT_SOURCE_DIR}/src/files/FileSystemCalls.cpp)
-target_link_libraries(qv_safety_swappath PRIVATE qv_warnings)
+target_link_libraries(qv_safety_swappath PRIVATE qv_warnings ntdll)
 target_include_directories(qv_safety_swappath PRIVATE ${PROJECT_SOURCE_DIR}/src)
 
 if(CMAKE_HOST_UNIX AND TARGET quorvane-cli)
