@@ -102,7 +102,9 @@ void BuildBlocks(std::wstring_view Text, bool WithAfter, TLineBreaks Breaks, TFo
         if (HitEnd > Block.End) Block.End = Cursor.LineEndAfter(HitEnd - 1);
         if (WithAfter) {
             Block.After.append(Text.substr(Copied, Hit - Copied));
+            Block.NewStarts.push_back(Block.After.size());
             AppendAfter(Block.After, Hit, HitEnd);
+            Block.NewEnds.push_back(Block.After.size());
             Copied = HitEnd;
         }
     });
@@ -131,6 +133,17 @@ void ForEachEditBlock(std::wstring_view Text, const std::vector<TTextEdit>& Edit
             for (const TTextEdit& Edit : Edits) Hit(Edit.Start, Edit.End);
         },
         [&](std::wstring& Out, std::size_t, std::size_t) { Out += Edits[Next++].After; }, Take);
+}
+
+void ForEachHitBlock(std::wstring_view Text, const std::vector<std::pair<std::size_t, std::size_t>>& Hits,
+                     bool WithAfter, const TAppendAfter& AppendAfter, TLineBreaks Breaks,
+                     const std::function<void(const TMatchBlock&)>& Take) {
+    BuildBlocks(
+        Text, WithAfter, Breaks,
+        [&](auto&& Hit) {
+            for (const auto& [Start, End] : Hits) Hit(Start, End);
+        },
+        AppendAfter, Take);
 }
 
 std::vector<TLineMatch> MatchesInLines(std::wstring_view Text, std::wstring_view TextToFind, bool CaseSensitive,

@@ -17,6 +17,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 enum class TLineBreaks {
@@ -34,6 +35,10 @@ struct TMatchBlock {
     // or shorter than the text to find.
     std::vector<std::size_t> MatchEnds;
     std::wstring After;        // Text[Start, End) with every occurrence replaced
+    // Where each occurrence's new text starts and ends in After (with a new text):
+    // a replacement's line breaks are written as the text's own, so its length
+    // may differ from the replacement's.
+    std::vector<std::size_t> NewStarts, NewEnds;
 };
 
 // Calls Take for each block in order. Nothing when the text does not hold the
@@ -45,6 +50,13 @@ void ForEachMatchBlock(std::wstring_view Text, const TextScanner& Scanner, const
 // occurrence (never empty), its new text what a replacement writes.
 void ForEachEditBlock(std::wstring_view Text, const std::vector<TTextEdit>& Edits, bool WithAfter,
                       TLineBreaks Breaks, const std::function<void(const TMatchBlock&)>& Take);
+
+// The same for occurrences already found: Hits as (start, end) in order, each
+// new text written by AppendAfter(Out, Start, End) when WithAfter.
+using TAppendAfter = std::function<void(std::wstring& Out, std::size_t Start, std::size_t End)>;
+void ForEachHitBlock(std::wstring_view Text, const std::vector<std::pair<std::size_t, std::size_t>>& Hits,
+                     bool WithAfter, const TAppendAfter& AppendAfter, TLineBreaks Breaks,
+                     const std::function<void(const TMatchBlock&)>& Take);
 
 // One occurrence in its lines.
 struct TLineMatch {

@@ -4,6 +4,8 @@
 #include "cli/CliLines.h"
 #include "cli/CliText.h"
 
+#include <utility>
+
 namespace {
 
 // One hunk of a diff being gathered: its lines, counted as they are added.
@@ -65,46 +67,63 @@ private:
     std::string FBody, FAdded;
 };
 
+// The diff of one file as its blocks come.
+class TDiffWriter final : public TBlockEvents {
+public:
+    TDiffWriter(std::string Name, bool Utf8Mark, std::int64_t Context,
+                const std::function<void(std::string_view)>& Write)
+        : FName(std::move(Name)), FHunk(Utf8Mark), FContext(Context), FWrite(Write), FBefore(Context) {}
+
+    void Line(std::int64_t Number, std::wstring_view Text) override {
+        if (FHunk.Open() && Number <= FContextUntil)
+            FHunk.Context(Text);
+        else
+            FBefore.Add(Number, Text);
+    }
+    void Block(const TMatchBlock& Block, std::wstring_view Old) override {
+        if (FHunk.Open() && Block.FirstLine - FContext > FContextUntil + 1) Close();
+        if (!FHunk.Open()) {
+            const std::int64_t From = FBefore.First(Block.FirstLine);
+            if (!FNamed) FWrite("--- a/" + FName + "\n+++ b/" + FName + "\n");
+            FNamed = true;
+            FHunk.Begin(From, From + FDelta);
+        }
+        FBefore.Take([this](std::int64_t, std::wstring_view Text) { FHunk.Context(Text); });
+        for (TLineWalker Lines(Old, TLineBreaks::LfOnly); !Lines.AtEnd(); Lines.Next()) FHunk.Removed(Lines.Current());
+        for (TLineWalker New(Block.After, TLineBreaks::LfOnly); !New.AtEnd(); New.Next()) FHunk.Added(New.Current());
+        FContextUntil = Block.FirstLine + Block.LineCount - 1 + FContext;
+    }
+    void Finish() {
+        if (FHunk.Open()) Close();
+    }
+
+private:
+    void Close() {
+        FDelta += FHunk.Delta();
+        FWrite(FHunk.Take());
+    }
+
+    const std::string FName;
+    THunk FHunk;
+    const std::int64_t FContext;
+    const std::function<void(std::string_view)>& FWrite;
+    TLinesBefore FBefore;
+    std::int64_t FDelta = 0;  // new lines less old lines before the hunk at hand
+    std::int64_t FContextUntil = 0;
+    bool FNamed = false;
+};
+
 }  // namespace
 
-void WriteUnifiedDiff(std::wstring_view RelativePath, std::wstring_view Text, bool Utf8Mark,
-                      const TBlockSource& Source, std::int64_t Context,
+bool WriteUnifiedDiff(std::wstring_view RelativePath, bool Utf8Mark, const TBlockFeed& Feed, std::int64_t Context,
                       const std::function<void(std::string_view)>& Write) {
     // git ends a name that holds a blank with a TAB, so that a reader does not
     // take the rest for a time stamp.
-    const std::string Name = ToUtf8(RelativePath) + (RelativePath.find(L' ') != std::wstring_view::npos ? "\t" : "");
-    TLineWalker Walker(Text, TLineBreaks::LfOnly);
-    THunk Hunk(Utf8Mark);
-    std::int64_t Delta = 0;  // new lines less old lines before the hunk at hand
-    std::int64_t ContextUntil = 0;
-    bool Named = false;
-    auto ContextUpTo = [&](std::int64_t Last) {
-        for (; Walker.Line() <= Last && !Walker.AtEnd(); Walker.Next()) Hunk.Context(Walker.Current());
-    };
-    auto Close = [&] {
-        ContextUpTo(ContextUntil);
-        Delta += Hunk.Delta();
-        Write(Hunk.Take());
-    };
-    Source.ForEach(Text, TLineBreaks::LfOnly, [&](const TMatchBlock& Block) {
-        if (Hunk.Open() && Block.FirstLine - Context > ContextUntil + 1) Close();
-        if (!Hunk.Open()) {
-            const std::int64_t From = std::max(Walker.Line(), Block.FirstLine - Context);
-            while (Walker.Line() < From) Walker.Next();
-            if (!Named) Write("--- a/" + Name + "\n+++ b/" + Name + "\n");
-            Named = true;
-            Hunk.Begin(From, From + Delta);
-        }
-        ContextUpTo(Block.FirstLine - 1);
-        for (TLineWalker Old(Text.substr(Block.Start, Block.End - Block.Start), TLineBreaks::LfOnly); !Old.AtEnd();
-             Old.Next())
-            Hunk.Removed(Old.Current());
-        for (TLineWalker New(Block.After, TLineBreaks::LfOnly); !New.AtEnd(); New.Next()) Hunk.Added(New.Current());
-        const std::int64_t BlockLast = Block.FirstLine + Block.LineCount - 1;
-        Walker.JumpTo(BlockLast + 1, Block.End);
-        ContextUntil = BlockLast + Context;
-    });
-    if (Hunk.Open()) Close();
+    TDiffWriter Diff(ToUtf8(RelativePath) + (RelativePath.find(L' ') != std::wstring_view::npos ? "\t" : ""),
+                     Utf8Mark, Context, Write);
+    const bool Read = Feed(TLineBreaks::LfOnly, Context > 0, Diff);
+    Diff.Finish();
+    return Read;
 }
 
 std::wstring RelativeForwardPath(std::wstring_view Folder, std::wstring_view Path) {

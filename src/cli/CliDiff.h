@@ -12,9 +12,9 @@
 // with Context lines around each change), its lines as UTF-8 with their own line
 // ends. Lines end at LF only, as git counts them. Utf8Mark puts the mark back at
 // the start of the first line, where a tool reading the file's bytes sees it.
-// Written in pieces; nothing when the source has no change in the text.
-void WriteUnifiedDiff(std::wstring_view RelativePath, std::wstring_view Text, bool Utf8Mark,
-                      const TBlockSource& Source, std::int64_t Context,
+// Written in pieces as Feed hands the blocks over; nothing when there is no
+// change. False when Feed could not read the file.
+bool WriteUnifiedDiff(std::wstring_view RelativePath, bool Utf8Mark, const TBlockFeed& Feed, std::int64_t Context,
                       const std::function<void(std::string_view)>& Write);
 
 // Path below Folder with forward slashes (Path itself with them when it is not below it).

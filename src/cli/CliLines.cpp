@@ -2,7 +2,9 @@
 
 #include "base/TextLines.h"
 #include "cli/CliText.h"
+#include "files/TextFileBlocks.h"
 #include "files/TextFileReader.h"
+
 
 namespace {
 
@@ -60,13 +62,43 @@ private:
 
 }  // namespace
 
-std::optional<TListedText> ReadListedFile(const std::wstring& Path, TEncodingMode Mode) {
-    TTextFileContent Content = LoadTextFile(Path, Mode, false);
-    if (!Content.Read || Content.Invalid) return std::nullopt;
-    TListedText Listed;
-    Listed.Text = std::move(Content.Text);
-    Listed.Utf8Mark = Content.Mode == TEncodingMode::Utf8 && DetectBom(Path) == bomUtf8;
-    return Listed;
+void TBlockSource::Events(std::wstring_view Text, TLineBreaks Breaks, bool Lines, TBlockEvents& Events) const {
+    ForEachBlockEvent(
+        Text, Breaks, Lines,
+        [&](const TBlockTake& Take) {
+            if (FChain)
+                ForEachEditBlock(Text, FChain->Edits(Text), FWithAfter, Breaks, Take);
+            else
+                ForEachMatchBlock(Text, *FScanner, FReplaceWith, Breaks, Take);
+        },
+        Events);
+}
+
+bool TBlockSource::ReadEvents(const std::wstring& Path, TEncodingMode Mode, TLineBreaks Breaks, bool Lines,
+                              TBlockEvents& Events) const {
+    if (!FChain) return ReadFileBlocks(Path, Mode, *FScanner, FReplaceWith, Breaks, Lines, Events);
+    const TTextFileContent Content = LoadTextFile(Path, Mode, false);
+    if (!Content.Read || Content.Invalid) return false;
+    this->Events(Content.Text, Breaks, Lines, Events);
+    return true;
+}
+
+TBlockFeed TextFeed(std::wstring_view Text, const TBlockSource& Source) {
+    return [Text, &Source](TLineBreaks Breaks, bool Lines, TBlockEvents& Events) {
+        Source.Events(Text, Breaks, Lines, Events);
+        return true;
+    };
+}
+
+TBlockFeed FileFeed(const std::wstring& Path, TEncodingMode Mode, const TBlockSource& Source) {
+    return [&Path, Mode, &Source](TLineBreaks Breaks, bool Lines, TBlockEvents& Events) {
+        return Source.ReadEvents(Path, Mode, Breaks, Lines, Events);
+    };
+}
+
+bool ListedUtf8Mark(const std::wstring& Path, TEncodingMode Mode) {
+    // Read automatically, a file with the mark is read as UTF-8.
+    return (Mode == TEncodingMode::Utf8 || Mode == TEncodingMode::Auto) && DetectBom(Path) == bomUtf8;
 }
 
 std::wstring ShownLine(std::wstring_view Line) {
@@ -85,31 +117,30 @@ std::wstring ShownLine(std::wstring_view Line) {
     return Shown;
 }
 
-void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source) {
-    const std::wstring Prefix(Path);
-    const std::int64_t Context = FContext < 0 ? 0 : FContext;
-    TLineWalker Walker(Text, TLineBreaks::Any);
-    std::int64_t ShownUpTo = 0;     // the last line written (0: none of this file)
-    std::int64_t ContextUntil = 0;  // the last line of the context after the last block
-    auto WriteLine = [&](std::int64_t Line, wchar_t Mark, std::wstring_view Rest) {
-        FWrite(Prefix + Mark + PlainCount(Line) + std::wstring(Rest));
-        ShownUpTo = Line;
-    };
-    auto WriteContextUpTo = [&](std::int64_t Last) {
-        for (; Walker.Line() <= Last && !Walker.AtEnd(); Walker.Next())
-            WriteLine(Walker.Line(), L'-', L"-" + ShownLine(WithoutLineEnd(Walker.Current())));
-    };
+namespace {
 
-    Source.ForEach(Text, TLineBreaks::Any, [&](const TMatchBlock& Block) {
-        WriteContextUpTo(std::min(ContextUntil, Block.FirstLine - 1));
-        const std::int64_t From = std::max(Walker.Line(), Block.FirstLine - Context);
+// The plain listing of one file as its blocks come.
+class TPlainListing final : public TBlockEvents {
+public:
+    TPlainListing(std::wstring_view Path, std::int64_t Context, bool Separate, bool& ShownAny,
+                  const TMatchLister::TWrite& Write)
+        : FPrefix(Path), FContext(Context), FSeparate(Separate), FShownAny(ShownAny), FWrite(Write),
+          FBefore(Context) {}
+
+    void Line(std::int64_t Number, std::wstring_view Text) override {
+        if (Number <= FContextUntil)
+            WriteLine(Number, L'-', L"-" + ShownLine(WithoutLineEnd(Text)));
+        else
+            FBefore.Add(Number, Text);
+    }
+    void Block(const TMatchBlock& Block, std::wstring_view Old) override {
+        const std::int64_t From = FBefore.First(Block.FirstLine);
         // A group that does not touch the one before is set apart, as grep does.
-        if (FContext >= 0 && (ShownUpTo != 0 ? From > ShownUpTo + 1 : FShownAny)) FWrite(L"--");
-        while (Walker.Line() < From) Walker.Next();
-        WriteContextUpTo(Block.FirstLine - 1);
-
-        const std::vector<std::wstring_view> Lines = SplitLines(Text.substr(Block.Start, Block.End - Block.Start),
-                                                                 TLineBreaks::Any);
+        if (FSeparate && (FShownUpTo != 0 ? From > FShownUpTo + 1 : FShownAny)) FWrite(L"--");
+        FBefore.Take([this](std::int64_t Number, std::wstring_view Text) {
+            WriteLine(Number, L'-', L"-" + ShownLine(WithoutLineEnd(Text)));
+        });
+        const std::vector<std::wstring_view> Lines = SplitLines(Old, TLineBreaks::Any);
         TBlockPlaces Places(Block, Lines);
         for (std::size_t Match = 0; Match < Block.Matches.size(); ++Match) {
             const TBlockPlaces::TPlace Place = Places.Next();
@@ -121,22 +152,37 @@ void TMatchLister::List(std::wstring_view Path, std::wstring_view Text, const TB
                           L"-" + ShownLine(WithoutLineEnd(Lines[I])));
         }
         const std::int64_t BlockLast = Block.FirstLine + Block.LineCount - 1;
-        Walker.JumpTo(BlockLast + 1, Block.End);
-        ShownUpTo = BlockLast;
-        ContextUntil = BlockLast + Context;
+        FShownUpTo = BlockLast;
+        FContextUntil = BlockLast + FContext;
         FShownAny = true;
-    });
-    WriteContextUpTo(ContextUntil);
-}
+    }
 
-void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source,
-                     const std::function<void(std::string_view)>& Write) {
-    const std::string JsonPath = JsonString(Path);
-    Source.ForEach(Text, TLineBreaks::Any, [&](const TMatchBlock& Block) {
-        const std::wstring_view Old = Text.substr(Block.Start, Block.End - Block.Start);
+private:
+    void WriteLine(std::int64_t Line, wchar_t Mark, std::wstring_view Rest) {
+        FWrite(FPrefix + Mark + PlainCount(Line) + std::wstring(Rest));
+        FShownUpTo = Line;
+    }
+
+    const std::wstring FPrefix;
+    const std::int64_t FContext;
+    const bool FSeparate;
+    bool& FShownAny;
+    const TMatchLister::TWrite& FWrite;
+    TLinesBefore FBefore;
+    std::int64_t FShownUpTo = 0;     // the last line written (0: none of this file)
+    std::int64_t FContextUntil = 0;  // the last line of the context after the last block
+};
+
+class TJsonListing final : public TBlockEvents {
+public:
+    TJsonListing(std::wstring_view Path, bool WithAfter, const std::function<void(std::string_view)>& Write)
+        : FJsonPath(JsonString(Path)), FWithAfter(WithAfter), FWrite(Write) {}
+
+    void Line(std::int64_t, std::wstring_view) override {}
+    void Block(const TMatchBlock& Block, std::wstring_view Old) override {
         const std::vector<std::wstring_view> Lines = SplitLines(Old, TLineBreaks::Any);
         std::string After;
-        if (Source.WithAfter()) {
+        if (FWithAfter) {
             // The new lines end where the old ones did.
             std::wstring_view New = Block.After;
             if (LineEndLength(Old) != 0) New.remove_suffix(LineEndLength(New));
@@ -146,10 +192,29 @@ void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TBloc
         for (std::size_t Match = 0; Match < Block.Matches.size(); ++Match) {
             const TBlockPlaces::TPlace Place = Places.Next();
             const std::wstring_view Touched = WithoutLineEnd(Old.substr(Place.From, Place.To - Place.From));
-            Write("{\"match\":{\"path\":" + JsonPath +
-                  ",\"line\":" + std::to_string(Block.FirstLine + static_cast<std::int64_t>(Place.First)) +
-                  ",\"column\":" + std::to_string(Place.Column + 1) + ",\"text\":" + JsonString(Touched) + After +
-                  "}}");
+            FWrite("{\"match\":{\"path\":" + FJsonPath +
+                   ",\"line\":" + std::to_string(Block.FirstLine + static_cast<std::int64_t>(Place.First)) +
+                   ",\"column\":" + std::to_string(Place.Column + 1) + ",\"text\":" + JsonString(Touched) +
+                   After + "}}");
         }
-    });
+    }
+
+private:
+    const std::string FJsonPath;
+    const bool FWithAfter;
+    const std::function<void(std::string_view)>& FWrite;
+};
+
+}  // namespace
+
+bool TMatchLister::List(std::wstring_view Path, const TBlockFeed& Feed) {
+    const std::int64_t Context = FContext < 0 ? 0 : FContext;
+    TPlainListing Listing(Path, Context, FContext >= 0, FShownAny, FWrite);
+    return Feed(TLineBreaks::Any, Context > 0, Listing);
+}
+
+bool ListMatchesJson(std::wstring_view Path, bool WithAfter, const TBlockFeed& Feed,
+                     const std::function<void(std::string_view)>& Write) {
+    TJsonListing Listing(Path, WithAfter, Write);
+    return Feed(TLineBreaks::Any, false, Listing);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // What --lines shows of one file: each occurrence in its line, plain or as JSON,
 // with the line as Apply would write it for a dry run. The occurrences and new
-// lines come from ForEachMatchBlock, whose scanner is the one Apply replaces
+// lines come from ForEachMatchBlock (read in pieces where it can), whose scanner is the one Apply replaces
 // with, so what is shown is what a count counts and Apply writes.
+#include "base/TextLinePieces.h"
 #include "base/TextLines.h"
 #include "base/TextScanner.h"
 #include "files/EncodingMode.h"
@@ -59,13 +60,13 @@ public:
     TBlockSource(const TRuleChain& Chain, bool WithAfter) : FChain(&Chain), FWithAfter(WithAfter) {}
 
     bool WithAfter() const { return FChain ? FWithAfter : FReplaceWith != nullptr; }
-    void ForEach(std::wstring_view Text, TLineBreaks Breaks,
-                 const std::function<void(const TMatchBlock&)>& Take) const {
-        if (FChain)
-            ForEachEditBlock(Text, FChain->Edits(Text), FWithAfter, Breaks, Take);
-        else
-            ForEachMatchBlock(Text, *FScanner, FReplaceWith, Breaks, Take);
-    }
+    // The blocks of a text held whole, with the lines outside them when Lines.
+    void Events(std::wstring_view Text, TLineBreaks Breaks, bool Lines, TBlockEvents& Events) const;
+    // A listed file read again in the encoding the run read it in: one text to
+    // find is read in pieces where ReadFileBlocks can, the pairs (and a pattern)
+    // whole. False when the file can no longer be read so.
+    bool ReadEvents(const std::wstring& Path, TEncodingMode Mode, TLineBreaks Breaks, bool Lines,
+                    TBlockEvents& Events) const;
 
 private:
     const TextScanner* FScanner = nullptr;
@@ -74,13 +75,14 @@ private:
     bool FWithAfter = false;
 };
 
-// A listed file read again, whole, in the encoding the run read it in; nothing
-// when it can no longer be read so. Utf8Mark: it starts with the UTF-8 mark.
-struct TListedText {
-    std::wstring Text;
-    bool Utf8Mark = false;
-};
-std::optional<TListedText> ReadListedFile(const std::wstring& Path, TEncodingMode Mode);
+// What the listings and the diff are handed their blocks by: a text's or a
+// file's (TBlockSource); false when the file could not be read.
+using TBlockFeed = std::function<bool(TLineBreaks Breaks, bool Lines, TBlockEvents& Events)>;
+TBlockFeed TextFeed(std::wstring_view Text, const TBlockSource& Source);
+TBlockFeed FileFeed(const std::wstring& Path, TEncodingMode Mode, const TBlockSource& Source);
+
+// Whether a listed file read in Mode starts with the UTF-8 mark.
+bool ListedUtf8Mark(const std::wstring& Path, TEncodingMode Mode);
 
 // A line as the plain listing shows it: control characters other than TAB as \xNN.
 std::wstring ShownLine(std::wstring_view Line);
@@ -93,7 +95,8 @@ class TMatchLister {
 public:
     using TWrite = std::function<void(std::wstring_view Line)>;
     TMatchLister(std::int64_t Context, TWrite Write) : FContext(Context), FWrite(std::move(Write)) {}
-    void List(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source);
+    // False when Feed could not read the file (what came before the fault is written).
+    bool List(std::wstring_view Path, const TBlockFeed& Feed);
 
 private:
     std::int64_t FContext;
@@ -105,5 +108,5 @@ private:
 // {"match":{"path","line","column","text"}} with "after" added when the source
 // has new texts. "text" holds the lines the occurrence touches without the last
 // line end; "after" the lines of its block as Apply writes them.
-void ListMatchesJson(std::wstring_view Path, std::wstring_view Text, const TBlockSource& Source,
+bool ListMatchesJson(std::wstring_view Path, bool WithAfter, const TBlockFeed& Feed,
                      const std::function<void(std::string_view)>& Write);

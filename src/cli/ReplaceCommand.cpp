@@ -83,22 +83,19 @@ private:
 };
 
 bool TReplaceRun::ShowChange(const std::wstring& Path, TEncodingMode Encoding) {
-    const std::optional<TListedText> Listed = ReadListedFile(Path, Encoding);
-    if (!Listed) {
-        FErr.WriteLine(MsgLinesUnreadable(FSwedish, Path));
-        return false;
-    }
+    bool Read = false;
     if (FOptions.Diff) {
-        WriteUnifiedDiff(RelativeForwardPath(FFolder, Path), Listed->Text, Listed->Utf8Mark, FChanges,
-                         FOptions.Context < 0 ? 3 : FOptions.Context,
-                         [this](std::string_view Bytes) { FOut.WriteUtf8(Bytes); });
+        Read = WriteUnifiedDiff(RelativeForwardPath(FFolder, Path), ListedUtf8Mark(Path, Encoding),
+                                FileFeed(Path, Encoding, FChanges), FOptions.Context < 0 ? 3 : FOptions.Context,
+                                [this](std::string_view Bytes) { FOut.WriteUtf8(Bytes); });
     } else if (FOptions.Json) {
-        ListMatchesJson(Path, Listed->Text, FChanges,
-                        [this](std::string_view Line) { FOut.WriteUtf8Line(Line); });
+        Read = ListMatchesJson(Path, FChanges.WithAfter(), FileFeed(Path, Encoding, FChanges),
+                               [this](std::string_view Line) { FOut.WriteUtf8Line(Line); });
     } else {
-        FLister.List(Path, Listed->Text, FOccurrences);
+        Read = FLister.List(Path, FileFeed(Path, Encoding, FOccurrences));
     }
-    return true;
+    if (!Read) FErr.WriteLine(MsgLinesUnreadable(FSwedish, Path));
+    return Read;
 }
 
 // A dry run lists what would change (and with --verbose what would be skipped);

@@ -105,10 +105,10 @@ int RunSearchCommand(const TCliOptions& Typed) {
     const TRuleChain Chain(Options.Pairs, Options.CaseSensitive, RuleOf(Options));
     const TBlockSource Places = Pairs ? TBlockSource(Chain, false) : TBlockSource(Scanner, nullptr);
     TMatchLister Lister(Options.Context, [&](std::wstring_view Line) { Out.WriteLine(Line); });
-    auto ListedText = [&](const std::wstring& FileName) {
-        std::optional<TListedText> Listed = ReadListedFile(FileName, Worker.FileEncoding());
-        if (!Listed) Err.WriteLine(MsgLinesUnreadable(Swedish, FileName));
-        return Listed;
+    // False (and said) when the file can no longer be read.
+    auto ReadAgain = [&](const std::wstring& FileName, bool Read) {
+        if (!Read) Err.WriteLine(MsgLinesUnreadable(Swedish, FileName));
+        return Read;
     };
     const bool ShowLines = Options.Lines && (Pairs || !Options.TextToFind.empty());
     Worker.OnSearchAddFile = [&](std::wstring FileName, std::int32_t Count, std::int32_t) {
@@ -130,18 +130,14 @@ int RunSearchCommand(const TCliOptions& Typed) {
                               ",\"encoding\":" + JsonEncoding(Worker.FileEncoding()) +
                               (Pairs ? ",\"pairs\":" + JsonCounts(Counts) : std::string()) + "}");
             if (!ShowLines) return;
-            if (const std::optional<TListedText> Text = ListedText(FileName))
-                ListMatchesJson(FileName, Text->Text, Places,
-                                [&](std::string_view Line) { Out.WriteUtf8Line(Line); });
+            ReadAgain(FileName, ListMatchesJson(FileName, Places.WithAfter(),
+                                             FileFeed(FileName, Worker.FileEncoding(), Places),
+                                             [&](std::string_view Line) { Out.WriteUtf8Line(Line); }));
             return;
         }
         // The occurrences' lines stand instead of the file's line, which they each name.
-        if (ShowLines) {
-            if (const std::optional<TListedText> Text = ListedText(FileName)) {
-                Lister.List(FileName, Text->Text, Places);
-                return;
-            }
-        }
+        if (ShowLines && ReadAgain(FileName, Lister.List(FileName, FileFeed(FileName, Worker.FileEncoding(), Places))))
+            return;
         // With --pairs each pair's share follows the total, in the pairs' order.
         std::wstring Shares;
         for (std::size_t I = 0; Pairs && I < Counts.size(); ++I)

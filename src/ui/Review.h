@@ -5,6 +5,7 @@
 // without writing (a dry run that also records each file's size, time and
 // hash), and the lines of the selected file from the engine's match listing.
 #include "base/GdiOwners.h"
+#include "base/TextLinePieces.h"
 #include "base/TextLines.h"
 #include "files/EncodingMode.h"
 #include "ui/WindowBase.h"
@@ -57,24 +58,24 @@ constexpr wchar_t ChangeMarkOpen = L'\x00AB';   // «
 constexpr wchar_t ChangeMarkClose = L'\x00BB';  // »
 constexpr std::int64_t ChangeContextLines = 2;
 
-// Turns the blocks of ForEachMatchBlock into rows: for each block its lines
-// before and after with the marks, and up to ChangeContextLines unchanged lines
-// around it; a gap row where lines are left out.
-class TChangeRowBuilder {
+// Turns the blocks of ForEachMatchBlock, as TBlockEvents hands them over with the
+// lines between them, into rows: for each block its lines before and after with
+// the marks, and up to ChangeContextLines unchanged lines around it; a gap row
+// where lines are left out.
+class TChangeRowBuilder final : public TBlockEvents {
 public:
-    TChangeRowBuilder(std::wstring_view Text, std::wstring_view ReplaceWith)
-        : FText(Text), FReplaceWith(ReplaceWith) {}
-    void Add(const TMatchBlock& Block, std::vector<TChangeRow>& Rows);
-    // The context after the last block.
-    void Finish(std::vector<TChangeRow>& Rows);
+    explicit TChangeRowBuilder(std::vector<TChangeRow>& Rows) : FRows(Rows), FBefore(ChangeContextLines) {}
+    void Line(std::int64_t Number, std::wstring_view Text) override;
+    void Block(const TMatchBlock& Block, std::wstring_view Old) override;
+    // After the last block.
+    void Finish();
 
 private:
-    void AddContextAfter(std::size_t Limit, std::vector<TChangeRow>& Rows);
-    std::wstring_view FText;
-    std::wstring_view FReplaceWith;
+    std::vector<TChangeRow>& FRows;
+    TLinesBefore FBefore;
     bool FAny = false;
-    std::size_t FDone = 0;         // offset up to which rows cover the text
-    std::int64_t FNextLine = 1;    // line number at FDone
+    bool FMoreAfter = false;          // a line after the last block's context
+    std::int64_t FContextUntil = 0;   // the last line of the context after the last block
 };
 
 // Lists one file's changes on a thread of its own, in batches, so the window

@@ -3,7 +3,7 @@
 #include "ui/Review.h"
 
 #include "base/TextScanner.h"
-#include "files/TextFileReader.h"
+#include "files/TextFileBlocks.h"
 
 #include <utility>
 
@@ -23,13 +23,8 @@ std::size_t NextLineStart(std::wstring_view Text, std::size_t Pos) {
     return Text[End] == L'\r' && End + 1 < Text.size() && Text[End + 1] == L'\n' ? End + 2 : End + 1;
 }
 
-// The start of the line before the one starting at Start (> 0).
-std::size_t PreviousLineStart(std::wstring_view Text, std::size_t Start) {
-    std::size_t Pos = Start - 1;
-    if (Text[Pos] == L'\n' && Pos > 0 && Text[Pos - 1] == L'\r') --Pos;
-    while (Pos > 0 && !IsBreak(Text[Pos - 1])) --Pos;
-    return Pos;
-}
+// Line without its line end.
+std::wstring_view WithoutLineEnd(std::wstring_view Line) { return Line.substr(0, Line.size() - LineEndLength(Line)); }
 
 // Text with ChangeMarkOpen and ChangeMarkClose around each span, cut into its
 // lines (a line end at the very end starts no further line).
@@ -59,57 +54,45 @@ std::vector<std::wstring> MarkedLines(std::wstring_view Text,
 
 }  // namespace
 
-void TChangeRowBuilder::AddContextAfter(std::size_t Limit, std::vector<TChangeRow>& Rows) {
-    for (std::int64_t k = 0; k < ChangeContextLines && FDone < Limit && FDone < FText.size(); ++k) {
-        const std::size_t End = LineEndAt(FText, FDone);
-        Rows.push_back(
-            TChangeRow{FNextLine++, TChangeRowKind::Context, std::wstring(FText.substr(FDone, End - FDone))});
-        FDone = NextLineStart(FText, FDone);
+void TChangeRowBuilder::Line(std::int64_t Number, std::wstring_view Text) {
+    if (!FAny) {
+        FBefore.Add(Number, Text);
+    } else if (Number <= FContextUntil) {
+        FRows.push_back(TChangeRow{Number, TChangeRowKind::Context, std::wstring(WithoutLineEnd(Text))});
+    } else {
+        FBefore.Add(Number, Text);
+        FMoreAfter = true;
     }
 }
 
-void TChangeRowBuilder::Add(const TMatchBlock& Block, std::vector<TChangeRow>& Rows) {
-    if (FAny) AddContextAfter(Block.Start, Rows);
-    const std::size_t Floor = FAny ? FDone : 0;
-    std::size_t First = Block.Start;
-    std::int64_t Before = 0;
-    while (Before < ChangeContextLines && First > Floor) {
-        First = PreviousLineStart(FText, First);
-        ++Before;
-    }
-    if (First > Floor) Rows.push_back(TChangeRow{0, TChangeRowKind::Gap, L"..."});
-    for (std::int64_t Line = Block.FirstLine - Before; First < Block.Start; ++Line) {
-        const std::size_t End = LineEndAt(FText, First);
-        Rows.push_back(TChangeRow{Line, TChangeRowKind::Context, std::wstring(FText.substr(First, End - First))});
-        First = NextLineStart(FText, First);
-    }
+void TChangeRowBuilder::Block(const TMatchBlock& Block, std::wstring_view Old) {
+    if (FBefore.Dropped()) FRows.push_back(TChangeRow{0, TChangeRowKind::Gap, L"..."});
+    FBefore.Take([this](std::int64_t Number, std::wstring_view Text) {
+        FRows.push_back(TChangeRow{Number, TChangeRowKind::Context, std::wstring(WithoutLineEnd(Text))});
+    });
 
     // The old lines with each occurrence marked, then the new ones with each replacement.
+    // Each new text where the block says it is: written with the file's own line
+    // breaks, it may be longer or shorter than the replacement.
     std::vector<std::pair<std::size_t, std::size_t>> Found, Replaced;
-    std::size_t Shift = 0;  // how far After has moved against the old text so far
     for (std::size_t k = 0; k < Block.Matches.size(); ++k) {
-        const std::size_t At = Block.Matches[k] - Block.Start, Length = Block.MatchEnds[k] - Block.Matches[k];
-        Found.emplace_back(At, At + Length);
-        Replaced.emplace_back(At + Shift, At + Shift + FReplaceWith.size());
-        Shift += FReplaceWith.size();
-        Shift -= Length;
+        Found.emplace_back(Block.Matches[k] - Block.Start, Block.MatchEnds[k] - Block.Start);
+        Replaced.emplace_back(Block.NewStarts[k], Block.NewEnds[k]);
     }
     std::int64_t Line = Block.FirstLine;
-    for (std::wstring& Text : MarkedLines(FText.substr(Block.Start, Block.End - Block.Start), Found))
-        Rows.push_back(TChangeRow{Line++, TChangeRowKind::Before, std::move(Text)});
+    for (std::wstring& Text : MarkedLines(Old, Found))
+        FRows.push_back(TChangeRow{Line++, TChangeRowKind::Before, std::move(Text)});
     Line = Block.FirstLine;
     for (std::wstring& Text : MarkedLines(Block.After, Replaced))
-        Rows.push_back(TChangeRow{Line++, TChangeRowKind::After, std::move(Text)});
+        FRows.push_back(TChangeRow{Line++, TChangeRowKind::After, std::move(Text)});
 
     FAny = true;
-    FDone = Block.End;
-    FNextLine = Block.FirstLine + Block.LineCount;
+    FMoreAfter = false;
+    FContextUntil = Block.FirstLine + Block.LineCount - 1 + ChangeContextLines;
 }
 
-void TChangeRowBuilder::Finish(std::vector<TChangeRow>& Rows) {
-    if (!FAny) return;
-    AddContextAfter(FText.size(), Rows);
-    if (FDone < FText.size()) Rows.push_back(TChangeRow{0, TChangeRowKind::Gap, L"..."});
+void TChangeRowBuilder::Finish() {
+    if (FAny && FMoreAfter) FRows.push_back(TChangeRow{0, TChangeRowKind::Gap, L"..."});
 }
 
 TReviewChangesWorker::TReviewChangesWorker(std::wstring Path, TEncodingMode Mode, std::wstring TextToFind,
@@ -132,11 +115,10 @@ void TReviewChangesWorker::Execute() {
 }
 
 void TReviewChangesWorker::ListChanges() {
-    TTextFileContent Content = LoadTextFile(FPath, FMode, false);
-    if (!Content.Read || Content.Invalid || Terminated()) return;
+    if (Terminated()) return;
     const TextScanner Scanner(FTextToFind, FCaseSensitive);
-    TChangeRowBuilder Builder(Content.Text, FReplaceWith);
     std::vector<TChangeRow> Rows;
+    TChangeRowBuilder Builder(Rows);
     // Rows go to the window in batches: often enough to show the first at once,
     // seldom enough that the list is not redrawn for every block.
     constexpr std::size_t BatchRows = 2000;
@@ -150,16 +132,38 @@ void TReviewChangesWorker::ListChanges() {
         Rows = {};
         LastBatch = GetTickCount64();
     };
+    // The file is read in pieces where it can be, so a large file is listed in
+    // little memory; each block's rows are handed on as they come.
     struct TStopped {};
+    class TBatches final : public TBlockEvents {
+    public:
+        TBatches(TReviewChangesWorker& Worker, TChangeRowBuilder& Builder, std::vector<TChangeRow>& Rows,
+                 const std::function<void()>& Flush, ULONGLONG& LastBatch)
+            : FWorker(Worker), FBuilder(Builder), FRows(Rows), FFlush(Flush), FLastBatch(LastBatch) {}
+        void Line(std::int64_t Number, std::wstring_view Text) override {
+            if (FWorker.Terminated()) throw TStopped{};
+            FBuilder.Line(Number, Text);
+        }
+        void Block(const TMatchBlock& Block, std::wstring_view Old) override {
+            if (FWorker.Terminated()) throw TStopped{};
+            FBuilder.Block(Block, Old);
+            if (FRows.size() >= BatchRows || GetTickCount64() - FLastBatch >= BatchInterval) FFlush();
+        }
+
+    private:
+        TReviewChangesWorker& FWorker;
+        TChangeRowBuilder& FBuilder;
+        std::vector<TChangeRow>& FRows;
+        const std::function<void()>& FFlush;
+        ULONGLONG& FLastBatch;
+    };
+    const std::function<void()> FlushRows = Flush;
+    TBatches Batches(*this, Builder, Rows, FlushRows, LastBatch);
     try {
-        ForEachMatchBlock(Content.Text, Scanner, &FReplaceWith, TLineBreaks::Any, [&](const TMatchBlock& Block) {
-            if (Terminated()) throw TStopped{};
-            Builder.Add(Block, Rows);
-            if (Rows.size() >= BatchRows || GetTickCount64() - LastBatch >= BatchInterval) Flush();
-        });
+        if (!ReadFileBlocks(FPath, FMode, Scanner, &FReplaceWith, TLineBreaks::Any, true, Batches)) return;
     } catch (const TStopped&) {
         return;
     }
-    Builder.Finish(Rows);
+    Builder.Finish();
     Flush();
 }

@@ -29,24 +29,6 @@ std::int32_t CountInPieces(const TextScanner& Scanner, std::wstring_view Text, c
     return Counter.Count();
 }
 
-// Ends every Size units, and random ends (empty pieces included).
-std::vector<size_t> EveryUnits(size_t Length, size_t Size) {
-    std::vector<size_t> Ends;
-    for (size_t End = Size; End < Length; End += Size) Ends.push_back(End);
-    Ends.push_back(Length);
-    return Ends;
-}
-
-std::vector<size_t> RandomEnds(RandomText& Random, size_t Length) {
-    std::vector<size_t> Ends;
-    for (size_t End = 0; End < Length;) {
-        End = std::min(Length, End + Random.Below(6));
-        Ends.push_back(End);
-    }
-    if (Ends.empty() || Ends.back() != Length) Ends.push_back(Length);
-    return Ends;
-}
-
 }  // namespace
 
 // Occurrences across piece ends count once, surrogate pairs and CR LF split by

@@ -1,5 +1,8 @@
 #include "RandomText.h"
 
+#include "TextBytes.h"
+
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -43,4 +46,45 @@ std::wstring RandomText::Needle(const std::wstring& Haystack) {
         Unit = Changed[0];
     }
     return Result;
+}
+
+std::vector<std::size_t> RandomEnds(RandomText& Random, std::size_t Length) {
+    std::vector<std::size_t> Ends;
+    for (std::size_t End = 0; End < Length;) {
+        End = std::min(Length, End + Random.Below(6));
+        Ends.push_back(End);
+    }
+    if (Ends.empty() || Ends.back() != Length) Ends.push_back(Length);
+    return Ends;
+}
+
+std::vector<std::size_t> EveryUnits(std::size_t Length, std::size_t Size) {
+    std::vector<std::size_t> Ends;
+    for (std::size_t End = Size; End < Length; End += Size) Ends.push_back(End);
+    Ends.push_back(Length);
+    return Ends;
+}
+
+std::wstring RandomFileLines(std::mt19937& Random, bool Ascii) {
+    const wchar_t* const Words[] = {L"ab", L"AB", L"aB", L"x", L" ", L"\t", L"abab", L"y\u00E4", L"\u00C4B",
+                                    L"\U00010400", L"\U00010428", L"\u00DF"};
+    const wchar_t* const Ends[] = {L"\r\n", L"\n", L"\r", L"\n\n"};
+    std::wstring Text;
+    const int Lines = std::uniform_int_distribution<int>(1, 30)(Random);
+    for (int Line = 0; Line < Lines; ++Line) {
+        for (int Word = std::uniform_int_distribution<int>(0, 5)(Random); Word > 0; --Word)
+            Text += Words[std::uniform_int_distribution<int>(0, Ascii ? 6 : 11)(Random)];
+        if (Line + 1 < Lines || Random() % 2) Text += Ends[Random() % 4];
+    }
+    return Text;
+}
+
+std::span<const TFileEncoding> FileEncodings() {
+    static const TFileEncoding Encodings[] = {
+        {TEncodingMode::Utf8, false, [](const std::wstring& Text) { return Narrow(Text); }},
+        {TEncodingMode::Utf8, false, [](const std::wstring& Text) { return Utf8Bom + Narrow(Text); }},
+        {TEncodingMode::Utf16LE, false, [](const std::wstring& Text) { return Utf16WithBom(Text); }},
+        {TEncodingMode::Ansi, true, [](const std::wstring& Text) { return AnsiMark() + Narrow(Text); }},
+    };
+    return Encodings;
 }
