@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -486,69 +484,22 @@ int Sign(int Value) { return (Value > 0) - (Value < 0); }
 // list is in CompareStringW's order (an order being transitive) and the paths it
 // finds equal have equal keys, so they kept their listed order. Returns false,
 // leaving Files as they were, when a key cannot be formed or a pair disagrees.
-// Runs Work(From, To) over [0, Count) in two halves side by side when the list is
-// long enough to pay for a thread (a folder of many thousand files: the keys and
-// the check are most of its sort); true when both halves succeed. A half that
-// fails, or a thread that cannot be had, gives false.
-template <typename TWork>
-bool InTwoHalves(size_t Count, TWork&& Work) {
-    constexpr size_t Worthwhile = 8192;
-    if (Count < Worthwhile) return Work(size_t{0}, Count);
-    const size_t Middle = Count / 2;
-    bool Later = false;
-    try {
-        std::thread Other([&] {
-            try {
-                Later = Work(Middle, Count);
-            } catch (...) {
-                Later = false;
-            }
-        });
-        bool Earlier = false;
-        try {
-            Earlier = Work(size_t{0}, Middle);
-        } catch (...) {
-        }
-        Other.join();
-        return Earlier && Later;
-    } catch (const std::system_error&) {
-        return false;
-    }
-}
-
 bool SortBySortKeys(TStringArray& Files, bool Descending) {
     struct TKeyed {
         size_t Offset;
         size_t Length;
         size_t Index;
     };
-    struct TKeys {
-        std::string Bytes;  // every key, end to end
-        std::vector<TKeyed> Entries;
-    };
-    TKeys Halves[2];
-    const bool Keyed = InTwoHalves(Files.size(), [&](size_t From, size_t To) {
-        TKeys& Half = Halves[From == 0 ? 0 : 1];
-        Half.Entries.reserve(To - From);
-        std::vector<WCHAR> Scratch(256);
-        for (size_t i = From; i < To; ++i) {
-            int Bytes = MapSortKey(FileSortKey(Files[i]), Scratch);
-            if (Bytes <= 0) return false;
-            Half.Entries.push_back({Half.Bytes.size(), static_cast<size_t>(Bytes), i});
-            Half.Bytes.append(reinterpret_cast<const char*>(Scratch.data()), static_cast<size_t>(Bytes));
-        }
-        return true;
-    });
-    if (!Keyed) return false;
-    std::string Keys = std::move(Halves[0].Bytes);
-    std::vector<TKeyed> Entries = std::move(Halves[0].Entries);
+    std::string Keys;  // every key, end to end
+    std::vector<TKeyed> Entries;
     Entries.reserve(Files.size());
-    for (TKeyed Later : Halves[1].Entries) {
-        Later.Offset += Keys.size();
-        Entries.push_back(Later);
+    std::vector<WCHAR> Scratch(256);
+    for (size_t i = 0; i < Files.size(); ++i) {
+        int Bytes = MapSortKey(FileSortKey(Files[i]), Scratch);
+        if (Bytes <= 0) return false;
+        Entries.push_back({Keys.size(), static_cast<size_t>(Bytes), i});
+        Keys.append(reinterpret_cast<const char*>(Scratch.data()), static_cast<size_t>(Bytes));
     }
-    Keys += Halves[1].Bytes;
-    Halves[1] = {};
     auto CompareBytes = [&Keys](const TKeyed& First, const TKeyed& Second) {
         int Result = std::memcmp(Keys.data() + First.Offset, Keys.data() + Second.Offset,
                                  std::min(First.Length, Second.Length));
@@ -559,19 +510,12 @@ bool SortBySortKeys(TStringArray& Files, bool Descending) {
         int Result = CompareBytes(Earlier, Taken);
         return Descending ? Result < 0 : Result > 0;
     });
-    // Each neighbouring pair once: the pairs ending in [From, To).
-    const bool Agrees = InTwoHalves(Entries.size(), [&](size_t From, size_t To) {
-        From = std::max<size_t>(From, 1);
-        if (From >= To) return true;
-        std::wstring Previous = FileSortKey(Files[Entries[From - 1].Index]);
-        for (size_t i = From; i < To; ++i) {
-            std::wstring Current = FileSortKey(Files[Entries[i].Index]);
-            if (Sign(CompareKeys(Previous, Current)) != Sign(CompareBytes(Entries[i - 1], Entries[i]))) return false;
-            Previous = std::move(Current);
-        }
-        return true;
-    });
-    if (!Agrees) return false;
+    std::wstring Previous = FileSortKey(Files[Entries[0].Index]);
+    for (size_t i = 1; i < Entries.size(); ++i) {
+        std::wstring Current = FileSortKey(Files[Entries[i].Index]);
+        if (Sign(CompareKeys(Previous, Current)) != Sign(CompareBytes(Entries[i - 1], Entries[i]))) return false;
+        Previous = std::move(Current);
+    }
     TStringArray Sorted;
     Sorted.reserve(Files.size());
     for (const TKeyed& E : Entries) Sorted.push_back(std::move(Files[E.Index]));

@@ -175,10 +175,8 @@ TEST(FileSortOrderInLocale, SortKeysGiveTheCompareStringOrder) {
     TPathMaker Maker(Seed, CollationPieces);
     const std::int64_t FallbacksBefore = SortFileListFallbacks();
     int DifferingTies = 0;  // neighbours CompareStringW finds equal though they differ
-    // The last round is a folder of many thousand files, whose keys are formed and
-    // checked in two halves side by side.
-    for (int Round = 0; Round < 13; ++Round) {
-        TStringArray Files = Maker.List(Round < 4 ? 60 : Round < 12 ? 500 : 20000);
+    for (int Round = 0; Round < 12; ++Round) {
+        TStringArray Files = Maker.List(Round < 4 ? 60 : 500);
         for (bool Descending : {false, true}) {
             SCOPED_TRACE(std::string(Wanted) + ", seed " + std::to_string(Seed) + ", round " + std::to_string(Round) +
                          (Descending ? ", descending" : ", ascending"));
