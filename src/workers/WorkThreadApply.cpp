@@ -347,9 +347,11 @@ void TWorkThreadApply::ApplyInPieces(const std::wstring& File, TFilePipeline::TT
     // The second reading gathers the costly facts, and writes the new content
     // beside the file as it goes; a file that fails one on the way (perhaps in
     // its last piece) loses its temporary file and stays as it is.
+    const bool Writing = Decision.Outcome == TApplyFileOutcome::Changed;
+    // A stopping run begins no file (below): its new content is not made either.
+    if (Writing && Stopping()) return;
     const std::wstring Target = LinkedFilePath(Held.Get(), File);
     TNewFileContent Content;
-    const bool Writing = Decision.Outcome == TApplyFileOutcome::Changed;
     if (Writing) Content.Begin(Target);
     // A file read as ANSI whose bytes are UTF-8 was written by a UTF-8 program:
     // characters beyond ASCII in ANSI would give it two encodings.
