@@ -25,19 +25,16 @@ void TApplyScanSink::Restart() {
     FMark.clear();
     FHead.clear();
     FHash = TSha256{};
-    FSize = 0;
 }
 
 void TApplyScanSink::Mark(std::string_view Bytes) {
     FMark.assign(Bytes);
     if (FHashing) FHash.Update(Bytes);
-    FSize += Bytes.size();
 }
 
 void TApplyScanSink::Decoded(std::string_view Bytes) {
     if (FHead.size() < BinaryHead) FHead.append(Bytes.substr(0, BinaryHead - FHead.size()));
     if (FHashing) FHash.Update(Bytes);
-    FSize += Bytes.size();
 }
 
 size_t TApplyScanSink::Take(std::wstring_view Text, bool Last) {

@@ -1,7 +1,7 @@
 #pragma once
 // Apply over a file read in pieces (TTextFileReader::ScanHeld), so that its
 // memory stays the same whatever the file's size. A file is read twice while it
-// is held: first for what the search learns of it (its occurrences) and the facts
+// is held (and a third time, by the journal, for its old bytes): first for what the search learns of it (its occurrences) and the facts
 // its bytes give at once; then, for a file that would change, for the costly
 // facts, with its new content made, encoded and written piece by piece. What can
 // only be known at the end (bytes that do not come back unchanged in the last
@@ -39,9 +39,8 @@ public:
     // The first bytes after the mark, as many as LooksBinary looks at.
     const std::string& Head() const { return FHead; }
     std::wstring_view FirstBreak() const { return FBreak.Break(); }
-    // The SHA-256 of the file's bytes (when hashed), and how many there were.
+    // The SHA-256 of the file's bytes (when hashed).
     TSha256Digest Digest() { return FHash.Finish(); }
-    std::uint64_t Size() const { return FSize; }
 
 private:
     TPieceCounter FCounter;
@@ -50,7 +49,6 @@ private:
     bool FHashing = false;
     std::string FMark, FHead;
     TSha256 FHash;
-    std::uint64_t FSize = 0;
 };
 
 // The second reading: the facts that cost an encoding, and the new content,
