@@ -68,6 +68,11 @@ private:
 class ReplacementWriter {
 public:
     ReplacementWriter(std::wstring_view Text, std::wstring_view ReplaceWith);
+    // Text is a part of a longer text, whose first line break is FirstBreak.
+    ReplacementWriter(std::wstring_view Text, std::wstring_view ReplaceWith, std::wstring_view FirstBreak)
+        : ReplacementWriter(Text, ReplaceWith) {
+        FFirstBreak = FirstBreak;
+    }
 
     // Appends the replacement of the occurrence Text[Start, End).
     void Append(std::wstring& Out, std::size_t Start, std::size_t End) const;

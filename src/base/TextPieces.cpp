@@ -76,3 +76,42 @@ std::int32_t TPieceCounter::Count() const {
     if (FCount == 0 || (!FScanner.CaseSensitive() && FScanner.Pattern() == nullptr && !FContained)) return 0;
     return static_cast<std::int32_t>(FCount);
 }
+
+void TPieceReplacer::Reset(std::wstring_view FirstBreak) {
+    FFirstBreak.assign(FirstBreak.empty() ? std::wstring_view(L"\r\n") : FirstBreak);
+    FFrom = 0;
+}
+
+std::size_t TPieceReplacer::Take(std::wstring_view Text, bool Last, std::wstring& Out) {
+    // The end waits as for the count: a CR LF is one line break, a pair one character.
+    std::size_t End = Text.size();
+    if (!Last && End > 0 && (Text[End - 1] == L'\r' || IS_HIGH_SURROGATE(Text[End - 1]))) --End;
+    const ReplacementWriter Writer(Text, FWith, FFirstBreak);
+    std::size_t Written = std::min(FFrom, End);  // Out holds the new text of the units before it
+    const std::size_t Next = FScanner.ForEach(
+        Text.substr(0, End), Written,
+        [&](std::size_t Start, std::size_t Stop) {
+            Out.append(Text.substr(Written, Start - Written));
+            Writer.Append(Out, Start, Stop);
+            Written = Stop;
+        },
+        !Last);
+    if (Last) {
+        Out.append(Text.substr(Written));
+        return 0;
+    }
+    // Units before Next hold no occurrence that is not written: they are settled.
+    Out.append(Text.substr(Written, Next - Written));
+    const std::size_t Dropped = Next > Context ? Next - Context : 0;
+    FFrom = Next - Dropped;
+    return Text.size() - Dropped;
+}
+
+void TFirstLineBreak::Take(std::wstring_view Text, bool Last) {
+    if (FFound) return;
+    const std::size_t At = Text.find_first_of(L"\r\n");
+    if (At == std::wstring_view::npos) return;
+    if (Text[At] == L'\r' && At + 1 == Text.size() && !Last) return;  // the next unit tells
+    FBreak.assign(Text.substr(At, Text[At] == L'\r' && At + 1 < Text.size() && Text[At + 1] == L'\n' ? 2 : 1));
+    FFound = true;
+}

@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 class TPieceCounter {
@@ -40,6 +41,9 @@ public:
     std::size_t Take(std::wstring_view Text, bool Last);
     // After the last piece: what CountMatches gives for the whole text.
     std::int32_t Count() const;
+    // After the last piece: whether the text holds the text to find at all (as
+    // TextContains tells for the whole text).
+    bool Holds() const { return FScanner.CaseSensitive() ? FCount > 0 : FContained; }
 
 private:
     std::size_t Contain(std::wstring_view Text, std::size_t From, bool More);
@@ -51,4 +55,44 @@ private:
     bool FContained = false;       // the text holds the text to find linguistically
     std::optional<TextFinder> FLinguistic;  // the linguistic search, made once its table is there
     const CaseMap* FLinguisticMap = nullptr;
+};
+
+// Replacing every occurrence of a text given in consecutive pieces, as ReplaceAll
+// replaces them in the whole text, for a text known to hold the text to find (a
+// counter said so): each call appends to Out the new text of the units that are
+// settled, and keeps (as TPieceCounter does) what an occurrence still needs. The
+// pieces of Out, one after another, are ReplaceAll's result.
+class TPieceReplacer {
+public:
+    TPieceReplacer(const TextScanner& Scanner, std::wstring_view ReplaceWith)
+        : FScanner(Scanner), FWith(ReplaceWith) {}
+
+    static bool ReplacesInPieces(const TextScanner& Scanner) { return TPieceCounter::CountsInPieces(Scanner); }
+
+    // A new text from its start. FirstBreak: the text's first line break (CR LF,
+    // LF or CR; empty when it has none), which a replacement's line break takes in
+    // an occurrence that spans none (see ReplacementWriter).
+    void Reset(std::wstring_view FirstBreak);
+    // As TPieceCounter::Take; Out receives the new text of what is settled.
+    std::size_t Take(std::wstring_view Text, bool Last, std::wstring& Out);
+
+private:
+    const TextScanner& FScanner;
+    std::wstring FWith;
+    std::wstring FFirstBreak;
+    std::size_t FFrom = 0;  // where the scan resumes in the next Text; Out holds the text before it
+};
+
+// Finds a text's first line break over consecutive pieces (as TPieceCounter::Take
+// gets them, a CR at a piece's end given again with the next).
+class TFirstLineBreak {
+public:
+    void Reset() { FBreak.clear(); FFound = false; }
+    void Take(std::wstring_view Text, bool Last);
+    // After the last piece: CR LF, LF or CR, or empty when the text has none.
+    std::wstring_view Break() const { return FBreak; }
+
+private:
+    std::wstring FBreak;
+    bool FFound = false;
 };

@@ -5,12 +5,14 @@
 #include "files/FileIdentity.h"
 #include "files/FileSystemCalls.h"
 #include "files/LongPath.h"
+#include "files/Sha256.h"
 #include "files/TemporaryFileRecord.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -137,11 +139,10 @@ bool AppendEncoded(std::wstring_view Text, TEncodingMode Encoding, std::string& 
 }
 
 // Creates a fresh temporary file beside the target (never opening an existing
-// one) and hands it every byte, flushed to the disk. File stays open for the swap;
-// TempName receives the name of the file made, empty when none was, and RecordId
-// its entry in the run's record of temporary files (0: none).
-bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, UniqueFile& File, std::wstring& TempName,
-                        std::int64_t& RecordId) {
+// one). File stays open for the bytes and the swap; TempName receives the name of
+// the file made, empty when none was, and RecordId its entry in the run's record
+// of temporary files (0: none).
+bool MakeTemporaryFile(std::wstring_view Folder, UniqueFile& File, std::wstring& TempName, std::int64_t& RecordId) {
     TempName.clear();
     RecordId = 0;
     const bool Recording = TemporaryFiles::Recording();
@@ -162,7 +163,7 @@ bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, Unique
             TemporaryFiles::Made(Id, File.Get());
             TempName = std::move(Candidate);
             RecordId = Id;
-            break;
+            return true;
         }
         const DWORD Error = GetLastError();
         TemporaryFiles::Gone(Id);
@@ -170,15 +171,16 @@ bool WriteTemporaryFile(std::wstring_view Folder, std::string_view Bytes, Unique
         if (Error == ERROR_ACCESS_DENIED && ProbePath(Candidate) == TPathKind::Folder) continue;
         return false;
     }
+}
+
+// Hands the temporary file the next of its bytes.
+bool WriteToTemporaryFile(HANDLE File, std::string_view Bytes) {
     for (size_t Position = 0; Position < Bytes.size(); Position += WriteBufferSize) {
         const auto Size = static_cast<DWORD>(std::min(WriteBufferSize, Bytes.size() - Position));
         DWORD Written = 0;
-        if (!FileSystemCalls::Write(File.Get(), Bytes.data() + Position, Size, Written) || Written != Size)
-            return false;
+        if (!FileSystemCalls::Write(File, Bytes.data() + Position, Size, Written) || Written != Size) return false;
     }
-    // The new bytes must be on the disk before they take the target's name: after a
-    // power cut the name must not point at content the disk never received.
-    return FileSystemCalls::Flush(File.Get());
+    return true;
 }
 
 }  // namespace
@@ -209,7 +211,22 @@ bool EncodeText(std::wstring_view Text, std::int32_t Encoding, std::string& Byte
     return EncodeText(Text, EncodingModeFromStored(Encoding), Bytes);
 }
 
-namespace {
+bool TPieceEncoder::Encode(std::wstring_view Text, bool Last, std::string& Bytes) {
+    Bytes.clear();
+    if (FHigh != 0) {
+        if (Text.empty() && !Last) return true;
+        const bool Paired = !Text.empty() && IS_LOW_SURROGATE(Text.front());
+        const wchar_t Pair[2] = {FHigh, Paired ? Text.front() : L'\0'};
+        FHigh = 0;
+        if (!AppendEncoded(std::wstring_view(Pair, Paired ? 2 : 1), FEncoding, Bytes)) return false;
+        if (Paired) Text.remove_prefix(1);
+    }
+    if (!Last && !Text.empty() && IS_HIGH_SURROGATE(Text.back())) {
+        FHigh = Text.back();
+        Text.remove_suffix(1);
+    }
+    return AppendEncoded(Text, FEncoding, Bytes);
+}
 
 // The new content of one write, in a temporary file beside its target.
 struct TNewContent {
@@ -238,9 +255,11 @@ struct TNewContent {
     }
 };
 
-// Checks the target and writes Bytes to a temporary file beside it. False when
-// nothing may be written (a temporary file made on the way is gone again).
-bool PrepareNewContent(const std::wstring& FileName, std::string_view Bytes, TNewContent& New) {
+namespace {
+
+// Checks the target and makes a temporary file beside it. False when nothing may
+// be written (a temporary file made on the way is gone again).
+bool StartNewContent(const std::wstring& FileName, TNewContent& New) {
     New.Target = ExtendedPath(FileName);
     const size_t Slash = New.Target.rfind(L'\\');
     if (New.Target.empty() || Slash == std::wstring::npos) return false;
@@ -255,7 +274,23 @@ bool PrepareNewContent(const std::wstring& FileName, std::string_view Bytes, TNe
         // A read-only file says "do not change me"; the rename would not ask.
         return false;
     }
-    if (WriteTemporaryFile(New.Folder, Bytes, New.File, New.TempName, New.RecordId)) return true;
+    if (MakeTemporaryFile(New.Folder, New.File, New.TempName, New.RecordId)) return true;
+    New.Drop();
+    return false;
+}
+
+// The new bytes must be on the disk before they take the target's name: after a
+// power cut the name must not point at content the disk never received.
+bool FlushNewContent(TNewContent& New) {
+    if (FileSystemCalls::Flush(New.File.Get())) return true;
+    New.Drop();
+    return false;
+}
+
+// StartNewContent, then Bytes into the temporary file, flushed.
+bool PrepareNewContent(const std::wstring& FileName, std::string_view Bytes, TNewContent& New) {
+    if (!StartNewContent(FileName, New)) return false;
+    if (WriteToTemporaryFile(New.File.Get(), Bytes)) return FlushNewContent(New);
     New.Drop();
     return false;
 }
@@ -401,9 +436,10 @@ constexpr int PutBackRounds = 8;
 // replaced in the moment of a round, the next round carries that append too,
 // and any other write stays, with the content it was made to, under a second
 // name. True once the old content is back; false when it is not (the new
-// content stays, and so does the old file under its second name).
-bool PutBack(const std::wstring& FileName, TNewContent& New, std::string_view NewBytes, UniqueFile& Old,
-             TSecondName& OldName) {
+// content stays, and so does the old file under its second name). StartsWithNew
+// tells whether bytes start with the new content, NewSize bytes.
+bool PutBack(const std::wstring& FileName, TNewContent& New, std::uint64_t NewSize,
+             const std::function<bool(std::string_view)>& StartsWithNew, UniqueFile& Old, TSecondName& OldName) {
     std::string Content;
     if (!ReadAll(Old.Get(), Content)) return false;
     TNewContent* Current = &New;  // what the target holds, held
@@ -441,15 +477,19 @@ bool PutBack(const std::wstring& FileName, TNewContent& New, std::string_view Ne
             return true;
         }
         std::string Written;
-        const std::string_view Was = Round == 0 ? NewBytes : std::string_view(Content).substr(0, CurrentSize);
-        if (!Replaced || !ReadAll(Replaced.Get(), Written) || Written.size() < Was.size() ||
-            Written.compare(0, Was.size(), Was) != 0) {
+        // What the replaced content held: the new content first, then a round's.
+        const size_t WasSize = Round == 0 ? static_cast<size_t>(NewSize) : CurrentSize;
+        const auto Holds = [&] {
+            if (Written.size() < WasSize) return false;
+            if (Round == 0) return StartsWithNew(Written);
+            return Written.compare(0, WasSize, Content, 0, WasSize) == 0;
+        };
+        if (!Replaced || !ReadAll(Replaced.Get(), Written) || !Holds()) {
             Replaced.Reset();
             CurrentName.Keep();
             Next.Swapped();
             return true;
         }
-        const size_t WasSize = Was.size();
         CurrentSize = Content.size();
         Content.append(Written, WasSize);
         Replaced.Reset();
@@ -476,9 +516,64 @@ bool WriteFileBytes(const std::wstring& FileName, std::string_view Bytes, const 
 
 THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view Bytes, UniqueFile& Held,
                                  const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap) {
+    TNewFileContent Content;
+    if (!Content.Begin(FileName) || !Content.Write(Bytes)) {
+        Held.Reset();
+        return {};
+    }
+    return TNewFileContent::Replace(Content, Held, ReadStamp, BeforeSwap, [Bytes](std::string_view Written) {
+        return Written.starts_with(Bytes);
+    });
+}
+
+TNewFileContent::TNewFileContent() : FNew(std::make_unique<TNewContent>()) {}
+
+TNewFileContent::~TNewFileContent() { Drop(); }
+
+bool TNewFileContent::Begin(const std::wstring& FileName) {
+    Drop();
+    FFileName = FileName;
+    FStarted = StartNewContent(FileName, *FNew);
+    return FStarted;
+}
+
+bool TNewFileContent::Write(std::string_view Bytes) {
+    if (!FStarted) return false;
+    if (!WriteToTemporaryFile(FNew->File.Get(), Bytes)) {
+        Drop();
+        return false;
+    }
+    FSize += Bytes.size();
+    return true;
+}
+
+void TNewFileContent::Drop() {
+    if (FStarted) FNew->Drop();
+    *FNew = TNewContent{};
+    FStarted = false;
+    FSize = 0;
+}
+
+THeldWriteResult ReplaceHeldFile(TNewFileContent& Content, const TSha256Digest& Digest, UniqueFile& Held,
+                                 const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap) {
+    const std::uint64_t Size = Content.FSize;
+    return TNewFileContent::Replace(Content, Held, ReadStamp, BeforeSwap, [Size, Digest](std::string_view Written) {
+        return Written.size() >= Size && Sha256(Written.substr(0, static_cast<size_t>(Size))) == Digest;
+    });
+}
+
+THeldWriteResult TNewFileContent::Replace(TNewFileContent& Content, UniqueFile& Held, const TFileStamp& ReadStamp,
+                                          const TSwapCheck& BeforeSwap,
+                                          const std::function<bool(std::string_view)>& StartsWithNew) {
     THeldWriteResult Result;
-    TNewContent New;
-    if (!PrepareNewContent(FileName, Bytes, New) || (BeforeSwap && !BeforeSwap())) {
+    const std::wstring FileName = Content.FFileName;
+    const std::uint64_t NewSize = Content.FSize;
+    // Once here, the temporary file is this call's: it takes the target's place or goes.
+    const bool Started = Content.FStarted;
+    TNewContent New = std::move(*Content.FNew);
+    Content.FStarted = false;
+    Content.Drop();
+    if (!Started || !FlushNewContent(New) || (BeforeSwap && !BeforeSwap())) {
         New.Drop();
         Held.Reset();
         return Result;
@@ -521,7 +616,7 @@ THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view 
         Result.Number = New.Number;
         return Result;
     }
-    if (Old && PutBack(FileName, New, Bytes, Old, OldName)) {
+    if (Old && PutBack(FileName, New, NewSize, StartsWithNew, Old, OldName)) {
         Result.Outcome = THeldWrite::ChangedDuringWrite;
         return Result;
     }

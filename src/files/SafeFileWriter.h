@@ -8,10 +8,12 @@
 // as it was.
 #include "base/UniqueHandle.h"
 #include "files/EncodingMode.h"
+#include "files/Sha256.h"
 #include "files/TextFileReader.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -31,6 +33,28 @@ std::string EncodingMark(std::int32_t Encoding);
 // takes the code units as they stand and always succeeds.
 bool EncodeText(std::wstring_view Text, TEncodingMode Encoding, std::string& Bytes);
 bool EncodeText(std::wstring_view Text, std::int32_t Encoding, std::string& Bytes);
+
+// A text given in consecutive pieces, encoded as EncodeText encodes the whole:
+// a high surrogate at the end of a piece waits for the unit after it.
+class TPieceEncoder {
+public:
+    explicit TPieceEncoder(TEncodingMode Encoding = TEncodingMode::Utf8) : FEncoding(Encoding) {}
+    // A new text from its start, in Encoding.
+    void Reset(TEncodingMode Encoding) {
+        FEncoding = Encoding;
+        FHigh = 0;
+    }
+    // Bytes receives the bytes of the piece (less a unit held back, with the one
+    // held before); false as EncodeText. Last: nothing follows.
+    bool Encode(std::wstring_view Text, bool Last, std::string& Bytes);
+
+private:
+    TEncodingMode FEncoding;
+    wchar_t FHigh = 0;  // a high surrogate held back from the last piece
+};
+
+// The temporary file of one write (see SafeFileWriter.cpp).
+struct TNewContent;
 
 // Asked right before the new content takes the target's place; false abandons
 // the write (the temporary file goes, the target stays as it is).
@@ -72,6 +96,47 @@ struct THeldWriteResult {
 // program that opened it meanwhile is done with it): if it changed, the swap is
 // undone the same way. Held is closed in every case once the call returns.
 THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view Bytes, UniqueFile& Held,
+                                 const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap = {});
+
+// The new content of a held file, handed over in pieces as it is made: the
+// bytes go to the temporary file beside the target as they come, and are
+// flushed once, by ReplaceHeldFile. A content dropped, or destroyed before it
+// was put in place, takes its temporary file with it.
+class TNewFileContent {
+public:
+    TNewFileContent();
+    ~TNewFileContent();
+    TNewFileContent(const TNewFileContent&) = delete;
+    TNewFileContent& operator=(const TNewFileContent&) = delete;
+
+    // Checks the target (a full path) and makes the temporary file beside it:
+    // false when nothing may be written there (an existing read-only target or
+    // a folder of that name is refused).
+    bool Begin(const std::wstring& FileName);
+    // The next bytes; false (the temporary file gone) when they cannot be written.
+    bool Write(std::string_view Bytes);
+    // The temporary file goes; Begin may start over.
+    void Drop();
+    bool Begun() const { return FStarted; }
+
+private:
+    friend THeldWriteResult ReplaceHeldFile(TNewFileContent& Content, const TSha256Digest& Digest, UniqueFile& Held,
+                                            const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap);
+    friend THeldWriteResult ReplaceHeldFile(const std::wstring& FileName, std::string_view Bytes, UniqueFile& Held,
+                                            const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap);
+    // The swap, for both; StartsWithNew tells whether bytes begin with the new content.
+    static THeldWriteResult Replace(TNewFileContent& Content, UniqueFile& Held, const TFileStamp& ReadStamp,
+                                    const TSwapCheck& BeforeSwap,
+                                    const std::function<bool(std::string_view)>& StartsWithNew);
+    std::wstring FFileName;
+    std::unique_ptr<TNewContent> FNew;
+    bool FStarted = false;
+    std::uint64_t FSize = 0;  // bytes written
+};
+// ReplaceHeldFile for content written in pieces (Begin and Write done), whose
+// bytes have the SHA-256 Digest: flushed, then as above. Content is empty again
+// once the call returns.
+THeldWriteResult ReplaceHeldFile(TNewFileContent& Content, const TSha256Digest& Digest, UniqueFile& Held,
                                  const TFileStamp& ReadStamp, const TSwapCheck& BeforeSwap = {});
 
 // The encoding's mark and Text as the bytes of Encoding, written by WriteFileBytes.

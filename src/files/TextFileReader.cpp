@@ -290,6 +290,22 @@ bool FileStampOf(HANDLE File, TFileStamp& Stamp) {
     return true;
 }
 
+bool OpenHeldFile(const std::wstring& Path, UniqueFile& File, TFileStamp& Stamp, bool& InUse) {
+    // Deleting is shared, as the system's replacing of a file that is still open
+    // asks; writing and reading are not.
+    InUse = false;
+    File = OpenForReading(Path, FILE_SHARE_DELETE);
+    if (!File) {
+        const DWORD Error = GetLastError();
+        // Whoever else has the file open keeps it: it is not ours to replace now.
+        InUse = Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION;
+        return false;
+    }
+    if (FileStampOf(File.Get(), Stamp)) return true;
+    File.Reset();
+    return false;
+}
+
 TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool KeepBytes, TLoadAccess Access,
                               const std::function<bool(std::uint64_t Size)>& Admit) {
     TTextFileContent Content;
@@ -299,18 +315,8 @@ TTextFileContent LoadTextFile(const std::wstring& Path, TEncodingMode Mode, bool
         std::string Bytes;
         UniqueFile File;
         if (Access == TLoadAccess::Exclusive) {
-            // Deleting is shared, as the system's replacing of a file that is still
-            // open asks; writing and reading are not.
-            File = OpenForReading(Path, FILE_SHARE_DELETE);
-            if (!File) {
-                const DWORD Error = GetLastError();
-                // Whoever else has the file open keeps it: it is not ours to replace now.
-                Content.InUse = Error == ERROR_SHARING_VIOLATION || Error == ERROR_LOCK_VIOLATION;
+            if (!OpenHeldFile(Path, File, Content.Stamp, Content.InUse)) {
                 Content.Unreadable = !Content.InUse;
-                return Content;
-            }
-            if (!FileStampOf(File.Get(), Content.Stamp)) {
-                Content.Unreadable = true;
                 return Content;
             }
         } else {
@@ -460,14 +466,36 @@ TTextFileReader::TResult TTextFileReader::Scan(const std::wstring& Path, TEncodi
     TResult Result;
     Result.Mode = Mode;
     if (!IsKnownEncodingMode(Mode)) return Result;
+    UniqueFile File;
     try {
-        UniqueFile File = OpenToSearch(Path);
+        File = OpenToSearch(Path);
         if (File) Result.Numbered = FileNumberOf(File.Get(), Result.Number);
         if (File && Admit && !Admit(PieceMemory())) {
             Result.Abandoned = true;
             return Result;
         }
-        if (!File || !ScanPieces(File.Get(), PieceSize(), Sink, Result)) {
+    } catch (const std::exception&) {
+        return NotHeld(Mode);
+    }
+    TResult Scanned = ScanOpen(File.Get(), Mode, Sink, false);
+    Scanned.Numbered = Result.Numbered;
+    Scanned.Number = Result.Number;
+    return Scanned;
+}
+
+TTextFileReader::TResult TTextFileReader::ScanHeld(HANDLE File, TEncodingMode Mode, TTextPieceSink& Sink) {
+    return ScanOpen(File, Mode, Sink, true);
+}
+
+TTextFileReader::TResult TTextFileReader::ScanOpen(HANDLE File, TEncodingMode Mode, TTextPieceSink& Sink,
+                                                   bool FromStart) {
+    TResult Result;
+    Result.Mode = Mode;
+    if (!IsKnownEncodingMode(Mode)) return Result;
+    try {
+        LARGE_INTEGER Zero{};
+        if (!File || (FromStart && !SetFilePointerEx(File, Zero, nullptr, FILE_BEGIN)) ||
+            !ScanPieces(File, PieceSize(), Sink, Result)) {
             // As Read: a file that fails to read is unreadable, whatever was seen of it.
             Result = TResult{};
             Result.Mode = Mode == TEncodingMode::Auto ? TEncodingMode::Ansi : Mode;
@@ -526,6 +554,7 @@ bool TTextFileReader::ScanPieces(HANDLE File, size_t Piece, TTextPieceSink& Sink
     bool FromStart = true;  // the bytes held start at the file's start
     size_t Kept = 0;        // units the sink keeps at the front of the text
     Sink.Restart();
+    Sink.Mark(std::string_view(Bytes, Start));
     for (;;) {
         const std::string_view Held(Bytes + Start, Have - Start);
         const size_t Use = End ? Held.size() : CompletePrefix(Decoding, Held);
@@ -540,6 +569,7 @@ bool TTextFileReader::ScanPieces(HANDLE File, size_t Piece, TTextPieceSink& Sink
             Decoding = TEncodingMode::Ansi;
             Kept = 0;
             Sink.Restart();
+            Sink.Mark({});
             if (!FromStart) {
                 LARGE_INTEGER Zero{};
                 if (!SetFilePointerEx(File, Zero, nullptr, FILE_BEGIN)) return false;
@@ -556,6 +586,7 @@ bool TTextFileReader::ScanPieces(HANDLE File, size_t Piece, TTextPieceSink& Sink
             return true;
         }
         const size_t Total = Kept + Length;
+        Sink.Decoded(Held.substr(0, Use));
         Kept = Sink.Take(std::wstring_view(FText.get(), Total), End);
         if (End) break;
         if (Kept) std::memmove(FText.get(), FText.get() + Total - Kept, Kept * sizeof(wchar_t));

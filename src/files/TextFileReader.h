@@ -93,6 +93,11 @@ public:
     // Returns how many units at the end of Text to give again before the next
     // piece's.
     virtual size_t Take(std::wstring_view Text, bool Last) = 0;
+    // For a sink that needs the bytes behind the text: after each Restart, the
+    // mark the text follows (empty for none); before each Take, the bytes its new
+    // units were decoded from. The mark and these bytes, in order, are the file.
+    virtual void Mark(std::string_view /*Bytes*/) {}
+    virtual void Decoded(std::string_view /*Bytes*/) {}
 
 protected:
     ~TTextPieceSink() = default;
@@ -131,6 +136,9 @@ public:
     // until a byte says otherwise, then read again from the start as ANSI (Sink
     // is told to restart). Admit is told the memory of one piece.
     TResult Scan(const std::wstring& Path, TEncodingMode Mode, TTextPieceSink& Sink, const TAdmit& Admit = {});
+    // Scan over a file this caller holds open (see OpenHeldFile), from its start:
+    // it may be read again, and its handle stays open.
+    TResult ScanHeld(HANDLE File, TEncodingMode Mode, TTextPieceSink& Sink);
     // Whether Scan can read the ANSI code page in pieces (false: Read whole).
     static bool ScansAnsi();
     // Bytes of a piece, and the memory Scan asks Admit for.
@@ -145,6 +153,8 @@ public:
 
 private:
     bool ReadWhole(HANDLE File, const TAdmit& Admit, bool& Abandoned);
+    // Scan over File (null: it could not be opened), from its start when asked.
+    TResult ScanOpen(HANDLE File, TEncodingMode Mode, TTextPieceSink& Sink, bool FromStart);
     bool ScanPieces(HANDLE File, size_t Piece, TTextPieceSink& Sink, TResult& Result);
     void Reserve(size_t Bytes, size_t Units, size_t KeepUnits);
     TResult NotHeld(TEncodingMode Mode);
@@ -162,6 +172,11 @@ bool LooksBinary(TEncodingMode Mode, std::string_view Mark, std::string_view Bod
 
 // The stamp of an open file; false when the system cannot tell.
 bool FileStampOf(HANDLE File, TFileStamp& Stamp);
+
+// Apply's open (see TLoadAccess::Exclusive): File open for reading and shared for
+// deleting only, with its Stamp. False when it is not: InUse when another program
+// has it open, otherwise it could not be opened or its stamp not read.
+bool OpenHeldFile(const std::wstring& Path, UniqueFile& File, TFileStamp& Stamp, bool& InUse);
 
 // For tests: a file larger than Bytes is treated as one whose content cannot be
 // held in memory (0: no limit).

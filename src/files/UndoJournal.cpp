@@ -2,6 +2,7 @@
 
 #include "files/FileCollection.h"
 #include "files/LongPath.h"
+#include "files/TextFileReader.h"
 #include "files/UndoJournalFormat.h"
 
 #include <windows.h>
@@ -232,25 +233,67 @@ void TUndoJournalWriter::TruncateBack() {
     FFailed = true;
 }
 
+namespace {
+
+// An entry's head (see the top of UndoJournal.h).
+std::string EntryHead(const std::wstring& Path, TEncodingMode Encoding, std::uint64_t OldSize,
+                      const TSha256Digest& OldHash, std::uint64_t NewSize, const TSha256Digest& NewHash) {
+    const std::wstring Full = FullPath(Path);
+    std::string Head(EntryMagic, sizeof(EntryMagic));
+    PutU32(Head, static_cast<std::uint32_t>(StoredEncodingMode(Encoding)));
+    PutU32(Head, static_cast<std::uint32_t>(Full.size()));
+    PutU64(Head, OldSize);
+    PutU64(Head, NewSize);
+    PutDigest(Head, OldHash);
+    PutDigest(Head, NewHash);
+    PutUnits(Head, Full);
+    PutDigest(Head, Sha256(Head));
+    return Head;
+}
+
+}  // namespace
+
 bool TUndoJournalWriter::Add(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark,
                              std::string_view OldBody, std::string_view NewBytes, TEntryId& Entry) {
-    Entry = 0;
     // The digests are worked out before the journal is held: other files' entries
     // and flushes go on meanwhile.
     TSha256 OldHash;
     OldHash.Update(OldMark);
     OldHash.Update(OldBody);
-    const std::wstring Full = FullPath(Path);
-    std::string Head(EntryMagic, sizeof(EntryMagic));
-    PutU32(Head, static_cast<std::uint32_t>(StoredEncodingMode(Encoding)));
-    PutU32(Head, static_cast<std::uint32_t>(Full.size()));
-    PutU64(Head, OldMark.size() + OldBody.size());
-    PutU64(Head, NewBytes.size());
-    PutDigest(Head, OldHash.Finish());
-    PutDigest(Head, Sha256(NewBytes));
-    PutUnits(Head, Full);
-    PutDigest(Head, Sha256(Head));
+    const std::string Head = EntryHead(Path, Encoding, OldMark.size() + OldBody.size(), OldHash.Finish(),
+                                       NewBytes.size(), Sha256(NewBytes));
+    return AddEntry(Head, [&] { return Append(OldMark) && Append(OldBody); }, Entry);
+}
 
+bool TUndoJournalWriter::Add(const std::wstring& Path, TEncodingMode Encoding, HANDLE OldFile, std::uint64_t OldSize,
+                             const TSha256Digest& OldHash, std::uint64_t NewSize, const TSha256Digest& NewHash,
+                             TEntryId& Entry) {
+    const std::string Head = EntryHead(Path, Encoding, OldSize, OldHash, NewSize, NewHash);
+    return AddEntry(Head, [&] { return AppendFrom(OldFile, OldSize); }, Entry);
+}
+
+bool TUndoJournalWriter::AppendFrom(HANDLE File, std::uint64_t Size) {
+    LARGE_INTEGER Zero{};
+    if (!SetFilePointerEx(File, Zero, nullptr, FILE_BEGIN)) return false;
+    // A piece at a time, of the size the file was read in.
+    std::string Piece(static_cast<size_t>(std::min<std::uint64_t>(Size, TTextFileReader::PieceSize())), '\0');
+    for (std::uint64_t Done = 0; Done < Size;) {
+        const auto Want = static_cast<DWORD>(std::min<std::uint64_t>(Size - Done, Piece.size()));
+        DWORD Got = 0;
+        if (!ReadFile(File, Piece.data(), Want, &Got, nullptr) || Got == 0 ||
+            !Append(std::string_view(Piece.data(), Got)))
+            return false;
+        Done += Got;
+    }
+    // The file ends where it ended when it was read.
+    char After = 0;
+    DWORD Got = 0;
+    return ReadFile(File, &After, 1, &Got, nullptr) && Got == 0;
+}
+
+template <typename TBody>
+bool TUndoJournalWriter::AddEntry(std::string_view Head, TBody&& Body, TEntryId& Entry) {
+    Entry = 0;
     TExclusiveHold State(FState);
     if (FFailed || FFinished) return false;
     if (!FFile && !Open()) {
@@ -258,7 +301,7 @@ bool TUndoJournalWriter::Add(const std::wstring& Path, TEncodingMode Encoding, s
         return false;
     }
     const std::uint64_t Start = FSize;
-    if (!Append(Head) || !Append(OldMark) || !Append(OldBody)) {
+    if (!Append(Head) || !Body()) {
         TruncateBack();
         return false;
     }

@@ -87,6 +87,12 @@ public:
     // as it is.
     bool Add(const std::wstring& Path, TEncodingMode Encoding, std::string_view OldMark, std::string_view OldBody,
              std::string_view NewBytes, TEntryId& Entry);
+    // Add for a file held open as OldFile, whose old bytes (mark included) are
+    // copied from its start in pieces: OldSize of them, with the SHA-256 OldHash,
+    // as they were read before; the new bytes are told by their size and digest.
+    // False, as above, also when the file does not hold OldSize bytes.
+    bool Add(const std::wstring& Path, TEncodingMode Encoding, HANDLE OldFile, std::uint64_t OldSize,
+             const TSha256Digest& OldHash, std::uint64_t NewSize, const TSha256Digest& NewHash, TEntryId& Entry);
     // Right before the entry's file is swapped: true once the entry is on the
     // disk. Flushes only when no flush since its Add has covered it, so one flush
     // serves every entry added before it. False when the flush failed: the entry
@@ -116,6 +122,11 @@ private:
     };
     bool Open();
     bool Append(std::string_view Bytes);
+    // Appends an entry: Head, then what Body appends (false: it could not).
+    template <typename TBody>
+    bool AddEntry(std::string_view Head, TBody&& Body, TEntryId& Entry);
+    // Appends Size bytes of File from its start.
+    bool AppendFrom(HANDLE File, std::uint64_t Size);
     void TruncateBack();
     // Takes the entry out, moving up the entries after it. FSync and FState held.
     bool Remove(TEntryId Entry);

@@ -9,6 +9,7 @@
 #include "files/EncodingMode.h"
 #include "files/Sha256.h"
 #include "files/TemporaryFileRecord.h"
+#include "files/TextFileReader.h"
 #include "files/UndoJournal.h"
 #include "workers/ApplyDecision.h"
 #include "workers/WorkThreadRun.h"
@@ -17,10 +18,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
+
+struct THeldWriteResult;  // SafeFileWriter.h
 
 using TApplyShowCurrentFilterEvent = TRunShowCurrentFilterEvent;
 using TApplyProgressEvent = TRunProgressEvent;
@@ -68,10 +73,25 @@ public:
 
 private:
     struct TAppliedFile;
+    struct TPieceSlot;
     // On a pool thread: reads, checks, replaces and writes one file. A file whose
     // writing has begun is always finished; none is begun once the run is stopping.
     std::unique_ptr<TPreparedFile> PrepareFile(const std::wstring& File, TFilePipeline::TTicket& Ticket) override;
     void ApplyToFile(const std::wstring& File, TFilePipeline::TTicket& Ticket, TAppliedFile& Applied);
+    // The same for a file read and written in pieces, in the slot's memory.
+    void ApplyInPieces(const std::wstring& File, TFilePipeline::TTicket& Ticket, TAppliedFile& Applied,
+                       TPieceSlot& Slot);
+    // Whether File, held open as Held (or not held: null), is another name of a
+    // file met before in the run (a link).
+    bool MetBefore(const std::wstring& File, HANDLE Held);
+    // The end of a change: the file's journal entry (Add, in the run's turn), then
+    // its new content in place (Write, with the check to make right before the
+    // swap), and the report.
+    using TJournalAdd = std::function<bool(TUndoJournalWriter& Journal, TUndoJournalWriter::TEntryId& Entry)>;
+    using TSwapWrite = std::function<THeldWriteResult(const std::function<bool()>& BeforeSwap)>;
+    void Commit(TFilePipeline::TTicket& Ticket, UniqueFile& Held, const TFileStamp& ReadStamp,
+                const std::wstring& Target, TAppliedFile& Applied, const TJournalAdd& Add, const TSwapWrite& Write);
+    void PoolStarted(unsigned Threads) override;
     void DeliverFile(const std::wstring& File, TPreparedFile* Prepared) override;
     // After a stop, the files whose writing had begun are still reported.
     void DeliverLeftover(TPreparedFile& Prepared) override;
@@ -90,6 +110,9 @@ public:
     std::int32_t JournalFailCount() const { return FJournalFailCount; }
 
 private:
+    // Per pool thread, when files are read in pieces: one text to find without a
+    // pattern (as for a search). A pattern and several pairs read files whole.
+    std::vector<std::unique_ptr<TPieceSlot>> FSlots;
     std::optional<TTemporaryFileRecord> FTemporaryFiles;  // from the walk's start to the run's end
     TUndoJournalWriter FJournal;     // made on the disk with the first file changed; added to in turn
     // Held shared while a pool thread opens a file, exclusively from a file's

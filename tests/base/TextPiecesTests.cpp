@@ -12,20 +12,25 @@
 
 namespace {
 
-// Counts Text handed over at the given ends of its pieces, each piece after the
-// units the counter asked to keep, as the reader hands a file over.
-std::int32_t CountInPieces(const TextScanner& Scanner, std::wstring_view Text, const std::vector<size_t>& Ends) {
-    TPieceCounter Counter(Scanner);
-    Counter.Reset();
+// Hands Text to Take at the given ends of its pieces, each piece after the units
+// Take asked to keep, as the reader hands a file over.
+template <typename TTake>
+void HandOver(std::wstring_view Text, const std::vector<size_t>& Ends, TTake&& Take) {
     std::wstring Given;
     size_t Position = 0;
     for (const size_t End : Ends) {
         Given.append(Text.substr(Position, End - Position));
         Position = End;
-        const size_t Keep = Counter.Take(Given, End == Text.size());
+        const size_t Keep = Take(std::wstring_view(Given), End == Text.size());
         EXPECT_LE(Keep, Given.size());
         Given.erase(0, Given.size() - Keep);
     }
+}
+
+std::int32_t CountInPieces(const TextScanner& Scanner, std::wstring_view Text, const std::vector<size_t>& Ends) {
+    TPieceCounter Counter(Scanner);
+    Counter.Reset();
+    HandOver(Text, Ends, [&](std::wstring_view Given, bool Last) { return Counter.Take(Given, Last); });
     return Counter.Count();
 }
 
@@ -91,5 +96,81 @@ TEST(TextPieces, SplitsThatMatter) {
         ASSERT_EQ(CountMatches(Text, Scanner), C.Count) << testing::PrintToString(std::wstring(Text));
         for (size_t Split = 0; Split <= Text.size(); ++Split)
             EXPECT_EQ(CountInPieces(Scanner, Text, {Split, Text.size()}), C.Count) << "split " << Split;
+    }
+}
+
+namespace {
+
+// Replaces in Text handed over at the given ends, as the reader hands a file over;
+// the text's first line break is found over the same pieces first.
+std::wstring ReplaceInPieces(const TextScanner& Scanner, std::wstring_view With, std::wstring_view Text,
+                             const std::vector<size_t>& Ends) {
+    TFirstLineBreak Break;
+    TPieceCounter Counter(Scanner);
+    Counter.Reset();
+    HandOver(Text, Ends, [&](std::wstring_view Given, bool Last) {
+        Break.Take(Given, Last);
+        return Counter.Take(Given, Last);
+    });
+    TPieceReplacer Replacer(Scanner, With);
+    Replacer.Reset(Break.Break());
+    std::wstring Out;
+    HandOver(Text, Ends, [&](std::wstring_view Given, bool Last) { return Replacer.Take(Given, Last, Out); });
+    return Out;
+}
+
+}  // namespace
+
+// The new text made in pieces is ReplaceAll's: occurrences across piece ends are
+// replaced once, surrogate pairs and CR LF split by an end stay whole, a
+// replacement's line breaks take the occurrence's own or the text's first (which
+// may come after the occurrence), for every piece size from 1 to 17 units and
+// random ends, case-sensitive or not, whole words or not.
+TEST(TextPieces, ReplacesInPiecesAsInTheWholeText) {
+    const LCID Locales[] = {1033, 1053, 1055};
+    const wchar_t* const Replacements[] = {L"", L"Z", L"\U0001F600-", L"r\r\ns", L"\n\n", L"\xDC00"};
+    RandomText Random(5113);
+    int Changed = 0;
+    for (int Round = 0; Round < 200; ++Round) {
+        LocaleScope Scope(Locales[Random.Below(3)]);
+        const std::wstring Text = Random.Text(60);
+        const std::wstring Needle = Random.Needle(Text);
+        const std::wstring_view With = Replacements[Random.Below(std::size(Replacements))];
+        for (const bool CaseSensitive : {true, false}) {
+            for (const bool WholeWord : {false, true}) {
+                const TextScanner Scanner(Needle, CaseSensitive, {false, WholeWord});
+                const std::wstring Whole = ReplaceAll(Text, Scanner, With);
+                Changed += Whole != Text;
+                SCOPED_TRACE(testing::Message() << "round " << Round << ", case " << CaseSensitive << ", word "
+                                                << WholeWord);
+                for (size_t Size = 1; Size <= 17; ++Size)
+                    EXPECT_EQ(ReplaceInPieces(Scanner, With, Text, EveryUnits(Text.size(), Size)), Whole)
+                        << "size " << Size;
+                for (int Cut = 0; Cut < 4; ++Cut)
+                    EXPECT_EQ(ReplaceInPieces(Scanner, With, Text, RandomEnds(Random, Text.size())), Whole);
+            }
+        }
+    }
+    EXPECT_GT(Changed, 200);
+}
+
+// A replacement's line break in an occurrence that spans none is the text's first
+// line break, wherever it is; CR LF when there is none. Split at every place.
+TEST(TextPieces, ReplacementTakesTheTextsFirstLineBreak) {
+    struct TCase {
+        const wchar_t* Text;
+        const wchar_t* Result;
+    } Cases[] = {
+        {L"ab\ncd\r\n", L"x\ny\ncd\r\n"},
+        {L"ab cd\r", L"x\ry cd\r"},
+        {L"ab\r\n", L"x\r\ny\r\n"},
+        {L"ab", L"x\r\ny"},
+    };
+    const TextScanner Scanner(L"ab", true);
+    for (const TCase& C : Cases) {
+        const std::wstring_view Text = C.Text;
+        ASSERT_EQ(ReplaceAll(Text, Scanner, L"x\ny"), C.Result);
+        for (size_t Split = 0; Split <= Text.size(); ++Split)
+            EXPECT_EQ(ReplaceInPieces(Scanner, L"x\ny", Text, {Split, Text.size()}), C.Result) << "split " << Split;
     }
 }

@@ -27,9 +27,9 @@ struct TApplyResult {
 };
 
 TApplyResult Apply(const std::wstring& Folder, const std::wstring& Filters, const std::wstring& Find,
-                   const std::wstring& Replace, TEncodingMode Mode = TEncodingMode::Auto) {
+                   const std::wstring& Replace, TEncodingMode Mode = TEncodingMode::Auto, TFindRule Rule = {}) {
     TApplyResult Result;
-    TWorkThreadApply Worker(Folder, false, Filters, Find, Replace, true, Mode);
+    TWorkThreadApply Worker(Folder, false, Filters, Find, Replace, true, Mode, Rule);
     Worker.OnApplyProgress = [&](std::int32_t Value) { Result.Progress.push_back(Value); };
     Worker.OnApplyReturnValues = [&](std::int32_t Changed, std::int32_t Replaced, std::int32_t Skipped) {
         Result.Changed = Changed;
@@ -171,8 +171,8 @@ TEST(RunSafety, NoFileGetsTwoEncodings) {
 }
 
 // A file whose content cannot be held in memory is counted skipped, and the files
-// sorted after it are still examined, in both workers (Search reads whole only
-// for a pattern; in pieces it holds no file whole and searches it).
+// sorted after it are still examined, in both workers (they read whole only for
+// a pattern; in pieces they hold no file whole, and search and change it).
 TEST(RunSafety, AFileTooLargeToHoldDoesNotEndTheRun) {
     TempFolder Folder;
     Folder.WriteFile(L"a.txt", "hello");
@@ -181,7 +181,9 @@ TEST(RunSafety, AFileTooLargeToHoldDoesNotEndTheRun) {
     SetReadSizeLimitForTests(1024);
     const TSearchResult Found = Search(Folder.Path(), L"*.txt", L"hello", TEncodingMode::Auto, {true, false});
     const TSearchResult InPieces = Search(Folder.Path(), L"*.txt", L"hello");
-    const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"hello", L"bye");
+    const TApplyResult Run = Apply(Folder.Path(), L"*.txt", L"hello", L"bye", TEncodingMode::Auto, {true, false});
+    const std::string BigAfterRun = ReadFileBytes(Big).Bytes;
+    const TApplyResult PiecesRun = Apply(Folder.Path(), L"*.txt", L"hello", L"hi");
     SetReadSizeLimitForTests(0);
     EXPECT_EQ(Found.Listed, (std::vector<std::pair<std::wstring, std::int32_t>>{{L"a.txt", 1}, {L"c.txt", 1}}));
     EXPECT_EQ(Found.Skipped, 1);
@@ -191,7 +193,10 @@ TEST(RunSafety, AFileTooLargeToHoldDoesNotEndTheRun) {
     EXPECT_EQ(Run.Changed, 2);
     EXPECT_EQ(Run.Skipped, 1);
     EXPECT_EQ(ReadFileBytes(Folder.Path() + L"c.txt").Bytes, "bye");
-    EXPECT_EQ(ReadFileBytes(Big).Bytes.substr(0, 6), "hello ");
+    EXPECT_EQ(BigAfterRun.substr(0, 6), "hello ");
+    EXPECT_EQ(PiecesRun.Changed, 1);
+    EXPECT_EQ(PiecesRun.Skipped, 0);
+    EXPECT_EQ(ReadFileBytes(Big).Bytes, "hi " + std::string(4096, 'x'));
 }
 
 // Several filters that match one file: the first examines it, the later ones pass
