@@ -50,7 +50,8 @@ int RunLines(const TBenchArgs& Args) {
             }
             std::int64_t Count = 0;
             if (Content.Read && !Content.Invalid) {
-                ListMatchesJson(File, Content.Text, TBlockSource(Scanner, &ReplaceWith), [&](std::string_view Match) {
+                const TBlockSource Source(Scanner, &ReplaceWith);
+                ListMatchesJson(File, Source.WithAfter(), TextFeed(Content.Text, Source), [&](std::string_view Match) {
                     ListedBytes += static_cast<std::int64_t>(Match.size());
                     if (++Count == ViewerPage) {
                         PageSeconds = std::max(PageSeconds, Now() - T1);
